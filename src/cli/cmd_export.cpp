@@ -1,0 +1,3 @@
+#include "cli/cli.h"
+
+int CliExport(const CliArgs&) { return CliUsageError("export: not available in this build"); }

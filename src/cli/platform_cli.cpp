@@ -1,0 +1,53 @@
+// The platform seam for the command-line tool: messages go to stderr as
+// "caption: text", dialogs answer with the paths given on the command line.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "cli/cli.h"
+#include "core/embedded.h"
+#include "core/platform.h"
+
+namespace {
+std::string dialogAnswer;
+
+// The name after the last folder separator.
+const char* FileTitleOf(const char* path) {
+    const char* title = path;
+    for (const char* p = path; *p; ++p) {
+        if (*p == '/' || *p == '\\') title = p + 1;
+    }
+    return title;
+}
+
+int Answer(char* path, size_t pathSize, char* fileTitle, size_t fileTitleSize) {
+    if (dialogAnswer.empty() || dialogAnswer.size() >= pathSize) return 0;
+    std::memcpy(path, dialogAnswer.c_str(), dialogAnswer.size() + 1);
+    if (fileTitle && fileTitleSize > 0) {
+        std::snprintf(fileTitle, fileTitleSize, "%s", FileTitleOf(path));
+    }
+    return 1;
+}
+}  // namespace
+
+void AnswerDialogsWith(const std::string& path) { dialogAnswer = path; }
+
+void ShowMessageBox(PlatformOwner, const char* text, const char* caption, unsigned) {
+    std::fprintf(stderr, "%s: %s\n", caption, text);
+}
+
+int AskOpenFileName(PlatformOwner, const FileDialogRequest&, char* path, size_t pathSize,
+                    char* fileTitle, size_t fileTitleSize) {
+    return Answer(path, pathSize, fileTitle, fileTitleSize);
+}
+
+int AskSaveFileName(PlatformOwner, const FileDialogRequest&, char* path, size_t pathSize,
+                    char* fileTitle, size_t fileTitleSize) {
+    return Answer(path, pathSize, fileTitle, fileTitleSize);
+}
+
+void SetMainWindowTitle(const char*) {}
+
+int FindEmbeddedResource(const char* name, const unsigned char** data, size_t* size) {
+    return LookupEmbeddedBytes(name, data, size);
+}

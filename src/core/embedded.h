@@ -1,0 +1,8 @@
+// Resource bytes compiled into portable builds (see cmake/EmbedResources.cmake).
+#pragma once
+
+#include <cstddef>
+
+// The bytes of the embedded resource `name` (case-insensitive, no extension),
+// or 0 when the build carries none of that name.
+int LookupEmbeddedBytes(const char* name, const unsigned char** data, size_t* size);

@@ -1,0 +1,204 @@
+#include "core/mesh.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "core/memory.h"
+
+void CopyName(char* destination, const char* text, size_t size) {
+    if (size == 0) return;
+    size_t length = std::strlen(text);
+    if (length > size - 1) length = size - 1;
+    std::memcpy(destination, text, length);
+    destination[length] = '\0';
+}
+
+Material DefaultMaterial() {
+    Material m{};
+    for (int i = 0; i < 3; ++i) {
+        m.diffuse[i] = 1.0f;
+        m.specular[i] = 0.5f;
+    }
+    m.ambientLevel = 1.0f;
+    m.diffuseLevel = 1.0f;
+    m.specularLevel = 1.0f;
+    m.diffuseExponent = 1;
+    m.specularExponent = 10;
+    return m;
+}
+
+Mesh* CreateMesh(const char* name) {
+    Mesh* mesh = static_cast<Mesh*>(AllocateBytes(sizeof(Mesh)));
+    if (!mesh) return nullptr;
+    std::memset(static_cast<void*>(mesh), 0, sizeof(Mesh));
+    CopyName(mesh->name, name, MeshNameSize);
+    const Material defaults = DefaultMaterial();
+    for (Material& m : mesh->materials) m = defaults;
+    CopyName(mesh->materialNames[0], "Preview", MeshNameSize);
+    CopyName(mesh->groupNames[0], "default", MeshNameSize);
+    return mesh;
+}
+
+void FreeMesh(Mesh* mesh) {
+    if (!mesh) return;
+    ReleaseBytes(mesh->vertices);
+    ReleaseBytes(mesh->texCoords);
+    ReleaseBytes(mesh->faceTexIndices);
+    ReleaseBytes(mesh->faceVertexIndices);
+    ReleaseBytes(mesh->facePlanes);
+    ReleaseBytes(mesh->faceAttributes);
+    ReleaseBytes(mesh);
+}
+
+namespace {
+
+// New capacity after growing `capacity` by `n`, or failure when n is negative
+// or the result passes the signed 32-bit range.
+int GrownCapacity(int32_t capacity, int64_t n, int32_t* grown) {
+    if (n < 0) return 0;
+    const int64_t total = static_cast<int64_t>(capacity) + n;
+    if (total > INT32_MAX) return 0;
+    *grown = static_cast<int32_t>(total);
+    return 1;
+}
+
+// Reallocates `*array` to hold `count` elements; the old block stays when
+// that fails.
+template <typename T>
+int ResizeArray(T** array, int32_t count, size_t perElement = 1) {
+    size_t bytes = 0;
+    if (!ArrayByteSize(static_cast<int64_t>(count) * static_cast<int64_t>(perElement), sizeof(T),
+                       &bytes))
+        return 0;
+    void* block = ReallocateBytes(*array, bytes);
+    if (!block) return 0;
+    *array = static_cast<T*>(block);
+    return 1;
+}
+
+}  // namespace
+
+int GrowVertices(Mesh* mesh, int64_t n) {
+    if (n == 0) return 1;
+    int32_t capacity = 0;
+    if (!GrownCapacity(mesh->vertexCapacity, n, &capacity)) return 0;
+    if (!ResizeArray(&mesh->vertices, capacity)) return 0;
+    mesh->vertexCapacity = capacity;
+    return 1;
+}
+
+int GrowTexCoords(Mesh* mesh, int64_t n) {
+    if (n == 0) return 1;
+    int32_t capacity = 0;
+    if (!GrownCapacity(mesh->texCoordCapacity, n, &capacity)) return 0;
+    if (!ResizeArray(&mesh->texCoords, capacity)) return 0;
+    mesh->texCoordCapacity = capacity;
+    return 1;
+}
+
+int GrowFaces(Mesh* mesh, int64_t n) {
+    if (n == 0) return 1;
+    int32_t capacity = 0;
+    if (!GrownCapacity(mesh->faceCapacity, n, &capacity)) return 0;
+    // The four arrays grow together; the capacity changes only when all four
+    // have room, so a failure leaves a consistent, freeable mesh.
+    if (!ResizeArray(&mesh->faceVertexIndices, capacity, 4)) return 0;
+    if (!ResizeArray(&mesh->faceTexIndices, capacity, 4)) return 0;
+    if (!ResizeArray(&mesh->faceAttributes, capacity)) return 0;
+    if (!ResizeArray(&mesh->facePlanes, capacity)) return 0;
+    mesh->faceCapacity = capacity;
+    return 1;
+}
+
+namespace {
+
+void NormaliseInPlace(float* x, float* y, float* z) {
+    const float length = std::sqrt(*x * *x + *y * *y + *z * *z);
+    if (length != 0.0f) {
+        const float inverse = 1.0f / length;
+        *x *= inverse;
+        *y *= inverse;
+        *z *= inverse;
+    }
+}
+
+}  // namespace
+
+void ComputeNormals(Mesh* mesh) {
+    for (int i = 0; i < mesh->vertexCount; ++i) mesh->vertices[i].normal = Vec3{0, 0, 0};
+    for (int slot = 0; slot < mesh->faceCount; ++slot) {
+        const int32_t* corners = mesh->faceVertexIndices + 4 * slot;
+        const int k = SlotCornerCount(*mesh, slot);
+        float nx = 0, ny = 0, nz = 0;
+        for (int i = 0; i < k; ++i) {
+            const Vec3& a = mesh->vertices[corners[i]].position;
+            const Vec3& b = mesh->vertices[corners[i + 1 == k ? 0 : i + 1]].position;
+            nx += (a.y - b.y) * (a.z + b.z);
+            ny += (a.z - b.z) * (a.x + b.x);
+            nz += (a.x - b.x) * (a.y + b.y);
+        }
+        NormaliseInPlace(&nx, &ny, &nz);
+        for (int i = 0; i < k; ++i) {
+            Vec3& normal = mesh->vertices[corners[i]].normal;
+            normal.x += nx;
+            normal.y += ny;
+            normal.z += nz;
+        }
+        const Vec3& p = mesh->vertices[corners[0]].position;
+        mesh->facePlanes[slot] = FacePlane{nx, ny, nz, nx * p.x + ny * p.y + nz * p.z};
+    }
+    for (int i = 0; i < mesh->vertexCount; ++i) {
+        Vec3& n = mesh->vertices[i].normal;
+        NormaliseInPlace(&n.x, &n.y, &n.z);
+    }
+}
+
+namespace {
+
+void CentreAndRadius(const Vec3& lo, const Vec3& hi, Vec3* centre, float* radius) {
+    *centre = Vec3{(lo.x + hi.x) * 0.5f, (lo.y + hi.y) * 0.5f, (lo.z + hi.z) * 0.5f};
+    const float hx = (hi.x - lo.x) * 0.5f, hy = (hi.y - lo.y) * 0.5f, hz = (hi.z - lo.z) * 0.5f;
+    *radius = std::sqrt(hx * hx + hy * hy + hz * hz);
+}
+
+void Widen(Vec3* lo, Vec3* hi, const Vec3& pmin, const Vec3& pmax) {
+    if (lo->x > pmin.x) lo->x = pmin.x;
+    if (lo->y > pmin.y) lo->y = pmin.y;
+    if (lo->z > pmin.z) lo->z = pmin.z;
+    if (hi->x < pmax.x) hi->x = pmax.x;
+    if (hi->y < pmax.y) hi->y = pmax.y;
+    if (hi->z < pmax.z) hi->z = pmax.z;
+}
+
+}  // namespace
+
+int ComputeBounds(Mesh* mesh) {
+    if (mesh->vertexCount == 0) return 0;
+    Vec3 lo = mesh->vertices[0].position, hi = lo;
+    for (int i = 1; i < mesh->vertexCount; ++i) {
+        const Vec3& p = mesh->vertices[i].position;
+        Widen(&lo, &hi, p, p);
+    }
+    mesh->boundsMin = lo;
+    mesh->boundsMax = hi;
+    CentreAndRadius(lo, hi, &mesh->centre, &mesh->radius);
+    return 1;
+}
+
+void ClearScene(Scene* scene) {
+    for (int i = 0; i < scene->meshCount && i < MaxSceneMeshes; ++i) {
+        FreeMesh(scene->meshes[i]);
+        scene->meshes[i] = nullptr;
+    }
+    scene->meshCount = 0;
+}
+
+void ComputeSceneBounds(Scene* scene) {
+    Vec3 lo = scene->meshes[0]->boundsMin, hi = scene->meshes[0]->boundsMax;
+    for (int i = 1; i < scene->meshCount && i < MaxSceneMeshes; ++i) {
+        if (scene->meshes[i]) Widen(&lo, &hi, scene->meshes[i]->boundsMin, scene->meshes[i]->boundsMax);
+    }
+    scene->boundsMin = lo;
+    scene->boundsMax = hi;
+    CentreAndRadius(lo, hi, &scene->centre, &scene->radius);
+}

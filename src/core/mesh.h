@@ -1,0 +1,152 @@
+// The mesh and scene records every subsystem shares, and the operations that
+// create, grow, measure and free them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+constexpr int MaxMaterials = 512;
+constexpr int MaxGroups = 512;
+constexpr int MeshNameSize = 64;  // 63 characters and the terminator
+constexpr int MaxSceneMeshes = 32;
+
+struct Vec3 {
+    float x, y, z;
+};
+
+struct MeshVertex {
+    // Renderer working storage, rewritten every frame.
+    int32_t screenX;
+    int32_t screenY;
+    int32_t depth;
+    int32_t clipCode;
+    int32_t texV;  // v of the corner being drawn, times 32767
+    int32_t texU;  // u of the corner being drawn, times 32767
+    int32_t shade;
+    int32_t shadeKey;
+    Vec3 position;
+    Vec3 normal;
+    // Hair builder working storage.
+    int32_t strandMark;
+    float strandT;
+};
+
+struct TexCoord {
+    float u, v;
+};
+
+struct FacePlane {
+    float nx, ny, nz, d;
+};
+
+// FaceAttributes word: material in bits 0-8, group in bits 9-17, the strand
+// point count in bits 18-23 on the first slot of a line element (six bits, so
+// that strands of 32 points keep their count), and two flags.
+using FaceAttributes = uint32_t;
+constexpr uint32_t FaceMaterialMask = 0x1FF;
+constexpr int FaceGroupShift = 9;
+constexpr uint32_t FaceGroupMask = 0x1FF;
+constexpr int FaceStrandCountShift = 18;
+constexpr uint32_t FaceStrandCountMask = 0x3F;
+constexpr uint32_t FaceCopyMask = 0x3FFFF;  // material and group
+constexpr uint32_t FaceLine = 0x08000000;
+constexpr uint32_t FaceFront = 0x40000000;
+constexpr int MaxStrandPoints = 32;
+
+inline uint32_t FaceMaterialIndex(FaceAttributes a) { return a & FaceMaterialMask; }
+inline uint32_t FaceGroupIndex(FaceAttributes a) { return (a >> FaceGroupShift) & FaceGroupMask; }
+inline uint32_t FaceStrandCount(FaceAttributes a) {
+    return (a >> FaceStrandCountShift) & FaceStrandCountMask;
+}
+
+constexpr int32_t MaterialTransparent = 8;
+
+struct Material {
+    float ambient[3];
+    float diffuse[3];
+    float specular[3];
+    float reserved0[3];
+    float ambientLevel;
+    float diffuseLevel;
+    float specularLevel;
+    int32_t diffuseExponent;
+    int32_t specularExponent;
+    int32_t materialFlags;
+    int32_t reserved1[4];
+    int32_t transparency;  // packed grey: a + a*256 + a*65536
+    int32_t reserved2;
+};
+
+static_assert(sizeof(Material) == 96, "Material is twenty-four 4-byte values");
+static_assert(offsetof(Material, ambientLevel) == 12 * 4, "Material layout");
+static_assert(offsetof(Material, specularExponent) == 16 * 4, "Material layout");
+static_assert(offsetof(Material, materialFlags) == 17 * 4, "Material layout");
+static_assert(offsetof(Material, transparency) == 22 * 4, "Material layout");
+static_assert(sizeof(MeshVertex) == 64, "MeshVertex is sixteen 4-byte values");
+static_assert(offsetof(MeshVertex, position) == 8 * 4, "MeshVertex layout");
+static_assert(offsetof(MeshVertex, strandT) == 15 * 4, "MeshVertex layout");
+
+struct ScreenRect {
+    int32_t minX, minY, maxX, maxY;
+};
+
+struct Mesh {
+    int32_t vertexCount;
+    int32_t texCoordCount;
+    int32_t faceCount;
+    int32_t polygonCount;
+    int32_t lineCount;
+    int32_t materialCount;
+    int32_t groupCount;
+    int32_t faceCapacity;
+    int32_t vertexCapacity;
+    int32_t texCoordCapacity;
+    MeshVertex* vertices;
+    TexCoord* texCoords;
+    int32_t* faceTexIndices;     // four per face slot
+    int32_t* faceVertexIndices;  // four per face slot, -1 marks an empty corner
+    FacePlane* facePlanes;
+    FaceAttributes* faceAttributes;
+    Material materials[MaxMaterials];
+    Vec3 boundsMin;
+    Vec3 boundsMax;
+    Vec3 centre;
+    float radius;
+    ScreenRect screenRect;
+    char groupNames[MaxGroups][MeshNameSize];
+    char materialNames[MaxMaterials][MeshNameSize];
+    char textureNames[MaxMaterials][MeshNameSize];
+    char name[MeshNameSize];
+};
+
+// Corner count of a face slot (2 line segment, 3 triangle, 4 quadrilateral),
+// decided by the vertex indices alone.
+inline int SlotCornerCount(const Mesh& mesh, int slot) {
+    const int32_t* c = mesh.faceVertexIndices + 4 * slot;
+    if (c[2] == -1) return 2;
+    if (c[3] == -1) return 3;
+    return 4;
+}
+
+struct Scene {
+    int32_t meshCount;
+    Mesh* meshes[MaxSceneMeshes];
+    Vec3 boundsMin;
+    Vec3 boundsMax;
+    Vec3 centre;
+    float radius;
+};
+
+// Copies `text` into a fixed name buffer of `size` bytes, cut to size - 1.
+void CopyName(char* destination, const char* text, size_t size);
+
+Material DefaultMaterial();
+Mesh* CreateMesh(const char* name);
+void FreeMesh(Mesh* mesh);
+int GrowVertices(Mesh* mesh, int64_t n);
+int GrowTexCoords(Mesh* mesh, int64_t n);
+int GrowFaces(Mesh* mesh, int64_t n);
+void ComputeNormals(Mesh* mesh);
+int ComputeBounds(Mesh* mesh);
+void ClearScene(Scene* scene);
+void ComputeSceneBounds(Scene* scene);
