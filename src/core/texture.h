@@ -1,0 +1,11 @@
+// A decoded image: 0x00RRGGBB pixels (bytes blue, green, red, 0 in memory),
+// rows stored bottom-up without padding: pixel (x, row) is row * width + x.
+#pragma once
+
+#include <cstdint>
+
+struct Texture {
+    uint32_t* pixels;  // owned; null when the slot is empty
+    int32_t width;
+    int32_t height;
+};
