@@ -1,0 +1,16 @@
+// Spherical texture coordinates for meshes that arrive without any, and face
+// inversion.
+#pragma once
+
+#include "core/mesh.h"
+
+// Replaces the texture coordinates with ones derived from the vertex normals
+// (one per used corner). Allocates the new table before releasing the old
+// one, so a failure leaves the mesh as it was. Returns 1 on success.
+int MapSpherical(Mesh* mesh);
+// Moves values that lie more than range/2 below the largest of the three
+// across the u seam by adding range.
+void FixSeam(int32_t* p, int32_t* q, int32_t* r, int32_t range);
+// Reverses the corner order of every polygon slot and recomputes normals;
+// line slots keep their order. Null is ignored.
+void InvertMesh(Mesh* mesh);
