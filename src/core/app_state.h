@@ -68,7 +68,9 @@ extern char meshFileName[MeshFileNameSize];
 extern char userTextureName[UserTextureNameSize];
 
 // Sets every value above to its start-up value (before InitialiseAppState
-// loads textures and the model); tests call it to start from a clean state.
+// loads textures and the model), including the light table and the drag
+// states; tests call it to start from a clean state. Frees the scene's meshes
+// and the texture slots' pixels (blocks of AllocateBytes) first.
 void ResetAppState();
 
 // The mesh the user is working on: slot 1 when the hair view is chosen and a

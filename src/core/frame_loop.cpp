@@ -1,0 +1,22 @@
+// The render-on-demand schedule of the message loop.
+#include "core/frame_loop.h"
+
+#include "core/app_state.h"
+
+int RunFrameLoop(const EventSource& source) {
+    void* context = source.context;
+    for (;;) {
+        if (!source.waitEvent(context)) return 0;
+        if (source.isQuit(context)) return 1;
+        source.dispatch(context);
+        while (source.displayReady(context) && redrawPending) {
+            redrawPending = 0;
+            source.drawFrame(context);
+            if (appState.spinning) redrawPending = 1;
+            if (source.peekEvent(context)) {
+                if (source.isQuit(context)) return 1;
+                source.dispatch(context);
+            }
+        }
+    }
+}
