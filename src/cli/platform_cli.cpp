@@ -48,6 +48,14 @@ int AskSaveFileName(PlatformOwner, const FileDialogRequest&, char* path, size_t 
 
 void SetMainWindowTitle(const char*) {}
 
+// The command line has no tool bar and no menu.
+void SetToolBarCheck(int, int) {}
+void EnableToolBarControl(int, int) {}
+void SetToolBarText(int, const char*) {}
+void SetMenuCheck(int, int) {}
+void SetMenuText(int, const char*) {}
+void EnableMenuCommand(int, int) {}
+
 int FindEmbeddedResource(const char* name, const unsigned char** data, size_t* size) {
     return LookupEmbeddedBytes(name, data, size);
 }

@@ -42,6 +42,16 @@ constexpr size_t PlatformPathSize = 1024;
 
 void SetMainWindowTitle(const char* title);
 
+// The tool bar's controls and the menu's items, by the ids of core/ui_ids.h:
+// tick or untick a check box, enable or grey a control, set a field's text;
+// check or uncheck a menu item, set its text, enable or grey it.
+void SetToolBarCheck(int controlId, int checked);
+void EnableToolBarControl(int controlId, int enabled);
+void SetToolBarText(int controlId, const char* text);
+void SetMenuCheck(int commandId, int checked);
+void SetMenuText(int commandId, const char* text);
+void EnableMenuCommand(int commandId, int enabled);
+
 // The bytes of an embedded resource ("model", "wood", "metal", "pattern"),
 // or 0 when there is none.
 int FindEmbeddedResource(const char* name, const unsigned char** data, size_t* size);

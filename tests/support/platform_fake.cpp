@@ -50,6 +50,13 @@ int AskSaveFileName(PlatformOwner owner, const FileDialogRequest& request, char*
 
 void SetMainWindowTitle(const char* title) { fake.titles.push_back(Text(title)); }
 
+void SetToolBarCheck(int controlId, int checked) { fake.toolBarChecks[controlId] = checked; }
+void EnableToolBarControl(int controlId, int enabled) { fake.toolBarEnabled[controlId] = enabled; }
+void SetToolBarText(int controlId, const char* text) { fake.toolBarTexts[controlId] = Text(text); }
+void SetMenuCheck(int commandId, int checked) { fake.menuChecks[commandId] = checked; }
+void SetMenuText(int commandId, const char* text) { fake.menuTexts[commandId] = Text(text); }
+void EnableMenuCommand(int commandId, int enabled) { fake.menuEnabled[commandId] = enabled; }
+
 int FindEmbeddedResource(const char* name, const unsigned char** data, size_t* size) {
     return LookupEmbeddedBytes(name, data, size);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <deque>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,11 @@ struct FakePlatform {
     std::vector<FakeDialog> dialogs;
     std::deque<std::string> dialogAnswers;  // "" answers cancel
     std::vector<std::string> titles;
+    // The last state set for each tool bar control and menu item, by id.
+    std::map<int, int> toolBarChecks, toolBarEnabled;
+    std::map<int, std::string> toolBarTexts;
+    std::map<int, int> menuChecks, menuEnabled;
+    std::map<int, std::string> menuTexts;
 };
 
 FakePlatform& Fake();
