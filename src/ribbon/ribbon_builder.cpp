@@ -1,0 +1,404 @@
+// The strand ribbon builder: one pass per step over the source's vertices or
+// face slots, so the build stays linear in the number of strand points.
+#include "ribbon/ribbon_builder.h"
+
+#include <cstring>
+
+#include "core/math3d.h"
+#include "core/memory.h"
+
+namespace {
+
+const int32_t* SlotCorners(const Mesh& mesh, int slot) { return mesh.faceVertexIndices + 4 * slot; }
+
+bool IsLineSlot(const Mesh& mesh, int slot) { return (mesh.faceAttributes[slot] & FaceLine) != 0; }
+
+// The first slot of a strand carries its point count; a continuation slot
+// carries 0 and goes on with the parameter of the slot before it.
+bool StartsStrand(const Mesh& mesh, int slot) {
+    return static_cast<int>(FaceStrandCount(mesh.faceAttributes[slot])) - 1 > 0;
+}
+
+// Used corners of a slot: from corner 0 up to the first -1, at most four.
+int UsedCorners(const int32_t* corners) {
+    int k = 0;
+    while (k < 4 && corners[k] != -1) ++k;
+    return k;
+}
+
+// Corner step of a line slot. With reduce only the slot's first and last
+// points are visited. Never 0: a slot holding one point (which no reader
+// makes) visits just that point instead of looping on it.
+int SlotStride(const int32_t* corners, bool reduce) {
+    if (!reduce) return 1;
+    const int stride = UsedCorners(corners) - 1;
+    return stride < 1 ? 1 : stride;
+}
+
+bool IsZero(const Vec3& v) { return v.x == 0.0f && v.y == 0.0f && v.z == 0.0f; }
+
+template <typename T>
+T* AllocateArray(int64_t count) {
+    size_t bytes = 0;
+    if (!ArrayByteSize(count < 1 ? 1 : count, sizeof(T), &bytes)) return nullptr;
+    return static_cast<T*>(AllocateBytes(bytes));
+}
+
+// Index over the ribbon pairs made so far, keyed by the bit pattern of t.
+// It answers exactly as the linear search over the pairs does: t values are
+// never -0 (but +0 and -0 would share a key, as they compare equal) and a
+// NaN t is never found, so every NaN gets a pair of its own.
+struct PairIndex {
+    struct Entry {
+        uint32_t key;
+        int32_t texIndex;  // -1: empty
+    };
+    Entry* entries = nullptr;
+    uint32_t capacity = 0;  // a power of two
+    uint32_t used = 0;
+};
+
+uint32_t KeyOf(float t) {
+    if (t == 0.0f) t = 0.0f;
+    uint32_t bits;
+    std::memcpy(&bits, &t, sizeof bits);
+    return bits;
+}
+
+uint32_t HomeOf(uint32_t key, uint32_t capacity) { return (key * 0x9E3779B1u) & (capacity - 1); }
+
+bool ResizePairIndex(PairIndex* index, uint32_t capacity) {
+    PairIndex::Entry* entries = AllocateArray<PairIndex::Entry>(capacity);
+    if (!entries) return false;
+    for (uint32_t i = 0; i < capacity; ++i) entries[i].texIndex = -1;
+    for (uint32_t i = 0; i < index->capacity; ++i) {
+        const PairIndex::Entry& e = index->entries[i];
+        if (e.texIndex < 0) continue;
+        uint32_t h = HomeOf(e.key, capacity);
+        while (entries[h].texIndex >= 0) h = (h + 1) & (capacity - 1);
+        entries[h] = e;
+    }
+    ReleaseBytes(index->entries);
+    index->entries = entries;
+    index->capacity = capacity;
+    return true;
+}
+
+// FindOrAddRibbonTexPair through the index; -1 when the index cannot grow.
+int FindOrAddIndexedPair(PairIndex* index, Mesh* mesh, float t, int32_t* count) {
+    const bool findable = t == t;
+    if (findable && (index->used + 1) * 2 > index->capacity) {
+        if (index->capacity >= 0x40000000u ||
+            !ResizePairIndex(index, index->capacity ? index->capacity * 2 : 256))
+            return -1;
+    }
+    const uint32_t key = KeyOf(t);
+    uint32_t h = findable ? HomeOf(key, index->capacity) : 0;
+    if (findable) {
+        while (index->entries[h].texIndex >= 0) {
+            if (index->entries[h].key == key) return index->entries[h].texIndex;
+            h = (h + 1) & (index->capacity - 1);
+        }
+    }
+    const int32_t at = *count;
+    mesh->texCoords[at] = TexCoord{0.0f, t};
+    mesh->texCoords[at + 1] = TexCoord{1.0f, t};
+    *count = at + 2;
+    if (findable) {
+        index->entries[h] = PairIndex::Entry{key, at};
+        ++index->used;
+    }
+    return at;
+}
+
+// Scratch storage of one build; released whatever the outcome.
+struct BuildScratch {
+    Vec3* fallbackNormals = nullptr;  // per source vertex, only when needed
+    int32_t* ribbonTex = nullptr;     // per source vertex
+    int32_t* copyTex = nullptr;       // per source texture coordinate
+    PairIndex pairs;
+    ~BuildScratch() {
+        ReleaseBytes(fallbackNormals);
+        ReleaseBytes(ribbonTex);
+        ReleaseBytes(copyTex);
+        ReleaseBytes(pairs.entries);
+    }
+};
+
+// The strand's neighbours of corner k of line slot `slot`: the point before
+// and the point after it along the strand, crossing into the previous or the
+// next slot of the same strand; at the root and the tip the point itself.
+void StrandNeighbours(const Mesh& mesh, int slot, int k, int32_t* before, int32_t* after) {
+    const int32_t* corners = SlotCorners(mesh, slot);
+    *before = *after = corners[k];
+    if (k > 0) {
+        *before = corners[k - 1];
+    } else if (slot > 0 && !StartsStrand(mesh, slot) && IsLineSlot(mesh, slot - 1)) {
+        const int32_t* previous = SlotCorners(mesh, slot - 1);
+        const int last = UsedCorners(previous) - 1;
+        if (last >= 1) *before = previous[last - 1];
+    }
+    if (k + 1 < 4 && corners[k + 1] != -1) {
+        *after = corners[k + 1];
+    } else if (slot + 1 < mesh.faceCount && IsLineSlot(mesh, slot + 1) &&
+               !StartsStrand(mesh, slot + 1)) {
+        const int32_t* next = SlotCorners(mesh, slot + 1);
+        if (next[0] != -1 && next[1] != -1) *after = next[1];
+    }
+}
+
+// A direction across the strand for a point whose normal is exactly zero:
+// normalise(D x A), D the local strand direction, A the world axis of D's
+// smallest absolute component (x before y before z on ties), so that the
+// cross product is as long as it can be.
+Vec3 AcrossStrand(const Vec3& d) {
+    const float ax = d.x < 0 ? -d.x : d.x, ay = d.y < 0 ? -d.y : d.y, az = d.z < 0 ? -d.z : d.z;
+    Vec3 axis{0.0f, 0.0f, 0.0f};
+    if (ax <= ay && ax <= az) {
+        axis.x = 1.0f;
+    } else if (ay <= az) {
+        axis.y = 1.0f;
+    } else {
+        axis.z = 1.0f;
+    }
+    Vec3 across;
+    CrossProduct(d, axis, &across);
+    Normalise(&across);
+    return across;
+}
+
+// Fills fallbackNormals for the visited strand points whose normal is zero;
+// the last visit decides, as it does for strandT.
+void ComputeFallbackNormals(const Mesh& source, bool reduce, Vec3* fallbackNormals) {
+    for (int slot = 0; slot < source.faceCount; ++slot) {
+        if (!IsLineSlot(source, slot)) continue;
+        const int32_t* corners = SlotCorners(source, slot);
+        const int stride = SlotStride(corners, reduce);
+        for (int k = 0; k < 4 && corners[k] != -1; k += stride) {
+            if (!IsZero(source.vertices[corners[k]].normal)) continue;
+            int32_t before, after;
+            StrandNeighbours(source, slot, k, &before, &after);
+            const Vec3& p = source.vertices[after].position;
+            const Vec3& q = source.vertices[before].position;
+            fallbackNormals[corners[k]] = AcrossStrand(Vec3{p.x - q.x, p.y - q.y, p.z - q.z});
+        }
+    }
+}
+
+}  // namespace
+
+int FindOrAddRibbonTexPair(Mesh* mesh, float t, int32_t* count) {
+    for (int32_t i = 0; i < *count; i += 2) {
+        if (mesh->texCoords[i].v == t) return i;
+    }
+    const int32_t at = *count;
+    mesh->texCoords[at] = TexCoord{0.0f, t};
+    mesh->texCoords[at + 1] = TexCoord{1.0f, t};
+    *count = at + 2;
+    return at;
+}
+
+Mesh* BuildHairMesh(Mesh* source, const HairSettings& settings) {
+    const bool reduce = settings.reduce != 0;
+    const bool keepFaces = settings.onlyDynamic == 0;
+    MeshVertex* vertices = source->vertices;
+
+    // Step 1: mark the strand points and give each its parameter t. t and
+    // step are single precision, and t is carried from slot to slot by
+    // adding and taking back stride * step, so the parameters come out
+    // exactly as the running sum gives them.
+    for (int v = 0; v < source->vertexCount; ++v) vertices[v].strandMark = -1;
+    float t = 0.0f, step = 0.0f;
+    int64_t segments = 0, visits = 0, copiedSlots = 0;
+    bool zeroNormals = false;
+    for (int slot = 0; slot < source->faceCount; ++slot) {
+        if (!IsLineSlot(*source, slot)) {
+            if (keepFaces) ++copiedSlots;
+            continue;
+        }
+        const int32_t* corners = SlotCorners(*source, slot);
+        const int n = static_cast<int>(FaceStrandCount(source->faceAttributes[slot]));
+        if (n - 1 > 0) {
+            step = 1.0f / static_cast<float>(n - 1);
+            t = 0.0f;
+        }
+        const int stride = SlotStride(corners, reduce);
+        int visited = 0;
+        for (int k = 0; k < 4 && corners[k] != -1; k += stride) {
+            MeshVertex& vertex = vertices[corners[k]];
+            vertex.strandMark = 0;
+            vertex.strandT = t;
+            zeroNormals = zeroNormals || IsZero(vertex.normal);
+            t = t + static_cast<float>(stride) * step;
+            ++visited;
+        }
+        t = t - static_cast<float>(stride) * step;
+        // A slot of k points is k - 1 segments; an empty slot is none.
+        if (visited > 0) segments += visited - 1;
+        visits += visited;
+    }
+    if (segments <= 0) return nullptr;
+
+    BuildScratch scratch;
+    if (zeroNormals) {
+        scratch.fallbackNormals = AllocateArray<Vec3>(source->vertexCount);
+        if (!scratch.fallbackNormals) return nullptr;
+        ComputeFallbackNormals(*source, reduce, scratch.fallbackNormals);
+    }
+
+    // Step 2: the new mesh. Texture storage is reserved at its upper bound:
+    // a pair per visited point and a copy per corner of every copied slot.
+    int64_t newVertexCount = 0;
+    for (int v = 0; v < source->vertexCount; ++v) {
+        if (vertices[v].strandMark == 0) {
+            newVertexCount += 2;
+        } else if (keepFaces) {
+            newVertexCount += 1;
+        }
+    }
+    const int64_t faceCount = segments + copiedSlots;
+    const int64_t texCoordBound = 2 * visits + 4 * copiedSlots;
+    if (newVertexCount > INT32_MAX || faceCount > INT32_MAX) return nullptr;
+    Mesh* hair = CreateMesh("hair");
+    if (!hair) return nullptr;
+    if (!GrowVertices(hair, newVertexCount + 256) || !GrowTexCoords(hair, texCoordBound) ||
+        !GrowFaces(hair, faceCount + 256)) {
+        FreeMesh(hair);
+        return nullptr;
+    }
+    hair->vertexCount = static_cast<int32_t>(newVertexCount);
+
+    // Step 3: vertices, in source order; the mark becomes the new index.
+    int32_t i = 0;
+    const float radius = settings.radius, stretch = settings.stretch;
+    for (int v = 0; v < source->vertexCount; ++v) {
+        MeshVertex& vertex = vertices[v];
+        if (vertex.strandMark == 0) {
+            vertex.strandMark = i;
+            Vec3 normal = vertex.normal;
+            if (scratch.fallbackNormals && IsZero(normal)) normal = scratch.fallbackNormals[v];
+            const float w = (1.0f - vertex.strandT * stretch * 0.95f) * radius;
+            const Vec3& p = vertex.position;
+            hair->vertices[i] = MeshVertex{};
+            hair->vertices[i + 1] = MeshVertex{};
+            hair->vertices[i].position = Vec3{p.x - w * normal.x, p.y - w * normal.y, p.z - w * normal.z};
+            hair->vertices[i + 1].position = Vec3{p.x + w * normal.x, p.y + w * normal.y, p.z + w * normal.z};
+            i += 2;
+        } else if (keepFaces) {
+            vertex.strandMark = i;
+            hair->vertices[i] = MeshVertex{};
+            hair->vertices[i].position = vertex.position;
+            i += 1;
+        }
+    }
+
+    // Step 4: ribbon texture pairs, in the order of first use.
+    scratch.ribbonTex = AllocateArray<int32_t>(source->vertexCount);
+    if (!scratch.ribbonTex) {
+        FreeMesh(hair);
+        return nullptr;
+    }
+    int32_t texCount = 0;
+    for (int slot = 0; slot < source->faceCount; ++slot) {
+        if (!IsLineSlot(*source, slot)) continue;
+        const int32_t* corners = SlotCorners(*source, slot);
+        const int stride = SlotStride(corners, reduce);
+        for (int k = 0; k < 4 && corners[k] != -1; k += stride) {
+            const int index =
+                FindOrAddIndexedPair(&scratch.pairs, hair, vertices[corners[k]].strandT, &texCount);
+            if (index < 0) {
+                FreeMesh(hair);
+                return nullptr;
+            }
+            scratch.ribbonTex[corners[k]] = index;
+        }
+    }
+
+    // Step 5: with the faces kept, a copy of the source texture coordinate of
+    // every corner of every copied slot. A texture index outside the source's
+    // table reads as its first coordinate, and a source without coordinates
+    // gives (0, 0).
+    const int32_t sourceTexCount = source->texCoordCount;
+    auto sourceTex = [&](int32_t index) {
+        return index >= 0 && index < sourceTexCount ? index : 0;
+    };
+    if (keepFaces) {
+        scratch.copyTex = AllocateArray<int32_t>(sourceTexCount);
+        if (!scratch.copyTex) {
+            FreeMesh(hair);
+            return nullptr;
+        }
+        for (int slot = 0; slot < source->faceCount; ++slot) {
+            if (IsLineSlot(*source, slot)) continue;
+            const int32_t* corners = SlotCorners(*source, slot);
+            const int32_t* texCorners = source->faceTexIndices + 4 * slot;
+            for (int j = 0; j < 4 && corners[j] != -1; ++j) {
+                const int32_t from = sourceTex(texCorners[j]);
+                hair->texCoords[texCount] = sourceTexCount > 0 ? source->texCoords[from] : TexCoord{0, 0};
+                scratch.copyTex[from] = texCount;
+                ++texCount;
+            }
+        }
+    }
+    hair->texCoordCount = texCount;
+
+    // Step 6: face slots in source order. A quad runs a's minus vertex, b's
+    // minus, b's plus, a's plus, so u is 0 along the minus edge.
+    int32_t q = 0;
+    for (int slot = 0; slot < source->faceCount; ++slot) {
+        const int32_t* corners = SlotCorners(*source, slot);
+        const FaceAttributes attributes = source->faceAttributes[slot] & FaceCopyMask;
+        if (IsLineSlot(*source, slot)) {
+            const int stride = SlotStride(corners, reduce);
+            for (int k = 0; k + stride < 4; k += stride) {
+                const int32_t a = corners[k], b = corners[k + stride];
+                if (a == -1 || b == -1) break;
+                int32_t* out = hair->faceVertexIndices + 4 * q;
+                int32_t* outTex = hair->faceTexIndices + 4 * q;
+                const int32_t ma = vertices[a].strandMark, mb = vertices[b].strandMark;
+                out[0] = ma;
+                out[1] = mb;
+                out[2] = mb + 1;
+                out[3] = ma + 1;
+                outTex[0] = scratch.ribbonTex[a];
+                outTex[1] = scratch.ribbonTex[b];
+                outTex[2] = scratch.ribbonTex[b] + 1;
+                outTex[3] = scratch.ribbonTex[a] + 1;
+                hair->faceAttributes[q] = attributes;
+                ++q;
+            }
+        } else if (keepFaces) {
+            const int32_t* texCorners = source->faceTexIndices + 4 * slot;
+            int32_t* out = hair->faceVertexIndices + 4 * q;
+            int32_t* outTex = hair->faceTexIndices + 4 * q;
+            int j = 0;
+            for (; j < 4 && corners[j] != -1; ++j) {
+                out[j] = vertices[corners[j]].strandMark;
+                outTex[j] = scratch.copyTex[sourceTex(texCorners[j])];
+            }
+            for (; j < 4; ++j) {
+                out[j] = -1;
+                outTex[j] = 0;
+            }
+            hair->faceAttributes[q] = attributes;
+            ++q;
+        }
+    }
+    hair->faceCount = q;
+    hair->polygonCount = q;
+    hair->lineCount = 0;
+
+    // Step 7: names of groups and materials; the materials keep the
+    // defaults CreateMesh gave them.
+    hair->groupCount = source->groupCount;
+    hair->materialCount = source->materialCount;
+    for (int g = 0; g < source->groupCount && g < MaxGroups; ++g) {
+        std::memcpy(hair->groupNames[g], source->groupNames[g], MeshNameSize);
+    }
+    for (int m = 0; m < source->materialCount && m < MaxMaterials; ++m) {
+        std::memcpy(hair->materialNames[m], source->materialNames[m], MeshNameSize);
+    }
+    ComputeNormals(hair);
+    ComputeBounds(hair);
+    return hair;
+}
