@@ -1,0 +1,109 @@
+// The display's frame buffer on Win32: the 24-bit image is a DIB section
+// selected into a memory device context, so presenting is one BitBlt; where
+// no DIB section can be made an owned block and a per-frame bitmap stand in.
+#include <windows.h>
+
+#include <cstdlib>
+
+#include "core/app_state.h"
+#include "core/memory.h"
+#include "formats/bmp_writer.h"
+#include "render/frame_buffer.h"
+#include "render/frame_driver.h"
+#include "shell/win32/shell.h"
+
+namespace {
+
+// Builds a frame buffer for a view of the given size into `fb` (zeroed).
+int BuildFrameBuffer(HWND window, FrameBuffer* fb, int32_t width, int32_t height) {
+    if (!window) return 0;
+    if (!AllocateWorkImage(fb, width, height)) return 0;
+
+    BITMAPINFOHEADER header = {};
+    header.biSize = sizeof header;
+    header.biWidth = fb->width;
+    header.biHeight = -fb->height;  // top row first
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    header.biCompression = BI_RGB;
+
+    HDC memory = CreateCompatibleDC(nullptr);
+    fb->memoryDc = memory;
+    HDC windowDc = GetDC(window);
+    void* bits = nullptr;
+    HBITMAP section = CreateDIBSection(windowDc, reinterpret_cast<const BITMAPINFO*>(&header),
+                                       DIB_RGB_COLORS, &bits, nullptr, 0);
+    ReleaseDC(window, windowDc);
+    if (section && bits && memory) {
+        fb->dibSection = section;
+        AttachDibImage(fb, static_cast<uint8_t*>(bits));
+        fb->previousBitmap = SelectObject(memory, section);
+        return 1;
+    }
+    if (section) DeleteObject(section);
+    if (memory && AllocateFallbackImage(fb)) return 1;
+    ReleaseFrameBufferImages(fb);
+    if (memory) DeleteDC(memory);
+    fb->memoryDc = nullptr;
+    return 0;
+}
+
+void ReleaseFrameBuffer(FrameBuffer* fb) {
+    HDC memory = static_cast<HDC>(fb->memoryDc);
+    if (fb->isDibSection && fb->dibSection) {
+        SelectObject(memory, static_cast<HGDIOBJ>(fb->previousBitmap));
+        DeleteObject(static_cast<HGDIOBJ>(fb->dibSection));
+    }
+    ReleaseFrameBufferImages(fb);
+    if (memory) DeleteDC(memory);
+    *fb = FrameBuffer{};
+}
+
+// A window manager may make the display larger than the frame buffer it was
+// made for; a larger one is made before the next frame. When that fails the
+// old one stays and the drawing keeps inside it.
+void FitFrameBufferToView() {
+    if (viewWidth <= FrameBufferViewWidth(frameBuffer) &&
+        viewHeight <= FrameBufferViewHeight(frameBuffer)) {
+        return;
+    }
+    FrameBuffer larger = {};
+    if (!BuildFrameBuffer(displayWindow, &larger, viewWidth, viewHeight)) return;
+    ReleaseFrameBuffer(&frameBuffer);
+    frameBuffer = larger;
+    appState.fullRedraw = 1;
+}
+
+}  // namespace
+
+int CreateDisplayFrameBuffer(HWND window) {
+    frameBuffer = FrameBuffer{};
+    return BuildFrameBuffer(window, &frameBuffer, viewWidth, viewHeight);
+}
+
+void DestroyDisplayFrameBuffer() { ReleaseFrameBuffer(&frameBuffer); }
+
+void DrawDisplayFrame() {
+    FitFrameBufferToView();
+    DrawFrame(viewWidth, viewHeight, scene);
+}
+
+int SaveDisplayImage() {
+    int32_t width = viewWidth, height = viewHeight;
+    if (width > FrameBufferViewWidth(frameBuffer)) width = FrameBufferViewWidth(frameBuffer);
+    if (height > FrameBufferViewHeight(frameBuffer)) height = FrameBufferViewHeight(frameBuffer);
+    const int32_t rowBytes = frameBuffer.width * 3;
+    if (frameBuffer.isDibSection) {
+        return SaveImageFile(OwnerMainWindow, Image24{frameBuffer.imagePixels, width, height, rowBytes});
+    }
+    // The fallback block holds only the last presented rectangle: the whole
+    // view is converted from the work image for the file.
+    const size_t bytes = static_cast<size_t>(rowBytes) * static_cast<size_t>(frameBuffer.height);
+    auto* picture = static_cast<uint8_t*>(AllocateBytes(bytes));
+    if (!picture) return 0;
+    ConvertWorkToRgb24(frameBuffer.width, frameBuffer.height, picture, frameBuffer.workPixels,
+                       static_cast<ptrdiff_t>(frameBuffer.width) * 4, rowBytes);
+    const int saved = SaveImageFile(OwnerMainWindow, Image24{picture, width, height, rowBytes});
+    ReleaseBytes(picture);
+    return saved;
+}

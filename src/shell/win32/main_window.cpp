@@ -1,0 +1,174 @@
+// The main window: the menu commands, and what minimising, activation and
+// closing do to the view.
+#include <windows.h>
+
+#include "core/app_state.h"
+#include "core/commands.h"
+#include "core/lights.h"
+#include "core/ui_ids.h"
+#include "core/view.h"
+#include "shell/win32/shell.h"
+#include "texture/texture_slots.h"
+
+void CheckMenuCommand(int id, bool checked) {
+    CheckMenuItem(GetMenu(mainWindow), id, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+}
+
+void TickToolBarBox(int id, bool ticked) {
+    CheckDlgButton(toolBar, id, ticked ? BST_CHECKED : BST_UNCHECKED);
+}
+
+namespace {
+
+void WireframeOff() {
+    appState.viewFlags &= ~ViewWireframe;
+    TickToolBarBox(IDC_WIREFRAME, false);
+}
+
+void TexturedOn() {
+    appState.viewFlags |= ViewTextured;
+    TickToolBarBox(IDC_TEXTURED, true);
+    WireframeOff();
+}
+
+// The radio-like menus: the old item loses its mark before the new one gets
+// it, so choosing the checked item keeps it checked.
+void SelectTexture(int slot) {
+    CheckMenuCommand(IDM_TEXTURE_WOOD + textureSelection, false);
+    CheckMenuCommand(IDM_TEXTURE_WOOD + slot, true);
+    textureSelection = slot;
+    appState.currentTexture = &appState.textures[slot];
+    TexturedOn();
+}
+
+void SelectMaterial(int selection) {
+    CheckMenuCommand(IDM_MATERIAL_FIRST + materialSelection, false);
+    CheckMenuCommand(IDM_MATERIAL_FIRST + selection, true);
+    materialSelection = selection;
+}
+
+void SelectBackground(int selection) {
+    CheckMenuCommand(IDM_BACKGROUND_GREY1 + backgroundSelection, false);
+    CheckMenuCommand(IDM_BACKGROUND_GREY1 + selection, true);
+    backgroundSelection = selection;
+    appState.background = backgroundTable[selection];
+}
+
+void ShowAbout() {
+    const int32_t wasSpinning = appState.spinning;
+    DialogBoxParamA(appInstance, "AboutDialog", mainWindow, AboutProc, 0);
+    appState.spinning = wasSpinning;
+}
+
+// Returns false when the command asks for no redraw.
+bool RunMenuCommand(HWND window, int id) {
+    switch (id) {
+        case IDM_EXIT:
+            DestroyWindow(window);
+            return false;
+        case IDM_ABOUT:
+            ShowAbout();
+            return true;
+        case IDM_OPEN_MESH:
+            if (OpenMeshFile()) {
+                SelectMaterial(PropMaterialPreset);
+                WireframeOff();
+                ApplyMaterialPreset(PropMaterialPreset, 0);
+            }
+            return true;
+        case IDM_EXPORT_OBJ:
+            ExportMesh();
+            return true;
+        case IDM_LOAD_TEXTURE: {
+            if (!LoadTextureFile(OwnerMainWindow, &appState.textures[TextureUser], userTextureName,
+                                 sizeof userTextureName)) {
+                return false;
+            }
+            HMENU menu = GetMenu(mainWindow);
+            ModifyMenuA(menu, IDM_TEXTURE_USER, MF_BYCOMMAND | MF_STRING, IDM_TEXTURE_USER,
+                        userTextureName);
+            EnableMenuItem(menu, IDM_TEXTURE_USER, MF_BYCOMMAND | MF_ENABLED);
+            SelectTexture(TextureUser);
+            return true;
+        }
+        case IDM_SAVE_IMAGE:
+            SaveDisplayImage();
+            return true;
+        case IDM_RESET_VIEW:
+            ResetView();
+            return true;
+        default:
+            break;
+    }
+    if (id >= IDM_TEXTURE_WOOD && id <= IDM_TEXTURE_USER) {
+        SelectTexture(id - IDM_TEXTURE_WOOD);
+    } else if (id >= IDM_LIGHT1 && id <= IDM_LIGHT3) {
+        const int32_t bit = 1 << (id - IDM_LIGHT1);
+        lightMask ^= bit;
+        CheckMenuCommand(id, (lightMask & bit) != 0);
+        SetLight(id - IDM_LIGHT1, lightMask & bit);
+    } else if (id >= IDM_MATERIAL_FIRST && id <= IDM_MATERIAL_PROP) {
+        SelectMaterial(id - IDM_MATERIAL_FIRST);
+        appState.viewFlags &= ~ViewTextured;
+        TickToolBarBox(IDC_TEXTURED, false);
+        WireframeOff();
+        ApplyMaterialPreset(materialSelection, 0);
+    } else if (id == IDM_BACKGROUND_GREY1 || id == IDM_BACKGROUND_GREY2) {
+        SelectBackground(id - IDM_BACKGROUND_GREY1);
+    }
+    return true;
+}
+
+bool IsMenuCommand(int id) {
+    switch (id) {
+        case IDM_EXIT: case IDM_ABOUT: case IDM_OPEN_MESH: case IDM_EXPORT_OBJ:
+        case IDM_LOAD_TEXTURE: case IDM_SAVE_IMAGE: case IDM_RESET_VIEW:
+        case IDM_BACKGROUND_GREY1: case IDM_BACKGROUND_GREY2:
+            return true;
+        default:
+            return (id >= IDM_TEXTURE_WOOD && id <= IDM_TEXTURE_USER) ||
+                   (id >= IDM_LIGHT1 && id <= IDM_LIGHT3) ||
+                   (id >= IDM_MATERIAL_FIRST && id <= IDM_MATERIAL_PROP);
+    }
+}
+
+}  // namespace
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_CREATE:
+            return 0;
+        case WM_DESTROY:
+            PostQuitMessage(0);
+            break;
+        case WM_SIZE:
+            if (wParam == SIZE_MINIMIZED) {
+                SetWindowTextA(window, className);
+                appState.spinning = 0;
+                ResetDragStates();
+            } else {
+                RequestRedraw();
+            }
+            return 0;
+        case WM_ACTIVATE:
+            if (wParam == WA_INACTIVE) appState.spinning = 0;
+            RequestRedraw();
+            if (displayReady) DrawDisplayFrame();
+            return 0;
+        case WM_SYSCOMMAND:
+            if (wParam == SC_CLOSE) {
+                DestroyWindow(window);
+                return 0;
+            }
+            break;
+        case WM_COMMAND: {
+            const int id = LOWORD(wParam);
+            if (!IsMenuCommand(id)) break;
+            if (RunMenuCommand(window, id)) RequestRedraw();
+            return 0;
+        }
+        default:
+            break;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}

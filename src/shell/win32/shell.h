@@ -1,0 +1,42 @@
+// The Windows program's own state: its windows, GDI objects and the frame
+// buffer of the display, shared by the window procedures of this folder.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+constexpr int ClassNameSize = 32;
+constexpr COLORREF DialogGrey = 0xC0C0C0;
+constexpr COLORREF StaticTextBlue = 0xFF0000;  // blue in the platform's 0x00BBGGRR order
+constexpr int InitialViewWidth = 620;
+constexpr int InitialViewHeight = 520;
+constexpr int ToolBarViewGap = 4;  // client width beyond the view and the tool bar
+
+extern HINSTANCE appInstance;
+extern HWND mainWindow;
+extern HWND toolBar;
+extern HWND displayWindow;
+extern HBRUSH dialogBrush;
+extern HBITMAP aboutBitmap;
+extern int32_t displayReady;
+extern char className[ClassNameSize];
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK ToolBarProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK DisplayProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The display's frame buffer (DIB section with a GDI fallback).
+int CreateDisplayFrameBuffer(HWND window);
+void DestroyDisplayFrameBuffer();
+// Draws one frame of the scene into the display at the current view size,
+// first growing the frame buffer when the display has outgrown it.
+void DrawDisplayFrame();
+// "Save Image": writes the view part of the last presented picture.
+int SaveDisplayImage();
+
+// Sets a menu item's check mark by command id.
+void CheckMenuCommand(int id, bool checked);
+// Ticks or unticks one of the tool bar's check boxes.
+void TickToolBarBox(int id, bool ticked);

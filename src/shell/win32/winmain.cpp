@@ -1,0 +1,196 @@
+// Entry point of Quillmere.exe: one running instance, the MMX check, the
+// windows and their layout, the message loop that also schedules frames, and
+// the release of everything at the end.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+#ifdef _MSC_VER
+#include <intrin.h>
+#else
+#include <cpuid.h>
+#endif
+
+#include "core/app_state.h"
+#include "core/commands.h"
+#include "core/frame_loop.h"
+#include "core/mesh.h"
+#include "shell/win32/shell.h"
+
+HINSTANCE appInstance;
+HWND mainWindow;
+HWND toolBar;
+HWND displayWindow;
+HBRUSH dialogBrush;
+HBITMAP aboutBitmap;
+int32_t displayReady;
+char className[ClassNameSize];
+
+namespace {
+
+bool ProcessorHasMmx() {
+#ifdef _MSC_VER
+    int regs[4];
+    __cpuid(regs, 1);
+    return (regs[3] & (1 << 23)) != 0;
+#else
+    unsigned eax, ebx, ecx, edx;
+    if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx)) return false;
+    return (edx & (1u << 23)) != 0;
+#endif
+}
+
+// Centres the window in the work area (the desktop without the task bar) and
+// keeps its top-left corner on screen when it is larger than the work area.
+void CentreInWorkArea(HWND window, int width, int height) {
+    RECT area;
+    if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0)) {
+        GetWindowRect(GetDesktopWindow(), &area);
+    }
+    int x = area.left + (area.right - area.left - width) / 2;
+    int y = area.top + (area.bottom - area.top - height) / 2;
+    if (x < area.left) x = area.left;
+    if (y < area.top) y = area.top;
+    MoveWindow(window, x, y, width, height, TRUE);
+}
+
+// The message loop's view of the Win32 queue. Only messages the loop waited
+// for are offered to the tool bar's keyboard navigation; those taken between
+// two frames go straight to their windows.
+struct Win32Events {
+    MSG message;
+    bool waited;
+};
+
+int WaitEvent(void* context) {
+    auto* events = static_cast<Win32Events*>(context);
+    const BOOL result = GetMessageA(&events->message, nullptr, 0, 0);
+    events->waited = true;
+    return result != -1;  // an invalid call ends the loop like the quit request
+}
+
+int PeekEvent(void* context) {
+    auto* events = static_cast<Win32Events*>(context);
+    events->waited = false;
+    return PeekMessageA(&events->message, nullptr, 0, 0, PM_REMOVE) != 0;
+}
+
+int IsQuit(void* context) { return static_cast<Win32Events*>(context)->message.message == WM_QUIT; }
+
+void Dispatch(void* context) {
+    auto* events = static_cast<Win32Events*>(context);
+    if (events->waited && toolBar && IsDialogMessageA(toolBar, &events->message)) return;
+    TranslateMessage(&events->message);
+    DispatchMessageA(&events->message);
+}
+
+int DisplayIsReady(void*) { return displayReady; }
+void DrawOneFrame(void*) { DrawDisplayFrame(); }
+
+bool RegisterWindowClass(const char* name, WNDPROC procedure, const char* menu) {
+    WNDCLASSA windowClass = {};
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = appInstance;
+    windowClass.hIcon = LoadIconA(appInstance, "appIcon");
+    windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    windowClass.lpszMenuName = menu;
+    windowClass.lpszClassName = name;
+    return RegisterClassA(&windowClass) != 0;
+}
+
+void FreeTextureSlots() {
+    for (Texture& texture : appState.textures) {
+        ReleaseTexturePixels(&texture);
+    }
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int showCommand) {
+    std::snprintf(className, sizeof className, "%s", "Quillmere");
+    if (previous) return 0;
+
+    // Only one copy runs: a second start brings the first one back instead.
+    if (HWND running = FindWindowA(className, nullptr)) {
+        if (IsIconic(running)) ShowWindow(running, SW_RESTORE);
+        SetForegroundWindow(running);
+        return 0;
+    }
+    if (!ProcessorHasMmx()) {
+        MessageBoxA(nullptr, "This program requires CPU with MMX technology", "Error", MB_OK);
+        return 0;
+    }
+
+    viewWidth = InitialViewWidth;
+    viewHeight = InitialViewHeight;
+    appInstance = instance;
+    aboutBitmap = LoadBitmapA(instance, "about");
+    dialogBrush = CreateSolidBrush(DialogGrey);
+
+    if (!RegisterWindowClass(className, MainWindowProc, "AppMenu")) return 0;
+    mainWindow = CreateWindowExA(0, className, className,
+                                 WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME |
+                                     WS_MINIMIZEBOX | WS_CLIPCHILDREN,
+                                 CW_USEDEFAULT, CW_USEDEFAULT, viewWidth + 163, viewHeight + 50,
+                                 nullptr, nullptr, instance, nullptr);
+    if (!mainWindow) return 0;
+
+    InitialiseAppState();
+
+    toolBar = CreateDialogParamA(instance, "ToolBarDialog", mainWindow, ToolBarProc, 0);
+
+    // Size the main window so that its client area holds the view, the tool
+    // bar and the gaps around them exactly.
+    RECT toolBarRect = {}, client = {}, outer = {};
+    GetWindowRect(toolBar, &toolBarRect);
+    GetClientRect(mainWindow, &client);
+    GetWindowRect(mainWindow, &outer);
+    const int toolBarWidth = toolBarRect.right - toolBarRect.left;
+    int outerWidth = outer.right - outer.left;
+    int outerHeight = outer.bottom - outer.top;
+    outerWidth += (toolBarWidth + viewWidth + ToolBarViewGap) - (client.right - client.left);
+    outerHeight += (viewHeight + 2) - (client.bottom - client.top);
+    CentreInWorkArea(mainWindow, outerWidth, outerHeight);
+    MoveWindow(toolBar, viewWidth + 3, 1, toolBarWidth, viewHeight, TRUE);
+
+    displayReady = 0;
+    ShowWindow(mainWindow, showCommand);
+    UpdateWindow(mainWindow);
+    ShowWindow(toolBar, SW_SHOWDEFAULT);
+    UpdateWindow(toolBar);
+
+    if (!RegisterWindowClass("display", DisplayProc, nullptr)) return 0;
+    displayWindow = CreateWindowExA(WS_EX_TOPMOST, "display", "hola", WS_CHILD | WS_BORDER,
+                                    CW_USEDEFAULT, CW_USEDEFAULT, viewWidth, viewHeight,
+                                    mainWindow, nullptr, instance, nullptr);
+    if (!CreateDisplayFrameBuffer(displayWindow)) {
+        MessageBoxA(nullptr, "Failed to create 3D context.", "", MB_OK);
+        return 0;
+    }
+    // The view size was 620 x 520 when the frame buffer was made; the display
+    // is moved into place with that size and reports its client size.
+    MoveWindow(displayWindow, 2, 2, InitialViewWidth, InitialViewHeight, TRUE);
+    ShowWindow(displayWindow, showCommand);
+    UpdateWindow(displayWindow);
+
+    UpdateStatistics();
+    SetFocus(displayWindow);
+    displayReady = 1;
+
+    Win32Events events = {};
+    const EventSource source = {&events, WaitEvent, PeekEvent, IsQuit, Dispatch, DisplayIsReady,
+                                DrawOneFrame};
+    RunFrameLoop(source);
+
+    DestroyDisplayFrameBuffer();
+    DestroyWindow(toolBar);
+    toolBar = nullptr;
+    ClearScene(&scene);
+    DeleteObject(aboutBitmap);
+    DeleteObject(dialogBrush);
+    FreeTextureSlots();
+    return 1;
+}
