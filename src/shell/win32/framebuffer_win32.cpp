@@ -7,9 +7,7 @@
 
 #include "core/app_state.h"
 #include "core/memory.h"
-#include "formats/bmp_writer.h"
-#include "render/frame_buffer.h"
-#include "render/frame_driver.h"
+#include "shell/win32/providers.h"
 #include "shell/win32/shell.h"
 
 namespace {

@@ -3,12 +3,11 @@
 #include <windows.h>
 
 #include "core/app_state.h"
-#include "core/commands.h"
+#include "shell/win32/providers.h"
 #include "core/lights.h"
 #include "core/ui_ids.h"
 #include "core/view.h"
 #include "shell/win32/shell.h"
-#include "texture/texture_slots.h"
 
 void CheckMenuCommand(int id, bool checked) {
     CheckMenuItem(GetMenu(mainWindow), id, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));

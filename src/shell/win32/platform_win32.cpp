@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "core/platform.h"
-#include "render/frame_buffer.h"
+#include "shell/win32/providers.h"
 #include "shell/win32/shell.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "core/app_state.h"
-#include "core/commands.h"
+#include "shell/win32/providers.h"
 #include "core/ui_ids.h"
 #include "shell/win32/shell.h"
 

@@ -13,7 +13,7 @@
 #endif
 
 #include "core/app_state.h"
-#include "core/commands.h"
+#include "shell/win32/providers.h"
 #include "core/frame_loop.h"
 #include "core/mesh.h"
 #include "shell/win32/shell.h"
