@@ -55,3 +55,10 @@ void EnableMenuCommand(int commandId, int enabled);
 // The bytes of an embedded resource ("model", "wood", "metal", "pattern"),
 // or 0 when there is none.
 int FindEmbeddedResource(const char* name, const unsigned char** data, size_t* size);
+
+// Shows a rectangle of the frame buffer's 24-bit image in the display
+// window: x, y (view pixels), width x height. In DIB mode the rectangle sits
+// at its place in imagePixels; in fallback mode it is packed bottom row first
+// at the start of imagePixels. The command-line tool shows nothing.
+struct FrameBuffer;
+void PresentFrameRect(const FrameBuffer& frameBuffer, int x, int y, int width, int height);

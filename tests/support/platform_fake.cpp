@@ -57,6 +57,10 @@ void SetMenuCheck(int commandId, int checked) { fake.menuChecks[commandId] = che
 void SetMenuText(int commandId, const char* text) { fake.menuTexts[commandId] = Text(text); }
 void EnableMenuCommand(int commandId, int enabled) { fake.menuEnabled[commandId] = enabled; }
 
+void PresentFrameRect(const FrameBuffer&, int x, int y, int width, int height) {
+    fake.presents.push_back(FakePresent{x, y, width, height});
+}
+
 int FindEmbeddedResource(const char* name, const unsigned char** data, size_t* size) {
     return LookupEmbeddedBytes(name, data, size);
 }

@@ -26,6 +26,10 @@ struct FakeDialog {
     size_t fileTitleSize;
 };
 
+struct FakePresent {
+    int x, y, width, height;
+};
+
 struct FakePlatform {
     std::vector<FakeMessage> messages;
     std::vector<FakeDialog> dialogs;
@@ -36,6 +40,7 @@ struct FakePlatform {
     std::map<int, std::string> toolBarTexts;
     std::map<int, int> menuChecks, menuEnabled;
     std::map<int, std::string> menuTexts;
+    std::vector<FakePresent> presents;  // rectangles shown by PresentFrameRect
 };
 
 FakePlatform& Fake();

@@ -1,0 +1,116 @@
+// Fixed-point helpers and the set-up pieces the scalar and the MMX
+// rasterisers share (the 32-bit depth and texture arithmetic). Internal to
+// src/render.
+#pragma once
+
+#include <cstdint>
+
+#include "core/mesh.h"
+#include "render/rasteriser.h"
+
+namespace raster {
+
+// Wrapping and saturating arithmetic, written out so that no signed
+// overflow or negative shift is left to the compiler.
+inline int32_t Wrap32(int64_t v) { return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(v))); }
+inline int32_t Add32(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b)); }
+inline int16_t Wrap16(int32_t v) { return static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint32_t>(v))); }
+inline int16_t Add16(int16_t a, int16_t b) { return Wrap16(a + b); }
+inline int16_t SatS16(int32_t v) { return static_cast<int16_t>(v < -32768 ? -32768 : v > 32767 ? 32767 : v); }
+inline uint16_t SatU16(int32_t v) { return static_cast<uint16_t>(v < 0 ? 0 : v > 65535 ? 65535 : v); }
+// Arithmetic shift right (floor division by 2^n) for any sign.
+inline int32_t Sar(int32_t v, int n) { return v >= 0 ? v >> n : ~(~v >> n); }
+inline int32_t Shl(int32_t v, int n) { return static_cast<int32_t>(static_cast<uint32_t>(v) << n); }
+// A difference taken modulo 2^16 as a signed 16-bit value.
+inline int16_t Diff16(int32_t a, int32_t b) { return Wrap16(static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b))); }
+// High half of a signed 16 x 16 product.
+inline int16_t MulHigh(int16_t a, int16_t b) { return static_cast<int16_t>(Sar(a * b, 16)); }
+inline int32_t ShadeByte(int32_t shade, int lane) { return (static_cast<uint32_t>(shade) >> (8 * lane)) & 0xFF; }
+
+// The top 5, 6 and 5 bits of unsigned 8.8 blue, green and red.
+inline uint32_t PackRgb565(uint16_t blue, uint16_t green, uint16_t red) {
+    return (static_cast<uint32_t>(red >> 11) << 11) | (static_cast<uint32_t>(green >> 10) << 5) |
+           (blue >> 11);
+}
+
+// Dither amplitudes of blue, green, red, coverage: half a 5-bit step of an
+// 8.8 value for blue and red, half a 6-bit step for green.
+constexpr int16_t DitherAmplitude[4] = {0x0800, 0x0400, 0x0800, 0};
+constexpr uint16_t DitherCounterStep = 101;
+
+// 0x7FFFFFFF / cross split into integer factors A (saturated to 16 bits) and
+// 15-bit fractions F for the two row differences T.y - B.y and M.y - T.y:
+// A + F / 32768 approximates (0x7FFFFFFF / cross) * dy / 65536.
+struct GradientFactors {
+    int32_t cross;
+    int16_t a0, a1;
+    int16_t f0, f1;
+};
+// False for a degenerate triangle (cross 0).
+bool ComputeGradientFactors(const MeshVertex& m, const MeshVertex& b, const MeshVertex& t,
+                            GradientFactors* g);
+// A 16.16 plane gradient from the attribute differences M - T and B - T.
+int32_t PlaneGradient(int16_t dMiddle, int16_t dBottom, const GradientFactors& g);
+// Depth and texture gradients (the colour lanes are path-specific).
+void SetupWideGradients(RasterSetup& s, const MeshVertex& m, const MeshVertex& b,
+                        const MeshVertex& t, const GradientFactors& g);
+// Row step of a 16.16 attribute along an edge of difference `dEdge` with
+// reciprocal q, corrected by perX times the edge's 15-bit slope fraction.
+int32_t WideRowStep(int16_t dEdge, int16_t q, int32_t perX, int16_t fraction);
+// Everything of SetupEdges except the colour lanes, given the reciprocals;
+// returns the left slopes' fractions f0, f1.
+void SetupEdgesWide(RasterSetup& s, const MeshVertex& l, const MeshVertex& r,
+                    const MeshVertex& t, const MeshVertex& b, int mode, const int16_t q[4],
+                    int16_t fraction[2]);
+// The reciprocal inputs of SetupEdges.
+void EdgeRowDifferences(const MeshVertex& l, const MeshVertex& r, const MeshVertex& t,
+                        const MeshVertex& b, int16_t d[4]);
+
+// Moves the edge walk to the next row: picks the step entry by the left
+// edge's carry, advances x, depth, pointer; returns the entry index.
+inline int AdvanceRow(RasterSetup& s) {
+    const uint32_t carry =
+        ((static_cast<uint32_t>(s.leftX) & 0xFFFF) + (static_cast<uint32_t>(s.leftStep) & 0xFFFF)) >> 16;
+    const int index = s.halfIndex + static_cast<int>(carry);
+    s.leftX = Add32(s.leftX, s.leftStep);
+    s.rightX = Add32(s.rightX, s.rightStep);
+    s.leftDepth = Add32(s.leftDepth, s.depthRowSteps[index]);
+    s.rowPointer += s.rowBytes / 4;
+    return index;
+}
+
+// The corner switches at the start of a row.
+inline void EnterRow(RasterSetup& s, int32_t row) {
+    if (row == s.rightCornerRow) {
+        s.rightX = s.rightXAtRightCorner;
+        s.rightStep = s.rightStepLower;
+    }
+    if (row == s.leftCornerRow) {
+        s.leftStep = s.leftStepLower;
+        s.leftX = s.leftXAtLeftCorner;
+        s.leftDepth = s.depthAtLeftCorner;
+        s.halfIndex = 2;
+    }
+}
+
+// First and last column of the current row; false when the span is empty.
+inline bool RowSpan(const RasterSetup& s, uint32_t* first, uint32_t* last) {
+    *first = static_cast<uint32_t>(s.leftX) >> 16;
+    *last = static_cast<uint32_t>(s.rightX) >> 16;
+    return *last >= *first;
+}
+
+// The pixel's depth half beats the stored one (strictly nearer).
+inline bool DepthPasses(uint32_t z, WorkPixel stored) { return (z & 0xFFFF0000u) > (stored & 0xFFFF0000u); }
+
+// Texel address: coordinates wrap with a period of 32768 units. The products
+// are unsigned 32-bit, wide enough for every accepted size (up to 65500).
+inline uint32_t TexelAt(const RasterSetup& s, uint32_t v, uint32_t u) {
+    const uint32_t vw = (v >> 16) & 0x7FFF;
+    const uint32_t uw = (u >> 16) & 0x7FFF;
+    const uint32_t row = (2 * vw * static_cast<uint32_t>(s.textureHeight)) >> 16;
+    const uint32_t column = (2 * uw * static_cast<uint32_t>(s.textureWidth)) >> 16;
+    return s.texturePixels[static_cast<uint64_t>(row) * static_cast<uint32_t>(s.textureWidth) + column];
+}
+
+}  // namespace raster
