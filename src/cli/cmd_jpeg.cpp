@@ -1,3 +1,108 @@
-#include "cli/cli.h"
+// quillmere-cli jpeg IN.jpg -o OUT.bmp|OUT.ppm: decodes with the texture
+// decoder, as "Load texture" does, and writes the image top row first.
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
 
-int CliJpeg(const CliArgs&) { return CliUsageError("jpeg: not available in this build"); }
+#include "cli/cli.h"
+#include "core/texture.h"
+#include "texture/texture_slots.h"
+
+namespace {
+
+bool EndsWithNoCase(const std::string& text, const std::string& suffix) {
+    if (text.size() < suffix.size()) return false;
+    for (size_t i = 0; i < suffix.size(); ++i) {
+        char c = text[text.size() - suffix.size() + i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != suffix[i]) return false;
+    }
+    return true;
+}
+
+void PutLittle(std::vector<uint8_t>& out, uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+// 24-bit BMP: rows bottom-up, each padded to 4 bytes, as the texture stores them.
+std::vector<uint8_t> EncodeBmp(const Texture& t) {
+    const uint32_t stride = (static_cast<uint32_t>(t.width) * 3 + 3) & ~3u;
+    const uint32_t imageBytes = stride * static_cast<uint32_t>(t.height);
+    std::vector<uint8_t> out;
+    out.reserve(54 + imageBytes);
+    out.push_back('B');
+    out.push_back('M');
+    PutLittle(out, 54 + imageBytes, 4);
+    PutLittle(out, 0, 4);
+    PutLittle(out, 54, 4);
+    PutLittle(out, 40, 4);
+    PutLittle(out, static_cast<uint32_t>(t.width), 4);
+    PutLittle(out, static_cast<uint32_t>(t.height), 4);
+    PutLittle(out, 1, 2);
+    PutLittle(out, 24, 2);
+    PutLittle(out, 0, 4);
+    PutLittle(out, imageBytes, 4);
+    PutLittle(out, 2835, 4);   // 72 dots per inch
+    PutLittle(out, 2835, 4);
+    PutLittle(out, 0, 4);
+    PutLittle(out, 0, 4);
+    for (int32_t row = 0; row < t.height; ++row) {
+        const uint32_t* p = t.pixels + static_cast<size_t>(row) * static_cast<size_t>(t.width);
+        for (int32_t x = 0; x < t.width; ++x) PutLittle(out, p[x], 3);   // blue, green, red
+        for (uint32_t pad = static_cast<uint32_t>(t.width) * 3; pad < stride; ++pad) out.push_back(0);
+    }
+    return out;
+}
+
+// Binary PPM, top row first.
+std::vector<uint8_t> EncodePpm(const Texture& t) {
+    const std::string header = "P6\n" + std::to_string(t.width) + " " + std::to_string(t.height) + "\n255\n";
+    std::vector<uint8_t> out(header.begin(), header.end());
+    out.reserve(header.size() + static_cast<size_t>(t.width) * static_cast<size_t>(t.height) * 3);
+    for (int32_t row = t.height - 1; row >= 0; --row) {
+        const uint32_t* p = t.pixels + static_cast<size_t>(row) * static_cast<size_t>(t.width);
+        for (int32_t x = 0; x < t.width; ++x) {
+            out.push_back(static_cast<uint8_t>(p[x] >> 16));
+            out.push_back(static_cast<uint8_t>(p[x] >> 8));
+            out.push_back(static_cast<uint8_t>(p[x]));
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+int CliJpeg(const CliArgs& args) {
+    std::string input, output;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "-o" && i + 1 < args.size()) {
+            output = args[++i];
+        } else if (input.empty() && !args[i].empty() && args[i][0] != '-') {
+            input = args[i];
+        } else {
+            return CliUsageError(("jpeg: unexpected argument " + args[i]).c_str());
+        }
+    }
+    if (input.empty() || output.empty()) return CliUsageError("jpeg: needs IN.jpg and -o OUT.bmp|OUT.ppm");
+    const bool bmp = EndsWithNoCase(output, ".bmp");
+    if (!bmp && !EndsWithNoCase(output, ".ppm")) return CliUsageError("jpeg: the output must end in .bmp or .ppm");
+
+    // The same load as the "Load texture" command, the path standing in for the dialog.
+    AnswerDialogsWith(input);
+    Texture texture{nullptr, 1, 1};
+    char title[256];
+    if (!LoadTextureFile(OwnerNone, &texture, title, sizeof title)) return CliFailure;
+
+    const std::vector<uint8_t> bytes = bmp ? EncodeBmp(texture) : EncodePpm(texture);
+    FreeTexturePixels(&texture);
+    FILE* file = std::fopen(output.c_str(), "wb");
+    bool written = file && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    if (file && std::fclose(file) != 0) written = false;
+    if (!written) {
+        std::fprintf(stderr, "quillmere-cli: cannot write %s\n", output.c_str());
+        std::remove(output.c_str());
+        return CliFailure;
+    }
+    return CliSuccess;
+}

@@ -1,0 +1,56 @@
+// Band decoding: the MCUs that cover maxVSamp * 8 image rows are entropy
+// decoded one at a time and each block is dequantised and transformed into the
+// component's sample rows of the band.
+#include <cstring>
+
+#include "texture/jpeg/jpeg_decoder.h"
+
+void StartBand(JpegContext& jc) {
+    const JpegDecoder& d = jc.decoder;
+    if (d.scanComponentCount > 1) {
+        jc.mcuRowsPerBand = 1;
+    } else if (d.bandsDone < d.bandCount - 1) {
+        jc.mcuRowsPerBand = d.scanComponents[0]->vSamp;
+    } else {
+        jc.mcuRowsPerBand = d.scanComponents[0]->lastRowHeight;
+    }
+}
+
+int DecodeBand(JpegContext& jc, uint8_t** const* componentRows) {
+    JpegDecoder& d = jc.decoder;
+    const bool lastBand = d.bandsDone == d.bandCount - 1;
+    for (int y = 0; y < jc.mcuRowsPerBand; ++y) {
+        for (int c = 0; c < d.mcusPerRow; ++c) {
+            for (int b = 0; b < d.blocksPerMcu; ++b) {
+                std::memset(jc.coefficientBlocks[b], 0, 64 * sizeof(int32_t));
+            }
+            if (!DecodeMcu(jc, jc.coefficientBlocks)) return 0;
+
+            int b = 0;
+            for (int s = 0; s < d.scanComponentCount; ++s) {
+                const JpegComponent& comp = *d.scanComponents[s];
+                const int usefulWidth = c == d.mcusPerRow - 1 ? comp.lastColumnWidth : comp.mcuWidth;
+                uint8_t* const* rows = componentRows[comp.index] + 8 * y;
+                const int firstColumn = c * comp.mcuSampleWidth;
+                for (int yi = 0; yi < comp.mcuHeight; ++yi) {
+                    // Blocks right of the image or below its last block row are
+                    // decoded but not transformed.
+                    if (!lastBand || y + yi < comp.lastRowHeight) {
+                        for (int xi = 0; xi < usefulWidth; ++xi) {
+                            jc.inverseDct(comp.quantTable, jc.coefficientBlocks[b + xi], rows,
+                                          firstColumn + 8 * xi, *jc.idctConstants);
+                        }
+                    }
+                    b += comp.mcuWidth;
+                    rows += 8;
+                }
+            }
+        }
+    }
+    ++d.bandsDone;
+    if (d.bandsDone < d.bandCount) {
+        StartBand(jc);
+        return 3;
+    }
+    return 4;
+}

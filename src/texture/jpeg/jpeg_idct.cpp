@@ -1,0 +1,122 @@
+// The portable inverse DCT, the reference the MMX version must match. It is
+// written as the 16-bit lane arithmetic works: dequantised values and the two
+// odd-part sums wrap at 16 bits, the workspace saturates to 16 bits before
+// pass 2, results saturate to bytes.
+#include <cstdlib>
+#include <cstring>
+
+#include "texture/jpeg/jpeg_idct.h"
+
+const IdctConstants ProgramIdctConstants = {
+    {10703, 4433, 4433, -10703},
+    {8192, 8192, 8192, -8192},
+    {9633, -6436, 6436, 9633},
+    {-7373, -4926, -4176, -20995},
+    {4926, -7373, -20995, 4176},
+};
+
+namespace {
+
+// Wrapping 32-bit arithmetic, as the lanes do it (and free of C++ overflow).
+inline int32_t Wrap32(uint32_t v) { return static_cast<int32_t>(v); }
+inline int32_t Add32(int32_t a, int32_t b) {
+    return Wrap32(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
+}
+inline int32_t Mul32(int32_t a, int32_t b) {
+    return Wrap32(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));
+}
+inline int16_t Low16(int32_t v) { return static_cast<int16_t>(static_cast<uint16_t>(v)); }
+inline int32_t Saturate16(int32_t v) { return v < -32768 ? -32768 : (v > 32767 ? 32767 : v); }
+// Arithmetic shift right of a signed value.
+inline int32_t Shr(int32_t v, int n) { return v >= 0 ? v >> n : ~(~v >> n); }
+
+// The eight outputs of one 1-D transform of in[0..7], unshifted, in the order
+// e10+o3, e11+o2, e12+o1, e13+o0, e13-o0, e12-o1, e11-o2, e10-o3. The inputs
+// are 16-bit; every product and sum fits in 32 bits (worst case about 1.97e9).
+void Butterflies(const int16_t* in, const IdctConstants& k, int32_t* out) {
+    const int32_t d0 = in[0], d1 = in[1], d2 = in[2], d3 = in[3];
+    const int32_t d4 = in[4], d5 = in[5], d6 = in[6], d7 = in[7];
+
+    const int32_t t0 = d0 * k.evenSum[0] + d4 * k.evenSum[1];
+    const int32_t t1 = d0 * k.evenSum[2] + d4 * k.evenSum[3];
+    const int32_t t3 = d2 * k.evenRotation[0] + d6 * k.evenRotation[1];
+    const int32_t t2 = d2 * k.evenRotation[2] + d6 * k.evenRotation[3];
+    const int32_t e10 = t0 + t3, e13 = t0 - t3, e11 = t1 + t2, e12 = t1 - t2;
+
+    const int32_t p = Low16(d1 + d5);   // 16-bit sums, as the lanes add them
+    const int32_t q = Low16(d7 + d3);
+    const int32_t z3 = p * k.oddRotation[0] + q * k.oddRotation[1];
+    const int32_t z4 = p * k.oddRotation[2] + q * k.oddRotation[3];
+    const int32_t o0 = d1 * k.oddFirst[0] + d7 * k.oddFirst[1] + z3;
+    const int32_t o1 = d5 * k.oddFirst[2] + d3 * k.oddFirst[3] + z4;
+    const int32_t o3 = d1 * k.oddSecond[0] + d7 * k.oddSecond[1] + z4;
+    const int32_t o2 = d5 * k.oddSecond[2] + d3 * k.oddSecond[3] + z3;
+
+    out[0] = e10 + o3;
+    out[1] = e11 + o2;
+    out[2] = e12 + o1;
+    out[3] = e13 + o0;
+    out[4] = e13 - o0;
+    out[5] = e12 - o1;
+    out[6] = e11 - o2;
+    out[7] = e10 - o3;
+}
+
+inline uint8_t ToSample(int32_t v) {
+    if (v < -128) v = -128;
+    if (v > 127) v = 127;
+    return static_cast<uint8_t>(v + 128);
+}
+
+}  // namespace
+
+void InverseDctBlockScalar(const int32_t* quant, const int32_t* coefficients,
+                           uint8_t* const* rows, int column, const IdctConstants& k) {
+    int32_t workspace[64];   // W[r][c] at r * 8 + c
+
+    // Pass 1: columns. Results keep 2 extra fraction bits: shift 13 - 2 = 11.
+    for (int c = 0; c < 8; ++c) {
+        bool dcOnly = true;
+        for (int r = 1; r < 8; ++r) {
+            if (Low16(coefficients[r * 8 + c]) != 0) dcOnly = false;
+        }
+        if (dcOnly) {
+            const int32_t dc = Mul32(Mul32(coefficients[c], quant[c]), 4);
+            for (int r = 0; r < 8; ++r) workspace[r * 8 + c] = dc;
+            continue;
+        }
+        int16_t d[8];
+        for (int r = 0; r < 8; ++r) d[r] = Low16(Mul32(coefficients[r * 8 + c], quant[r * 8 + c]));
+        int32_t out[8];
+        Butterflies(d, k, out);
+        // out[] is in row order 0, 1, 2, 3, 4, 5, 6, 7 already.
+        for (int r = 0; r < 8; ++r) workspace[r * 8 + c] = Shr(out[r] + 1024, 11);
+    }
+
+    // Pass 2: rows. The shift of 18 = 13 + 2 + 3 removes the constant scale,
+    // pass 1's extra bits and the factor 8 of the 2-D transform.
+    for (int r = 0; r < 8; ++r) {
+        const int32_t* w = workspace + r * 8;
+        uint8_t* out = rows[r] + column;
+        bool dcOnly = true;
+        for (int i = 1; i < 8; ++i) {
+            if (w[i] != 0) dcOnly = false;
+        }
+        if (dcOnly) {
+            const uint8_t v = ToSample(Shr(Add32(w[0], 16), 5));
+            std::memset(out, v, 8);
+            continue;
+        }
+        int16_t e[8];
+        for (int i = 0; i < 8; ++i) e[i] = static_cast<int16_t>(Saturate16(w[i]));
+        int32_t results[8];
+        Butterflies(e, k, results);
+        for (int i = 0; i < 8; ++i) out[i] = ToSample(Saturate16(Shr(results[i] + 131072, 18)));
+    }
+}
+
+InverseDctFunction ChooseInverseDct() {
+    const char* scalar = std::getenv("QUILLMERE_SCALAR");
+    if (InverseDctBlockMmx && !(scalar && std::strcmp(scalar, "1") == 0)) return InverseDctBlockMmx;
+    return InverseDctBlockScalar;
+}

@@ -1,0 +1,144 @@
+// Loading the texture slots: the user's JPEG file through the open dialog, the
+// built-in images from the embedded resources, and the decode entry that both
+// use. The decoder's working memory is a scratch pool freed after every decode.
+#include "texture/texture_slots.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "core/memory.h"
+#include "texture/jpeg/jpeg_decoder.h"
+
+const char* const ProgressiveJpegMessage = "Progressive Jpeg not supported";
+const char* const JpegErrorMessage = "Error reading Jpeg file";
+const char* const JpegErrorCaption = "error";
+
+namespace {
+
+void PrepareContext(JpegContext& jc, const JpegDecodeOptions* options) {
+    jc.progressiveRejected = 0;
+    ResetScratchPool(jc);
+    jc.idctConstants = options && options->idctConstants ? options->idctConstants : &ProgramIdctConstants;
+    jc.inverseDct = options && options->inverseDct ? options->inverseDct : ChooseInverseDct();
+}
+
+// Decodes the current byte source into `target`: sets its size and allocates
+// and fills its pixels. On failure the pixels are null or a partly filled
+// buffer that the caller frees.
+int DecodeJpegTexture(JpegContext& jc, Texture* target) {
+    ResetDecoder(jc);
+    if (!ReadHeader(jc)) return 0;
+    ChooseColorSpace(jc);
+    ComputeOutputSize(jc);
+    const JpegDecoder& d = jc.decoder;
+    target->width = d.outputWidth;
+    target->height = d.outputHeight;
+    // A buffer past the signed 32-bit byte range is an allocation failure,
+    // never a short allocation.
+    const int64_t bytes = static_cast<int64_t>(d.outputWidth) * d.outputHeight * 4;
+    if (bytes > INT32_MAX) return 0;
+    target->pixels = static_cast<uint32_t*>(AllocateBytes(static_cast<size_t>(bytes)));
+    if (!target->pixels) return 0;
+    return DecodeAllRows(jc, target->pixels);
+}
+
+// The file's name after its last folder separator.
+const char* NameOf(const char* path) {
+    const char* name = path;
+    for (const char* p = path; *p; ++p) {
+        if (*p == '/' || *p == '\\') name = p + 1;
+    }
+    return name;
+}
+
+}  // namespace
+
+void FreeTexturePixels(Texture* texture) {
+    if (texture->pixels) ReleaseBytes(texture->pixels);
+    texture->pixels = nullptr;
+}
+
+int DecodeJpegMemory(const unsigned char* data, size_t size, Texture* out,
+                     const JpegDecodeOptions* options, int* progressiveRejected) {
+    JpegContext* jc = static_cast<JpegContext*>(AllocateBytes(sizeof(JpegContext)));
+    *out = Texture{nullptr, 0, 0};
+    if (progressiveRejected) *progressiveRejected = 0;
+    if (!jc) return 0;
+    std::memset(jc, 0, sizeof *jc);
+    PrepareContext(*jc, options);
+    int ok = 0;
+    if (size <= static_cast<size_t>(INT32_MAX)) {
+        UseMemorySource(*jc, data, static_cast<int32_t>(size));
+        ok = DecodeJpegTexture(*jc, out);
+    }
+    FreeScratchPool(*jc);
+    if (progressiveRejected) *progressiveRejected = jc->progressiveRejected;
+    ReleaseBytes(jc);
+    if (!ok) FreeTexturePixels(out);
+    return ok;
+}
+
+int LoadTextureResource(Texture* target, const char* name) {
+    const unsigned char* data = nullptr;
+    size_t size = 0;
+    // A slot is loaded into once; anything it held is let go first so that a
+    // failure leaves it empty rather than leaking.
+    FreeTexturePixels(target);
+    if (!FindEmbeddedResource(name, &data, &size)) return 0;
+    Texture decoded;
+    if (!DecodeJpegMemory(data, size, &decoded, nullptr, nullptr)) return 0;
+    *target = decoded;
+    return 1;
+}
+
+int LoadTextureFile(PlatformOwner owner, Texture* target, char* title, size_t titleSize) {
+    // Buffers of the platform's full path length: an ordinary long path is
+    // never refused or cut.
+    char path[PlatformPathSize] = "";
+    char fileTitle[PlatformPathSize] = "";
+    FileDialogRequest request{};
+    request.filterDescription = "JPG Files(*.JPG)";
+    request.filterPattern = "*.JPG";
+    if (!AskOpenFileName(owner, request, path, sizeof path, fileTitle, sizeof fileTitle)) return 0;
+
+    // The name comes from the returned path, lowered in place.
+    if (title && titleSize > 0) {
+        std::snprintf(title, titleSize, "%s", NameOf(path));
+        for (char* p = title; *p; ++p) {
+            if (*p >= 'A' && *p <= 'Z') *p = static_cast<char>(*p - 'A' + 'a');
+        }
+    }
+
+    FILE* file = std::fopen(path, "rb");
+    if (!file) {
+        ShowMessageBox(owner, JpegErrorMessage, JpegErrorCaption, MessageOk);
+        return 0;
+    }
+    JpegContext* jc = static_cast<JpegContext*>(AllocateBytes(sizeof(JpegContext)));
+    uint8_t* buffer = static_cast<uint8_t*>(AllocateBytes(JpegFileBufferSize));
+    Texture decoded{nullptr, 0, 0};
+    int ok = 0;
+    int progressive = 0;
+    if (jc && buffer) {
+        std::memset(jc, 0, sizeof *jc);
+        PrepareContext(*jc, nullptr);
+        UseFileSource(*jc, file, buffer, JpegFileBufferSize);
+        ok = DecodeJpegTexture(*jc, &decoded);
+        FreeScratchPool(*jc);
+        progressive = jc->progressiveRejected;
+    }
+    std::fclose(file);
+    ReleaseBytes(buffer);
+    ReleaseBytes(jc);
+
+    if (!ok) {
+        ShowMessageBox(owner, progressive ? ProgressiveJpegMessage : JpegErrorMessage, JpegErrorCaption,
+                       MessageOk);
+        FreeTexturePixels(&decoded);
+        return 0;
+    }
+    FreeTexturePixels(target);
+    *target = decoded;
+    return 1;
+}
