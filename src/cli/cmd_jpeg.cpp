@@ -95,7 +95,7 @@ int CliJpeg(const CliArgs& args) {
     if (!LoadTextureFile(OwnerNone, &texture, title, sizeof title)) return CliFailure;
 
     const std::vector<uint8_t> bytes = bmp ? EncodeBmp(texture) : EncodePpm(texture);
-    FreeTexturePixels(&texture);
+    ReleaseTexturePixels(&texture);
     FILE* file = std::fopen(output.c_str(), "wb");
     bool written = file && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     if (file && std::fclose(file) != 0) written = false;

@@ -54,7 +54,7 @@ const char* NameOf(const char* path) {
 
 }  // namespace
 
-void FreeTexturePixels(Texture* texture) {
+void ReleaseTexturePixels(Texture* texture) {
     if (texture->pixels) ReleaseBytes(texture->pixels);
     texture->pixels = nullptr;
 }
@@ -75,7 +75,7 @@ int DecodeJpegMemory(const unsigned char* data, size_t size, Texture* out,
     FreeScratchPool(*jc);
     if (progressiveRejected) *progressiveRejected = jc->progressiveRejected;
     ReleaseBytes(jc);
-    if (!ok) FreeTexturePixels(out);
+    if (!ok) ReleaseTexturePixels(out);
     return ok;
 }
 
@@ -84,7 +84,7 @@ int LoadTextureResource(Texture* target, const char* name) {
     size_t size = 0;
     // A slot is loaded into once; anything it held is let go first so that a
     // failure leaves it empty rather than leaking.
-    FreeTexturePixels(target);
+    ReleaseTexturePixels(target);
     if (!FindEmbeddedResource(name, &data, &size)) return 0;
     Texture decoded;
     if (!DecodeJpegMemory(data, size, &decoded, nullptr, nullptr)) return 0;
@@ -135,10 +135,10 @@ int LoadTextureFile(PlatformOwner owner, Texture* target, char* title, size_t ti
     if (!ok) {
         ShowMessageBox(owner, progressive ? ProgressiveJpegMessage : JpegErrorMessage, JpegErrorCaption,
                        MessageOk);
-        FreeTexturePixels(&decoded);
+        ReleaseTexturePixels(&decoded);
         return 0;
     }
-    FreeTexturePixels(target);
+    ReleaseTexturePixels(target);
     *target = decoded;
     return 1;
 }

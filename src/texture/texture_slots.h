@@ -26,7 +26,7 @@ int LoadTextureFile(PlatformOwner owner, Texture* target, char* title, size_t ti
 int LoadTextureResource(Texture* target, const char* name);
 
 // Frees a texture's pixels (if any) and sets the pointer to null.
-void FreeTexturePixels(Texture* texture);
+void ReleaseTexturePixels(Texture* texture);
 
 // How a decode runs; zeroed options mean the program's own choices.
 struct JpegDecodeOptions {
@@ -35,7 +35,7 @@ struct JpegDecodeOptions {
 };
 
 // Decodes a JPEG held in memory into a fresh texture. Returns 1 on success
-// (`out->pixels` owned by the caller, free with FreeTexturePixels), 0 on
+// (`out->pixels` owned by the caller, free with ReleaseTexturePixels), 0 on
 // failure with `out->pixels` null; `progressiveRejected` (may be null) tells
 // whether the failure was a progressive frame. No message is shown.
 int DecodeJpegMemory(const unsigned char* data, size_t size, Texture* out,

@@ -49,7 +49,7 @@ Decoded DecodeBytes(const Bytes& data, const IdctConstants* constants, InverseDc
     int progressive = 0;
     const int ok = DecodeJpegMemory(data.data(), data.size(), &t, &options, &progressive);
     Decoded d = FromTexture(t, ok, progressive);
-    FreeTexturePixels(&t);
+    ReleaseTexturePixels(&t);
     return d;
 }
 
