@@ -11,6 +11,7 @@
 #include <sys/resource.h>
 #endif
 
+#include "core/app_state.h"
 #include "formats/bmp_writer.h"
 #include "support/paths.h"
 #include "support/platform_fake.h"
@@ -167,7 +168,8 @@ TEST_F(SaveImageTest, AsksWithTheProposalAndAppendsTheExtension) {
     EXPECT_FALSE(FileExists(dir + "/snapshot"));
 
     Fake().dialogAnswers.push_back(dir + "/kept.name.bmp");
-    EXPECT_EQ(SaveImageFile(OwnerMainWindow, image, "computer"), 1);
+    ResetAppState();  // meshFileName "computer", as after start-up
+    EXPECT_EQ(SaveImageFile(OwnerMainWindow, image), 1);
     EXPECT_EQ(Fake().dialogs[1].proposedName, "computer.bmp");
     EXPECT_TRUE(FileExists(dir + "/kept.name.bmp"));
 }

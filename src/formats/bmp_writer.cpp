@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "core/app_state.h"
 #include "core/memory.h"
 
 namespace {
@@ -127,4 +128,8 @@ int SaveImageFile(PlatformOwner owner, const Image24& image, const char* meshNam
     }
     ShowMessageBox(owner, path, "Error cannot write", MessageIconError);
     return 0;
+}
+
+int SaveImageFile(PlatformOwner owner, const Image24& image) {
+    return SaveImageFile(owner, image, meshFileName);
 }
