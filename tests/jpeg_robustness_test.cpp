@@ -1,0 +1,184 @@
+// Damaged data: truncated and corrupted streams decode or fail exactly as the
+// decoder's policy says and never read or write out of bounds (run under
+// AddressSanitizer/UndefinedBehaviorSanitizer); and memory: nothing is held
+// after a decode, and every allocation failure comes back as a failure.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "core/memory.h"
+#include "support/jpeg_support.h"
+#include "support/paths.h"
+
+namespace {
+
+int Gradient(int component, int bx, int by) {
+    if (component == 0) return 30 + 20 * bx + 10 * by;
+    return component == 1 ? 100 + 5 * bx : 150 - 5 * by;
+}
+
+FlatJpeg ColourSpec(int restartInterval) {
+    FlatJpeg spec;
+    spec.width = 40;
+    spec.height = 24;
+    spec.components = {{1, 2, 2}, {2, 1, 1}, {3, 1, 1}};
+    spec.jfif = true;
+    spec.sample = Gradient;
+    spec.restartInterval = restartInterval;
+    return spec;
+}
+
+TEST(JpegDamage, EveryPrefixOfAStreamFailsOrDecodesCleanly) {
+    size_t scanStart = 0;
+    const Bytes whole = BuildFlatJpeg(ColourSpec(1), &scanStart);
+    const Decoded complete = DecodeBytes(whole);
+    ASSERT_TRUE(complete.ok);
+    for (size_t length = 0; length < whole.size(); ++length) {
+        const Bytes prefix(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(length));
+        const Decoded d = DecodeBytes(prefix);
+        if (length < scanStart) {
+            EXPECT_FALSE(d.ok) << "headers cut at " << length;
+        } else if (d.ok) {
+            // A cut stream that decodes still yields the whole frame.
+            EXPECT_EQ(d.rgb.size(), complete.rgb.size());
+        }
+        // Cut inside the entropy-coded data: the bit reader fails when it
+        // runs out of data without meeting a marker, which is also the case
+        // when only the end-of-image marker is missing and the last MCU
+        // needed a refill.
+    }
+}
+
+TEST(JpegDamage, ScanEndingWithEndOfImageDecodesTheRestAsMidGrey) {
+    size_t scanStart = 0;
+    Bytes data = BuildFlatJpeg(ColourSpec(0), &scanStart);
+    data.resize(scanStart + 4);   // a few MCUs' worth of data, then the marker
+    data.insert(data.end(), {0xFF, 0xD9});
+    const Decoded d = DecodeBytes(data);
+    ASSERT_TRUE(d.ok);
+    const size_t last = d.rgb.size() - 3;
+    EXPECT_EQ(d.rgb[last], 128);
+    EXPECT_EQ(d.rgb[last + 1], 128);
+    EXPECT_EQ(d.rgb[last + 2], 128);
+    EXPECT_NE(d.rgb[0], 128);   // the first MCU was decoded from real data
+}
+
+TEST(JpegDamage, ScanDataEndingWithoutAMarkerFails) {
+    size_t scanStart = 0;
+    Bytes data = BuildFlatJpeg(ColourSpec(0), &scanStart);
+    data.resize(scanStart + 4);
+    EXPECT_FALSE(DecodeBytes(data).ok);
+}
+
+TEST(JpegDamage, RestartMarkersResynchronise) {
+    size_t scanStart = 0;
+    const Bytes whole = BuildFlatJpeg(ColourSpec(1), &scanStart);
+    const Decoded complete = DecodeBytes(whole);
+    std::vector<size_t> markers;
+    for (size_t i = scanStart; i + 1 < whole.size(); ++i) {
+        if (whole[i] == 0xFF && whole[i + 1] >= 0xD0 && whole[i + 1] <= 0xD7) markers.push_back(i);
+    }
+    ASSERT_GE(markers.size(), 5u);
+    struct Case {
+        const char* name;
+        int marker;        // which restart marker to damage
+        uint8_t newCode;   // 0: remove it
+    };
+    const Case cases[] = {
+        {"missing marker", 2, 0},
+        {"marker numbered one ahead", 2, 0},
+        {"stale marker number", 3, 0xD0},
+        {"wrong marker number", 4, 0xD5},
+    };
+    for (const Case& c : cases) {
+        Bytes data = whole;
+        const size_t at = markers[static_cast<size_t>(c.marker)];
+        if (c.newCode == 0) {
+            data.erase(data.begin() + static_cast<std::ptrdiff_t>(at), data.begin() + static_cast<std::ptrdiff_t>(at + 2));
+        } else {
+            data[at + 1] = c.newCode;
+        }
+        const Decoded d = DecodeBytes(data);
+        ASSERT_TRUE(d.ok) << c.name;
+        // The MCUs before the damage are untouched (the first MCU row).
+        EXPECT_TRUE(std::equal(d.rgb.begin(), d.rgb.begin() + 16 * 3, complete.rgb.begin())) << c.name;
+    }
+}
+
+TEST(JpegDamage, CorruptedEntropyDataNeverCrashes) {
+    const std::string corpusFile = CorpusPath("jpeg/cjpeg-variants/size-63x65-420-rst1.jpg");
+    std::vector<Bytes> seeds = {BuildFlatJpeg(ColourSpec(0)), BuildFlatJpeg(ColourSpec(3))};
+    if (!corpusFile.empty()) seeds.push_back(ReadBytes(corpusFile));
+    uint32_t state = 99;
+    auto next = [&state] {
+        state = state * 1664525u + 1013904223u;
+        return state >> 8;
+    };
+    for (const Bytes& seed : seeds) {
+        for (int trial = 0; trial < 300; ++trial) {
+            Bytes data = seed;
+            const int flips = 1 + static_cast<int>(next() % 8);
+            for (int f = 0; f < flips; ++f) {
+                const size_t at = 20 + next() % (data.size() - 20);
+                data[at] = static_cast<uint8_t>(next());
+            }
+            const Decoded d = DecodeBytes(data);
+            if (d.ok) {
+                EXPECT_EQ(d.rgb.size(), static_cast<size_t>(d.width) * d.height * 3);
+            }
+        }
+    }
+}
+
+TEST(JpegDamage, EveryCorpusFileDecodesOrFailsCleanly) {
+    const std::string root = CorpusPath("jpeg");
+    REQUIRE_CORPUS(root);
+    int files = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+        const std::string path = entry.path().string();
+        if (!entry.is_regular_file() || (path.size() < 4 || (path.substr(path.size() - 4) != ".jpg" && path.substr(path.size() - 5) != ".jpeg"))) continue;
+        const long liveBefore = LiveAllocationCount();
+        DecodeFile(path);
+        EXPECT_EQ(LiveAllocationCount(), liveBefore) << path;
+        ++files;
+    }
+    EXPECT_GT(files, 100);
+}
+
+TEST(JpegMemory, NothingIsHeldAfterADecode) {
+    const Bytes good = BuildFlatJpeg(ColourSpec(0));
+    Bytes bad = good;
+    bad.resize(bad.size() / 2);
+    for (const Bytes* data : {&good, static_cast<const Bytes*>(&bad)}) {
+        const long before = LiveAllocationCount();
+        Texture t{nullptr, 0, 0};
+        const int ok = DecodeJpegMemory(data->data(), data->size(), &t, nullptr, nullptr);
+        EXPECT_EQ(LiveAllocationCount(), before + (ok ? 1 : 0));   // only the pixels remain
+        ReleaseTexturePixels(&t);
+        EXPECT_EQ(LiveAllocationCount(), before);
+    }
+}
+
+TEST(JpegMemory, EveryAllocationFailureIsAFailure) {
+    // Smoothed 4:2:0 uses the most buffers: pointer lists, upsampled rows.
+    const Bytes data = BuildFlatJpeg(ColourSpec(2));
+    const Decoded expected = DecodeBytes(data);
+    ASSERT_TRUE(expected.ok);
+    int failures = 0;
+    for (long n = 1; n < 200; ++n) {
+        const long before = LiveAllocationCount();
+        FailAllocationAfter(n);
+        const Decoded d = DecodeBytes(data);
+        FailAllocationAfter(0);
+        EXPECT_EQ(LiveAllocationCount(), before) << "allocation " << n;
+        if (d.ok) {
+            EXPECT_TRUE(d.rgb == expected.rgb);
+            break;
+        }
+        ++failures;
+    }
+    EXPECT_GT(failures, 10);   // the walk went through the decoder's allocations
+    EXPECT_LT(failures, 199);  // and came out with a success
+}
+
+}  // namespace
