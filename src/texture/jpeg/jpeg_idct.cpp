@@ -22,6 +22,9 @@ inline int32_t Wrap32(uint32_t v) { return static_cast<int32_t>(v); }
 inline int32_t Add32(int32_t a, int32_t b) {
     return Wrap32(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
 }
+inline int32_t Sub32(int32_t a, int32_t b) {
+    return Wrap32(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
+}
 inline int32_t Mul32(int32_t a, int32_t b) {
     return Wrap32(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));
 }
@@ -32,7 +35,7 @@ inline int32_t Shr(int32_t v, int n) { return v >= 0 ? v >> n : ~(~v >> n); }
 
 // The eight outputs of one 1-D transform of in[0..7], unshifted, in the order
 // e10+o3, e11+o2, e12+o1, e13+o0, e13-o0, e12-o1, e11-o2, e10-o3. The inputs
-// are 16-bit; every product and sum fits in 32 bits (worst case about 1.97e9).
+// are 16-bit, so every product and every partial sum fits in 32 bits.
 void Butterflies(const int16_t* in, const IdctConstants& k, int32_t* out) {
     const int32_t d0 = in[0], d1 = in[1], d2 = in[2], d3 = in[3];
     const int32_t d4 = in[4], d5 = in[5], d6 = in[6], d7 = in[7];
@@ -52,14 +55,16 @@ void Butterflies(const int16_t* in, const IdctConstants& k, int32_t* out) {
     const int32_t o3 = d1 * k.oddSecond[0] + d7 * k.oddSecond[1] + z4;
     const int32_t o2 = d5 * k.oddSecond[2] + d3 * k.oddSecond[3] + z3;
 
-    out[0] = e10 + o3;
-    out[1] = e11 + o2;
-    out[2] = e12 + o1;
-    out[3] = e13 + o0;
-    out[4] = e13 - o0;
-    out[5] = e12 - o1;
-    out[6] = e11 - o2;
-    out[7] = e10 - o3;
+    // The last butterfly can pass the 32-bit range (e11 + o2 reaches about
+    // 2.4e9 for extreme inputs); it wraps, as the lanes' 32-bit adds do.
+    out[0] = Add32(e10, o3);
+    out[1] = Add32(e11, o2);
+    out[2] = Add32(e12, o1);
+    out[3] = Add32(e13, o0);
+    out[4] = Sub32(e13, o0);
+    out[5] = Sub32(e12, o1);
+    out[6] = Sub32(e11, o2);
+    out[7] = Sub32(e10, o3);
 }
 
 inline uint8_t ToSample(int32_t v) {
@@ -90,7 +95,7 @@ void InverseDctBlockScalar(const int32_t* quant, const int32_t* coefficients,
         int32_t out[8];
         Butterflies(d, k, out);
         // out[] is in row order 0, 1, 2, 3, 4, 5, 6, 7 already.
-        for (int r = 0; r < 8; ++r) workspace[r * 8 + c] = Shr(out[r] + 1024, 11);
+        for (int r = 0; r < 8; ++r) workspace[r * 8 + c] = Shr(Add32(out[r], 1024), 11);
     }
 
     // Pass 2: rows. The shift of 18 = 13 + 2 + 3 removes the constant scale,
@@ -111,7 +116,7 @@ void InverseDctBlockScalar(const int32_t* quant, const int32_t* coefficients,
         for (int i = 0; i < 8; ++i) e[i] = static_cast<int16_t>(Saturate16(w[i]));
         int32_t results[8];
         Butterflies(e, k, results);
-        for (int i = 0; i < 8; ++i) out[i] = ToSample(Saturate16(Shr(results[i] + 131072, 18)));
+        for (int i = 0; i < 8; ++i) out[i] = ToSample(Saturate16(Shr(Add32(results[i], 131072), 18)));
     }
 }
 
