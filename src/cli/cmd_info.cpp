@@ -1,3 +1,30 @@
-#include "cli/cli.h"
+// quillmere-cli info [FILE]: the statistics and bounds of a loaded mesh.
+#include <cstdio>
 
-int CliInfo(const CliArgs&) { return CliUsageError("info: not available in this build"); }
+#include "cli/cli.h"
+#include "cli/cli_mesh.h"
+
+int CliInfo(const CliArgs& args) {
+    if (args.size() > 1) return CliUsageError("info: at most one FILE");
+    if (args.empty()) {
+        std::fprintf(stderr, "quillmere-cli: info: the built-in model is not available in this build\n");
+        return CliFailure;
+    }
+    if (!args[0].empty() && args[0][0] == '-') return CliUsageError("info: unknown option");
+    Mesh* mesh = CliLoadMesh(args[0]);
+    if (!mesh) return CliFailure;
+    const std::string name = CliFileTitle(args[0]);
+    std::printf("name: %s\n", name.c_str());
+    std::printf("vertices: %d\n", mesh->vertexCount);
+    std::printf("uv vertices: %d\n", mesh->texCoordCount);
+    std::printf("faces: %d\n", mesh->polygonCount);
+    std::printf("lines: %d\n", mesh->lineCount);
+    std::printf("groups: %d\n", mesh->groupCount);
+    std::printf("materials: %d\n", mesh->materialCount);
+    std::printf("bounds: %.9g %.9g %.9g %.9g %.9g %.9g\n", static_cast<double>(mesh->boundsMin.x),
+                static_cast<double>(mesh->boundsMin.y), static_cast<double>(mesh->boundsMin.z),
+                static_cast<double>(mesh->boundsMax.x), static_cast<double>(mesh->boundsMax.y),
+                static_cast<double>(mesh->boundsMax.z));
+    FreeMesh(mesh);
+    return CliSuccess;
+}

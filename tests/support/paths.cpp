@@ -11,9 +11,13 @@ std::string SourcePath(const std::string& relative) {
 }
 
 std::string CorpusPath(const std::string& relative) {
-    const std::string root = std::string(QUILLMERE_SOURCE_DIR) + "/../shared/corpus";
+    // Beside the clone; a git worktree one level further down finds it too.
+    std::string root = std::string(QUILLMERE_SOURCE_DIR) + "/../shared/corpus";
     std::error_code error;
-    if (!std::filesystem::is_directory(root, error)) return "";
+    if (!std::filesystem::is_directory(root, error)) {
+        root = std::string(QUILLMERE_SOURCE_DIR) + "/../../shared/corpus";
+        if (!std::filesystem::is_directory(root, error)) return "";
+    }
     return relative.empty() ? root : root + "/" + relative;
 }
 

@@ -1,0 +1,51 @@
+// How polygons and strands are laid out in a Mesh's face slots, shared by the
+// OBJ and Poser readers (which store them), the OBJ writer and the ribbon
+// builder (which walk them).
+//
+// A polygon of 3 or 4 corners takes one slot; a larger one becomes a fan of
+// n - 2 triangles (p0, p1, p2), (p0, p2, p3), ... A strand of n points
+// (2 <= n <= 32) becomes a chain of line slots: the first holds points 0..3
+// and carries n in its strand point count (bits 18-23); each continuation
+// slot repeats the previous slot's corner 3 in its corner 0 and adds up to
+// three points, with a point count of 0. Unused corners hold vertex -1 and
+// texture index 0.
+#pragma once
+
+#include <cstdint>
+
+#include "core/mesh.h"
+
+constexpr int MaxCornersPerStatement = 32;
+
+// Slots taken by a polygon of n >= 3 corners: 1 for n <= 4, else n - 2.
+int PolygonSlotCount(int n);
+// Slots taken by a strand of n >= 2 points: 1 for n <= 4, else
+// 1 + ceil((n - 4) / 3).
+int StrandSlotCount(int n);
+
+// Store a polygon or a strand at face slot `slot` onwards; the caller has made
+// room (see the counts above). `vertexIndices` and `texIndices` hold n 1-based
+// indices relative to `vertexBase` / `texBase` (stored: base + index - 1).
+// Every slot gets `attributes`; a strand's slots also get FaceLine, and its
+// first slot the point count n. They do not touch the mesh's counts.
+void StorePolygonSlots(Mesh* mesh, int32_t slot, const int32_t* vertexIndices,
+                       const int32_t* texIndices, int n, FaceAttributes attributes,
+                       int32_t vertexBase, int32_t texBase);
+void StoreStrandSlots(Mesh* mesh, int32_t slot, const int32_t* vertexIndices,
+                      const int32_t* texIndices, int n, FaceAttributes attributes,
+                      int32_t vertexBase, int32_t texBase);
+
+// Number of slots, from `firstSlot` on, that belong to the strand whose first
+// slot is `firstSlot` (a line slot with a point count): the continuation slots
+// that follow it, as far as its point count asks and as long as they are line
+// slots with a count of 0. A line slot without a count on its own gives 1.
+int StrandSlotSpan(const Mesh& mesh, int32_t firstSlot);
+// True when `slot` is a continuation slot inside the chain of an earlier
+// first slot (as StrandSlotSpan counts it).
+bool IsStrandContinuation(const Mesh& mesh, int32_t slot);
+// The points of the strand starting at `firstSlot`, in order, without the
+// repeated shared points: vertex and texture indices (0-based, as stored) into
+// arrays of `capacity` entries. Returns the number of points written (at most
+// `capacity`).
+int GatherStrandPoints(const Mesh& mesh, int32_t firstSlot, int32_t* vertexIndices,
+                       int32_t* texIndices, int capacity);

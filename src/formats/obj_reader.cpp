@@ -1,0 +1,394 @@
+// The OBJ reader: statements are recognised one character at a time from
+// 4096-byte blocks, and stored into the Mesh as they come.
+#include "formats/obj_reader.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "core/mapping.h"
+#include "core/memory.h"
+#include "core/platform.h"
+#include "formats/face_slots.h"
+#include "formats/mtl_reader.h"
+#include "formats/text_scan.h"
+
+namespace {
+
+constexpr int GrowthStep = 4096;
+constexpr size_t BlockSize = 4096;
+constexpr size_t ArgumentSize = 2048;  // an argument holds at most 2047 characters
+
+// Characters of one index group as "%d %d" reads it: every '/' counts as a
+// blank, and " 0" follows the group so that a lone vertex index gets texture
+// index 0.
+struct GroupCursor {
+    const char* p;
+    const char* end;
+    int tail;  // 0: the appended blank is next, 1: its '0', 2: the end
+
+    char Peek() const {
+        if (p < end) return *p == '/' ? ' ' : *p;
+        return tail == 0 ? ' ' : tail == 1 ? '0' : '\0';
+    }
+    void Advance() {
+        if (p < end) {
+            ++p;
+        } else if (tail < 2) {
+            ++tail;
+        }
+    }
+};
+
+bool IsScanBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// One "%d" over the cursor; 0 when no number is there or it passes 32 bits.
+int ScanGroupInt(GroupCursor* cursor, int32_t* value) {
+    while (IsScanBlank(cursor->Peek())) cursor->Advance();
+    bool negative = false;
+    if (cursor->Peek() == '+' || cursor->Peek() == '-') {
+        negative = cursor->Peek() == '-';
+        cursor->Advance();
+    }
+    char c = cursor->Peek();
+    if (c < '0' || c > '9') return 0;
+    int64_t magnitude = 0;
+    bool tooLarge = false;
+    for (; c >= '0' && c <= '9'; cursor->Advance(), c = cursor->Peek()) {
+        if (!tooLarge) {
+            magnitude = magnitude * 10 + (c - '0');
+            if (magnitude > 2147483648LL) tooLarge = true;
+        }
+    }
+    if (tooLarge || (!negative && magnitude > INT32_MAX)) return 0;
+    *value = static_cast<int32_t>(negative ? -magnitude : magnitude);
+    return 1;
+}
+
+}  // namespace
+
+int ParseIndexGroups(const char* text, int32_t vertexCount, int32_t texCoordCount,
+                     int32_t* vertexIndices, int32_t* texIndices) {
+    int n = 0;
+    const char* p = text;
+    for (;;) {
+        while (*p == ' ' || *p == '\t') ++p;
+        if (*p == '\0') break;
+        const char* start = p;
+        bool noTexture = false;
+        while (*p != '\0' && *p != ' ' && *p != '\t') {
+            if (p[0] == '/' && p[1] == '/') noTexture = true;
+            ++p;
+        }
+        if (n == MaxCornersPerStatement) return 0;
+        GroupCursor cursor{start, p, 0};
+        int32_t vertex = 0, tex = 0;
+        if (!ScanGroupInt(&cursor, &vertex) || !ScanGroupInt(&cursor, &tex)) return 0;
+        if (noTexture) tex = 0;
+
+        int64_t v = vertex;
+        if (v < 0) v += static_cast<int64_t>(vertexCount) + 1;
+        if (v < 1 || v > vertexCount) return 0;
+
+        int64_t t = tex;
+        if (t > texCoordCount) t = 1;
+        if (t < 0) t += static_cast<int64_t>(texCoordCount) + 1;
+        if (t <= 0) t = 1;
+
+        vertexIndices[n] = static_cast<int32_t>(v);
+        texIndices[n] = static_cast<int32_t>(t);
+        ++n;
+    }
+    return n;
+}
+
+namespace {
+
+enum Keyword { KeywordVertex, KeywordTexCoord, KeywordPolygon, KeywordLine, KeywordGroup,
+               KeywordUseMaterial, KeywordMaterialLibrary };
+
+constexpr int EndOfInput = -1;
+
+struct ObjInput {
+    FILE* file;
+    unsigned char block[BlockSize];
+    size_t fill;
+    size_t position;
+    bool lastBlockFull;
+    int current;  // the character under examination
+    char argument[ArgumentSize];
+};
+
+int NextChar(ObjInput* in) {
+    if (in->position == in->fill) {
+        // Only a full block can have more behind it.
+        if (!in->lastBlockFull) return EndOfInput;
+        in->fill = std::fread(in->block, 1, BlockSize, in->file);
+        in->position = 0;
+        in->lastBlockFull = in->fill == BlockSize;
+        if (in->fill == 0) return EndOfInput;
+    }
+    return in->block[in->position++];
+}
+
+bool IsLineEnd(int c) { return c == '\r' || c == '\n'; }
+bool IsSpace(int c) { return c == ' ' || c == '\t'; }
+
+void SkipLine(ObjInput* in) {
+    while (in->current != EndOfInput && !IsLineEnd(in->current)) in->current = NextChar(in);
+}
+
+// Finds the next statement with an argument; 0 at the end of input. The
+// argument is in in->argument; in->current is the CR, LF or end after it.
+int NextStatement(ObjInput* in, Keyword* keyword) {
+    for (;;) {
+        int c = in->current;
+        while (IsLineEnd(c) || IsSpace(c)) c = NextChar(in);
+        if (c == EndOfInput) {
+            in->current = c;
+            return 0;
+        }
+        Keyword found;
+        switch (c) {
+            case 'v':
+                c = NextChar(in);
+                found = KeywordVertex;
+                if (c == 't') {
+                    found = KeywordTexCoord;
+                    c = NextChar(in);
+                }
+                break;
+            case 'f':
+                c = NextChar(in);
+                if (c == 'o') c = NextChar(in);
+                found = KeywordPolygon;
+                break;
+            case 'l':
+                c = NextChar(in);
+                found = KeywordLine;
+                break;
+            case 'g':
+                c = NextChar(in);
+                found = KeywordGroup;
+                break;
+            case 'u':
+            case 'm': {
+                const char* word = c == 'u' ? "usemtl" : "mtllib";
+                found = c == 'u' ? KeywordUseMaterial : KeywordMaterialLibrary;
+                int i = 1;
+                for (; word[i] != '\0'; ++i) {
+                    c = NextChar(in);
+                    if (c != word[i]) break;
+                }
+                if (word[i] != '\0') {
+                    // A line end abandons the attempt; any other mismatching
+                    // character is dropped and recognition starts over with
+                    // the character after it.
+                    if (c != EndOfInput && !IsLineEnd(c)) c = NextChar(in);
+                    in->current = c;
+                    continue;
+                }
+                c = NextChar(in);
+                break;
+            }
+            default:
+                in->current = c;
+                SkipLine(in);
+                continue;
+        }
+        in->current = c;
+        if (c == EndOfInput) return 0;
+        if (IsLineEnd(c)) continue;  // keyword without argument: abandoned
+        if (!IsSpace(c)) {
+            SkipLine(in);  // "vn", "vp", "s", "o", a comment: unknown statement
+            continue;
+        }
+        do c = NextChar(in);
+        while (IsSpace(c));
+        in->current = c;
+        if (c == EndOfInput) return 0;
+        if (IsLineEnd(c)) continue;  // no argument: ignored
+        size_t length = 0;
+        bool tooLong = false;
+        while (c != EndOfInput && !IsLineEnd(c)) {
+            if (length + 1 < ArgumentSize) {
+                in->argument[length++] = static_cast<char>(c);
+            } else {
+                tooLong = true;
+            }
+            c = NextChar(in);
+        }
+        in->current = c;
+        // An over-long argument costs only its own statement.
+        if (tooLong) continue;
+        in->argument[length] = '\0';
+        *keyword = found;
+        return 1;
+    }
+}
+
+struct LoadState {
+    Mesh* mesh;
+    int32_t currentGroup;
+    int32_t currentMaterial;
+    char library[ArgumentSize];
+};
+
+// The group and material rule: an exact name already in the table becomes
+// current; a new one is appended while there is room; the first name of an
+// empty table renames entry 0 (which the faces read so far already use).
+void SelectName(char (*names)[MeshNameSize], int32_t* count, int32_t limit, const char* text,
+                int32_t* current) {
+    char name[MeshNameSize];
+    CopyName(name, text, MeshNameSize);
+    if (*count == 0) {
+        std::memcpy(names[0], name, MeshNameSize);
+        *count = 1;
+        return;
+    }
+    for (int32_t i = 0; i < *count; ++i) {
+        if (std::strcmp(names[i], name) == 0) {
+            *current = i;
+            return;
+        }
+    }
+    if (*count >= limit) return;
+    std::memcpy(names[*count], name, MeshNameSize);
+    *current = *count;
+    ++*count;
+}
+
+// Handles one statement; 0 when storage could not grow.
+int HandleStatement(LoadState* state, Keyword keyword, const char* argument) {
+    Mesh* mesh = state->mesh;
+    int32_t vertexIndices[MaxCornersPerStatement], texIndices[MaxCornersPerStatement];
+    const FaceAttributes attributes =
+        (static_cast<uint32_t>(state->currentGroup) << FaceGroupShift) |
+        static_cast<uint32_t>(state->currentMaterial);
+    switch (keyword) {
+        case KeywordVertex: {
+            if (mesh->vertexCount == mesh->vertexCapacity && !GrowVertices(mesh, GrowthStep)) return 0;
+            float xyz[3] = {0, 0, 0};
+            if (ScanFloats(argument, xyz, 3) != 3) xyz[0] = xyz[1] = xyz[2] = 0;
+            MeshVertex& vertex = mesh->vertices[mesh->vertexCount++];
+            std::memset(static_cast<void*>(&vertex), 0, sizeof vertex);
+            vertex.position = Vec3{xyz[0], xyz[1], xyz[2]};
+            return 1;
+        }
+        case KeywordTexCoord: {
+            if (mesh->texCoordCount == mesh->texCoordCapacity && !GrowTexCoords(mesh, GrowthStep)) return 0;
+            float uv[2] = {0, 0};
+            if (ScanFloats(argument, uv, 2) != 2) uv[0] = uv[1] = 0;
+            mesh->texCoords[mesh->texCoordCount++] = TexCoord{uv[0], uv[1]};
+            return 1;
+        }
+        case KeywordPolygon: {
+            const int n = ParseIndexGroups(argument, mesh->vertexCount, mesh->texCoordCount,
+                                           vertexIndices, texIndices);
+            if (n < 3) return 1;
+            if (static_cast<int64_t>(mesh->faceCount) + n - 3 >= mesh->faceCapacity &&
+                !GrowFaces(mesh, GrowthStep))
+                return 0;
+            StorePolygonSlots(mesh, mesh->faceCount, vertexIndices, texIndices, n, attributes, 0, 0);
+            mesh->faceCount += PolygonSlotCount(n);
+            ++mesh->polygonCount;
+            return 1;
+        }
+        case KeywordLine: {
+            const int n = ParseIndexGroups(argument, mesh->vertexCount, mesh->texCoordCount,
+                                           vertexIndices, texIndices);
+            if (n < 2) return 1;
+            if (static_cast<int64_t>(mesh->faceCount) + n >= mesh->faceCapacity &&
+                !GrowFaces(mesh, GrowthStep))
+                return 0;
+            StoreStrandSlots(mesh, mesh->faceCount, vertexIndices, texIndices, n, attributes, 0, 0);
+            mesh->faceCount += StrandSlotCount(n);
+            ++mesh->lineCount;
+            return 1;
+        }
+        case KeywordGroup:
+            SelectName(mesh->groupNames, &mesh->groupCount, MaxGroups, argument, &state->currentGroup);
+            return 1;
+        case KeywordUseMaterial:
+            SelectName(mesh->materialNames, &mesh->materialCount, MaxMaterials, argument,
+                       &state->currentMaterial);
+            return 1;
+        case KeywordMaterialLibrary:
+            std::memcpy(state->library, argument, std::strlen(argument) + 1);
+            return 1;
+    }
+    return 1;
+}
+
+// Reads statements until the end; 0 when storage could not grow.
+int ReadStatements(FILE* file, LoadState* state) {
+    ObjInput* in = static_cast<ObjInput*>(AllocateBytes(sizeof(ObjInput)));
+    if (!in) return 0;
+    in->file = file;
+    in->fill = in->position = BlockSize;
+    in->lastBlockFull = true;
+    in->current = NextChar(in);
+    Keyword keyword;
+    int ok = 1;
+    while (ok && NextStatement(in, &keyword)) ok = HandleStatement(state, keyword, in->argument);
+    ReleaseBytes(in);
+    return ok;
+}
+
+// The library path: absolute names as they are, others beside the OBJ file.
+void LibraryPath(const char* objPath, const char* name, char* out, size_t outSize) {
+    const bool absolute = name[0] == '/' || name[0] == '\\' ||
+                          (name[0] != '\0' && name[1] == ':');
+    size_t folder = 0;
+    if (!absolute) {
+        for (size_t i = 0; objPath[i] != '\0'; ++i) {
+            if (objPath[i] == '/' || objPath[i] == '\\') folder = i + 1;
+        }
+    }
+    std::snprintf(out, outSize, "%.*s%s", static_cast<int>(folder), objPath, name);
+}
+
+int Fail(const char* path) {
+    ShowMessageBox(OwnerNone, "Error: failed to open", path, MessageIconError);
+    return 0;
+}
+
+}  // namespace
+
+int LoadObjFile(Mesh* mesh, const char* path) {
+    if (!GrowVertices(mesh, GrowthStep) || !GrowTexCoords(mesh, GrowthStep) ||
+        !GrowFaces(mesh, GrowthStep))
+        return Fail(path);
+    FILE* file = std::fopen(path, "rb");
+    if (!file) return Fail(path);
+    LoadState* state = static_cast<LoadState*>(AllocateBytes(sizeof(LoadState)));
+    if (!state) {
+        std::fclose(file);
+        return Fail(path);
+    }
+    state->mesh = mesh;
+    state->currentGroup = 0;
+    state->currentMaterial = 0;
+    state->library[0] = '\0';
+    const int read = ReadStatements(file, state);
+    std::fclose(file);
+    int ok = read && mesh->vertexCount > 0 && mesh->faceCount > 0;
+    if (ok) {
+        ComputeNormals(mesh);
+        ComputeBounds(mesh);
+        if (mesh->texCoordCount == 0) ok = MapSpherical(mesh);
+    }
+    if (ok && state->library[0] != '\0') {
+        const size_t size = std::strlen(path) + std::strlen(state->library) + 1;
+        char* libraryPath = static_cast<char*>(AllocateBytes(size));
+        if (libraryPath) {
+            LibraryPath(path, state->library, libraryPath, size);
+            LoadMtlFile(mesh, libraryPath);
+        }
+        ok = libraryPath != nullptr;
+        ReleaseBytes(libraryPath);
+    }
+    ReleaseBytes(state);
+    return ok ? 1 : Fail(path);
+}

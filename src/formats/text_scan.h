@@ -1,0 +1,19 @@
+// Number conversion for the text readers, with the meaning of the "%f" and
+// "%d" conversions of the C library in the "C" locale, but without their
+// undefined behaviour: a number too large for its type, and a float written
+// as an infinity or NaN, is a value that does not convert.
+#pragma once
+
+#include <cstdint>
+
+// Reads up to `count` floats from `text` the way sscanf "%f %f ..." does
+// (leading blanks skipped before each number, no separator needed) and
+// returns how many converted before the first that did not. Values land in
+// `values[0..result-1]`; the others are untouched. Uses the "C" decimal
+// point: the program never changes the process locale.
+int ScanFloats(const char* text, float* values, int count);
+
+// Reads one integer like sscanf "%d": blanks, an optional sign, digits.
+// Returns 1 and the value when it converts and fits in 32 bits, else 0.
+// `end`, when not null, receives the position after the number.
+int ScanInt32(const char* text, int32_t* value, const char** end);

@@ -1,0 +1,287 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/memory.h"
+#include "formats/face_slots.h"
+#include "formats/obj_reader.h"
+#include "support/mesh_helpers.h"
+#include "support/paths.h"
+#include "support/platform_fake.h"
+
+namespace {
+
+std::string Vertices(int n) {
+    std::string text;
+    for (int i = 1; i <= n; ++i) text += "v " + std::to_string(i) + " " + std::to_string(i % 3) + " 0\n";
+    return text;
+}
+
+std::string TexCoords(int n) {
+    std::string text;
+    for (int i = 1; i <= n; ++i) text += "vt 0." + std::to_string(i) + " 0.5\n";
+    return text;
+}
+
+std::string Sequence(const char* keyword, int n) {
+    std::string text = keyword;
+    for (int i = 1; i <= n; ++i) text += " " + std::to_string(i);
+    return text + "\n";
+}
+
+// The slots a strand 1..n is stored as.
+std::string StrandSlots(int n) {
+    std::string text = "l" + std::to_string(n) + ":";
+    int point = 1;
+    for (; point <= n && point <= 4; ++point) text += (point > 1 ? "," : "") + std::to_string(point);
+    while (point <= n) {
+        text += " l:" + std::to_string(point - 1);
+        for (int c = 1; c < 4 && point <= n; ++c, ++point) text += "," + std::to_string(point);
+    }
+    return text;
+}
+
+struct StatementCase {
+    const char* name;
+    std::string text;
+    const char* slots;  // DescribeSlots of the loaded mesh
+    int polygons;
+    int lines;
+};
+
+TEST(ObjReader, Statements) {
+    const std::string pad2042(2042, ' '), pad2043(2043, ' ');
+    const StatementCase cases[] = {
+        {"triangle and quad", Vertices(4) + "f 1 2 3\nf 1 2 3 4\n", "f:1,2,3 f:1,2,3,4", 2, 0},
+        {"five corners make a fan", Vertices(5) + "f 1 2 3 4 5\n", "f:1,2,3 f:1,3,4 f:1,4,5", 1, 0},
+        {"fo is a polygon", Vertices(3) + "fo 1 2 3\n", "f:1,2,3", 1, 0},
+        {"32 groups make 30 triangles", Vertices(32) + Sequence("f", 32),
+         "f:1,2,3 f:1,3,4 f:1,4,5 f:1,5,6 f:1,6,7 f:1,7,8 f:1,8,9 f:1,9,10 f:1,10,11 f:1,11,12 "
+         "f:1,12,13 f:1,13,14 f:1,14,15 f:1,15,16 f:1,16,17 f:1,17,18 f:1,18,19 f:1,19,20 "
+         "f:1,20,21 f:1,21,22 f:1,22,23 f:1,23,24 f:1,24,25 f:1,25,26 f:1,26,27 f:1,27,28 "
+         "f:1,28,29 f:1,29,30 f:1,30,31 f:1,31,32",
+         1, 0},
+        {"33 groups drop the statement", Vertices(33) + Sequence("f", 33) + "f 1 2 3\n", "f:1,2,3", 1, 0},
+        {"strand of 2", Vertices(2) + "l 1 2\n", "l2:1,2", 0, 1},
+        {"strand of 4", Vertices(4) + "l 1 2 3 4\n", "l4:1,2,3,4", 0, 1},
+        {"strand of 5", Vertices(5) + "l 1 2 3 4 5\n", "l5:1,2,3,4 l:4,5", 0, 1},
+        {"strand of 7", Vertices(7) + "l 1 2 3 4 5 6 7\n", "l7:1,2,3,4 l:4,5,6,7", 0, 1},
+        {"strand of 8", Vertices(8) + Sequence("l", 8), "l8:1,2,3,4 l:4,5,6,7 l:7,8", 0, 1},
+        // The point count has six bits, so 32 survives.
+        {"strand of 32", Vertices(32) + Sequence("l", 32), nullptr, 0, 1},
+        {"one point is no strand", Vertices(3) + "l 1\nf 1 2 3\n", "f:1,2,3", 1, 0},
+        {"negative indices count back", Vertices(10) + "f -3 -2 -1\n", "f:8,9,10", 1, 0},
+        {"index past the vertices read", Vertices(10) + "f 1 2 11\nf 1 2 3\n", "f:1,2,3", 1, 0},
+        {"index 0", Vertices(3) + "f 0 1 2\nf 1 2 3\n", "f:1,2,3", 1, 0},
+        {"negative past the start", Vertices(3) + "f -4 1 2\nf 1 2 3\n", "f:1,2,3", 1, 0},
+        {"later vertices cannot be named", Vertices(2) + "f 1 2 3\n" + "v 0 0 1\nf 1 2 3\n", "f:1,2,3", 1, 0},
+        {"index too large for 32 bits", Vertices(3) + "f 1 2 99999999999\nf 1 2 -99999999999\nf 3 2 1\n",
+         "f:3,2,1", 1, 0},
+        {"group that is not a number", Vertices(3) + "f 1 2 x\nf 1 2 3x\nf 1 2 3\n", "f:1,2,3", 1, 0},
+        {"tabs separate groups", Vertices(3) + "f 1\t2\t3\n", "f:1,2,3", 1, 0},
+        {"tab after the keyword", Vertices(3) + "f\t 1 2 3 \t\n", "f:1,2,3", 1, 0},
+        {"last line without line break", Vertices(3) + "f 1 2 3", "f:1,2,3", 1, 0},
+        {"CR line ends", "v 0 0 0\rv 1 0 0\rv 0 1 0\rf 1 2 3\r", "f:1,2,3", 1, 0},
+        {"CR LF line ends", "v 0 0 0\r\nv 1 0 0\r\nv 0 1 0\r\nf 1 2 3\r\n", "f:1,2,3", 1, 0},
+        {"line end after the keyword", Vertices(3) + "f\n1 2 3\nf\r\nf 3 2 1\n", "f:3,2,1", 1, 0},
+        {"ignored statements",
+         Vertices(3) + "vn 0 1 0\nvp 1\ns 1\no name\n# f 1 2 3\nfx 1 2 3\nff 1 2 3\nvtt 1 1\nf 1 2 3\n",
+         "f:1,2,3", 1, 0},
+        // A mismatch inside "usemtl" drops that character and starts over
+        // right after it, so the "f" behind it begins a statement.
+        {"broken usemtl", Vertices(3) + "usXf 1 2 3\n", "f:1,2,3", 1, 0},
+        {"broken mtllib", Vertices(3) + "mtlXf 3 2 1\n", "f:3,2,1", 1, 0},
+        {"usemtl cut by a line end", Vertices(3) + "use\nf 1 2 3\n", "f:1,2,3", 1, 0},
+        {"argument of 2047 characters", Vertices(3) + "f 1 2 3" + pad2042 + "\nf 3 2 1\n", "f:1,2,3 f:3,2,1", 2, 0},
+        // An over-long argument costs only its own statement.
+        {"argument of 2048 characters", Vertices(3) + "f 1 2 3" + pad2043 + "\nf 3 2 1\n", "f:3,2,1", 1, 0},
+        {"only strands", Vertices(3) + "l 1 2 3\nl 3 1\n", "l3:1,2,3 l2:3,1", 0, 2},
+        {"groups and materials",
+         Vertices(3) + "g a\nusemtl m\nf 1 2 3\ng b\nl 1 2\nusemtl n\ng a\nf 1 2 3\nusemtl m\nf 3 2 1\n",
+         "f:1,2,3 l2:1,2@1.0 f:1,2,3@0.1 f:3,2,1", 3, 1},
+    };
+    for (const StatementCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        ResetFake();
+        TestMeshPtr mesh;
+        ASSERT_EQ(LoadObjText(c.text, &mesh), 1);
+        EXPECT_EQ(DescribeSlots(*mesh), c.slots ? std::string(c.slots) : StrandSlots(32));
+        EXPECT_EQ(mesh->polygonCount, c.polygons);
+        EXPECT_EQ(mesh->lineCount, c.lines);
+        EXPECT_TRUE(Fake().messages.empty());
+    }
+}
+
+TEST(ObjReader, TextureIndexRules) {
+    struct Case {
+        const char* faces;
+        const char* texIndices;
+    };
+    const Case cases[] = {
+        {"f 1/2 2/3 3/5\n", "2,3,5"},
+        {"f 1/7 2/7 3/7\n", "1,1,1"},     // past the coordinates read: the first
+        {"f 1/-1 2/-5 3/-6\n", "5,1,1"},  // counting back; before the first: the first
+        {"f 1//4 2//5 3//6\n", "1,1,1"},  // no texture index, whatever the normal
+        {"f 1/3/5 2/2/1 3/\n", "3,2,1"},  // the normal is ignored
+        {"f 1/0 2 3/5\n", "1,1,5"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.faces);
+        TestMeshPtr mesh;
+        ASSERT_EQ(LoadObjText(Vertices(3) + TexCoords(5) + c.faces, &mesh), 1);
+        EXPECT_EQ(DescribeTexIndices(*mesh), c.texIndices);
+        EXPECT_EQ(mesh->texCoordCount, 5);
+    }
+    // Only the texture coordinates read so far count.
+    TestMeshPtr mesh;
+    ASSERT_EQ(LoadObjText(Vertices(3) + TexCoords(2) + "f 1/3 2/2 3/-1\n" + TexCoords(3), &mesh), 1);
+    EXPECT_EQ(DescribeTexIndices(*mesh), "1,2,2");
+}
+
+TEST(ObjReader, ParseIndexGroupsLimits) {
+    int32_t v[32], t[32];
+    EXPECT_EQ(ParseIndexGroups("", 5, 0, v, t), 0);
+    EXPECT_EQ(ParseIndexGroups("   \t ", 5, 0, v, t), 0);
+    EXPECT_EQ(ParseIndexGroups("-2147483648 1", 5, 0, v, t), 0);
+    EXPECT_EQ(ParseIndexGroups("1/-2147483648 2/2147483647", 5, 3, v, t), 2);
+    EXPECT_EQ(t[0], 1);
+    EXPECT_EQ(t[1], 1);
+    EXPECT_EQ(ParseIndexGroups("+2 -1", 5, 0, v, t), 2);
+    EXPECT_EQ(v[0], 2);
+    EXPECT_EQ(v[1], 5);
+}
+
+TEST(ObjReader, VertexValues) {
+    TestMeshPtr mesh;
+    ASSERT_EQ(LoadObjText("v 1.5 -2 3e2\nv 1 2\nv 1e999 0 0\nv nan 1 1\nv 0x10 1 1\nv 1-2-3\nvt 0.25\n"
+                          "vt 0.5 -1e999\nvt 0.75 0.125 9\nf 1 2 3\n",
+                          &mesh),
+              1);
+    struct Expected {
+        float x, y, z;
+    };
+    const Expected positions[] = {{1.5f, -2, 300}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}, {16, 1, 1}, {1, -2, -3}};
+    ASSERT_EQ(mesh->vertexCount, 6);
+    for (int i = 0; i < 6; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(mesh->vertices[i].position.x, positions[i].x);
+        EXPECT_EQ(mesh->vertices[i].position.y, positions[i].y);
+        EXPECT_EQ(mesh->vertices[i].position.z, positions[i].z);
+    }
+    ASSERT_EQ(mesh->texCoordCount, 3);
+    EXPECT_EQ(mesh->texCoords[0].u, 0.0f);
+    EXPECT_EQ(mesh->texCoords[1].v, 0.0f);
+    EXPECT_EQ(mesh->texCoords[2].u, 0.75f);
+    EXPECT_EQ(mesh->texCoords[2].v, 0.125f);
+    EXPECT_EQ(mesh->boundsMin.x, 0.0f);
+    EXPECT_EQ(mesh->boundsMax.z, 300.0f);
+}
+
+TEST(ObjReader, GroupAndMaterialNames) {
+    // Faces before the first "g" belong to the group it names.
+    TestMeshPtr mesh;
+    ASSERT_EQ(LoadObjText(Vertices(3) + "f 1 2 3\ng hair\nf 1 2 3\ng\ng left arm\nf 1 2 3\n", &mesh), 1);
+    EXPECT_EQ(mesh->groupCount, 2);
+    EXPECT_STREQ(mesh->groupNames[0], "hair");
+    EXPECT_STREQ(mesh->groupNames[1], "left arm");
+    EXPECT_EQ(DescribeSlots(*mesh), "f:1,2,3 f:1,2,3 f:1,2,3@1.0");
+    EXPECT_EQ(mesh->materialCount, 0);
+    EXPECT_STREQ(mesh->materialNames[0], "Preview");
+
+    // Names are cut to 63 characters and compared exactly, case included.
+    const std::string longName(70, 'n');
+    ASSERT_EQ(LoadObjText(Vertices(3) + "usemtl Skin\nusemtl skin\nusemtl " + longName + "\nf 1 2 3\nusemtl " +
+                              longName.substr(0, 63) + "\nf 1 2 3\nusemtl Skin\nf 1 2 3\n",
+                          &mesh),
+              1);
+    EXPECT_EQ(mesh->materialCount, 3);
+    EXPECT_EQ(std::string(mesh->materialNames[2]), longName.substr(0, 63));
+    EXPECT_EQ(DescribeSlots(*mesh), "f:1,2,3@0.2 f:1,2,3@0.2 f:1,2,3");
+
+    // The 513th distinct name is ignored: its faces stay where they were.
+    for (const char* keyword : {"g", "usemtl"}) {
+        SCOPED_TRACE(keyword);
+        std::string text = Vertices(3);
+        for (int i = 0; i < 512; ++i) text += std::string(keyword) + " n" + std::to_string(i) + "\n";
+        text += std::string(keyword) + " n7\n" + std::string(keyword) + " extra\nf 1 2 3\n";
+        ASSERT_EQ(LoadObjText(text, &mesh), 1);
+        const bool group = keyword[0] == 'g';
+        EXPECT_EQ(group ? mesh->groupCount : mesh->materialCount, 512);
+        EXPECT_EQ(DescribeSlots(*mesh), group ? "f:1,2,3@7.0" : "f:1,2,3@0.7");
+    }
+}
+
+TEST(ObjReader, FailuresShowTheMessage) {
+    struct Case {
+        const char* name;
+        std::string text;
+    };
+    const Case cases[] = {
+        {"empty file", ""},
+        {"only vertices", Vertices(3)},
+        {"faces without usable indices", Vertices(3) + "f 1 2\nf 4 5 6\nl 9 1\n"},
+        {"only face without vertices", "f 1 2 3\n"},
+        {"binary noise", std::string("\x00\x01\xff\xfe v 1 2 3 \x00\n", 16)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ResetFake();
+        TestMeshPtr mesh;
+        EXPECT_EQ(LoadObjText(c.text, &mesh, "bad.obj", "obj-fail"), 0);
+        ASSERT_EQ(Fake().messages.size(), 1u);
+        EXPECT_EQ(Fake().messages[0].text, "Error: failed to open");
+        EXPECT_EQ(Fake().messages[0].caption, TempDir("obj-fail") + "/bad.obj");
+        EXPECT_EQ(Fake().messages[0].style, MessageIconError);
+        EXPECT_EQ(Fake().messages[0].owner, OwnerNone);
+    }
+    ResetFake();
+    TestMeshPtr mesh(CreateMesh("prop"));
+    const std::string missing = TempDir("obj-missing") + "/missing.obj";
+    EXPECT_EQ(LoadObjFile(mesh.get(), missing.c_str()), 0);
+    ASSERT_EQ(Fake().messages.size(), 1u);
+    EXPECT_EQ(Fake().messages[0].caption, missing);
+}
+
+TEST(ObjReader, SphericalMappingWhenNoTextureCoordinates) {
+    TestMeshPtr mesh;
+    ASSERT_EQ(LoadObjText(Vertices(4) + "f 1 2 3 4\nl 1 3\n", &mesh), 1);
+    EXPECT_GT(mesh->texCoordCount, 0);
+    for (int i = 0; i < 4 * mesh->faceCount; ++i) {
+        if (mesh->faceVertexIndices[i] == -1) continue;
+        EXPECT_GE(mesh->faceTexIndices[i], 0);
+        EXPECT_LT(mesh->faceTexIndices[i], mesh->texCoordCount);
+    }
+}
+
+// Every allocation of a load can fail: the load then fails with the message,
+// and the mesh frees without a leak.
+TEST(ObjReader, AllocationFailures) {
+    const std::string text = Vertices(5000) + TexCoords(5000) + "g a\nusemtl m\nmtllib lib.mtl\nf 1 2 3 4 5\n";
+    const std::string dir = TempDir("obj-alloc");
+    WriteBytesFile(dir + "/a.obj", text);
+    WriteBytesFile(dir + "/lib.mtl", "newmtl m\nKd 1 0 0\n");
+    const std::string path = dir + "/a.obj";
+    for (long failAt = 1;; ++failAt) {
+        SCOPED_TRACE(failAt);
+        ASSERT_LT(failAt, 40);
+        ResetFake();
+        const long live = LiveAllocationCount();
+        Mesh* mesh = CreateMesh("prop");
+        ASSERT_TRUE(mesh);
+        FailAllocationAfter(failAt);
+        const int ok = LoadObjFile(mesh, path.c_str());
+        FailAllocationAfter(0);
+        FreeMesh(mesh);
+        EXPECT_EQ(LiveAllocationCount(), live);
+        if (ok) {
+            EXPECT_TRUE(Fake().messages.empty());
+            break;
+        }
+        ASSERT_EQ(Fake().messages.size(), 1u);
+        EXPECT_EQ(Fake().messages[0].text, "Error: failed to open");
+    }
+}
+
+}  // namespace

@@ -1,0 +1,50 @@
+#include "support/mesh_helpers.h"
+
+#include <fstream>
+
+#include "formats/obj_reader.h"
+#include "support/paths.h"
+
+void WriteBytesFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+int LoadObjText(const std::string& text, TestMeshPtr* out, const std::string& fileName,
+                const std::string& dirName) {
+    const std::string path = TempDir(dirName) + "/" + fileName;
+    WriteBytesFile(path, text);
+    out->reset(CreateMesh("prop"));
+    return LoadObjFile(out->get(), path.c_str());
+}
+
+std::string DescribeSlots(const Mesh& mesh) {
+    std::string text;
+    for (int s = 0; s < mesh.faceCount; ++s) {
+        const FaceAttributes a = mesh.faceAttributes[s];
+        if (!text.empty()) text += ' ';
+        text += (a & FaceLine) ? "l" : "f";
+        if (FaceStrandCount(a) != 0) text += std::to_string(FaceStrandCount(a));
+        text += ':';
+        for (int c = 0; c < 4 && mesh.faceVertexIndices[4 * s + c] != -1; ++c) {
+            if (c) text += ',';
+            text += std::to_string(mesh.faceVertexIndices[4 * s + c] + 1);
+        }
+        if (FaceGroupIndex(a) != 0 || FaceMaterialIndex(a) != 0) {
+            text += "@" + std::to_string(FaceGroupIndex(a)) + "." + std::to_string(FaceMaterialIndex(a));
+        }
+    }
+    return text;
+}
+
+std::string DescribeTexIndices(const Mesh& mesh) {
+    std::string text;
+    for (int s = 0; s < mesh.faceCount; ++s) {
+        if (!text.empty()) text += ' ';
+        for (int c = 0; c < 4 && mesh.faceVertexIndices[4 * s + c] != -1; ++c) {
+            if (c) text += ',';
+            text += std::to_string(mesh.faceTexIndices[4 * s + c] + 1);
+        }
+    }
+    return text;
+}
