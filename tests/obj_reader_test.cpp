@@ -229,16 +229,16 @@ TEST(ObjReader, FailuresShowTheMessage) {
         SCOPED_TRACE(c.name);
         ResetFake();
         TestMeshPtr mesh;
-        EXPECT_EQ(LoadObjText(c.text, &mesh, "bad.obj", "obj-fail"), 0);
+        EXPECT_EQ(LoadObjText(c.text, &mesh, "bad.obj", TestDirName("obj-fail")), 0);
         ASSERT_EQ(Fake().messages.size(), 1u);
         EXPECT_EQ(Fake().messages[0].text, "Error: failed to open");
-        EXPECT_EQ(Fake().messages[0].caption, TempDir("obj-fail") + "/bad.obj");
+        EXPECT_EQ(Fake().messages[0].caption, TempDir(TestDirName("obj-fail")) + "/bad.obj");
         EXPECT_EQ(Fake().messages[0].style, MessageIconError);
         EXPECT_EQ(Fake().messages[0].owner, OwnerNone);
     }
     ResetFake();
     TestMeshPtr mesh(CreateMesh("prop"));
-    const std::string missing = TempDir("obj-missing") + "/missing.obj";
+    const std::string missing = TempDir(TestDirName("obj-missing")) + "/missing.obj";
     EXPECT_EQ(LoadObjFile(mesh.get(), missing.c_str()), 0);
     ASSERT_EQ(Fake().messages.size(), 1u);
     EXPECT_EQ(Fake().messages[0].caption, missing);
@@ -259,7 +259,7 @@ TEST(ObjReader, SphericalMappingWhenNoTextureCoordinates) {
 // and the mesh frees without a leak.
 TEST(ObjReader, AllocationFailures) {
     const std::string text = Vertices(5000) + TexCoords(5000) + "g a\nusemtl m\nmtllib lib.mtl\nf 1 2 3 4 5\n";
-    const std::string dir = TempDir("obj-alloc");
+    const std::string dir = TempDir(TestDirName("obj-alloc"));
     WriteBytesFile(dir + "/a.obj", text);
     WriteBytesFile(dir + "/lib.mtl", "newmtl m\nKd 1 0 0\n");
     const std::string path = dir + "/a.obj";

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include <sys/stat.h>
+
 #include "core/app_state.h"
 #include "core/memory.h"
 #include "formats/face_slots.h"
@@ -60,7 +62,9 @@ int Finish(TextOut* out, PlatformOwner owner, const char* path) {
     if (std::ferror(out->file)) out->ok = false;
     if (std::fclose(out->file) != 0) out->ok = false;
     if (out->ok) return 1;
-    std::remove(path);
+    // Only an ordinary file is removed: a device named as the output stays.
+    struct stat status;
+    if (stat(path, &status) == 0 && S_ISREG(status.st_mode)) std::remove(path);
     ShowMessageBox(owner, path, "Error cannot write", MessageIconError);
     return 0;
 }

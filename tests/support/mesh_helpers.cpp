@@ -1,5 +1,7 @@
 #include "support/mesh_helpers.h"
 
+#include <gtest/gtest.h>
+
 #include <fstream>
 
 #include "formats/obj_reader.h"
@@ -10,9 +12,18 @@ void WriteBytesFile(const std::string& path, const std::string& bytes) {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+std::string TestDirName(const std::string& suffix) {
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = test ? std::string(test->test_suite_name()) + "-" + test->name() : "no-test";
+    for (char& c : name) {
+        if (c == '/') c = '-';
+    }
+    return suffix.empty() ? name : name + "-" + suffix;
+}
+
 int LoadObjText(const std::string& text, TestMeshPtr* out, const std::string& fileName,
                 const std::string& dirName) {
-    const std::string path = TempDir(dirName) + "/" + fileName;
+    const std::string path = TempDir(dirName.empty() ? TestDirName() : dirName) + "/" + fileName;
     WriteBytesFile(path, text);
     out->reset(CreateMesh("prop"));
     return LoadObjFile(out->get(), path.c_str());

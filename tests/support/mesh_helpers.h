@@ -14,11 +14,14 @@ using TestMeshPtr = std::unique_ptr<Mesh, MeshDeleterForTests>;
 // Writes `bytes` to `path` exactly (binary).
 void WriteBytesFile(const std::string& path, const std::string& bytes);
 
+// A name for TempDir unique to the running test (tests run in parallel).
+std::string TestDirName(const std::string& suffix = "");
+
 // Writes `text` to <TempDir(dirName)>/<fileName>, loads it with LoadObjFile
 // into a new mesh and returns the result; the mesh (even after a failure)
-// goes to `out`.
+// goes to `out`. An empty dirName stands for TestDirName().
 int LoadObjText(const std::string& text, TestMeshPtr* out, const std::string& fileName = "test.obj",
-                const std::string& dirName = "obj-text");
+                const std::string& dirName = "");
 
 // The face slots as text, one token per slot separated by blanks: "f" or "l",
 // the strand point count after "l" when it has one, then ':' and the 1-based

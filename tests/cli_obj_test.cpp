@@ -1,0 +1,110 @@
+// quillmere-cli info and export, run as the built program.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#if !defined(_WIN32)
+#include <sys/wait.h>
+#endif
+
+#include "core/app_state.h"
+#include "formats/obj_reader.h"
+#include "formats/obj_writer.h"
+#include "support/mesh_helpers.h"
+#include "support/paths.h"
+#include "support/platform_fake.h"
+
+namespace {
+
+struct RunResult {
+    int status;
+    std::string out, err;
+};
+
+RunResult RunCli(const std::string& arguments) {
+    const std::string dir = TempDir(TestDirName("cli-obj-run"));
+    const std::string command = std::string("'") + QUILLMERE_CLI_PATH + "' " + arguments + " >'" + dir +
+                                "/out' 2>'" + dir + "/err'";
+    const int raw = std::system(command.c_str());
+#if defined(_WIN32)
+    const int status = raw;
+#else
+    const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+#endif
+    RunResult r{status, ReadWholeFile(dir + "/out"), ReadWholeFile(dir + "/err")};
+    return r;
+}
+
+const char* const strandsObj =
+    "g hair\nusemtl skin\nv 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 0 0 2.5\nvt 0 0\nvt 1 1\n"
+    "f 1/1 2/2 3/1 4/2 5/1\nl 1 2 3 4 5\nl 5 1\n";
+
+class CliObj : public ::testing::Test {
+  protected:
+    void SetUp() override {
+#if defined(_WIN32)
+        GTEST_SKIP() << "the command-line tests run on the native build";
+#endif
+        dir_ = TempDir(TestDirName("cli-obj"));
+        WriteBytesFile(dir_ + "/Strands.OBJ", strandsObj);
+    }
+    std::string dir_;
+};
+
+TEST_F(CliObj, Info) {
+    const RunResult r = RunCli("info '" + dir_ + "/Strands.OBJ'");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "name: Strands.OBJ\nvertices: 5\nuv vertices: 2\nfaces: 1\nlines: 2\ngroups: 1\nmaterials: 1\n"
+              "bounds: 0 0 0 1 1 2.5\n");
+    EXPECT_EQ(r.err, "");
+}
+
+TEST_F(CliObj, Failures) {
+    struct Case {
+        std::string arguments;
+        int status;
+        std::string err;  // the start of stderr
+    };
+    WriteBytesFile(dir_ + "/mesh.objx", strandsObj);
+    WriteBytesFile(dir_ + "/only.obj", "v 1 2 3\n");
+    const Case cases[] = {
+        {"info '" + dir_ + "/mesh.objx'", 1, "mesh.objx: Not supported file format\n"},
+        {"info '" + dir_ + "/only.obj'", 1, dir_ + "/only.obj: Error: failed to open\n"},
+        {"info '" + dir_ + "/missing.obj'", 1, dir_ + "/missing.obj: Error: failed to open\n"},
+        {"info a.obj b.obj", 2, "quillmere-cli: info:"},
+        {"export '" + dir_ + "/Strands.OBJ'", 2, "quillmere-cli: export:"},
+        {"export -o x.obj", 2, "quillmere-cli: export:"},
+        {"export '" + dir_ + "/Strands.OBJ' -o '" + dir_ + "/no/folder/x.obj'", 1,
+         "Error cannot create: " + dir_ + "/no/folder/x.obj\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const RunResult r = RunCli(c.arguments);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.err.substr(0, c.err.size()), c.err);
+        EXPECT_EQ(r.out, "");
+    }
+}
+
+// The command line writes exactly what "Export as obj" writes.
+TEST_F(CliObj, ExportEqualsTheExportCommand) {
+    const RunResult r = RunCli("export '" + dir_ + "/Strands.OBJ' -o '" + dir_ + "/cli.obj'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    ResetFake();
+    TestMeshPtr mesh(CreateMesh("prop"));
+    ASSERT_EQ(LoadObjFile(mesh.get(), (dir_ + "/Strands.OBJ").c_str()), 1);
+    const std::string own = TempDir(TestDirName("cli-obj-own"));
+    Fake().dialogAnswers = {own + "/cli.obj"};
+    char name[MeshFileNameSize] = "Strands.OBJ";
+    ASSERT_EQ(SaveObjFile(OwnerMainWindow, mesh.get(), name), 1);
+    EXPECT_EQ(ReadWholeFile(dir_ + "/cli.obj"), ReadWholeFile(own + "/cli.obj"));
+    EXPECT_EQ(ReadWholeFile(dir_ + "/cli.mtl"), ReadWholeFile(own + "/cli.mtl"));
+    EXPECT_NE(ReadWholeFile(dir_ + "/cli.obj").find("\r\nmtllib cli.mtl\r\ng hair\r\nusemtl skin\r\n"
+                                                    "f 1/1 2/2 3/1\r\nf 1/1 3/1 4/2\r\nf 1/1 4/2 5/1\r\n"
+                                                    "l 1/1 2/1 3/1 4/1 5/1\r\nl 5/1 1/1\r\n"),
+              std::string::npos);
+}
+
+}  // namespace
