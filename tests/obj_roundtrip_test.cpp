@@ -162,6 +162,7 @@ TEST(ObjCorpus, RoundTrip) {
     }
 }
 
+#if !defined(_WIN32)
 // Runs `command` and returns its standard output.
 std::string Capture(const std::string& command) {
     std::string text;
@@ -179,6 +180,7 @@ long Field(const std::string& text, const std::string& key) {
     if (at == std::string::npos) return -1;
     return std::strtol(text.c_str() + at + key.size() + 1, nullptr, 10);
 }
+#endif
 
 // assimp reads lines as their segments and does not join corners in a raw
 // import, so it must see one face per polygon slot and per strand segment.
