@@ -17,7 +17,10 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "core/texture.h"
 #include "texture/jpeg/jpeg_idct.h"
+
+struct JpegDecodeOptions;
 
 enum JpegColorSpace {
     JpegColorUnknown = 0,
@@ -233,3 +236,10 @@ int BuildColorTables(JpegContext& jc);
 int StartUpsampler(JpegContext& jc);
 int StartDecompression(JpegContext& jc);
 int DecodeAllRows(JpegContext& jc, uint32_t* pixels);
+
+// Decode entry (jpeg_texture.cpp). PrepareJpegContext clears the progressive
+// flag and the scratch pool and picks the inverse DCT; DecodeJpegTexture
+// decodes the current byte source into `target`, setting its size and
+// allocating its pixels (left for the caller to free after a failure).
+void PrepareJpegContext(JpegContext& jc, const JpegDecodeOptions* options);
+int DecodeJpegTexture(JpegContext& jc, Texture* target);
