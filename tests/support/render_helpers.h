@@ -38,3 +38,14 @@ private:
 // The paths a test runs on: the reference, and MMX where it is compiled in.
 std::vector<RasterPath> AvailablePaths();
 const char* PathName(RasterPath path);
+
+// A mesh of `points` and face slots (up to four corners; fewer end with -1),
+// with per-slot attribute words (material index, FaceLine) and, when given,
+// one texture coordinate per vertex (texture index = vertex index). Normals
+// and bounds are computed. Freed with FreeMesh.
+Mesh* BuildMesh(const std::vector<Vec3>& points, const std::vector<std::vector<int>>& slots,
+                const std::vector<uint32_t>& attributes = {}, const std::vector<TexCoord>& uvs = {});
+
+struct MeshDeleter {
+    void operator()(Mesh* m) const { FreeMesh(m); }
+};

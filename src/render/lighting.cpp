@@ -1,0 +1,82 @@
+// Vertex lighting and colour packing. Single-precision arithmetic in a fixed
+// order, so shades are the same on every target.
+#include "render/lighting.h"
+
+#include <cmath>
+
+#include "core/lights.h"
+#include "core/math3d.h"
+
+float ScaledPower(float x, int32_t n, float k) {
+    if (std::signbit(x)) return 0.0f;
+    const uint32_t exponent = static_cast<uint32_t>(n);
+    float r = k;
+    if (exponent & 1) r *= x;
+    if (exponent > 1) {
+        // Square and multiply over the remaining bit positions; a 64-bit bit
+        // value so that exponents of 2^31 and above end too.
+        float p = x * x;
+        for (uint64_t bit = 2; bit <= exponent; bit <<= 1) {
+            if (exponent & bit) r *= p;
+            p *= p;
+        }
+    }
+    return r;
+}
+
+LitColour LightVertex(const Vec3& n, const Material& material) {
+    float red = material.ambientLevel * material.ambient[0];
+    float green = material.ambientLevel * material.ambient[1];
+    float blue = material.ambientLevel * material.ambient[2];
+    float coverage = 0.0f;
+    float f = 1.0f;
+    if (material.materialFlags & MaterialTransparent) {
+        // What shows through is added by the transparent fill; the surface's
+        // own light is darkened by the same share.
+        coverage = 1.0f;
+        f = 1.0f - static_cast<float>(material.transparency & 0xFF) / 255.0f;
+        red *= f;
+        green *= f;
+        blue *= f;
+    }
+    for (const Light& light : lights) {
+        if (!light.enabled) continue;
+        const float c = DotProduct(light.direction, n);
+        const float halfLambert = 1.0f + c;
+        const float w = halfLambert * halfLambert * 0.25f;
+        const float kd = ScaledPower(w, material.diffuseExponent, material.diffuseLevel) * f;
+        float sumR = kd * material.diffuse[0];
+        float sumG = kd * material.diffuse[1];
+        float sumB = kd * material.diffuse[2];
+        // The light direction mirrored about the normal, seen from +z.
+        const float twoC = 2.0f * c;
+        const Vec3 mirrored{twoC * n.x - light.direction.x, twoC * n.y - light.direction.y,
+                            twoC * n.z - light.direction.z};
+        const float s = DotProduct(mirrored, Vec3{0.0f, 0.0f, 1.0f});
+        if (s > 0.0f) {
+            const float ks = ScaledPower(s, material.specularExponent, material.specularLevel);
+            sumR += ks * material.specular[0];
+            sumG += ks * material.specular[1];
+            sumB += ks * material.specular[2];
+        }
+        red += sumR * light.colour[0];
+        green += sumG * light.colour[1];
+        blue += sumB * light.colour[2];
+    }
+    return LitColour{blue, green, red, coverage};
+}
+
+namespace {
+uint32_t PackByte(float v) {
+    if (v < 0.0f) return 0;
+    if (v >= 1.0f) return 255;
+    if (!(v == v)) return 0;
+    // 256 v is exact; the floor is in 0..255.
+    return static_cast<uint32_t>(std::floor(256.0f * v));
+}
+}  // namespace
+
+uint32_t PackColour(const LitColour& colour) {
+    return PackByte(colour.blue) | (PackByte(colour.green) << 8) | (PackByte(colour.red) << 16) |
+           (PackByte(colour.coverage) << 24);
+}
