@@ -250,6 +250,31 @@ TEST(Rasteriser, TexturedFillAddressesAndWraps) {
     }
 }
 
+TEST(Rasteriser, TexturesWiderThan32767AddressInside) {
+    // Sizes up to 65500 are accepted by the decoder; the address arithmetic
+    // must reach the last texel without leaving the image.
+    struct Case {
+        int width, height, texU, texV;
+        size_t expectedIndex;
+    } cases[] = {
+        {40000, 1, 32767, 0, 39999},
+        {1, 65500, 0, 32767, 65499},
+        {65500, 1, 16384, 0, 32750},
+    };
+    for (RasterPath path : AvailablePaths()) {
+        PathScope scope(path);
+        for (const Case& c : cases) {
+            std::vector<uint32_t> texels(static_cast<size_t>(c.width) * c.height, 0x000000);
+            texels[c.expectedIndex] = 0xFFFFFF;
+            Texture texture{texels.data(), c.width, c.height};
+            OwnedFrameBuffer target(40, 30);
+            DrawTriangle(&target.fb, Corner(2, 2, 500, 0xFFFFFF, c.texU, c.texV), Corner(30, 2, 500, 0xFFFFFF, c.texU, c.texV),
+                         Corner(2, 25, 500, 0xFFFFFF, c.texU, c.texV), OpaqueMaterial(), true, &texture);
+            EXPECT_EQ(target.At(5, 5) & 0xFFFF, 0xFFFFu) << c.width << "x" << c.height << " " << PathName(path);
+        }
+    }
+}
+
 TEST(Rasteriser, WhiteTexelUnderFullLight) {
     OwnedFrameBuffer target(40, 30);
     DrawTriangle(&target.fb, Corner(2, 2, 500, 0xFFFFFF), Corner(30, 2, 500, 0xFFFFFF), Corner(2, 25, 500, 0xFFFFFF),
