@@ -7,6 +7,7 @@
 // needs no external program; the cjpeg-made variants run cjpeg and djpeg.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -187,7 +188,7 @@ TEST(JpegOracle, CjpegVariantsMatchReferenceDecoder) {
         if (RunningInCi()) FAIL() << "cjpeg/djpeg missing in CI (Debian libjpeg-turbo-progs)";
         GTEST_SKIP() << "cjpeg/djpeg not installed (Debian libjpeg-turbo-progs)";
     }
-    const std::string dir = TempDir("jpeg-oracle");
+    const std::string dir = UniqueTempDir("jpeg-oracle");
     uint32_t seed = 1;
     for (const Variant& v : variants) {
         SCOPED_TRACE(v.name);
@@ -209,6 +210,7 @@ TEST(JpegOracle, CjpegVariantsMatchReferenceDecoder) {
         ASSERT_TRUE(program.ok);
         ExpectCloseToReference(program, reference, v.name);
     }
+    std::filesystem::remove_all(dir);
 }
 
 #endif

@@ -108,13 +108,16 @@ class LoadTexture : public ::testing::Test {
 protected:
     void SetUp() override {
         ResetFake();
-        dir = TempDir("texture-slots");
+        dir = UniqueTempDir("texture-slots");
         previous = Texture{static_cast<uint32_t*>(AllocateBytes(4)), 1, 1};
         previous.pixels[0] = 0x123456;
         slot = previous;
         std::strcpy(title, "old");
     }
-    void TearDown() override { ReleaseTexturePixels(&slot); }
+    void TearDown() override {
+        ReleaseTexturePixels(&slot);
+        std::filesystem::remove_all(dir);
+    }
     int Load(const std::string& answer) {
         Fake().dialogAnswers.push_back(answer);
         return LoadTextureFile(OwnerMainWindow, &slot, title, sizeof title);
@@ -220,7 +223,7 @@ TEST_F(LoadTexture, EveryAllocationFailureKeepsThePreviousImage) {
 
 #ifndef _WIN32
 TEST(CliJpeg, WritesTopRowFirstAndReportsFailures) {
-    const std::string dir = TempDir("cli-jpeg");
+    const std::string dir = UniqueTempDir("cli-jpeg");
     FlatJpeg spec;
     spec.width = 16;
     spec.height = 16;
@@ -246,6 +249,7 @@ TEST(CliJpeg, WritesTopRowFirstAndReportsFailures) {
     EXPECT_EQ(ReadWholeFile(dir + "/err.txt"), "error: Error reading Jpeg file\n");
     EXPECT_FALSE(FileExists(dir + "/x.ppm"));
     EXPECT_EQ(RunCommand(cli + " jpeg " + dir + "/in.jpg -o " + dir + "/x.png 2>/dev/null"), 2);
+    std::filesystem::remove_all(dir);
 }
 #endif
 

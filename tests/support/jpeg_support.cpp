@@ -7,6 +7,9 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <random>
+
+#include "support/paths.h"
 
 #ifndef _WIN32
 #include <sys/wait.h>
@@ -174,6 +177,11 @@ Bytes ReadBytes(const std::string& path) {
 void WriteBytes(const std::string& path, const Bytes& data) {
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+}
+
+std::string UniqueTempDir(const std::string& name) {
+    std::random_device random;
+    return TempDir(name + "-" + std::to_string(random()) + std::to_string(random()));
 }
 
 int RunCommand(const std::string& command) {
