@@ -17,20 +17,20 @@ int Gradient(int component, int bx, int by) {
     return component == 1 ? 100 + 5 * bx : 150 - 5 * by;
 }
 
-FlatJpeg ColourSpec(int restartInterval) {
-    FlatJpeg spec;
-    spec.width = 40;
-    spec.height = 24;
-    spec.components = {{1, 2, 2}, {2, 1, 1}, {3, 1, 1}};
-    spec.jfif = true;
-    spec.sample = Gradient;
-    spec.restartInterval = restartInterval;
-    return spec;
+FlatJpeg ColourLayout(int restartInterval) {
+    FlatJpeg layout;
+    layout.width = 40;
+    layout.height = 24;
+    layout.components = {{1, 2, 2}, {2, 1, 1}, {3, 1, 1}};
+    layout.jfif = true;
+    layout.sample = Gradient;
+    layout.restartInterval = restartInterval;
+    return layout;
 }
 
 TEST(JpegDamage, EveryPrefixOfAStreamFailsOrDecodesCleanly) {
     size_t scanStart = 0;
-    const Bytes whole = BuildFlatJpeg(ColourSpec(1), &scanStart);
+    const Bytes whole = BuildFlatJpeg(ColourLayout(1), &scanStart);
     const Decoded complete = DecodeBytes(whole);
     ASSERT_TRUE(complete.ok);
     for (size_t length = 0; length < whole.size(); ++length) {
@@ -51,7 +51,7 @@ TEST(JpegDamage, EveryPrefixOfAStreamFailsOrDecodesCleanly) {
 
 TEST(JpegDamage, ScanEndingWithEndOfImageDecodesTheRestAsMidGrey) {
     size_t scanStart = 0;
-    Bytes data = BuildFlatJpeg(ColourSpec(0), &scanStart);
+    Bytes data = BuildFlatJpeg(ColourLayout(0), &scanStart);
     data.resize(scanStart + 4);   // a few MCUs' worth of data, then the marker
     data.insert(data.end(), {0xFF, 0xD9});
     const Decoded d = DecodeBytes(data);
@@ -65,14 +65,14 @@ TEST(JpegDamage, ScanEndingWithEndOfImageDecodesTheRestAsMidGrey) {
 
 TEST(JpegDamage, ScanDataEndingWithoutAMarkerFails) {
     size_t scanStart = 0;
-    Bytes data = BuildFlatJpeg(ColourSpec(0), &scanStart);
+    Bytes data = BuildFlatJpeg(ColourLayout(0), &scanStart);
     data.resize(scanStart + 4);
     EXPECT_FALSE(DecodeBytes(data).ok);
 }
 
 TEST(JpegDamage, RestartMarkersResynchronise) {
     size_t scanStart = 0;
-    const Bytes whole = BuildFlatJpeg(ColourSpec(1), &scanStart);
+    const Bytes whole = BuildFlatJpeg(ColourLayout(1), &scanStart);
     const Decoded complete = DecodeBytes(whole);
     std::vector<size_t> markers;
     for (size_t i = scanStart; i + 1 < whole.size(); ++i) {
@@ -107,7 +107,7 @@ TEST(JpegDamage, RestartMarkersResynchronise) {
 
 TEST(JpegDamage, CorruptedEntropyDataNeverCrashes) {
     const std::string corpusFile = CorpusPath("jpeg/cjpeg-variants/size-63x65-420-rst1.jpg");
-    std::vector<Bytes> seeds = {BuildFlatJpeg(ColourSpec(0)), BuildFlatJpeg(ColourSpec(3))};
+    std::vector<Bytes> seeds = {BuildFlatJpeg(ColourLayout(0)), BuildFlatJpeg(ColourLayout(3))};
     if (!corpusFile.empty()) seeds.push_back(ReadBytes(corpusFile));
     uint32_t state = 99;
     auto next = [&state] {
@@ -146,7 +146,7 @@ TEST(JpegDamage, EveryCorpusFileDecodesOrFailsCleanly) {
 }
 
 TEST(JpegMemory, NothingIsHeldAfterADecode) {
-    const Bytes good = BuildFlatJpeg(ColourSpec(0));
+    const Bytes good = BuildFlatJpeg(ColourLayout(0));
     Bytes bad = good;
     bad.resize(bad.size() / 2);
     for (const Bytes* data : {&good, static_cast<const Bytes*>(&bad)}) {
@@ -161,7 +161,7 @@ TEST(JpegMemory, NothingIsHeldAfterADecode) {
 
 TEST(JpegMemory, EveryAllocationFailureIsAFailure) {
     // Smoothed 4:2:0 uses the most buffers: pointer lists, upsampled rows.
-    const Bytes data = BuildFlatJpeg(ColourSpec(2));
+    const Bytes data = BuildFlatJpeg(ColourLayout(2));
     const Decoded expected = DecodeBytes(data);
     ASSERT_TRUE(expected.ok);
     int failures = 0;

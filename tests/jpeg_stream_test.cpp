@@ -34,21 +34,21 @@ Bytes Cut(Bytes& data, size_t at) {
 int Grey77(int component, int, int) { return component == 0 ? 77 : 128; }
 
 FlatJpeg GreyImage(int width = 16, int height = 16) {
-    FlatJpeg spec;
-    spec.width = width;
-    spec.height = height;
-    spec.sample = Grey77;
-    return spec;
+    FlatJpeg layout;
+    layout.width = width;
+    layout.height = height;
+    layout.sample = Grey77;
+    return layout;
 }
 
 FlatJpeg ColourImage() {
-    FlatJpeg spec;
-    spec.width = 16;
-    spec.height = 16;
-    spec.components = {{1, 1, 1}, {2, 1, 1}, {3, 1, 1}};
-    spec.jfif = true;
-    spec.sample = Grey77;
-    return spec;
+    FlatJpeg layout;
+    layout.width = 16;
+    layout.height = 16;
+    layout.components = {{1, 1, 1}, {2, 1, 1}, {3, 1, 1}};
+    layout.jfif = true;
+    layout.sample = Grey77;
+    return layout;
 }
 
 struct StreamCase {
@@ -110,8 +110,8 @@ TEST(JpegStream, HeadersAreAcceptedOrRefusedExactly) {
 
 TEST(JpegStream, SeparateScansPerComponentAreRefused) {
     // Three single-component scans: the first does not carry every component.
-    FlatJpeg spec = ColourImage();
-    Bytes b = BuildFlatJpeg(spec);
+    FlatJpeg layout = ColourImage();
+    Bytes b = BuildFlatJpeg(layout);
     const size_t sos = FindMarker(b, 0xDA);
     b.resize(sos);
     b.insert(b.end(), {0xFF, 0xDA, 0, 8, 1, 1, 0x00, 0, 63, 0, 0x00, 0xFF, 0xD9});
@@ -121,8 +121,8 @@ TEST(JpegStream, SeparateScansPerComponentAreRefused) {
 TEST(JpegStream, OverflowingPixelBufferIsAnAllocationFailure) {
     // 65500 x 65500 x 4 bytes passes the signed 32-bit range: refused before
     // any pixel is allocated, never allocated short.
-    FlatJpeg spec = GreyImage(16, 16);
-    Bytes b = BuildFlatJpeg(spec);
+    FlatJpeg layout = GreyImage(16, 16);
+    Bytes b = BuildFlatJpeg(layout);
     const size_t at = FindMarker(b, 0xC0);
     b[at + 5] = 0xFF;
     b[at + 6] = 0xDC;
@@ -139,8 +139,8 @@ struct Rgb {
     int r, g, b;
 };
 
-Rgb FirstPixel(const FlatJpeg& spec) {
-    const Decoded d = DecodeBytes(BuildFlatJpeg(spec));
+Rgb FirstPixel(const FlatJpeg& layout) {
+    const Decoded d = DecodeBytes(BuildFlatJpeg(layout));
     EXPECT_TRUE(d.ok);
     if (!d.ok) return {-1, -1, -1};
     return {d.rgb[0], d.rgb[1], d.rgb[2]};
@@ -178,12 +178,12 @@ TEST(JpegColour, ThreeComponentsChooseRgbOrYCbCr) {
         {"Adobe transform 2", {82, 71, 66}, false, 2, false},
     };
     for (const Case& c : cases) {
-        FlatJpeg spec;
-        spec.components = {{c.ids[0], 1, 1}, {c.ids[1], 1, 1}, {c.ids[2], 1, 1}};
-        spec.jfif = c.jfif;
-        spec.adobeTransform = c.adobe;
-        spec.sample = SampleA;
-        const Rgb got = FirstPixel(spec);
+        FlatJpeg layout;
+        layout.components = {{c.ids[0], 1, 1}, {c.ids[1], 1, 1}, {c.ids[2], 1, 1}};
+        layout.jfif = c.jfif;
+        layout.adobeTransform = c.adobe;
+        layout.sample = SampleA;
+        const Rgb got = FirstPixel(layout);
         if (c.rgb) {
             EXPECT_EQ(got.r, 200) << c.name;
             EXPECT_EQ(got.g, 60) << c.name;
@@ -213,24 +213,24 @@ TEST(JpegColour, FourComponentsConvertByTheCmykAndYcckRules) {
         {"YCCK clamps at 255", 1, {200, 128, 128, 100}, {255, 255, 255}},
     };
     for (const Case& c : cases) {
-        FlatJpeg spec;
-        spec.components = {{1, 1, 1}, {2, 1, 1}, {3, 1, 1}, {4, 1, 1}};
-        spec.adobeTransform = c.adobe;
+        FlatJpeg layout;
+        layout.components = {{1, 1, 1}, {2, 1, 1}, {3, 1, 1}, {4, 1, 1}};
+        layout.adobeTransform = c.adobe;
         std::copy(c.samples, c.samples + 4, CmykSamples);
-        spec.sample = CmykSample;
-        const Rgb got = FirstPixel(spec);
+        layout.sample = CmykSample;
+        const Rgb got = FirstPixel(layout);
         EXPECT_EQ(got.r, c.expected.r) << c.name;
         EXPECT_EQ(got.g, c.expected.g) << c.name;
         EXPECT_EQ(got.b, c.expected.b) << c.name;
     }
     // YCCK with colour: the YCbCr conversion of y + k.
-    FlatJpeg spec;
-    spec.components = {{1, 1, 1}, {2, 1, 1}, {3, 1, 1}, {4, 1, 1}};
-    spec.adobeTransform = 2;
+    FlatJpeg layout;
+    layout.components = {{1, 1, 1}, {2, 1, 1}, {3, 1, 1}, {4, 1, 1}};
+    layout.adobeTransform = 2;
     const int samples[4] = {90, 160, 100, 30};
     std::copy(samples, samples + 4, CmykSamples);
-    spec.sample = CmykSample;
-    ExpectNear(FirstPixel(spec), FromYCbCr(120, 160, 100), "YCCK colour");
+    layout.sample = CmykSample;
+    ExpectNear(FirstPixel(layout), FromYCbCr(120, 160, 100), "YCCK colour");
 }
 
 // ---- Sampling ratios --------------------------------------------------------
@@ -245,13 +245,13 @@ TEST(JpegUpsampling, VerticalOnlyHalvingIsReplicatedNotSmoothed) {
     // Luminance 1 x 2, chrominance 1 x 1: each chrominance row serves two output
     // rows unchanged, so rows 15 and 16 show the two blocks' own colours
     // (a smoothing decoder would blend them near the boundary).
-    FlatJpeg spec;
-    spec.width = 8;
-    spec.height = 32;
-    spec.components = {{1, 1, 2}, {2, 1, 1}, {3, 1, 1}};
-    spec.jfif = true;
-    spec.sample = SplitChroma;
-    const Decoded d = DecodeBytes(BuildFlatJpeg(spec));
+    FlatJpeg layout;
+    layout.width = 8;
+    layout.height = 32;
+    layout.components = {{1, 1, 2}, {2, 1, 1}, {3, 1, 1}};
+    layout.jfif = true;
+    layout.sample = SplitChroma;
+    const Decoded d = DecodeBytes(BuildFlatJpeg(layout));
     ASSERT_TRUE(d.ok);
     const Rgb top = FromYCbCr(128, 60, 60), bottom = FromYCbCr(128, 200, 200);
     for (int y = 0; y < 32; ++y) {
@@ -267,13 +267,13 @@ int Quadrants(int component, int bx, int by) {
 }
 
 TEST(JpegRows, FirstPixelInMemoryIsTheBottomLeft) {
-    FlatJpeg spec;
-    spec.width = 16;
-    spec.height = 16;
-    spec.sample = Quadrants;
+    FlatJpeg layout;
+    layout.width = 16;
+    layout.height = 16;
+    layout.sample = Quadrants;
     JpegDecodeOptions options{};
     Texture t{nullptr, 0, 0};
-    const Bytes data = BuildFlatJpeg(spec);
+    const Bytes data = BuildFlatJpeg(layout);
     ASSERT_TRUE(DecodeJpegMemory(data.data(), data.size(), &t, &options, nullptr));
     ASSERT_EQ(t.width, 16);
     ASSERT_EQ(t.height, 16);

@@ -15,12 +15,12 @@ namespace {
 int Mid(int component, int, int) { return component == 0 ? 90 : 128; }
 
 Bytes SmallJpeg(uint8_t frameMarker = 0xC0) {
-    FlatJpeg spec;
-    spec.width = 24;
-    spec.height = 8;
-    spec.sample = Mid;
-    spec.frameMarker = frameMarker;
-    return BuildFlatJpeg(spec);
+    FlatJpeg layout;
+    layout.width = 24;
+    layout.height = 8;
+    layout.sample = Mid;
+    layout.frameMarker = frameMarker;
+    return BuildFlatJpeg(layout);
 }
 
 struct Header {
@@ -224,11 +224,11 @@ TEST_F(LoadTexture, EveryAllocationFailureKeepsThePreviousImage) {
 #ifndef _WIN32
 TEST(CliJpeg, WritesTopRowFirstAndReportsFailures) {
     const std::string dir = UniqueTempDir("cli-jpeg");
-    FlatJpeg spec;
-    spec.width = 16;
-    spec.height = 16;
-    spec.sample = [](int, int bx, int by) { return 40 + 50 * bx + 100 * by; };
-    WriteBytes(dir + "/in.jpg", BuildFlatJpeg(spec));
+    FlatJpeg layout;
+    layout.width = 16;
+    layout.height = 16;
+    layout.sample = [](int, int bx, int by) { return 40 + 50 * bx + 100 * by; };
+    WriteBytes(dir + "/in.jpg", BuildFlatJpeg(layout));
     WriteBytes(dir + "/bad.jpg", Bytes{'n', 'o'});
     const std::string cli = QUILLMERE_CLI_PATH;
 

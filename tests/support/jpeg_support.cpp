@@ -268,29 +268,29 @@ void PutWord(Bytes& out, int v) {
 
 }  // namespace
 
-Bytes BuildFlatJpeg(const FlatJpeg& spec, size_t* scanDataOffset) {
+Bytes BuildFlatJpeg(const FlatJpeg& layout, size_t* scanDataOffset) {
     Bytes out = {0xFF, 0xD8};
-    if (spec.jfif) {
+    if (layout.jfif) {
         const uint8_t app0[] = {0xFF, 0xE0, 0, 16, 'J', 'F', 'I', 'F', 0, 1, 1, 0, 0, 1, 0, 1, 0, 0};
         out.insert(out.end(), std::begin(app0), std::end(app0));
     }
-    if (spec.adobeTransform >= 0) {
+    if (layout.adobeTransform >= 0) {
         const uint8_t app14[] = {0xFF, 0xEE, 0, 14, 'A', 'd', 'o', 'b', 'e', 0, 100, 0, 0, 0, 0,
-                                 static_cast<uint8_t>(spec.adobeTransform)};
+                                 static_cast<uint8_t>(layout.adobeTransform)};
         out.insert(out.end(), std::begin(app14), std::end(app14));
     }
     // Quantisation table 0: all ones, so a DC of 8 * (s - 128) decodes to s.
     out.insert(out.end(), {0xFF, 0xDB, 0, 67, 0x00});
     out.insert(out.end(), 64, 1);
-    const int n = static_cast<int>(spec.components.size());
-    out.insert(out.end(), {0xFF, spec.frameMarker});
+    const int n = static_cast<int>(layout.components.size());
+    out.insert(out.end(), {0xFF, layout.frameMarker});
     PutWord(out, 8 + 3 * n);
     out.push_back(8);
-    PutWord(out, spec.height);
-    PutWord(out, spec.width);
+    PutWord(out, layout.height);
+    PutWord(out, layout.width);
     out.push_back(static_cast<uint8_t>(n));
     int maxH = 1, maxV = 1;
-    for (const FlatJpegComponent& c : spec.components) {
+    for (const FlatJpegComponent& c : layout.components) {
         out.push_back(static_cast<uint8_t>(c.id));
         out.push_back(static_cast<uint8_t>(c.h << 4 | c.v));
         out.push_back(0);
@@ -302,28 +302,28 @@ Bytes BuildFlatJpeg(const FlatJpeg& spec, size_t* scanDataOffset) {
     out.insert(out.end(), {0xFF, 0xC4, 0, 31, 0x00, 0, 0, 0, 12, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
     for (int s = 0; s < 12; ++s) out.push_back(static_cast<uint8_t>(s));
     out.insert(out.end(), {0xFF, 0xC4, 0, 20, 0x10, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x00});
-    if (spec.restartInterval > 0) {
+    if (layout.restartInterval > 0) {
         out.insert(out.end(), {0xFF, 0xDD, 0, 4});
-        PutWord(out, spec.restartInterval);
+        PutWord(out, layout.restartInterval);
     }
     out.insert(out.end(), {0xFF, 0xDA});
     PutWord(out, 6 + 2 * n);
     out.push_back(static_cast<uint8_t>(n));
-    for (const FlatJpegComponent& c : spec.components) {
+    for (const FlatJpegComponent& c : layout.components) {
         out.push_back(static_cast<uint8_t>(c.id));
         out.push_back(0x00);
     }
     out.insert(out.end(), {0, 63, 0});
     if (scanDataOffset) *scanDataOffset = out.size();
 
-    const int mcusAcross = (spec.width + 8 * maxH - 1) / (8 * maxH);
-    const int mcusDown = (spec.height + 8 * maxV - 1) / (8 * maxV);
+    const int mcusAcross = (layout.width + 8 * maxH - 1) / (8 * maxH);
+    const int mcusDown = (layout.height + 8 * maxV - 1) / (8 * maxV);
     std::vector<int> predictor(static_cast<size_t>(n), 0);
     BitWriter bits{out};
     int mcu = 0, restartNumber = 0;
     for (int my = 0; my < mcusDown; ++my) {
         for (int mx = 0; mx < mcusAcross; ++mx) {
-            if (spec.restartInterval > 0 && mcu > 0 && mcu % spec.restartInterval == 0) {
+            if (layout.restartInterval > 0 && mcu > 0 && mcu % layout.restartInterval == 0) {
                 bits.Flush();
                 out.push_back(0xFF);
                 out.push_back(static_cast<uint8_t>(0xD0 + restartNumber));
@@ -332,10 +332,10 @@ Bytes BuildFlatJpeg(const FlatJpeg& spec, size_t* scanDataOffset) {
             }
             ++mcu;
             for (int ci = 0; ci < n; ++ci) {
-                const FlatJpegComponent& c = spec.components[static_cast<size_t>(ci)];
+                const FlatJpegComponent& c = layout.components[static_cast<size_t>(ci)];
                 for (int by = 0; by < c.v; ++by) {
                     for (int bx = 0; bx < c.h; ++bx) {
-                        const int value = spec.sample ? spec.sample(ci, mx * c.h + bx, my * c.v + by) : 128;
+                        const int value = layout.sample ? layout.sample(ci, mx * c.h + bx, my * c.v + by) : 128;
                         const int dc = 8 * (value - 128);
                         const int diff = dc - predictor[static_cast<size_t>(ci)];
                         predictor[static_cast<size_t>(ci)] = dc;
@@ -353,6 +353,6 @@ Bytes BuildFlatJpeg(const FlatJpeg& spec, size_t* scanDataOffset) {
         }
     }
     bits.Flush();
-    if (spec.endOfImage) out.insert(out.end(), {0xFF, 0xD9});
+    if (layout.endOfImage) out.insert(out.end(), {0xFF, 0xD9});
     return out;
 }

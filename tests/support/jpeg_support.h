@@ -72,4 +72,4 @@ struct FlatJpeg {
     bool endOfImage = true;
 };
 // The whole stream, and the offset where the entropy-coded data starts.
-Bytes BuildFlatJpeg(const FlatJpeg& spec, size_t* scanDataOffset = nullptr);
+Bytes BuildFlatJpeg(const FlatJpeg& layout, size_t* scanDataOffset = nullptr);
