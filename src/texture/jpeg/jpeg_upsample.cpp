@@ -97,10 +97,27 @@ void UpsampleGroup(JpegContext& jc, const JpegComponent& c, uint8_t* const* in) 
 
 // ---- Colour conversion ------------------------------------------------------
 
+// Clamp to 0..255 by table: index v + 256 for v in -256..1023, which covers
+// every sum the conversions below can form.
+struct RangeLimit {
+    uint8_t table[1280];
+    RangeLimit() {
+        for (int i = 0; i < 1280; ++i) table[i] = static_cast<uint8_t>(Clamp255(i - 256));
+    }
+    uint32_t operator()(int32_t v) const { return table[v + 256]; }
+};
+const RangeLimit rangeLimit;
+
+inline uint32_t Pack(uint32_t r, uint32_t g, uint32_t b) { return r << 16 | g << 8 | b; }
+
 void ConvertRow(JpegContext& jc, int row, uint32_t* out) {
     const JpegDecoder& d = jc.decoder;
     const int width = d.outputWidth;
     const uint8_t* c0 = jc.upsamplers[0].rows[row];
+    const int32_t* crToR = jc.crToR;
+    const int32_t* cbToB = jc.cbToB;
+    const int32_t* crToG = jc.crToG;
+    const int32_t* cbToG = jc.cbToG;
     switch (d.colorSpace) {
         case JpegColorGrey:
             for (int x = 0; x < width; ++x) out[x] = c0[x] * 0x010101u;
@@ -108,34 +125,39 @@ void ConvertRow(JpegContext& jc, int row, uint32_t* out) {
         case JpegColorRgb: {
             const uint8_t* c1 = jc.upsamplers[1].rows[row];
             const uint8_t* c2 = jc.upsamplers[2].rows[row];
+            for (int x = 0; x < width; ++x) out[x] = Pack(c0[x], c1[x], c2[x]);
+            break;
+        }
+        case JpegColorYCbCr: {
+            const uint8_t* cb = jc.upsamplers[1].rows[row];
+            const uint8_t* cr = jc.upsamplers[2].rows[row];
             for (int x = 0; x < width; ++x) {
-                out[x] = static_cast<uint32_t>(c0[x]) << 16 | static_cast<uint32_t>(c1[x]) << 8 | c2[x];
+                const int32_t y = c0[x];
+                out[x] = Pack(rangeLimit(y + crToR[cr[x]]), rangeLimit(y + Shr(cbToG[cb[x]] + crToG[cr[x]], 16)),
+                              rangeLimit(y + cbToB[cb[x]]));
             }
             break;
         }
-        case JpegColorYCbCr:
         case JpegColorYcck: {
+            // As YCbCr, with the black sample added to the luminance.
             const uint8_t* cb = jc.upsamplers[1].rows[row];
             const uint8_t* cr = jc.upsamplers[2].rows[row];
-            const uint8_t* k = d.colorSpace == JpegColorYcck ? jc.upsamplers[3].rows[row] : nullptr;
+            const uint8_t* k = jc.upsamplers[3].rows[row];
             for (int x = 0; x < width; ++x) {
-                const int32_t y = c0[x] + (k ? k[x] : 0);
-                const int32_t r = Clamp255(y + jc.crToR[cr[x]]);
-                const int32_t g = Clamp255(y + Shr(jc.cbToG[cb[x]] + jc.crToG[cr[x]], 16));
-                const int32_t b = Clamp255(y + jc.cbToB[cb[x]]);
-                out[x] = static_cast<uint32_t>(r << 16 | g << 8 | b);
+                const int32_t y = c0[x] + k[x];
+                out[x] = Pack(rangeLimit(y + crToR[cr[x]]), rangeLimit(y + Shr(cbToG[cb[x]] + crToG[cr[x]], 16)),
+                              rangeLimit(y + cbToB[cb[x]]));
             }
             break;
         }
         case JpegColorCmyk: {
+            // Each ink and the black are taken from white.
             const uint8_t* c1 = jc.upsamplers[1].rows[row];
             const uint8_t* c2 = jc.upsamplers[2].rows[row];
             const uint8_t* c3 = jc.upsamplers[3].rows[row];
             for (int x = 0; x < width; ++x) {
-                const int32_t r = Clamp255(255 - (c0[x] + c3[x]));
-                const int32_t g = Clamp255(255 - (c1[x] + c3[x]));
-                const int32_t b = Clamp255(255 - (c2[x] + c3[x]));
-                out[x] = static_cast<uint32_t>(r << 16 | g << 8 | b);
+                out[x] = Pack(rangeLimit(255 - (c0[x] + c3[x])), rangeLimit(255 - (c1[x] + c3[x])),
+                              rangeLimit(255 - (c2[x] + c3[x])));
             }
             break;
         }
