@@ -9,15 +9,10 @@
 #include "core/view.h"
 #include "shell/win32/shell.h"
 
-void CheckMenuCommand(int id, bool checked) {
-    CheckMenuItem(GetMenu(mainWindow), id, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
-}
-
-void TickToolBarBox(int id, bool ticked) {
-    CheckDlgButton(toolBar, id, ticked ? BST_CHECKED : BST_UNCHECKED);
-}
-
 namespace {
+
+void CheckMenuCommand(int id, bool checked) { SetMenuCheck(id, checked ? 1 : 0); }
+void TickToolBarBox(int id, bool ticked) { SetToolBarCheck(id, ticked ? 1 : 0); }
 
 void WireframeOff() {
     appState.viewFlags &= ~ViewWireframe;
@@ -83,10 +78,8 @@ bool RunMenuCommand(HWND window, int id) {
                                  sizeof userTextureName)) {
                 return false;
             }
-            HMENU menu = GetMenu(mainWindow);
-            ModifyMenuA(menu, IDM_TEXTURE_USER, MF_BYCOMMAND | MF_STRING, IDM_TEXTURE_USER,
-                        userTextureName);
-            EnableMenuItem(menu, IDM_TEXTURE_USER, MF_BYCOMMAND | MF_ENABLED);
+            SetMenuText(IDM_TEXTURE_USER, userTextureName);
+            EnableMenuCommand(IDM_TEXTURE_USER, 1);
             SelectTexture(TextureUser);
             return true;
         }

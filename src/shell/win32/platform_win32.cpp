@@ -78,6 +78,30 @@ int AskSaveFileName(PlatformOwner owner, const FileDialogRequest& request, char*
 
 void SetMainWindowTitle(const char* title) { SetWindowTextA(mainWindow, title); }
 
+void SetToolBarCheck(int controlId, int checked) {
+    CheckDlgButton(toolBar, controlId, checked ? BST_CHECKED : BST_UNCHECKED);
+}
+
+void EnableToolBarControl(int controlId, int enabled) {
+    EnableWindow(GetDlgItem(toolBar, controlId), enabled ? TRUE : FALSE);
+}
+
+void SetToolBarText(int controlId, const char* text) { SetDlgItemTextA(toolBar, controlId, text); }
+
+void SetMenuCheck(int commandId, int checked) {
+    CheckMenuItem(GetMenu(mainWindow), commandId,
+                  MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+}
+
+void SetMenuText(int commandId, const char* text) {
+    ModifyMenuA(GetMenu(mainWindow), commandId, MF_BYCOMMAND | MF_STRING, commandId, text);
+}
+
+void EnableMenuCommand(int commandId, int enabled) {
+    EnableMenuItem(GetMenu(mainWindow), commandId,
+                   MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+}
+
 int FindEmbeddedResource(const char* name, const unsigned char** data, size_t* size) {
     HRSRC found = FindResourceA(appInstance, name, reinterpret_cast<LPCSTR>(RT_RCDATA));
     if (!found) return 0;

@@ -35,8 +35,3 @@ void DestroyDisplayFrameBuffer();
 void DrawDisplayFrame();
 // "Save Image": writes the view part of the last presented picture.
 int SaveDisplayImage();
-
-// Sets a menu item's check mark by command id.
-void CheckMenuCommand(int id, bool checked);
-// Ticks or unticks one of the tool bar's check boxes.
-void TickToolBarBox(int id, bool ticked);

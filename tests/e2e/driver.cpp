@@ -1,0 +1,311 @@
+// A small Win32 automation driver for the end-to-end tests. It runs under
+// the same Wine server as the program, reads one command per line on stdin
+// and answers with one line on stdout ("ok ...", or "error ...").
+//
+//   wait CLASS|- TITLE|- MS        a top-level window appears; answers its handle
+//   gone CLASS|- TITLE|- MS        no such window any more
+//   count CLASS                    number of top-level windows of that class
+//   attach                         finds the main window, tool bar and display
+//   title / class                  the main window's title / class
+//   layout                         client sizes and positions (see Layout())
+//   text ID / check ID / enabled ID   a tool bar control's text / state
+//   click ID                       clicks a tool bar button and waits for it
+//   menu ID                        a menu command, handled before the answer
+//   post ID                        a menu command posted (it may open a dialog)
+//   menustate ID                   checked, greyed and text of a menu item
+//   dialog TITLE MS                waits for a dialog box of that title
+//   texts TITLE                    the static texts of a dialog box, joined by |
+//   press TITLE ID                 presses a dialog box's button
+//   answer TITLE PATH              types PATH into a file dialog and presses OK
+//   minimise / restore / close / foreground / iconic
+//   quit
+#include <windows.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+HWND mainWindow, toolBar, display;
+
+std::string Line() {
+    std::string line;
+    int c;
+    while ((c = std::getchar()) != EOF && c != '\n') {
+        if (c != '\r') line.push_back(static_cast<char>(c));
+    }
+    if (c == EOF && line.empty()) return "quit";
+    return line;
+}
+
+void Answer(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::vprintf(format, args);
+    va_end(args);
+    std::printf("\n");
+    std::fflush(stdout);
+}
+
+// Splits off the first word of `rest`.
+std::string Word(std::string& rest) {
+    size_t start = rest.find_first_not_of(' ');
+    if (start == std::string::npos) {
+        rest.clear();
+        return "";
+    }
+    size_t end = rest.find(' ', start);
+    std::string word = rest.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    rest = end == std::string::npos ? "" : rest.substr(end + 1);
+    return word;
+}
+
+const char* OrNull(const std::string& s) { return s == "-" ? nullptr : s.c_str(); }
+
+HWND WaitFor(const std::string& cls, const std::string& title, int ms) {
+    for (int waited = 0;; waited += 50) {
+        HWND found = FindWindowA(OrNull(cls), OrNull(title));
+        if (found && IsWindowVisible(found)) return found;
+        if (waited >= ms) return nullptr;
+        Sleep(50);
+    }
+}
+
+struct CountContext {
+    const char* cls;
+    int count;
+};
+
+BOOL CALLBACK CountWindows(HWND window, LPARAM parameter) {
+    auto* context = reinterpret_cast<CountContext*>(parameter);
+    char name[64] = {};
+    GetClassNameA(window, name, sizeof name);
+    if (std::strcmp(name, context->cls) == 0) ++context->count;
+    return TRUE;
+}
+
+std::string WindowText(HWND window) {
+    char text[1024] = {};
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                        SMTO_ABORTIFHUNG, 5000, &result);
+    return text;
+}
+
+std::string ClassOf(HWND window) {
+    char name[128] = {};
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+struct ChildList {
+    std::vector<HWND> children;
+};
+
+BOOL CALLBACK CollectChild(HWND window, LPARAM parameter) {
+    reinterpret_cast<ChildList*>(parameter)->children.push_back(window);
+    return TRUE;
+}
+
+std::vector<HWND> Children(HWND parent) {
+    ChildList list;
+    EnumChildWindows(parent, CollectChild, reinterpret_cast<LPARAM>(&list));
+    return list.children;
+}
+
+bool Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD_PTR* result = nullptr) {
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 20000,
+                               result ? result : &ignored) != 0;
+}
+
+void Layout() {
+    RECT client = {}, bar = {}, shown = {}, shownClient = {}, outer = {};
+    GetClientRect(mainWindow, &client);
+    GetWindowRect(mainWindow, &outer);
+    GetWindowRect(toolBar, &bar);
+    GetWindowRect(display, &shown);
+    GetClientRect(display, &shownClient);
+    POINT barAt = {bar.left, bar.top}, shownAt = {shown.left, shown.top}, origin = {0, 0};
+    ScreenToClient(mainWindow, &barAt);
+    ScreenToClient(mainWindow, &shownAt);
+    ClientToScreen(display, &origin);
+    Answer("ok client=%ldx%ld toolbar=%ld,%ld,%ldx%ld display=%ld,%ld,%ldx%ld view=%ldx%ld "
+           "origin=%ld,%ld outer=%ld,%ld,%ldx%ld",
+           client.right, client.bottom, barAt.x, barAt.y, bar.right - bar.left,
+           bar.bottom - bar.top, shownAt.x, shownAt.y, shown.right - shown.left,
+           shown.bottom - shown.top, shownClient.right, shownClient.bottom, origin.x, origin.y,
+           outer.left, outer.top, outer.right - outer.left, outer.bottom - outer.top);
+}
+
+// The file name field of a file dialog: the edit control (alone or inside
+// the combo box) that is visible and enabled.
+HWND FileNameEdit(HWND dialog) {
+    HWND best = nullptr;
+    for (HWND child : Children(dialog)) {
+        if (ClassOf(child) != "Edit" || !IsWindowVisible(child)) continue;
+        const int id = GetDlgCtrlID(child);
+        HWND parent = GetParent(child);
+        const int parentId = parent == dialog ? 0 : GetDlgCtrlID(parent);
+        if (id == 0x480 || parentId == 0x47c) return child;
+        if (!best) best = child;
+    }
+    return best;
+}
+
+void Run() {
+    for (;;) {
+        std::string rest = Line();
+        const std::string command = Word(rest);
+        if (command == "quit") {
+            Answer("ok");
+            return;
+        } else if (command == "wait" || command == "gone") {
+            const std::string cls = Word(rest), title = Word(rest);
+            const int ms = std::atoi(Word(rest).c_str());
+            if (command == "wait") {
+                HWND found = WaitFor(cls, title, ms);
+                if (found) {
+                    Answer("ok %p", static_cast<void*>(found));
+                } else {
+                    Answer("error not found");
+                }
+            } else {
+                int waited = 0;
+                while (FindWindowA(OrNull(cls), OrNull(title)) && waited < ms) {
+                    Sleep(50);
+                    waited += 50;
+                }
+                Answer(FindWindowA(OrNull(cls), OrNull(title)) ? "error still there" : "ok");
+            }
+        } else if (command == "count") {
+            CountContext context = {rest.c_str(), 0};
+            EnumWindows(CountWindows, reinterpret_cast<LPARAM>(&context));
+            Answer("ok %d", context.count);
+        } else if (command == "attach") {
+            mainWindow = FindWindowA("Quillmere", nullptr);
+            toolBar = mainWindow ? FindWindowExA(mainWindow, nullptr, "#32770", nullptr) : nullptr;
+            display = mainWindow ? FindWindowExA(mainWindow, nullptr, "display", nullptr) : nullptr;
+            if (mainWindow && toolBar && display) {
+                Answer("ok");
+            } else {
+                Answer("error main %p tool bar %p display %p", static_cast<void*>(mainWindow),
+                       static_cast<void*>(toolBar), static_cast<void*>(display));
+            }
+        } else if (command == "title") {
+            Answer("ok %s", WindowText(mainWindow).c_str());
+        } else if (command == "class") {
+            Answer("ok %s", ClassOf(mainWindow).c_str());
+        } else if (command == "displaytitle") {
+            Answer("ok %s", WindowText(display).c_str());
+        } else if (command == "layout") {
+            Layout();
+        } else if (command == "text") {
+            HWND control = GetDlgItem(toolBar, std::atoi(rest.c_str()));
+            Answer(control ? "ok %s" : "error no control", WindowText(control).c_str());
+        } else if (command == "check") {
+            DWORD_PTR state = 0;
+            Send(GetDlgItem(toolBar, std::atoi(rest.c_str())), BM_GETCHECK, 0, 0, &state);
+            Answer("ok %d", static_cast<int>(state));
+        } else if (command == "enabled") {
+            Answer("ok %d", IsWindowEnabled(GetDlgItem(toolBar, std::atoi(rest.c_str()))) ? 1 : 0);
+        } else if (command == "click") {
+            HWND control = GetDlgItem(toolBar, std::atoi(rest.c_str()));
+            Answer(control && Send(control, BM_CLICK, 0, 0) ? "ok" : "error click");
+        } else if (command == "scroll") {
+            // scroll ID up|down: one press of a scroll bar arrow
+            const int id = std::atoi(Word(rest).c_str());
+            const WPARAM code = rest == "up" ? SB_LINEUP : SB_LINEDOWN;
+            HWND bar = GetDlgItem(toolBar, id);
+            Answer(Send(toolBar, WM_VSCROLL, code, reinterpret_cast<LPARAM>(bar)) ? "ok" : "error");
+        } else if (command == "menu") {
+            Answer(Send(mainWindow, WM_COMMAND, std::atoi(rest.c_str()), 0) ? "ok" : "error menu");
+        } else if (command == "post") {
+            PostMessageA(mainWindow, WM_COMMAND, std::atoi(rest.c_str()), 0);
+            Answer("ok");
+        } else if (command == "menustate") {
+            const int id = std::atoi(rest.c_str());
+            HMENU menu = GetMenu(mainWindow);
+            const UINT state = GetMenuState(menu, id, MF_BYCOMMAND);
+            char text[256] = {};
+            GetMenuStringA(menu, id, text, sizeof text, MF_BYCOMMAND);
+            if (state == static_cast<UINT>(-1)) {
+                Answer("error no item");
+            } else {
+                Answer("ok checked=%d greyed=%d text=%s", (state & MF_CHECKED) ? 1 : 0,
+                       (state & (MF_GRAYED | MF_DISABLED)) ? 1 : 0, text);
+            }
+        } else if (command == "dialog") {
+            const std::string title = Word(rest);
+            HWND found = WaitFor("#32770", title, std::atoi(rest.c_str()));
+            Answer(found ? "ok" : "error no dialog");
+        } else if (command == "texts") {
+            HWND dialog = FindWindowA("#32770", rest.c_str());
+            std::string joined;
+            for (HWND child : Children(dialog)) {
+                if (ClassOf(child) != "Static") continue;
+                const std::string text = WindowText(child);
+                if (text.empty()) continue;
+                if (!joined.empty()) joined += "|";
+                joined += text;
+            }
+            Answer(dialog ? "ok %s" : "error no dialog", joined.c_str());
+        } else if (command == "press") {
+            const std::string title = Word(rest);
+            HWND dialog = WaitFor("#32770", title, 5000);
+            HWND button = dialog ? GetDlgItem(dialog, std::atoi(rest.c_str())) : nullptr;
+            if (button) {
+                PostMessageA(button, BM_CLICK, 0, 0);
+                Answer("ok");
+            } else {
+                Answer("error no button");
+            }
+        } else if (command == "answer") {
+            const std::string title = Word(rest);
+            HWND dialog = WaitFor("#32770", title, 10000);
+            HWND edit = dialog ? FileNameEdit(dialog) : nullptr;
+            if (!edit) {
+                Answer("error no file dialog");
+                continue;
+            }
+            Send(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(rest.c_str()));
+            Sleep(100);
+            PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+            Answer("ok");
+        } else if (command == "cancel") {
+            HWND dialog = WaitFor("#32770", rest, 10000);
+            if (dialog) PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+            Answer(dialog ? "ok" : "error no dialog");
+        } else if (command == "minimise") {
+            PostMessageA(mainWindow, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+            Answer("ok");
+        } else if (command == "restore") {
+            PostMessageA(mainWindow, WM_SYSCOMMAND, SC_RESTORE, 0);
+            Answer("ok");
+        } else if (command == "close") {
+            PostMessageA(mainWindow, WM_SYSCOMMAND, SC_CLOSE, 0);
+            Answer("ok");
+        } else if (command == "iconic") {
+            Answer("ok %d", IsIconic(mainWindow) ? 1 : 0);
+        } else if (command == "foreground") {
+            Answer("ok %d", GetForegroundWindow() == mainWindow ? 1 : 0);
+        } else if (command == "sync") {
+            // A sent message is handled once the program is back in its loop.
+            Answer(Send(mainWindow, WM_NULL, 0, 0) ? "ok" : "error hung");
+        } else {
+            Answer("error unknown command %s", command.c_str());
+        }
+    }
+}
+
+}  // namespace
+
+int main() {
+    Run();
+    return 0;
+}
