@@ -38,13 +38,13 @@ def main():
         for x in range(WIDTH):
             image[y][x] = BLUE if bayer[y % 4][x % 4] < level // 3 else NAVY
 
-    # Hair ribbons: sine strands sweeping across the right half.
-    for s in range(9):
-        phase = s * 0.55
+    # Hair ribbons: sine strands sweeping below the name and out to the right.
+    for s in range(6):
+        phase = s * 0.7
         colour = (TEAL, CYAN, YELLOW)[s % 3]
-        for x in range(110, WIDTH):
-            t = (x - 110) / 130.0
-            y = 8 + s * 5 + math.sin(t * 5.0 + phase) * (3 + 6 * t)
+        for x in range(78, WIDTH):
+            t = (x - 78) / 162.0
+            y = 41 + s * 3 + math.sin(t * 6.0 + phase) * (1 + 3 * t)
             put(x, int(round(y)), colour)
 
     # The name with a drop shadow, and the version line.

@@ -1,6 +1,7 @@
 // A small Win32 automation driver for the end-to-end tests. It runs under
 // the same Wine server as the program, reads one command per line on stdin
-// and answers with one line on stdout ("ok ...", or "error ...").
+// and answers with one line on stdout ("ok ...", or "error ..."). A word in
+// double quotes may hold blanks.
 //
 //   wait CLASS|- TITLE|- MS        a top-level window appears; answers its handle
 //   gone CLASS|- TITLE|- MS        no such window any more
@@ -57,6 +58,13 @@ std::string Word(std::string& rest) {
     if (start == std::string::npos) {
         rest.clear();
         return "";
+    }
+    if (rest[start] == '"') {  // a quoted word may hold blanks
+        size_t close = rest.find('"', start + 1);
+        std::string word = rest.substr(start + 1, close == std::string::npos ? std::string::npos
+                                                                              : close - start - 1);
+        rest = close == std::string::npos ? "" : rest.substr(close + 1);
+        return word;
     }
     size_t end = rest.find(' ', start);
     std::string word = rest.substr(start, end == std::string::npos ? std::string::npos : end - start);
@@ -244,7 +252,7 @@ void Run() {
             HWND found = WaitFor("#32770", title, std::atoi(rest.c_str()));
             Answer(found ? "ok" : "error no dialog");
         } else if (command == "texts") {
-            HWND dialog = FindWindowA("#32770", rest.c_str());
+            HWND dialog = FindWindowA("#32770", Word(rest).c_str());
             std::string joined;
             for (HWND child : Children(dialog)) {
                 if (ClassOf(child) != "Static") continue;
@@ -278,7 +286,7 @@ void Run() {
                          reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
             Answer("ok");
         } else if (command == "cancel") {
-            HWND dialog = WaitFor("#32770", rest, 10000);
+            HWND dialog = WaitFor("#32770", Word(rest), 10000);
             if (dialog) PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
             Answer(dialog ? "ok" : "error no dialog");
         } else if (command == "minimise") {

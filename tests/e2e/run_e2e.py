@@ -1,0 +1,855 @@
+#!/usr/bin/env python3
+"""End-to-end tests of Quillmere.exe: the real program under Wine on a private
+Xvfb display, driven as a user drives it. Mouse input goes through xdotool;
+windows, controls and the open/save dialogs are handled by a small Win32
+automation driver (driver.exe) that runs under the same Wine server; the
+preview is read back from the screen and compared with what quillmere-cli
+renders for the same state.
+
+Writes a GoogleTest-style XML report (--xml) so that the test script counts
+every case, and keeps the screenshots in --artefacts. Exit status: 0 when no
+case failed, 1 when one did, 77 when the environment cannot run the program
+(no Xvfb, no Wine for this kind of executable)."""
+
+import argparse
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import time
+import traceback
+import xml.sax.saxutils as saxutils
+
+SKIP_STATUS = 77
+
+# Control and command ids (core/ui_ids.h).
+RADIUS_VALUE, RADIUS_SCROLL, STRETCH_VALUE, STRETCH_SCROLL = 1030, 1031, 1032, 1033
+ONLY_DYNAMIC, REDUCE, CREATE = 1034, 1056, 1040
+WIREFRAME, BACKCULLED, TEXTURED, ORIGINAL, HAIR, INVERT = 1050, 1051, 1052, 1053, 1054, 1055
+STATISTICS = [1060, 1061, 1062, 1063, 1064, 1065]
+EXIT, ABOUT, OPEN_MESH, EXPORT_OBJ, LOAD_TEXTURE, SAVE_IMAGE = 101, 102, 104, 108, 110, 111
+RESET_VIEW, GREY1, GREY2 = 140, 336, 337
+TEXTURE_WOOD, TEXTURE_METAL, TEXTURE_PATTERN, TEXTURE_USER = 160, 161, 162, 163
+LIGHT1, LIGHT2, LIGHT3 = 200, 201, 202
+MATERIAL_BRASS, MATERIAL_PROP = 300, 310
+ABOUT_OK = 200
+
+
+class Skip(Exception):
+    pass
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def equal(actual, expected, what):
+    if actual != expected:
+        raise Failure("%s: expected %r, got %r" % (what, expected, actual))
+
+
+# ----------------------------------------------------------------------------
+# Environment: Xvfb, Wine, the program and the driver
+
+
+def free_display():
+    for n in range(90, 190):
+        if not os.path.exists("/tmp/.X11-unix/X%d" % n) and not os.path.exists("/tmp/.X%d-lock" % n):
+            return n
+    raise Skip("no free X display number")
+
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def pe_machine(path):
+    with open(path, "rb") as f:
+        data = f.read(4096)
+    offset = struct.unpack_from("<I", data, 60)[0]
+    return struct.unpack_from("<H", data, offset + 4)[0]
+
+
+class Environment:
+    def __init__(self, args):
+        self.args = args
+        self.wine_run = os.path.join(args.source_dir, "cmake", "wine-run")
+        self.artefacts = args.artefacts
+        self.work = os.path.join(args.artefacts, "work")
+        shutil.rmtree(args.artefacts, ignore_errors=True)
+        os.makedirs(self.work)
+        self.xvfb = None
+        self.env = dict(os.environ)
+        self.env["WINEDEBUG"] = "-all"
+        self.env["WINEDLLOVERRIDES"] = "mscoree=;mshtml="
+        # A private prefix (and with it a private Wine server): a program left
+        # running elsewhere must not count as "the first instance".
+        self.env["WINEPREFIX64"] = os.path.join(args.build_dir, "e2e-wineprefix64")
+        self.env["WINEPREFIX32"] = os.path.join(args.build_dir, "e2e-wineprefix32")
+        self.programs = []
+        self.driver = None
+        self.shot_count = 0
+
+    def start(self):
+        for tool in ("Xvfb", "xdotool", "import"):
+            if not shutil.which(tool):
+                raise Skip("%s is not installed" % tool)
+        if pe_machine(self.args.exe) == 0x14C:
+            loader = "/usr/lib/wine/wine"
+        else:
+            loader = "/usr/lib/wine/wine64"
+        if subprocess.run([loader, "--version"], capture_output=True).returncode != 0:
+            raise Skip("this machine cannot run %s under Wine" % os.path.basename(self.args.exe))
+        number = free_display()
+        self.xvfb = subprocess.Popen(["Xvfb", ":%d" % number, "-screen", "0", "1280x1024x24",
+                                      "-nolisten", "tcp"],
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.env["DISPLAY"] = ":%d" % number
+        for _ in range(100):
+            if os.path.exists("/tmp/.X11-unix/X%d" % number):
+                break
+            time.sleep(0.05)
+        self.driver = Driver(self)
+
+    def stop(self):
+        if self.driver:
+            self.driver.close()
+        for program in self.programs:
+            if program.poll() is None:
+                program.kill()
+                program.wait()
+        # Ends this prefix's Wine server and nothing else.
+        for key in ("WINEPREFIX64", "WINEPREFIX32"):
+            prefix = self.env[key]
+            if os.path.isdir(prefix):
+                env = dict(self.env, WINEPREFIX=prefix)
+                subprocess.run(["wineserver", "-k"], env=env, capture_output=True)
+        if self.xvfb:
+            self.xvfb.terminate()
+            self.xvfb.wait()
+
+    def wine(self, *arguments, **kwargs):
+        return subprocess.Popen([self.wine_run] + list(arguments), env=self.env, **kwargs)
+
+    def launch(self):
+        """Starts Quillmere.exe and waits for its main window."""
+        # Output goes to files: Wine's helper processes inherit the program's
+        # handles and would keep a pipe open after the program has ended.
+        self.launches = getattr(self, "launches", 0) + 1
+        errors = os.path.join(self.work, "program-%d.stderr" % self.launches)
+        with open(errors, "wb") as error_file:
+            program = self.wine(self.args.exe, stdout=subprocess.DEVNULL, stderr=error_file)
+        program.error_path = errors
+        self.programs.append(program)
+        reply = self.driver.ask("wait Quillmere - 60000")
+        if not reply.startswith("ok"):
+            raise Failure("the main window did not appear: " + reply)
+        # The display is made after the main window: wait for all three.
+        for _ in range(300):
+            if self.driver.ask("attach").startswith("ok"):
+                break
+            time.sleep(0.1)
+        self.driver.ok("attach")
+        self.driver.ok("sync")
+        time.sleep(0.5)
+        return program
+
+    def cli(self, *arguments):
+        """Runs quillmere-cli (the same build) and returns its exit status and stderr."""
+        done = subprocess.run([self.wine_run, self.args.cli] + list(arguments), env=self.env,
+                              capture_output=True, timeout=120)
+        return done.returncode, done.stderr.decode(errors="replace")
+
+    def xdotool(self, *arguments):
+        subprocess.run(["xdotool"] + [str(a) for a in arguments], env=self.env, check=True)
+
+    def screenshot(self, name):
+        """Saves the whole screen as NAME.png among the artefacts."""
+        self.shot_count += 1
+        path = os.path.join(self.artefacts, "%02d-%s.png" % (self.shot_count, name))
+        subprocess.run(["import", "-window", "root", path], env=self.env, check=True)
+        return path
+
+    def grab(self, x, y, width, height):
+        """The screen's pixels in a rectangle, as rows of RGB bytes, top row first."""
+        done = subprocess.run(["import", "-window", "root", "-crop",
+                               "%dx%d+%d+%d" % (width, height, x, y), "+repage", "-depth", "8",
+                               "rgb:-"], env=self.env, capture_output=True, check=True)
+        return done.stdout
+
+
+class Driver:
+    def __init__(self, environment):
+        self.process = environment.wine(environment.args.driver, stdin=subprocess.PIPE,
+                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                        text=True, bufsize=1)
+
+    def ask(self, line):
+        self.process.stdin.write(line + "\n")
+        self.process.stdin.flush()
+        reply = self.process.stdout.readline()
+        if not reply:
+            raise Failure("the automation driver stopped (command %r)" % line)
+        return reply.rstrip("\r\n")
+
+    def ok(self, line):
+        reply = self.ask(line)
+        if not reply.startswith("ok"):
+            raise Failure("%s: %s" % (line, reply))
+        return reply[3:]
+
+    def close(self):
+        try:
+            self.ask("quit")
+            self.process.wait(timeout=10)
+        except Exception:
+            self.process.kill()
+
+
+# ----------------------------------------------------------------------------
+# Pictures
+
+
+def read_bmp(path):
+    """A 24-bit BMP as (width, height, RGB rows top first)."""
+    with open(path, "rb") as f:
+        data = f.read()
+    check(data[:2] == b"BM", "%s is not a BMP file" % path)
+    offset = struct.unpack_from("<I", data, 10)[0]
+    width, height = struct.unpack_from("<ii", data, 18)
+    bits = struct.unpack_from("<H", data, 28)[0]
+    check(bits == 24, "%s is not a 24-bit BMP" % path)
+    row_bytes = (width * 3 + 3) & ~3
+    out = bytearray()
+    for r in range(abs(height)):
+        row = r if height < 0 else abs(height) - 1 - r
+        start = offset + row * row_bytes
+        line = data[start:start + width * 3]
+        for x in range(width):
+            b, g, r_ = line[3 * x], line[3 * x + 1], line[3 * x + 2]
+            out += bytes((r_, g, b))
+    return width, abs(height), bytes(out)
+
+
+def write_ppm(path, width, height, rgb):
+    with open(path, "wb") as f:
+        f.write(b"P6\n%d %d\n255\n" % (width, height))
+        f.write(rgb)
+
+
+def differing_pixels(a, b):
+    return sum(1 for i in range(0, min(len(a), len(b)), 3) if a[i:i + 3] != b[i:i + 3])
+
+
+# ----------------------------------------------------------------------------
+# The session: one running program and what the tests know about it
+
+
+class Session:
+    def __init__(self, environment):
+        self.env = environment
+        self.driver = environment.driver
+        self.layout = {}
+        self.view = (0, 0)
+        self.origin = (0, 0)
+        # quillmere-cli render arguments describing the current state
+        self.file = None
+        self.view_args = []
+        self.have_render = None
+        self.have_commands = None
+
+    def read_layout(self):
+        reply = self.driver.ok("layout")
+        fields = dict(item.split("=", 1) for item in reply.split())
+        self.layout = fields
+        w, h = fields["view"].split("x")
+        self.view = (int(w), int(h))
+        x, y = fields["origin"].split(",")
+        self.origin = (int(x), int(y))
+        return fields
+
+    def text(self, control):
+        return self.driver.ok("text %d" % control)
+
+    def checked(self, control):
+        return int(self.driver.ok("check %d" % control))
+
+    def enabled(self, control):
+        return int(self.driver.ok("enabled %d" % control))
+
+    def statistics(self):
+        return [self.text(c) for c in STATISTICS]
+
+    def title(self):
+        return self.driver.ok("title")
+
+    def menu(self, command):
+        self.driver.ok("menu %d" % command)
+        self.settle()
+
+    def click(self, control):
+        self.driver.ok("click %d" % control)
+        self.settle()
+
+    def settle(self):
+        """Lets the program draw the frames its last command asked for."""
+        self.driver.ok("sync")
+        time.sleep(0.3)
+        self.driver.ok("sync")
+
+    def require_commands(self):
+        if self.have_commands is None:
+            self.have_commands = self.text(STATISTICS[0]) != ""
+        if not self.have_commands:
+            raise Skip("the application commands are not in this build")
+
+    def require_render(self):
+        if self.have_render is None:
+            probe = os.path.join(self.env.work, "probe.bmp")
+            status, _ = self.env.cli("render", "-o", windows_path(probe), "--size", "32x32")
+            self.have_render = status == 0 and os.path.exists(probe)
+        if not self.have_render:
+            raise Skip("quillmere-cli render is not in this build")
+
+    def preview(self):
+        w, h = self.view
+        return self.env.grab(self.origin[0], self.origin[1], w, h)
+
+    def compare_preview(self, name):
+        """The preview on screen equals quillmere-cli render of the same state."""
+        self.require_render()
+        self.settle()
+        w, h = self.view
+        expected_path = os.path.join(self.env.work, name + "-expected.bmp")
+        arguments = ["render"]
+        if self.file:
+            arguments.append(windows_path(self.file))
+        arguments += ["-o", windows_path(expected_path), "--size", "%dx%d" % (w, h)]
+        arguments += self.view_args
+        status, errors = self.env.cli(*arguments)
+        check(status == 0, "quillmere-cli %s failed: %s" % (" ".join(arguments), errors))
+        ew, eh, expected = read_bmp(expected_path)
+        equal((ew, eh), (w, h), "rendered size")
+        actual = self.preview()
+        if actual != expected:
+            write_ppm(os.path.join(self.env.artefacts, name + "-screen.ppm"), w, h, actual)
+            write_ppm(os.path.join(self.env.artefacts, name + "-expected.ppm"), w, h, expected)
+            raise Failure("%s: %d of %d preview pixels differ from quillmere-cli render %s"
+                          % (name, differing_pixels(actual, expected), w * h,
+                             " ".join(arguments[1:])))
+
+    def set_arg(self, option, value=None):
+        """Sets OPTION (with VALUE, if any) in the render arguments."""
+        self.drop_arg(option)
+        self.view_args += [option] if value is None else [option, value]
+
+    def drop_arg(self, option):
+        args = self.view_args
+        if option in args:
+            i = args.index(option)
+            has_value = i + 1 < len(args) and not args[i + 1].startswith("--")
+            del args[i:i + (2 if has_value else 1)]
+
+
+# ----------------------------------------------------------------------------
+# Test data made at run time
+
+
+STRANDS_OBJ = """# a scalp patch with four strands
+v -1 0 -1
+v 1 0 -1
+v 1 0 1
+v -1 0 1
+vt 0 0
+vt 1 0
+vt 1 1
+vt 0 1
+g scalp
+f 1/1 2/2 3/3 4/4
+v -0.5 0 0
+v -0.5 -0.6 0.1
+v -0.4 -1.2 0.3
+v -0.3 -1.8 0.6
+v 0.5 0 0
+v 0.5 -0.7 0.1
+v 0.6 -1.3 0.2
+v 0.0 0 0.5
+v 0.1 -0.8 0.7
+v 0.2 -1.5 1.0
+v 0.3 -2.0 1.4
+v 0.0 0 -0.5
+v 0.0 -0.9 -0.6
+g strands
+l 5 6 7 8
+l 9 10 11
+l 12 13 14 15
+l 16 17
+"""
+
+
+def make_test_files(environment):
+    work = environment.work
+    # A folder path longer than 128 characters, as ordinary modern paths are.
+    deep = os.path.join(work, "a-folder-with-a-rather-long-name-for-testing-the-open-dialog",
+                        "and-another-long-folder-name-below-it-to-pass-the-limit")
+    os.makedirs(deep, exist_ok=True)
+    strands = os.path.join(deep, "strands.obj")
+    with open(strands, "w", newline="\r\n") as f:
+        f.write(STRANDS_OBJ)
+    check(len(windows_path(strands)) > 128, "test path is not long enough")
+    files = {"strands": strands}
+    # A user texture and a progressive one, made with cjpeg when it is there.
+    if shutil.which("cjpeg"):
+        width, height = 96, 64
+        pixels = bytearray()
+        for y in range(height):
+            for x in range(width):
+                pixels += bytes(((x * 255) // width, (y * 255) // height, 255 - (x * y) % 256))
+        ppm = os.path.join(work, "user.ppm")
+        write_ppm(ppm, width, height, bytes(pixels))
+        user = os.path.join(work, "UserPicture.JPG")
+        progressive = os.path.join(work, "progressive.jpg")
+        subprocess.run(["cjpeg", "-baseline", "-outfile", user, ppm], check=True)
+        subprocess.run(["cjpeg", "-progressive", "-outfile", progressive, ppm], check=True)
+        files["user"] = user
+        files["progressive"] = progressive
+    return files
+
+
+# ----------------------------------------------------------------------------
+# The cases, in the order a user would meet them; they share one program run
+# up to the shutdown cases.
+
+CASES = []
+
+
+def case(function):
+    CASES.append(function)
+    return function
+
+
+@case
+def startup_window(s):
+    equal(s.driver.ok("count Quillmere"), "1", "top-level windows of class Quillmere")
+    equal(s.driver.ok("class"), "Quillmere", "main window class")
+    equal(s.title(), "Quillmere", "main window title")
+    equal(s.driver.ok("displaytitle"), "hola", "display title")
+
+
+@case
+def startup_layout(s):
+    layout = s.read_layout()
+    tool_x, tool_y, tool_size = layout["toolbar"].split(",")
+    tool_w, tool_h = (int(v) for v in tool_size.split("x"))
+    equal(layout["client"], "%dx%d" % (620 + tool_w + 4, 520 + 2), "main client size")
+    equal((int(tool_x), int(tool_y), tool_h), (623, 1, 520), "tool bar position and height")
+    equal(layout["display"], "2,2,620x520", "display position and size")
+    equal(layout["view"], "618x518", "view size (display client area)")
+
+
+@case
+def startup_toolbar(s):
+    equal(s.enabled(CREATE), 0, "Create enabled")
+    equal((s.enabled(ORIGINAL), s.enabled(HAIR)), (0, 0), "Original/Hair enabled")
+    equal((s.checked(ORIGINAL), s.checked(HAIR)), (1, 0), "Original/Hair ticks")
+    equal((s.checked(WIREFRAME), s.checked(BACKCULLED), s.checked(TEXTURED)), (0, 1, 0),
+          "Wireframe/Backculled/Textured ticks")
+
+
+@case
+def startup_statistics(s):
+    s.require_commands()
+    equal(s.statistics(), ["286", "286", "329", "0", "1", "7"], "statistics")
+    equal(s.text(RADIUS_VALUE), "0.000500", "radius field")
+    equal(s.text(STRETCH_VALUE), "0.000", "stretch field")
+    equal((s.checked(ONLY_DYNAMIC), s.checked(REDUCE)), (1, 0), "Only dynamic/Reduce ticks")
+
+
+@case
+def startup_preview(s):
+    s.env.screenshot("startup")
+    s.compare_preview("startup")
+
+
+@case
+def hair_arrows(s):
+    s.require_commands()
+    for _ in range(12):
+        s.driver.ok("scroll %d up" % RADIUS_SCROLL)
+    equal(s.text(RADIUS_VALUE), "0.016000", "radius after twelve steps up")
+    for _ in range(11):
+        s.driver.ok("scroll %d down" % STRETCH_SCROLL)
+    equal(s.text(STRETCH_VALUE), "-1.000", "stretch after eleven steps down")
+    for _ in range(10):
+        s.driver.ok("scroll %d down" % RADIUS_SCROLL)
+    for _ in range(10):
+        s.driver.ok("scroll %d up" % STRETCH_SCROLL)
+    equal((s.text(RADIUS_VALUE), s.text(STRETCH_VALUE)), ("0.000500", "0.000"),
+          "fields back at the start values")
+
+
+@case
+def background_grey2(s):
+    s.menu(GREY2)
+    s.set_arg("--background", "2")
+    s.compare_preview("background-grey2")
+
+
+@case
+def texture_pattern(s):
+    s.menu(TEXTURE_PATTERN)
+    equal((s.checked(TEXTURED), s.checked(WIREFRAME)), (1, 0), "Textured/Wireframe after a texture")
+    s.set_arg("--texture", "pattern")
+    s.env.screenshot("textured")
+    s.compare_preview("texture-pattern")
+
+
+@case
+def material_and_wireframe(s):
+    s.menu(MATERIAL_BRASS)
+    equal(s.checked(TEXTURED), 0, "Textured after choosing a material")
+    s.drop_arg("--texture")
+    s.set_arg("--material", "Brass")
+    s.click(WIREFRAME)
+    equal(s.checked(WIREFRAME), 1, "Wireframe ticked")
+    s.set_arg("--wireframe")
+    s.compare_preview("wireframe")
+    s.click(WIREFRAME)
+    s.drop_arg("--wireframe")
+
+
+@case
+def lights(s):
+    s.menu(LIGHT2)
+    s.menu(LIGHT1)
+    s.set_arg("--lights", "2")
+    s.compare_preview("light-2-only")
+    s.menu(LIGHT1)
+    s.menu(LIGHT2)
+    s.drop_arg("--lights")
+    s.compare_preview("light-1-again")
+
+
+@case
+def about_box(s):
+    s.driver.ok("post %d" % ABOUT)
+    reply = s.driver.ask('wait #32770 "About Quillmere" 10000')
+    check(reply.startswith("ok"), "the About box did not open: " + reply)
+    time.sleep(0.5)
+    s.env.screenshot("about")
+    s.driver.ok('press "About Quillmere" %d' % ABOUT_OK)
+    s.driver.ok('gone #32770 "About Quillmere" 10000')
+    s.settle()
+
+
+@case
+def open_mesh_long_path(s):
+    s.require_commands()
+    strands = s.files["strands"]
+    s.driver.ok("post %d" % OPEN_MESH)
+    s.driver.ok("answer Open %s" % windows_path(strands))
+    s.settle()
+    equal(s.title(), "Quillmere:   strands.obj", "title after opening")
+    equal(s.statistics()[3] != "0", True, "lines after opening a strand file")
+    equal(s.enabled(CREATE), 1, "Create enabled for a file with strands")
+    equal(s.checked(WIREFRAME), 0, "Wireframe after opening")
+    s.file = strands
+    s.drop_arg("--material")
+    s.compare_preview("opened")
+
+
+@case
+def create_hair(s):
+    s.require_commands()
+    check(s.file is not None, "no file was opened")
+    s.click(CREATE)
+    equal((s.enabled(ORIGINAL), s.enabled(HAIR)), (1, 1), "Original/Hair enabled after Create")
+    equal((s.checked(ORIGINAL), s.checked(HAIR)), (0, 1), "Original/Hair ticks after Create")
+    s.set_arg("--hair")
+    s.env.screenshot("hair")
+    s.compare_preview("hair")
+
+
+@case
+def original_and_hair(s):
+    s.require_commands()
+    hair_statistics = s.statistics()
+    s.click(ORIGINAL)
+    equal((s.checked(ORIGINAL), s.checked(HAIR)), (1, 0), "ticks after Original")
+    check(s.statistics() != hair_statistics, "statistics did not change to the loaded mesh")
+    s.click(HAIR)
+    equal((s.checked(ORIGINAL), s.checked(HAIR)), (0, 1), "ticks after Hair")
+    equal(s.statistics(), hair_statistics, "statistics of the hair mesh")
+
+
+@case
+def export_hair(s):
+    s.require_commands()
+    out = os.path.join(s.env.work, "exported-hair.obj")
+    s.driver.ok("post %d" % EXPORT_OBJ)
+    s.driver.ok('answer "save mesh" %s' % windows_path(out))
+    s.settle()
+    equal(s.title(), "Quillmere:   File exported-hair.obj saved", "title after export")
+    reference = os.path.join(s.env.work, "reference-hair.obj")
+    status, errors = s.env.cli("hair", windows_path(s.file), "-o", windows_path(reference))
+    check(status == 0, "quillmere-cli hair failed: " + errors)
+    for extension in (".obj", ".mtl"):
+        a, b = out[:-4] + extension, reference[:-4] + extension
+        if os.path.exists(b) or os.path.exists(a):
+            with open(a, "rb") as fa, open(b, "rb") as fb:
+                data_a, data_b = fa.read(), fb.read()
+            if extension == ".obj":
+                # The library line names each file's own library.
+                data_a = data_a.replace(b"exported-hair.mtl", b"reference-hair.mtl")
+            equal(data_a == data_b, True, "exported %s equals quillmere-cli hair" % extension)
+
+
+@case
+def invert_mesh(s):
+    s.require_commands()
+    s.click(INVERT)
+    s.set_arg("--invert")
+    s.compare_preview("inverted")
+    s.click(INVERT)
+    s.drop_arg("--invert")
+
+
+@case
+def save_image(s):
+    s.require_render()
+    out = os.path.join(s.env.work, "saved.bmp")
+    s.driver.ok("post %d" % SAVE_IMAGE)
+    s.driver.ok('answer "save image" %s' % windows_path(out)[:-4])
+    s.settle()
+    check(os.path.exists(out), "Save Image wrote no file (the default extension is .bmp)")
+    expected = os.path.join(s.env.work, "saved-expected.bmp")
+    arguments = ["render"] + ([windows_path(s.file)] if s.file else [])
+    arguments += ["-o", windows_path(expected), "--size", "%dx%d" % s.view] + s.view_args
+    status, errors = s.env.cli(*arguments)
+    check(status == 0, "quillmere-cli render failed: " + errors)
+    with open(out, "rb") as fa, open(expected, "rb") as fb:
+        equal(fa.read() == fb.read(), True, "saved image equals quillmere-cli render's BMP")
+
+
+@case
+def user_texture(s):
+    s.require_commands()
+    if "user" not in s.files:
+        raise Skip("cjpeg is not installed")
+    s.driver.ok("post %d" % LOAD_TEXTURE)
+    s.driver.ok("answer Open %s" % windows_path(s.files["user"]))
+    s.settle()
+    equal(s.checked(TEXTURED), 1, "Textured after loading a texture")
+    s.set_arg("--texture", windows_path(s.files["user"]))
+    s.compare_preview("user-texture")
+
+
+@case
+def progressive_texture(s):
+    s.require_commands()
+    if "progressive" not in s.files:
+        raise Skip("cjpeg is not installed")
+    s.driver.ok("post %d" % LOAD_TEXTURE)
+    s.driver.ok("answer Open %s" % windows_path(s.files["progressive"]))
+    reply = s.driver.ask("dialog error 10000")
+    check(reply.startswith("ok"), "no message box for a progressive JPEG")
+    texts = s.driver.ok("texts error")
+    check("Progressive Jpeg not supported" in texts, "message text: " + texts)
+    s.driver.ok("press error 1")
+    s.driver.ok("gone #32770 error 10000")
+    s.settle()
+
+
+@case
+def reset_view_and_mouse(s):
+    s.require_render()
+    s.menu(RESET_VIEW)
+    before = s.preview()
+    x0, y0 = s.origin
+    w, h = s.view
+    cx, cy = x0 + w // 2, y0 + h // 2
+    # A slow drag turns the model.
+    s.env.xdotool("mousemove", cx - 100, cy, "mousedown", "1")
+    for step in range(1, 11):
+        s.env.xdotool("mousemove", cx - 100 + step * 10, cy + step * 3)
+        time.sleep(0.05)
+    time.sleep(0.3)
+    s.env.xdotool("mouseup", "1")
+    s.settle()
+    turned = s.preview()
+    check(turned != before, "a left-button drag did not turn the model")
+    # A fling keeps it spinning.
+    s.env.xdotool("mousemove", cx - 60, cy, "mousedown", "1")
+    s.env.xdotool("mousemove", cx - 20, cy + 5)
+    s.env.xdotool("mousemove", cx + 40, cy + 10, "mouseup", "1")
+    time.sleep(0.5)
+    first = s.preview()
+    time.sleep(0.5)
+    second = s.preview()
+    s.env.screenshot("spinning")
+    check(first != second, "the model does not keep spinning after a fling")
+    # A right-button press stops it.
+    s.env.xdotool("mousedown", "3")
+    s.env.xdotool("mouseup", "3")
+    s.settle()
+    first = s.preview()
+    time.sleep(0.5)
+    second = s.preview()
+    check(first == second, "the model still spins after a right-button press")
+    # A right-button drag upwards zooms in: the model covers more pixels.
+    background = first[0:3]
+    covered = sum(1 for i in range(0, len(first), 3) if first[i:i + 3] != background)
+    s.env.xdotool("mousemove", cx, cy + 100, "mousedown", "3")
+    for step in range(1, 11):
+        s.env.xdotool("mousemove", cx, cy + 100 - step * 15)
+        time.sleep(0.05)
+    s.env.xdotool("mouseup", "3")
+    s.settle()
+    zoomed = s.preview()
+    covered_after = sum(1 for i in range(0, len(zoomed), 3) if zoomed[i:i + 3] != background)
+    check(covered_after > covered, "a right-button drag upwards did not zoom in (%d -> %d pixels)"
+          % (covered, covered_after))
+    s.menu(RESET_VIEW)
+
+
+@case
+def second_instance(s):
+    s.driver.ok("minimise")
+    time.sleep(1.0)
+    equal(s.driver.ok("iconic"), "1", "main window minimised")
+    equal(s.title(), "Quillmere", "title after minimising")
+    second = s.env.wine(s.env.args.exe, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        status = second.wait(timeout=60)
+    except subprocess.TimeoutExpired:
+        second.kill()
+        raise Failure("the second instance did not end")
+    equal(status, 0, "exit status of the second instance")
+    s.driver.ok("sync")
+    time.sleep(0.5)
+    equal(s.driver.ok("iconic"), "0", "first window restored")
+    equal(s.driver.ok("count Quillmere"), "1", "top-level windows of class Quillmere")
+
+
+@case
+def exit_menu(s):
+    s.driver.ok("post %d" % EXIT)
+    finish(s, "Exit")
+
+
+def finish(s, how):
+    program = s.program
+    try:
+        status = program.wait(timeout=30)
+    except subprocess.TimeoutExpired:
+        raise Failure("the program did not end after %s" % how)
+    with open(program.error_path, "rb") as f:
+        errors = f.read().decode(errors="replace")
+    equal(status, 1, "exit status after %s (1 after the message loop)" % how)
+    equal(errors.strip(), "", "error output of the program")
+
+
+def close_window(s):
+    s.driver.ok("close")
+    finish(s, "closing the window")
+
+
+# ----------------------------------------------------------------------------
+
+
+def run(args):
+    environment = Environment(args)
+    results = []
+    try:
+        try:
+            environment.start()
+        except Skip as skip:
+            print("e2e: skipped: %s" % skip)
+            return SKIP_STATUS, results
+        session = Session(environment)
+        session.files = make_test_files(environment)
+
+        def run_case(name, function):
+            started = time.time()
+            try:
+                function(session)
+                results.append((name, "passed", "", time.time() - started))
+                print("[  PASSED  ] %s" % name)
+            except Skip as skip:
+                results.append((name, "skipped", str(skip), time.time() - started))
+                print("[  SKIPPED ] %s: %s" % (name, skip))
+            except Exception as error:  # a failed case does not stop the others
+                detail = str(error) if isinstance(error, Failure) else traceback.format_exc()
+                results.append((name, "failed", detail, time.time() - started))
+                print("[  FAILED  ] %s: %s" % (name, detail))
+                try:
+                    environment.screenshot("failed-" + name)
+                except Exception:
+                    pass
+            sys.stdout.flush()
+
+        def start(s):
+            s.program = environment.launch()
+        run_case("launch", start)
+        if results[-1][1] == "passed":
+            for function in CASES:
+                run_case(function.__name__, function)
+        # A second run: closing the window ends the program cleanly too.
+        def restart_and_close(s):
+            s.program = environment.launch()
+            close_window(s)
+        run_case("close_window", restart_and_close)
+    finally:
+        environment.stop()
+    failed = sum(1 for r in results if r[1] == "failed")
+    return (1 if failed else 0), results
+
+
+def write_xml(path, results):
+    failures = sum(1 for r in results if r[1] == "failed")
+    lines = ['<?xml version="1.0" encoding="UTF-8"?>',
+             '<testsuites tests="%d" failures="%d" errors="0" name="e2e">' % (len(results), failures),
+             '  <testsuite name="e2e" tests="%d" failures="%d" errors="0">' % (len(results), failures)]
+    for name, outcome, detail, seconds in results:
+        result = "skipped" if outcome == "skipped" else "completed"
+        lines.append('    <testcase name="%s" status="run" result="%s" time="%.3f" classname="e2e">'
+                     % (name, result, seconds))
+        if outcome == "failed":
+            lines.append('      <failure message=%s/>' % saxutils.quoteattr(detail))
+        elif outcome == "skipped":
+            lines.append('      <skipped message=%s/>' % saxutils.quoteattr(detail))
+        lines.append('    </testcase>')
+    lines += ['  </testsuite>', '</testsuites>']
+    os.makedirs(os.path.dirname(os.path.abspath(path)), exist_ok=True)
+    with open(path, "w") as f:
+        f.write("\n".join(lines) + "\n")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--exe", required=True, help="Quillmere.exe")
+    parser.add_argument("--driver", required=True, help="the automation driver")
+    parser.add_argument("--cli", required=True, help="quillmere-cli.exe of the same build")
+    parser.add_argument("--source-dir", required=True)
+    parser.add_argument("--build-dir", required=True)
+    parser.add_argument("--artefacts", required=True, help="folder for screenshots and files")
+    parser.add_argument("--xml", help="GoogleTest-style report")
+    args = parser.parse_args()
+    status, results = run(args)
+    if args.xml and results:
+        write_xml(args.xml, results)
+    passed = sum(1 for r in results if r[1] == "passed")
+    failed = sum(1 for r in results if r[1] == "failed")
+    skipped = sum(1 for r in results if r[1] == "skipped")
+    print("e2e: %d passed, %d failed, %d skipped" % (passed, failed, skipped))
+    return status
+
+
+if __name__ == "__main__":
+    sys.exit(main())
