@@ -323,6 +323,7 @@ class Session:
 
     def compare_preview(self, name):
         """The preview on screen equals quillmere-cli render of the same state."""
+        self.require_commands()
         self.require_render()
         self.settle()
         w, h = self.view
@@ -668,6 +669,7 @@ def progressive_texture(s):
 
 @case
 def reset_view_and_mouse(s):
+    s.require_commands()
     s.require_render()
     s.menu(RESET_VIEW)
     before = s.preview()
