@@ -753,6 +753,11 @@ def finish(s, how):
         raise Failure("the program did not end after %s" % how)
     with open(program.error_path, "rb") as f:
         errors = f.read().decode(errors="replace")
+    # Wine notes once that it may not read the label of the volume behind
+    # drive Z: (the host's root) when a file dialog lists the drives; that
+    # is about the host, not the program.
+    errors = "\n".join(line for line in errors.splitlines()
+                       if not line.startswith("wine: Read access denied for device"))
     equal(status, 1, "exit status after %s (1 after the message loop)" % how)
     equal(errors.strip(), "", "error output of the program")
 
