@@ -35,12 +35,6 @@ void SelectTexture(int slot) {
     TexturedOn();
 }
 
-void SelectMaterial(int selection) {
-    CheckMenuCommand(IDM_MATERIAL_FIRST + materialSelection, false);
-    CheckMenuCommand(IDM_MATERIAL_FIRST + selection, true);
-    materialSelection = selection;
-}
-
 void SelectBackground(int selection) {
     CheckMenuCommand(IDM_BACKGROUND_GREY1 + backgroundSelection, false);
     CheckMenuCommand(IDM_BACKGROUND_GREY1 + selection, true);
@@ -64,11 +58,7 @@ bool RunMenuCommand(HWND window, int id) {
             ShowAbout();
             return true;
         case IDM_OPEN_MESH:
-            if (OpenMeshFile()) {
-                SelectMaterial(PropMaterialPreset);
-                WireframeOff();
-                ApplyMaterialPreset(PropMaterialPreset, 0);
-            }
+            OpenMeshCommand();  // on success also "Prop Material", wireframe off
             return true;
         case IDM_EXPORT_OBJ:
             ExportMesh();
@@ -100,11 +90,7 @@ bool RunMenuCommand(HWND window, int id) {
         CheckMenuCommand(id, (lightMask & bit) != 0);
         SetLight(id - IDM_LIGHT1, lightMask & bit);
     } else if (id >= IDM_MATERIAL_FIRST && id <= IDM_MATERIAL_PROP) {
-        SelectMaterial(id - IDM_MATERIAL_FIRST);
-        appState.viewFlags &= ~ViewTextured;
-        TickToolBarBox(IDC_TEXTURED, false);
-        WireframeOff();
-        ApplyMaterialPreset(materialSelection, 0);
+        SelectMaterialPreset(id - IDM_MATERIAL_FIRST);  // texturing and wireframe off
     } else if (id == IDM_BACKGROUND_GREY1 || id == IDM_BACKGROUND_GREY2) {
         SelectBackground(id - IDM_BACKGROUND_GREY1);
     }

@@ -12,9 +12,15 @@
 #if __has_include("core/commands.h")
 #include "core/commands.h"
 #else
-static inline void InitialiseAppState() {}
-static inline int OpenMeshFile() { return 0; }
-static inline void CreateHair() {}
+static inline int InitialiseAppState() {
+    ResetAppState();
+    return 1;
+}
+static inline void ReleaseAppState() {}
+static inline void InitialiseToolBarControls() {}
+static inline int OpenMeshCommand() { return 0; }
+static inline void SelectMaterialPreset(int) {}
+static inline int CreateHair() { return 0; }
 static inline int ExportMesh() { return 0; }
 static inline void InvertCurrentMesh() {}
 static inline void UpdateStatistics() {}

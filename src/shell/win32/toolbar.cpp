@@ -28,20 +28,6 @@ void ShowHair(HWND dialog, bool hair) {
     UpdateStatistics();
 }
 
-void InitialiseControls(HWND dialog) {
-    const ViewFlags flags = appState.viewFlags;
-    CheckDlgButton(dialog, IDC_WIREFRAME, (flags & ViewWireframe) ? BST_CHECKED : BST_UNCHECKED);
-    CheckDlgButton(dialog, IDC_BACKCULLED, (flags & ViewBackculled) ? BST_CHECKED : BST_UNCHECKED);
-    CheckDlgButton(dialog, IDC_TEXTURED, (flags & ViewTextured) ? BST_CHECKED : BST_UNCHECKED);
-    CheckDlgButton(dialog, IDC_ONLY_DYNAMIC, appState.hair.onlyDynamic ? BST_CHECKED : BST_UNCHECKED);
-    CheckDlgButton(dialog, IDC_REDUCE, appState.hair.reduce ? BST_CHECKED : BST_UNCHECKED);
-    CheckDlgButton(dialog, IDC_HAIR, appState.showHair ? BST_CHECKED : BST_UNCHECKED);
-    CheckDlgButton(dialog, IDC_ORIGINAL, appState.showHair ? BST_UNCHECKED : BST_CHECKED);
-    EnableWindow(GetDlgItem(dialog, IDC_ORIGINAL), hairAvailable != 0);
-    EnableWindow(GetDlgItem(dialog, IDC_HAIR), hairAvailable != 0);
-    EnableWindow(GetDlgItem(dialog, IDC_CREATE), FALSE);
-}
-
 // Handles a control's command; returns false for ids the tool bar ignores
 // and for the Enter key, which ask for no redraw.
 bool RunControl(HWND dialog, int id) {
@@ -92,10 +78,10 @@ bool RunControl(HWND dialog, int id) {
 INT_PTR CALLBACK ToolBarProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG:
+            // The commands reach the controls through the tool bar's handle,
+            // which CreateDialogParamA has not returned yet.
             toolBar = dialog;
-            InitialiseControls(dialog);
-            UpdateStatistics();
-            UpdateHairFields();
+            InitialiseToolBarControls();
             return TRUE;
         case WM_VSCROLL: {
             const int code = LOWORD(wParam);

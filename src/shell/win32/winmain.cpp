@@ -101,12 +101,6 @@ bool RegisterWindowClass(const char* name, WNDPROC procedure, const char* menu) 
     return RegisterClassA(&windowClass) != 0;
 }
 
-void FreeTextureSlots() {
-    for (Texture& texture : appState.textures) {
-        ReleaseTexturePixels(&texture);
-    }
-}
-
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int showCommand) {
@@ -138,7 +132,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int showComman
                                  nullptr, nullptr, instance, nullptr);
     if (!mainWindow) return 0;
 
-    InitialiseAppState();
+    // The start-up state cannot fail except for want of the built-in model,
+    // which ends the program.
+    if (!InitialiseAppState()) return 1;
 
     toolBar = CreateDialogParamA(instance, "ToolBarDialog", mainWindow, ToolBarProc, 0);
 
@@ -191,6 +187,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int showComman
     ClearScene(&scene);
     DeleteObject(aboutBitmap);
     DeleteObject(dialogBrush);
-    FreeTextureSlots();
+    ReleaseAppState();  // the texture slots' pixels
     return 1;
 }
