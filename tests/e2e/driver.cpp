@@ -13,7 +13,7 @@
 //   click ID                       clicks a tool bar button and waits for it
 //   menu ID                        a menu command, handled before the answer
 //   post ID                        a menu command posted (it may open a dialog)
-//   menustate ID                   checked, greyed and text of a menu item
+//   popup MS                       an open popup menu's screen rectangle
 //   dialog TITLE MS                waits for a dialog box of that title
 //   texts TITLE                    the static texts of a dialog box, joined by |
 //   press TITLE ID                 presses a dialog box's button
@@ -235,18 +235,6 @@ void Run() {
         } else if (command == "post") {
             PostMessageA(mainWindow, WM_COMMAND, std::atoi(rest.c_str()), 0);
             Answer("ok");
-        } else if (command == "menustate") {
-            const int id = std::atoi(rest.c_str());
-            HMENU menu = GetMenu(mainWindow);
-            const UINT state = GetMenuState(menu, id, MF_BYCOMMAND);
-            char text[256] = {};
-            GetMenuStringA(menu, id, text, sizeof text, MF_BYCOMMAND);
-            if (state == static_cast<UINT>(-1)) {
-                Answer("error no item");
-            } else {
-                Answer("ok checked=%d greyed=%d text=%s", (state & MF_CHECKED) ? 1 : 0,
-                       (state & (MF_GRAYED | MF_DISABLED)) ? 1 : 0, text);
-            }
         } else if (command == "dialog") {
             const std::string title = Word(rest);
             HWND found = WaitFor("#32770", title, std::atoi(rest.c_str()));
@@ -289,6 +277,16 @@ void Run() {
             HWND dialog = WaitFor("#32770", Word(rest), 10000);
             if (dialog) PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
             Answer(dialog ? "ok" : "error no dialog");
+        } else if (command == "popup") {
+            // popup MS: an open popup menu's screen rectangle
+            HWND popup = WaitFor("#32768", "-", std::atoi(rest.c_str()));
+            RECT r = {};
+            if (popup) GetWindowRect(popup, &r);
+            if (popup) {
+                Answer("ok %ld,%ld,%ldx%ld", r.left, r.top, r.right - r.left, r.bottom - r.top);
+            } else {
+                Answer("error no popup menu");
+            }
         } else if (command == "minimise") {
             PostMessageA(mainWindow, WM_SYSCOMMAND, SC_MINIMIZE, 0);
             Answer("ok");

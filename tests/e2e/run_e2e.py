@@ -345,6 +345,75 @@ class Session:
                           % (name, differing_pixels(actual, expected), w * h,
                              " ".join(arguments[1:])))
 
+    # -- the menu's check marks, read from the screen --------------------------
+    # Menus belong to the program's process, so their states are read the way
+    # a user reads them: open the popup with a click on its title and look.
+
+    def menu_titles(self):
+        """Screen x centres of the menu bar's titles, and the bar's y centre."""
+        client_x, client_y = self.origin[0] - 3, self.origin[1] - 3
+        width = int(self.layout["client"].split("x")[0])
+        height = 19
+        band = self.env.grab(client_x, client_y - height, width, height)
+        def pixel(x, y):
+            return band[(y * width + x) * 3:(y * width + x) * 3 + 3]
+        background = pixel(width - 8, height // 2)
+        dark = [any(pixel(x, y) != background for y in range(2, height - 2))
+                for x in range(width - 4)]
+        runs, start, end = [], None, None
+        for x, d in enumerate(dark):
+            if d:
+                if start is None:
+                    start = x
+                end = x
+            elif start is not None and x - end > 6:
+                runs.append((start, end))
+                start = None
+        if start is not None:
+            runs.append((start, end))
+        runs = [r for r in runs if r[1] - r[0] > 4]  # titles, not the frame
+        return [client_x + (a + b) // 2 for a, b in runs], client_y - height // 2
+
+    def menu_states(self, index, separators=()):
+        """(checked, greyed) of every item of menu INDEX (0 = "&File")."""
+        if not getattr(self, "titles", None):
+            self.read_layout()
+            self.titles = self.menu_titles()
+        titles, y = self.titles
+        check(len(titles) >= 6, "menu bar titles not found (%d)" % len(titles))
+        self.env.xdotool("mousemove", titles[index], y, "click", "1")
+        try:
+            rect = self.driver.ok("popup 5000")
+            at, size = rect.rsplit(",", 1)[0], rect.rsplit(",", 1)[1]
+            px, py = (int(v) for v in at.split(","))
+            w, h = (int(v) for v in size.split("x"))
+            time.sleep(0.3)
+            data = self.env.grab(px, py, w, h)
+        finally:
+            self.env.xdotool("mousemove", titles[index], y, "click", "1")
+            self.settle()
+
+        def pixel(x, yy):
+            i = (yy * w + x) * 3
+            return data[i:i + 3]
+        background = pixel(w // 2, 2)
+        inked = [any(pixel(x, yy) != background for x in range(3, w - 3)) for yy in range(h)]
+        bands, start = [], None
+        for yy in range(1, h - 1):
+            if inked[yy] and start is None:
+                start = yy
+            elif not inked[yy] and start is not None:
+                bands.append((start, yy - 1))
+                start = None
+        items = [b for b in bands if b[1] - b[0] >= 4]
+        states = []
+        for top, bottom in items:
+            rows = range(max(0, top - 3), min(h, bottom + 4))
+            checked = any(sum(pixel(x, yy)) < 200 for yy in rows for x in range(2, 15))
+            text_dark = any(sum(pixel(x, yy)) < 200 for yy in rows for x in range(16, w - 3))
+            states.append((int(checked), int(not text_dark)))
+        return states
+
     def set_arg(self, option, value=None):
         """Sets OPTION (with VALUE, if any) in the render arguments."""
         self.drop_arg(option)
@@ -473,6 +542,15 @@ def startup_statistics(s):
 
 
 @case
+def startup_menu_marks(s):
+    s.require_commands()
+    equal(s.menu_states(1), [(1, 0), (0, 0), (0, 0), (0, 1)], "Texture menu (Wood checked, User greyed)")
+    equal(s.menu_states(2), [(1, 0), (0, 0), (0, 0)], "Lights menu")
+    equal(s.menu_states(3), [(0, 0)] * 10 + [(1, 0)], "Material menu (Prop Material checked)")
+    equal(s.menu_states(4)[:2], [(1, 0), (0, 0)], "background items")
+
+
+@case
 def startup_preview(s):
     s.env.screenshot("startup")
     s.compare_preview("startup")
@@ -498,6 +576,7 @@ def hair_arrows(s):
 @case
 def background_grey2(s):
     s.menu(GREY2)
+    equal(s.menu_states(4)[:2], [(0, 0), (1, 0)], "background items after grey2")
     s.set_arg("--background", "2")
     s.compare_preview("background-grey2")
 
@@ -515,6 +594,7 @@ def texture_pattern(s):
 def material_and_wireframe(s):
     s.menu(MATERIAL_BRASS)
     equal(s.checked(TEXTURED), 0, "Textured after choosing a material")
+    equal(s.menu_states(3), [(1, 0)] + [(0, 0)] * 10, "Material menu after Brass")
     s.drop_arg("--texture")
     s.set_arg("--material", "Brass")
     s.click(WIREFRAME)
@@ -529,6 +609,7 @@ def material_and_wireframe(s):
 def lights(s):
     s.menu(LIGHT2)
     s.menu(LIGHT1)
+    equal(s.menu_states(2), [(0, 0), (1, 0), (0, 0)], "Lights menu after toggling 2 and 1")
     s.set_arg("--lights", "2")
     s.compare_preview("light-2-only")
     s.menu(LIGHT1)
@@ -647,6 +728,7 @@ def user_texture(s):
     s.driver.ok("answer Open %s" % windows_path(s.files["user"]))
     s.settle()
     equal(s.checked(TEXTURED), 1, "Textured after loading a texture")
+    equal(s.menu_states(1), [(0, 0), (0, 0), (0, 0), (1, 0)], "Texture menu after loading")
     s.set_arg("--texture", windows_path(s.files["user"]))
     s.compare_preview("user-texture")
 
