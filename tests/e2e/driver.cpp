@@ -10,9 +10,9 @@
 //   title / class                  the main window's title / class
 //   layout                         client sizes and positions (see Layout())
 //   text ID / check ID / enabled ID   a tool bar control's text / state
-//   click ID                       clicks a tool bar button and waits for it
-//   menu ID                        a menu command, handled before the answer
-//   post ID                        a menu command posted (it may open a dialog)
+//   click ID                       clicks a tool bar button (posted)
+//   menu ID / post ID              a menu command, posted as the menu posts it
+//   sync                           answers once the program waits for messages
 //   popup MS                       an open popup menu's screen rectangle
 //   dialog TITLE MS                waits for a dialog box of that title
 //   texts TITLE                    the static texts of a dialog box, joined by |
@@ -64,6 +64,8 @@ std::string Word(std::string& rest) {
         std::string word = rest.substr(start + 1, close == std::string::npos ? std::string::npos
                                                                               : close - start - 1);
         rest = close == std::string::npos ? "" : rest.substr(close + 1);
+        const size_t next = rest.find_first_not_of(' ');
+        rest = next == std::string::npos ? "" : rest.substr(next);
         return word;
     }
     size_t end = rest.find(' ', start);
@@ -222,17 +224,18 @@ void Run() {
         } else if (command == "enabled") {
             Answer("ok %d", IsWindowEnabled(GetDlgItem(toolBar, std::atoi(rest.c_str()))) ? 1 : 0);
         } else if (command == "click") {
+            // Posted, as a real click is: a message sent from another process
+            // would be handled inside the program's wait for messages, and its
+            // loop would not see the redraw the click asks for.
             HWND control = GetDlgItem(toolBar, std::atoi(rest.c_str()));
-            Answer(control && Send(control, BM_CLICK, 0, 0) ? "ok" : "error click");
+            Answer(control && PostMessageA(control, BM_CLICK, 0, 0) ? "ok" : "error click");
         } else if (command == "scroll") {
             // scroll ID up|down: one press of a scroll bar arrow
             const int id = std::atoi(Word(rest).c_str());
             const WPARAM code = rest == "up" ? SB_LINEUP : SB_LINEDOWN;
             HWND bar = GetDlgItem(toolBar, id);
             Answer(Send(toolBar, WM_VSCROLL, code, reinterpret_cast<LPARAM>(bar)) ? "ok" : "error");
-        } else if (command == "menu") {
-            Answer(Send(mainWindow, WM_COMMAND, std::atoi(rest.c_str()), 0) ? "ok" : "error menu");
-        } else if (command == "post") {
+        } else if (command == "menu" || command == "post") {
             PostMessageA(mainWindow, WM_COMMAND, std::atoi(rest.c_str()), 0);
             Answer("ok");
         } else if (command == "dialog") {

@@ -680,6 +680,8 @@ def export_hair(s):
     equal(s.title(), "Quillmere:   File exported-hair.obj saved", "title after export")
     reference = os.path.join(s.env.work, "reference-hair.obj")
     status, errors = s.env.cli("hair", windows_path(s.file), "-o", windows_path(reference))
+    if status != 0 and "not available in this build" in errors:
+        raise Skip("quillmere-cli hair is not in this build")
     check(status == 0, "quillmere-cli hair failed: " + errors)
     for extension in (".obj", ".mtl"):
         a, b = out[:-4] + extension, reference[:-4] + extension
