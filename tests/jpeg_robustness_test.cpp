@@ -86,7 +86,7 @@ TEST(JpegDamage, RestartMarkersResynchronise) {
     };
     const Case cases[] = {
         {"missing marker", 2, 0},
-        {"marker numbered one ahead", 2, 0},
+        {"marker numbered one ahead", 2, 0xD3},
         {"stale marker number", 3, 0xD0},
         {"wrong marker number", 4, 0xD5},
     };
@@ -103,6 +103,19 @@ TEST(JpegDamage, RestartMarkersResynchronise) {
         // The MCUs before the damage are untouched (the first MCU row).
         EXPECT_TRUE(std::equal(d.rgb.begin(), d.rgb.begin() + 16 * 3, complete.rgb.begin())) << c.name;
     }
+    // A marker one ahead of the expected one: the interval it skips (MCU 3,
+    // the lower-left one) decodes as flat mid-grey, and decoding resumes at
+    // that marker with the next MCU.
+    Bytes data = whole;
+    data[markers[2] + 1] = 0xD3;
+    const Decoded d = DecodeBytes(data);
+    ASSERT_TRUE(d.ok);
+    auto pixel = [](const Decoded& image, int x, int y) {
+        const size_t at = (static_cast<size_t>(y) * image.width + x) * 3;
+        return std::vector<int>{image.rgb[at], image.rgb[at + 1], image.rgb[at + 2]};
+    };
+    EXPECT_EQ(pixel(d, 8, 20), (std::vector<int>{128, 128, 128}));
+    EXPECT_EQ(pixel(d, 36, 20), pixel(complete, 36, 20));
 }
 
 TEST(JpegDamage, CorruptedEntropyDataNeverCrashes) {
