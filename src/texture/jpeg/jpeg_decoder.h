@@ -9,6 +9,7 @@
 //   jpeg_bands.cpp     bands of MCUs through the inverse DCT into sample rows
 //   jpeg_idct*.cpp     the inverse DCT (portable reference and MMX)
 //   jpeg_upsample.cpp  driver, row buffers, upsampling, colour conversion
+//   ../jpeg_texture.cpp  the decode entry into a Texture
 // Every operation returns 1 on success and 0 on failure unless it says
 // otherwise; nothing in here shows a message.
 #pragma once
