@@ -18,6 +18,7 @@
 //   texts TITLE                    the static texts of a dialog box, joined by |
 //   press TITLE ID                 presses a dialog box's button
 //   answer TITLE PATH              types PATH into a file dialog and presses OK
+//   resize main|display W H        sets a window's outer size
 //   minimise / restore / close / foreground / iconic
 //   quit
 #include <windows.h>
@@ -290,6 +291,15 @@ void Run() {
             } else {
                 Answer("error no popup menu");
             }
+        } else if (command == "resize") {
+            // resize main|display W H: a new outer size, as a window manager may set
+            HWND window = Word(rest) == "main" ? mainWindow : display;
+            const int width = std::atoi(Word(rest).c_str());
+            const int height = std::atoi(rest.c_str());
+            Answer(SetWindowPos(window, nullptr, 0, 0, width, height,
+                                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE)
+                       ? "ok"
+                       : "error resize");
         } else if (command == "minimise") {
             PostMessageA(mainWindow, WM_SYSCOMMAND, SC_MINIMIZE, 0);
             Answer("ok");

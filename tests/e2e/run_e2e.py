@@ -619,6 +619,97 @@ def lights(s):
 
 
 @case
+def mouse_turns_spins_and_zooms(s):
+    # The built-in model is on show: large enough that every gesture shows.
+    s.require_commands()
+    s.require_render()
+    try:
+        mouse_gestures(s)
+    finally:
+        s.env.xdotool("mousedown", "3", "mouseup", "3")
+        s.menu(RESET_VIEW)
+
+
+def mouse_gestures(s):
+    s.menu(RESET_VIEW)
+    before = s.preview()
+    x0, y0 = s.origin
+    w, h = s.view
+    cx, cy = x0 + w // 2, y0 + h // 2
+    # A slow drag turns the model.
+    s.env.xdotool("mousemove", cx - 100, cy, "mousedown", "1")
+    for step in range(1, 11):
+        s.env.xdotool("mousemove", cx - 100 + step * 10, cy + step * 3)
+        time.sleep(0.05)
+    time.sleep(0.3)
+    s.env.xdotool("mouseup", "1")
+    s.settle()
+    turned = s.preview()
+    check(turned != before, "a left-button drag did not turn the model")
+    fling(s)
+    s.env.screenshot("spinning")
+    check(spinning(s), "the model does not keep spinning after a fling")
+    # A right-button press stops it.
+    s.env.xdotool("mousedown", "3")
+    s.env.xdotool("mouseup", "3")
+    s.settle()
+    first = s.preview()
+    time.sleep(0.5)
+    second = s.preview()
+    check(first == second, "the model still spins after a right-button press")
+    # A right-button drag upwards zooms in: the model covers more pixels.
+    background = first[0:3]
+    covered = sum(1 for i in range(0, len(first), 3) if first[i:i + 3] != background)
+    s.env.xdotool("mousemove", cx, cy + 100, "mousedown", "3")
+    for step in range(1, 11):
+        s.env.xdotool("mousemove", cx, cy + 100 - step * 15)
+        time.sleep(0.05)
+    s.env.xdotool("mouseup", "3")
+    s.settle()
+    zoomed = s.preview()
+    covered_after = sum(1 for i in range(0, len(zoomed), 3) if zoomed[i:i + 3] != background)
+    check(covered_after > covered, "a right-button drag upwards did not zoom in (%d -> %d pixels)"
+          % (covered, covered_after))
+
+
+def fling(s):
+    """A quick drag released while the pointer still moves: the model spins on."""
+    x0, y0 = s.origin
+    w, h = s.view
+    cx, cy = x0 + w // 2, y0 + h // 2
+    s.env.xdotool("mousemove", cx - 100, cy, "mousedown", "1")
+    for step in range(1, 7):
+        s.env.xdotool("mousemove", cx - 100 + step * 30, cy + step * 4)
+        time.sleep(0.03)
+    s.env.xdotool("mouseup", "1")
+    time.sleep(0.5)
+
+
+def spinning(s):
+    first = s.preview()
+    time.sleep(0.5)
+    return s.preview() != first
+
+
+@case
+def spin_survives_about_box(s):
+    s.require_commands()
+    s.require_render()
+    try:
+        fling(s)
+        check(spinning(s), "the model does not spin after a fling")
+        s.driver.ok("post %d" % ABOUT)
+        s.driver.ok('dialog "About Quillmere" 10000')
+        s.driver.ok('press "About Quillmere" %d' % ABOUT_OK)
+        s.driver.ok('gone #32770 "About Quillmere" 10000')
+        time.sleep(0.3)
+        check(spinning(s), "the spin did not go on after the About box closed")
+    finally:
+        s.env.xdotool("mousedown", "3", "mouseup", "3")
+        s.menu(RESET_VIEW)
+
+
+@case
 def about_box(s):
     s.driver.ok("post %d" % ABOUT)
     reply = s.driver.ask('wait #32770 "About Quillmere" 10000')
@@ -752,56 +843,24 @@ def progressive_texture(s):
 
 
 @case
-def reset_view_and_mouse(s):
+def display_outgrows_frame_buffer(s):
+    # Nothing in the program resizes the display, but a window manager can;
+    # the frame buffer then grows before the next frame.
     s.require_commands()
-    s.require_render()
-    s.menu(RESET_VIEW)
-    before = s.preview()
-    x0, y0 = s.origin
-    w, h = s.view
-    cx, cy = x0 + w // 2, y0 + h // 2
-    # A slow drag turns the model.
-    s.env.xdotool("mousemove", cx - 100, cy, "mousedown", "1")
-    for step in range(1, 11):
-        s.env.xdotool("mousemove", cx - 100 + step * 10, cy + step * 3)
-        time.sleep(0.05)
-    time.sleep(0.3)
-    s.env.xdotool("mouseup", "1")
+    outer = s.layout["outer"].split(",")[2]
+    width, height = (int(v) for v in outer.split("x"))
+    s.driver.ok("resize main %d %d" % (width, height + 160))
+    s.driver.ok("resize display 620 680")
     s.settle()
-    turned = s.preview()
-    check(turned != before, "a left-button drag did not turn the model")
-    # A fling keeps it spinning.
-    s.env.xdotool("mousemove", cx - 60, cy, "mousedown", "1")
-    s.env.xdotool("mousemove", cx - 20, cy + 5)
-    s.env.xdotool("mousemove", cx + 40, cy + 10, "mouseup", "1")
-    time.sleep(0.5)
-    first = s.preview()
-    time.sleep(0.5)
-    second = s.preview()
-    s.env.screenshot("spinning")
-    check(first != second, "the model does not keep spinning after a fling")
-    # A right-button press stops it.
-    s.env.xdotool("mousedown", "3")
-    s.env.xdotool("mouseup", "3")
+    s.read_layout()
+    equal(s.view, (618, 678), "view after the display grew")
+    s.compare_preview("grown-display")
+    s.driver.ok("resize display 620 520")
+    s.driver.ok("resize main %d %d" % (width, height))
     s.settle()
-    first = s.preview()
-    time.sleep(0.5)
-    second = s.preview()
-    check(first == second, "the model still spins after a right-button press")
-    # A right-button drag upwards zooms in: the model covers more pixels.
-    background = first[0:3]
-    covered = sum(1 for i in range(0, len(first), 3) if first[i:i + 3] != background)
-    s.env.xdotool("mousemove", cx, cy + 100, "mousedown", "3")
-    for step in range(1, 11):
-        s.env.xdotool("mousemove", cx, cy + 100 - step * 15)
-        time.sleep(0.05)
-    s.env.xdotool("mouseup", "3")
-    s.settle()
-    zoomed = s.preview()
-    covered_after = sum(1 for i in range(0, len(zoomed), 3) if zoomed[i:i + 3] != background)
-    check(covered_after > covered, "a right-button drag upwards did not zoom in (%d -> %d pixels)"
-          % (covered, covered_after))
-    s.menu(RESET_VIEW)
+    s.read_layout()
+    equal(s.view, (618, 518), "view after the display shrank back")
+    s.compare_preview("display-back")
 
 
 @case
