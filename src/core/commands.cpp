@@ -1,0 +1,295 @@
+// The commands of the menu and the tool bar that replace or change meshes,
+// and the start-up sequence that gives the application state its values.
+#include "core/commands.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+
+#include "core/app_state.h"
+#include "core/hair_settings.h"
+#include "core/lights.h"
+#include "core/mapping.h"
+#include "core/platform.h"
+#include "core/ui_ids.h"
+#include "core/view.h"
+#include "formats/builtin_model.h"
+#include "formats/obj_reader.h"
+#include "formats/obj_writer.h"
+#include "formats/poser_reader.h"
+#include "ribbon/ribbon_builder.h"
+#include "texture/texture_slots.h"
+
+const char* const ProgramName = "Quillmere";
+
+namespace {
+
+// Room for the program name, the separators and a whole meshFileName.
+constexpr size_t TitleSize = MeshFileNameSize + 64;
+
+enum ModelFormat { FormatUnsupported, FormatObj, FormatPoser };
+
+// The reader for a file name, by the text after its last dot: exactly three
+// characters, "obj" or "pp2"/"hr2"/"cr2", letters in any case.
+ModelFormat FormatOfName(const char* name) {
+    const char* dot = std::strrchr(name, '.');
+    if (!dot || std::strlen(dot + 1) != 3) return FormatUnsupported;
+    char ext[4];
+    for (int i = 0; i < 3; ++i) {
+        ext[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(dot[1 + i])));
+    }
+    ext[3] = '\0';
+    if (std::strcmp(ext, "obj") == 0) return FormatObj;
+    if (std::strcmp(ext, "pp2") == 0 || std::strcmp(ext, "hr2") == 0 ||
+        std::strcmp(ext, "cr2") == 0)
+        return FormatPoser;
+    return FormatUnsupported;
+}
+
+// The name after the last folder separator of a path.
+const char* FileNameOf(const char* path) {
+    const char* name = path;
+    for (const char* p = path; *p; ++p) {
+        if (*p == '/' || *p == '\\') name = p + 1;
+    }
+    return name;
+}
+
+void ShowOriginalAndHair(int enabled) {
+    SetToolBarCheck(IDC_ORIGINAL, appState.showHair ? 0 : 1);
+    SetToolBarCheck(IDC_HAIR, appState.showHair ? 1 : 0);
+    EnableToolBarControl(IDC_ORIGINAL, enabled);
+    EnableToolBarControl(IDC_HAIR, enabled);
+}
+
+void ShowCount(int controlId, int32_t count) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%ld", static_cast<long>(count));
+    SetToolBarText(controlId, text);
+}
+
+}  // namespace
+
+int InitialiseAppState() {
+    hairAvailable = 0;
+    baseRadius = BaseRadius;
+    appState.hair.radius = BaseRadius;
+    appState.hair.stretch = 0.0f;
+    radiusStep = RadiusStepStart;
+    stretchStep = 0;
+    appState.hair.onlyDynamic = 1;
+    appState.hair.reduce = 0;
+
+    backgroundSelection = 0;
+    SetMenuCheck(IDM_BACKGROUND_GREY1, 1);
+    appState.background = backgroundTable[0];
+
+    // A texture that does not decode leaves its slot empty; the program runs
+    // without it.
+    const char* const textureNames[3] = {"wood", "metal", "pattern"};
+    for (int slot = 0; slot < 3; ++slot) LoadTextureResource(&appState.textures[slot], textureNames[slot]);
+    FreeTexturePixels(&appState.textures[TextureUser]);
+    appState.textures[TextureUser] = Texture{nullptr, 1, 1};
+    appState.currentTexture = &appState.textures[TextureWood];
+    textureSelection = 0;
+    SetMenuCheck(IDM_TEXTURE_WOOD, 1);
+
+    userTextureName[0] = '\0';
+    appState.propMaterial = 0;
+    CopyName(meshFileName, "computer", MeshFileNameSize);
+
+    Mesh* model = CreateMesh("computer");
+    if (!model) return 0;
+    int32_t materialsTaken = 0;
+    if (!LoadBuiltinModel(model, &materialsTaken)) {
+        ShowMessageBox(OwnerMainWindow, "Error", "Internal Object error", MessageOk);
+        FreeMesh(model);
+        return 0;
+    }
+    appState.propMaterial = materialsTaken ? 1 : 0;
+
+    materialSelection = appState.propMaterial ? PropMaterialPreset : 0;
+    ApplyMaterialPreset(materialSelection, 0);
+    SetMenuCheck(IDM_MATERIAL_FIRST + materialSelection, 1);
+
+    SetIdentity(&appState.rotation);
+    SetIdentity(&appState.spinStep);
+
+    ClearScene(&scene);
+    std::memset(static_cast<void*>(&scene), 0, sizeof scene);
+    scene.meshCount = 1;
+    scene.meshes[0] = model;
+    SetStartupView(-30.0f);
+    ComputeSceneBounds(&scene);
+
+    lightMask = 1;
+    SetLight(0, 1);
+    SetMenuCheck(IDM_LIGHT1, 1);
+
+    appState.viewFlags = ViewBackculled;
+    appState.spinning = 0;
+    appState.zoom = 1.0f;
+    appState.showHair = 0;
+    ResetDragStates();
+    appState.fullRedraw = 1;
+    return 1;
+}
+
+void ReleaseAppState() {
+    ClearScene(&scene);
+    for (Texture& texture : appState.textures) FreeTexturePixels(&texture);
+}
+
+void InitialiseToolBarControls() {
+    SetToolBarCheck(IDC_WIREFRAME, (appState.viewFlags & ViewWireframe) ? 1 : 0);
+    SetToolBarCheck(IDC_BACKCULLED, (appState.viewFlags & ViewBackculled) ? 1 : 0);
+    SetToolBarCheck(IDC_TEXTURED, (appState.viewFlags & ViewTextured) ? 1 : 0);
+    SetToolBarCheck(IDC_ONLY_DYNAMIC, appState.hair.onlyDynamic ? 1 : 0);
+    SetToolBarCheck(IDC_REDUCE, appState.hair.reduce ? 1 : 0);
+    ShowOriginalAndHair(hairAvailable ? 1 : 0);
+    EnableToolBarControl(IDC_CREATE, 0);
+    UpdateStatistics();
+    UpdateHairFields();
+}
+
+int OpenMeshFile() {
+    Mesh* mesh = CreateMesh("prop");
+    if (!mesh) return 0;
+
+    // Full-length buffers: a long path must not look like a cancel, and the
+    // name and extension are taken from the path itself.
+    char path[PlatformPathSize] = "";
+    const FileDialogRequest request{"*.obj *.pp2 *.hr2 *.cr2", "*.obj;*.pp2;*.hr2;*.cr2", nullptr,
+                                    nullptr, 0};
+    if (!AskOpenFileName(OwnerMainWindow, request, path, sizeof path, nullptr, 0)) {
+        FreeMesh(mesh);
+        return 0;
+    }
+    const char* name = FileNameOf(path);
+    const ModelFormat format = FormatOfName(name);
+    if (format == FormatUnsupported) {
+        ShowMessageBox(OwnerMainWindow, "Not supported file format", name, MessageIconError);
+        FreeMesh(mesh);
+        return 0;
+    }
+    const int loaded = format == FormatObj ? LoadObjFile(mesh, path) : LoadPoserFile(mesh, path);
+    if (!loaded) {
+        FreeMesh(mesh);
+        return 0;
+    }
+
+    ClearScene(&scene);
+    scene.meshes[0] = mesh;
+    scene.meshCount = 1;
+    ComputeSceneBounds(&scene);
+    CopyName(meshFileName, name, MeshFileNameSize);
+
+    hairAvailable = 0;
+    appState.showHair = 0;
+    appState.hair.reduce = 0;
+    radiusStep = RadiusStepStart;
+    stretchStep = 0;
+    ShowOriginalAndHair(0);
+    SetToolBarCheck(IDC_REDUCE, 0);
+    EnableToolBarControl(IDC_CREATE, mesh->lineCount != 0 ? 1 : 0);
+    UpdateStatistics();
+    UpdateHairFields();
+
+    SetIdentity(&appState.rotation);
+    SetIdentity(&appState.spinStep);
+    // The dialog's closing click may reach the display as a lone release; no
+    // drag of the old model carries over to the new one.
+    ResetDragStates();
+
+    char title[TitleSize];
+    std::snprintf(title, sizeof title, "%s:   %s", ProgramName, meshFileName);
+    SetMainWindowTitle(title);
+    return 1;
+}
+
+void SelectMaterialPreset(int selection) {
+    if (selection < 0 || selection >= MaterialPresetCount) return;
+    SetMenuCheck(IDM_MATERIAL_FIRST + materialSelection, 0);
+    SetMenuCheck(IDM_MATERIAL_FIRST + selection, 1);
+    materialSelection = selection;
+    appState.viewFlags &= ~(ViewTextured | ViewWireframe);
+    SetToolBarCheck(IDC_TEXTURED, 0);
+    SetToolBarCheck(IDC_WIREFRAME, 0);
+    ApplyMaterialPreset(selection, 0);
+}
+
+int OpenMeshCommand() {
+    const int opened = OpenMeshFile();
+    if (opened) {
+        // A new model shows its own materials; texturing stays as it was.
+        SetMenuCheck(IDM_MATERIAL_FIRST + materialSelection, 0);
+        SetMenuCheck(IDM_MATERIAL_PROP, 1);
+        materialSelection = PropMaterialPreset;
+        appState.viewFlags &= ~ViewWireframe;
+        SetToolBarCheck(IDC_WIREFRAME, 0);
+        ApplyMaterialPreset(PropMaterialPreset, 0);
+    }
+    RequestRedraw();
+    return opened;
+}
+
+int CreateHair() {
+    Mesh* hair = scene.meshCount >= 1 && scene.meshes[0] ? BuildHairMesh(scene.meshes[0]) : nullptr;
+    if (!hair) {
+        ShowMessageBox(OwnerToolBar, "unable to create hair", "error", MessageOk);
+        return 0;
+    }
+    if (scene.meshCount >= 2) FreeMesh(scene.meshes[1]);
+    scene.meshes[1] = hair;
+    scene.meshCount = 2;
+    ComputeSceneBounds(&scene);
+    hairAvailable = 1;
+    appState.showHair = 1;
+    ShowOriginalAndHair(1);
+    UpdateStatistics();
+    return 1;
+}
+
+int ExportMesh() {
+    const int slot = appState.showHair ? 1 : 0;
+    Mesh* mesh = slot < scene.meshCount ? scene.meshes[slot] : nullptr;
+    if (!mesh) return 0;
+    if (!SaveObjFile(OwnerMainWindow, mesh, meshFileName)) return 0;
+    char title[TitleSize];
+    std::snprintf(title, sizeof title, "%s:   File %s saved", ProgramName, meshFileName);
+    SetMainWindowTitle(title);
+    return 1;
+}
+
+void InvertCurrentMesh() { InvertMesh(CurrentMesh()); }
+
+void UpdateStatistics() {
+    const Mesh* mesh = CurrentMesh();
+    if (!mesh) return;
+    ShowCount(IDC_STAT_VERTICES, mesh->vertexCount);
+    ShowCount(IDC_STAT_UV_VERTICES, mesh->texCoordCount);
+    ShowCount(IDC_STAT_FACES, mesh->polygonCount);
+    ShowCount(IDC_STAT_LINES, mesh->lineCount);
+    ShowCount(IDC_STAT_GROUPS, mesh->groupCount);
+    ShowCount(IDC_STAT_MATERIALS, mesh->materialCount);
+}
+
+int StepHairRadius(int up) {
+    radiusStep = NextRadiusStep(radiusStep, up ? 1 : -1);
+    return 1;
+}
+
+int StepHairStretch(int up) {
+    stretchStep = NextStretchStep(stretchStep, up ? 1 : -1);
+    return 1;
+}
+
+void UpdateHairFields() {
+    appState.hair.radius = HairRadiusForStep(baseRadius, radiusStep);
+    appState.hair.stretch = HairStretchForStep(stretchStep);
+    char text[64];
+    std::snprintf(text, sizeof text, "%8.6f", static_cast<double>(appState.hair.radius));
+    SetToolBarText(IDC_RADIUS_VALUE, text);
+    std::snprintf(text, sizeof text, "%4.3f", static_cast<double>(appState.hair.stretch));
+    SetToolBarText(IDC_STRETCH_VALUE, text);
+}

@@ -1,0 +1,504 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "core/app_state.h"
+#include "core/commands.h"
+#include "core/memory.h"
+#include "core/ui_ids.h"
+#include "core/view.h"
+#include "support/paths.h"
+#include "support/platform_fake.h"
+
+namespace {
+
+// A triangle and one four-point strand.
+const char* const strandObj =
+    "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 0 0 1\nv 0.2 0.3 1.5\n"
+    "f 1 2 3\n"
+    "l 1 4 5 2\n";
+// Two triangles, no strand.
+const char* const plainObj = "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 1 1 0\nf 1 2 3\nf 2 4 3\n";
+// A hair prop with one strand of three points.
+const char* const hairPoser =
+    "{\n"
+    "version\n{\nnumber 4.01\n}\n"
+    "hairProp hair_1\n{\n"
+    "geomCustom\n{\n"
+    "numbVerts 3\nnumbTVerts 0\nnumbElems 1\n"
+    "v 0 0 0\nv 0 1 0\nv 0.5 2 0.1\n"
+    "l 1 2 3\n"
+    "}\n}\n}\n";
+
+void WriteFile(const std::string& path, const char* text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+class CommandsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        FailAllocationAfter(0);
+        ResetAppState();
+        ResetFake();
+        dir = TempDir("commands");
+    }
+    void TearDown() override {
+        FailAllocationAfter(0);
+        ResetAppState();
+        ResetFake();
+    }
+
+    // Starts like the program: state, then the tool bar's first look.
+    void StartUp() {
+        ASSERT_EQ(InitialiseAppState(), 1);
+        InitialiseToolBarControls();
+    }
+
+    std::string File(const std::string& name, const char* text) {
+        const std::string path = dir + "/" + name;
+        WriteFile(path, text);
+        return path;
+    }
+
+    int Open(const std::string& path) {
+        Fake().dialogAnswers.push_back(path);
+        return OpenMeshFile();
+    }
+
+    std::vector<std::string> Statistics() {
+        std::vector<std::string> values;
+        for (int id = IDC_STAT_VERTICES; id <= IDC_STAT_MATERIALS; ++id) values.push_back(Fake().toolBarTexts[id]);
+        return values;
+    }
+
+    std::string dir;
+};
+
+TEST_F(CommandsTest, StartUpState) {
+    StartUp();
+    EXPECT_EQ(Statistics(), (std::vector<std::string>{"286", "286", "329", "0", "1", "7"}));
+    EXPECT_EQ(scene.meshCount, 1);
+    EXPECT_STREQ(scene.meshes[0]->name, "computer");
+    EXPECT_STREQ(meshFileName, "computer");
+    EXPECT_EQ(appState.propMaterial, 1);
+    EXPECT_EQ(materialSelection, PropMaterialPreset);
+    EXPECT_EQ(Fake().menuChecks[IDM_MATERIAL_PROP], 1);
+    EXPECT_EQ(Fake().menuChecks.count(IDM_MATERIAL_FIRST), 0u);
+    EXPECT_EQ(Fake().menuChecks[IDM_BACKGROUND_GREY1], 1);
+    EXPECT_EQ(Fake().menuChecks[IDM_TEXTURE_WOOD], 1);
+    EXPECT_EQ(Fake().menuChecks[IDM_LIGHT1], 1);
+    EXPECT_EQ(Fake().toolBarEnabled[IDC_CREATE], 0);
+    EXPECT_EQ(Fake().toolBarChecks[IDC_ORIGINAL], 1);
+    EXPECT_EQ(Fake().toolBarEnabled[IDC_ORIGINAL], 0);
+    EXPECT_EQ(Fake().toolBarChecks[IDC_BACKCULLED], 1);
+    EXPECT_EQ(Fake().toolBarChecks[IDC_ONLY_DYNAMIC], 1);
+    EXPECT_EQ(Fake().toolBarTexts[IDC_RADIUS_VALUE], "0.000500");
+    EXPECT_EQ(Fake().toolBarTexts[IDC_STRETCH_VALUE], "0.000");
+    EXPECT_TRUE(Fake().messages.empty());
+    EXPECT_TRUE(Fake().titles.empty());
+    const float tilt[16] = {1, 0, 0, 0, 0, 0.866025f, -0.5f, 0, 0, 0.5f, 0.866025f, 0, 0, 0, 0, 1};
+    for (int i = 0; i < 16; ++i) EXPECT_NEAR(appState.rotation.m[i], tilt[i], 1e-6f) << i;
+    // The three built-in images, at their own sizes.
+    const int sizes[3][2] = {{476, 1066}, {652, 422}, {512, 512}};
+    for (int slot = 0; slot < 3; ++slot) {
+        EXPECT_NE(appState.textures[slot].pixels, nullptr) << slot;
+        EXPECT_EQ(appState.textures[slot].width, sizes[slot][0]);
+        EXPECT_EQ(appState.textures[slot].height, sizes[slot][1]);
+    }
+    EXPECT_EQ(appState.textures[TextureUser].pixels, nullptr);
+    EXPECT_EQ(appState.currentTexture, &appState.textures[TextureWood]);
+}
+
+// Every allocation of the start-up can fail: a texture that cannot be decoded
+// is left out silently, no memory for the model ends the start quietly, a
+// model that does not load says so; nothing leaks.
+TEST_F(CommandsTest, StartUpAllocationFailures) {
+    const long live = LiveAllocationCount();
+    int silentEnds = 0, reportedEnds = 0, startsWithoutTexture = 0;
+    for (long n = 1;; ++n) {
+        ResetAppState();
+        ResetFake();
+        FailAllocationAfter(n);
+        const int started = InitialiseAppState();
+        FailAllocationAfter(0);
+        if (started) {
+            int empty = 0;
+            for (int slot = 0; slot < 3; ++slot) empty += appState.textures[slot].pixels == nullptr;
+            if (empty == 0) break;  // n is past the last allocation
+            ++startsWithoutTexture;
+            EXPECT_TRUE(Fake().messages.empty());
+        } else if (Fake().messages.empty()) {
+            ++silentEnds;
+        } else {
+            ++reportedEnds;
+            ASSERT_EQ(Fake().messages.size(), 1u);
+            EXPECT_EQ(Fake().messages[0].text, "Error");
+            EXPECT_EQ(Fake().messages[0].caption, "Internal Object error");
+        }
+        if (!started) EXPECT_EQ(scene.meshCount, 0);
+        ResetAppState();
+        EXPECT_EQ(LiveAllocationCount(), live) << "allocation " << n;
+        ASSERT_LT(n, 100000);
+    }
+    EXPECT_EQ(silentEnds, 1);
+    EXPECT_GE(reportedEnds, 1);
+    EXPECT_GE(startsWithoutTexture, 3);
+}
+
+TEST_F(CommandsTest, OpenDispatchesOnTheExtension) {
+    struct Case {
+        const char* name;
+        const char* text;
+        int opened;
+        const char* meshName;
+    };
+    const Case cases[] = {
+        {"model.OBJ", strandObj, 1, "prop"},
+        {"Hair.Hr2", hairPoser, 1, "hair_1"},
+        {"fig.CR2", hairPoser, 1, "hair_1"},
+        {"prop.pP2", hairPoser, 1, "hair_1"},
+        {"fig.cR3", hairPoser, 0, nullptr},
+        {"mesh.ob", strandObj, 0, nullptr},
+        {"mesh.objx", strandObj, 0, nullptr},
+        {"obj", strandObj, 0, nullptr},
+        {"hr2.", hairPoser, 0, nullptr},
+    };
+    StartUp();
+    for (const Case& c : cases) {
+        ResetFake();
+        Mesh* const before = scene.meshes[0];
+        const std::string path = File(c.name, c.text);
+        EXPECT_EQ(Open(path), c.opened) << c.name;
+        if (c.opened) {
+            EXPECT_TRUE(Fake().messages.empty()) << c.name;
+            EXPECT_STREQ(scene.meshes[0]->name, c.meshName);
+            EXPECT_STREQ(meshFileName, c.name);
+            ASSERT_EQ(Fake().titles.size(), 1u);
+            EXPECT_EQ(Fake().titles[0], std::string("Quillmere:   ") + c.name);
+        } else {
+            ASSERT_EQ(Fake().messages.size(), 1u) << c.name;
+            EXPECT_EQ(Fake().messages[0].text, "Not supported file format");
+            EXPECT_EQ(Fake().messages[0].caption, c.name);
+            EXPECT_EQ(Fake().messages[0].style, MessageIconError);
+            EXPECT_EQ(scene.meshes[0], before);
+            EXPECT_TRUE(Fake().titles.empty());
+        }
+    }
+}
+
+TEST_F(CommandsTest, OpenDialogAndLongPaths) {
+    StartUp();
+    // Cancel: nothing happens.
+    Mesh* const before = scene.meshes[0];
+    EXPECT_EQ(OpenMeshFile(), 0);
+    ASSERT_EQ(Fake().dialogs.size(), 1u);
+    const FakeDialog& d = Fake().dialogs[0];
+    EXPECT_FALSE(d.save);
+    EXPECT_EQ(d.owner, OwnerMainWindow);
+    EXPECT_EQ(d.filterDescription, "*.obj *.pp2 *.hr2 *.cr2");
+    EXPECT_EQ(d.filterPattern, "*.obj;*.pp2;*.hr2;*.cr2");
+    EXPECT_EQ(d.title, "");
+    EXPECT_EQ(d.defaultExtension, "");
+    EXPECT_EQ(d.pathSize, PlatformPathSize);
+    EXPECT_EQ(scene.meshes[0], before);
+    EXPECT_TRUE(Fake().messages.empty());
+    EXPECT_STREQ(meshFileName, "computer");
+
+    // A path far longer than the old 128 characters, in a folder with a dot.
+    std::string folder = dir + "/a.folder";
+    for (int i = 0; i < 6; ++i) folder += "/a-rather-long-folder-name-" + std::to_string(i);
+    std::filesystem::create_directories(folder);
+    const std::string name = "a model file with a name longer than thirty-two characters.obj";
+    ASSERT_GT((folder + "/" + name).size(), 256u);
+    EXPECT_EQ(Open(File(folder.substr(dir.size() + 1) + "/" + name, plainObj)), 1);
+    EXPECT_STREQ(meshFileName, name.c_str());
+}
+
+TEST_F(CommandsTest, OpenResetsHairViewAndToolBar) {
+    StartUp();
+    ASSERT_EQ(Open(File("strands.obj", strandObj)), 1);
+    EXPECT_EQ(Fake().toolBarEnabled[IDC_CREATE], 1);
+    ASSERT_EQ(CreateHair(), 1);
+    appState.hair.reduce = 1;
+    for (int i = 0; i < 3; ++i) StepHairRadius(1);
+    StepHairStretch(0);
+    UpdateHairFields();
+    SetStartupView(-30.0f);
+    ResetFake();
+
+    const long live = LiveAllocationCount();
+    ASSERT_EQ(Open(File("plain.obj", plainObj)), 1);
+    EXPECT_EQ(scene.meshCount, 1);
+    EXPECT_EQ(hairAvailable, 0);
+    EXPECT_EQ(appState.showHair, 0);
+    EXPECT_EQ(appState.hair.reduce, 0);
+    EXPECT_EQ(radiusStep, 10);
+    EXPECT_EQ(stretchStep, 0);
+    EXPECT_EQ(Fake().toolBarChecks[IDC_ORIGINAL], 1);
+    EXPECT_EQ(Fake().toolBarChecks[IDC_HAIR], 0);
+    EXPECT_EQ(Fake().toolBarEnabled[IDC_ORIGINAL], 0);
+    EXPECT_EQ(Fake().toolBarEnabled[IDC_HAIR], 0);
+    EXPECT_EQ(Fake().toolBarChecks[IDC_REDUCE], 0);
+    EXPECT_EQ(Fake().toolBarEnabled[IDC_CREATE], 0);  // no strands
+    EXPECT_EQ(Fake().toolBarTexts[IDC_RADIUS_VALUE], "0.000500");
+    EXPECT_EQ(Fake().toolBarTexts[IDC_STRETCH_VALUE], "0.000");
+    EXPECT_EQ(Statistics(), (std::vector<std::string>{"4", "6", "2", "0", "0", "0"}));
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(appState.rotation.m[i], i % 5 == 0 ? 1.0f : 0.0f);
+    // The two meshes before (model and hair) are gone, the new one is there.
+    EXPECT_LT(LiveAllocationCount(), live);
+}
+
+TEST_F(CommandsTest, OpenCommandSelectsPropMaterial) {
+    StartUp();
+    SelectMaterialPreset(3);  // "Silver"
+    appState.viewFlags |= ViewWireframe | ViewTextured;
+    ResetFake();
+    redrawPending = 0;
+    ASSERT_EQ(OpenMeshCommand(), 0);  // cancelled: nothing but a redraw
+    EXPECT_EQ(materialSelection, 3);
+    EXPECT_EQ(redrawPending, 1);
+    Fake().dialogAnswers.push_back(File("plain.obj", plainObj));
+    ASSERT_EQ(OpenMeshCommand(), 1);
+    EXPECT_EQ(Fake().menuChecks[IDM_MATERIAL_FIRST + 3], 0);
+    EXPECT_EQ(Fake().menuChecks[IDM_MATERIAL_PROP], 1);
+    EXPECT_EQ(materialSelection, PropMaterialPreset);
+    EXPECT_EQ(appState.propMaterial, 1);
+    EXPECT_EQ(appState.viewFlags & ViewWireframe, 0u);
+    EXPECT_EQ(appState.viewFlags & ViewTextured, ViewTextured);  // texturing stays
+    EXPECT_EQ(Fake().toolBarChecks[IDC_WIREFRAME], 0);
+}
+
+TEST_F(CommandsTest, ReaderFailureLeavesEverythingUnchanged) {
+    StartUp();
+    ASSERT_EQ(Open(File("first.obj", strandObj)), 1);
+    ASSERT_EQ(CreateHair(), 1);
+    Mesh* const original = scene.meshes[0];
+    Mesh* const hair = scene.meshes[1];
+    struct Case {
+        const char* name;
+        const char* text;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"empty.obj", "# nothing\n", "Error: failed to open"},
+        {"broken.hr2", "{\nprop x\n{\n", "Unable to read file"},
+        {"external.pp2", "{\nprop x\n{\nstorageOffset 0 0 0\n}\n}\n", "No internal geometry"},
+    };
+    for (const Case& c : cases) {
+        ResetFake();
+        const long live = LiveAllocationCount();
+        EXPECT_EQ(Open(File(c.name, c.text)), 0);
+        ASSERT_EQ(Fake().messages.size(), 1u) << c.name;
+        EXPECT_EQ(Fake().messages[0].text, c.message);
+        EXPECT_EQ(scene.meshes[0], original);
+        EXPECT_EQ(scene.meshes[1], hair);
+        EXPECT_EQ(scene.meshCount, 2);
+        EXPECT_EQ(appState.showHair, 1);
+        EXPECT_STREQ(meshFileName, "first.obj");
+        EXPECT_TRUE(Fake().titles.empty());
+        EXPECT_TRUE(Fake().toolBarTexts.empty());
+        EXPECT_EQ(LiveAllocationCount(), live);
+    }
+    // A file that vanished between the dialog and the read.
+    ResetFake();
+    EXPECT_EQ(Open(dir + "/missing.hr2"), 0);
+    EXPECT_EQ(scene.meshes[0], original);
+}
+
+TEST_F(CommandsTest, CreateHairTwiceAndTheCurrentMeshRule) {
+    StartUp();
+    ASSERT_EQ(Open(File("strands.obj", strandObj)), 1);
+    Mesh* const original = scene.meshes[0];
+    ResetFake();
+    ASSERT_EQ(CreateHair(), 1);
+    EXPECT_EQ(scene.meshCount, 2);
+    EXPECT_STREQ(scene.meshes[1]->name, "hair");
+    EXPECT_EQ(hairAvailable, 1);
+    EXPECT_EQ(appState.showHair, 1);
+    EXPECT_EQ(Fake().toolBarChecks[IDC_HAIR], 1);
+    EXPECT_EQ(Fake().toolBarChecks[IDC_ORIGINAL], 0);
+    EXPECT_EQ(Fake().toolBarEnabled[IDC_HAIR], 1);
+    EXPECT_EQ(Fake().toolBarEnabled[IDC_ORIGINAL], 1);
+    const std::vector<std::string> hairStats = Statistics();
+    EXPECT_EQ(hairStats[0], std::to_string(scene.meshes[1]->vertexCount));
+    EXPECT_EQ(hairStats[0], "8");  // two vertices per strand point
+
+    // Again, with a wider radius: the first hair mesh is replaced.
+    const long live = LiveAllocationCount();
+    StepHairRadius(1);
+    UpdateHairFields();
+    ASSERT_EQ(CreateHair(), 1);
+    EXPECT_EQ(scene.meshCount, 2);
+    EXPECT_EQ(scene.meshes[0], original);
+    EXPECT_EQ(LiveAllocationCount(), live);
+
+    // Statistics and inversion follow the hair view; Create reads the original.
+    appState.showHair = 0;
+    UpdateStatistics();
+    EXPECT_EQ(Statistics(), (std::vector<std::string>{"5", "7", "1", "1", "0", "0"}));
+    const int32_t firstCorner = original->faceVertexIndices[0];
+    InvertCurrentMesh();
+    EXPECT_NE(original->faceVertexIndices[0], firstCorner);
+    InvertCurrentMesh();
+    appState.showHair = 1;
+    Mesh* const hair = scene.meshes[1];
+    const int32_t hairCorner = hair->faceVertexIndices[0];
+    InvertCurrentMesh();
+    EXPECT_EQ(original->faceVertexIndices[0], firstCorner);
+    EXPECT_NE(hair->faceVertexIndices[0], hairCorner);
+    ASSERT_EQ(CreateHair(), 1);  // still built from the original
+    EXPECT_EQ(scene.meshes[1]->vertexCount, 8);
+}
+
+TEST_F(CommandsTest, CreateHairWithoutStrandsSaysSo) {
+    StartUp();
+    ResetFake();
+    Mesh* const model = scene.meshes[0];
+    EXPECT_EQ(CreateHair(), 0);
+    ASSERT_EQ(Fake().messages.size(), 1u);
+    EXPECT_EQ(Fake().messages[0].text, "unable to create hair");
+    EXPECT_EQ(Fake().messages[0].caption, "error");
+    EXPECT_EQ(Fake().messages[0].owner, OwnerToolBar);
+    EXPECT_EQ(scene.meshCount, 1);
+    EXPECT_EQ(scene.meshes[0], model);
+    EXPECT_EQ(hairAvailable, 0);
+    EXPECT_TRUE(Fake().toolBarChecks.empty());
+}
+
+TEST_F(CommandsTest, ExportFollowsTheViewAndSetsTheTitle) {
+    StartUp();
+    ASSERT_EQ(Open(File("strands.obj", strandObj)), 1);
+    ASSERT_EQ(CreateHair(), 1);
+    struct Case {
+        int showHair;
+        const char* answer;  // "" cancels
+        int written;
+        const char* statement;  // what the file holds
+    };
+    const Case cases[] = {
+        {1, "hair-out.obj", 1, "\r\nf "},
+        {0, "original-out.obj", 1, "\r\nl "},
+        {0, "", 0, nullptr},
+    };
+    for (const Case& c : cases) {
+        ResetFake();
+        appState.showHair = c.showHair;
+        CopyName(meshFileName, "strands.obj", MeshFileNameSize);
+        const std::string path = c.answer[0] ? dir + "/" + c.answer : "";
+        Fake().dialogAnswers.push_back(path);
+        EXPECT_EQ(ExportMesh(), c.written) << c.answer;
+        ASSERT_EQ(Fake().dialogs.size(), 1u);
+        EXPECT_EQ(Fake().dialogs[0].proposedName, "strands.obj");
+        if (c.written) {
+            ASSERT_EQ(Fake().titles.size(), 1u);
+            EXPECT_EQ(Fake().titles[0], std::string("Quillmere:   File ") + c.answer + " saved");
+            EXPECT_NE(ReadWholeFile(path).find(c.statement), std::string::npos) << c.answer;
+        } else {
+            EXPECT_TRUE(Fake().titles.empty());
+            EXPECT_STREQ(meshFileName, "strands.obj");
+        }
+    }
+    // The hair view without a hair mesh falls back to nothing to export.
+    ResetAppState();
+    EXPECT_EQ(ExportMesh(), 0);
+}
+
+TEST_F(CommandsTest, HairStepsAndTheirClamps) {
+    StartUp();
+    struct Case {
+        bool radius;
+        int up;
+        int presses;
+        int step;
+        const char* text;
+    };
+    const Case cases[] = {
+        {true, 1, 10, 20, "0.016000"},  {true, 1, 5, 20, "0.016000"},
+        {true, 0, 19, 1, "0.000022"},   {true, 0, 3, 1, "0.000022"},
+        {true, 1, 9, 10, "0.000500"},   {false, 0, 11, -10, "-1.000"},
+        {false, 1, 13, 3, "0.300"},     {false, 1, 30, 10, "1.000"},
+    };
+    for (const Case& c : cases) {
+        for (int i = 0; i < c.presses; ++i) {
+            EXPECT_EQ(c.radius ? StepHairRadius(c.up) : StepHairStretch(c.up), 1);
+            UpdateHairFields();
+        }
+        EXPECT_EQ(c.radius ? radiusStep : stretchStep, c.step);
+        EXPECT_EQ(Fake().toolBarTexts[c.radius ? IDC_RADIUS_VALUE : IDC_STRETCH_VALUE], c.text);
+    }
+    EXPECT_FLOAT_EQ(appState.hair.stretch, 1.0f);
+    EXPECT_NEAR(appState.hair.radius, 0.0005f, 1e-9f);
+    EXPECT_EQ(scene.meshCount, 1);  // a step never builds hair
+}
+
+// The closing click of the open dialog reaches the display as a lone release.
+TEST_F(CommandsTest, StrayReleaseAfterOpenDoesNotSpin) {
+    StartUp();
+    TrackballEvent(MousePress, 100, 100);
+    TrackballEvent(MouseMove, 300, 120);
+    ASSERT_EQ(Open(File("plain.obj", plainObj)), 1);
+    TrackballEvent(MouseRelease, 400, 130);
+    EXPECT_EQ(appState.spinning, 0);
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(appState.rotation.m[i], i % 5 == 0 ? 1.0f : 0.0f);
+}
+
+// Each allocation of an open and of a Create can fail; every failure leaves
+// the scene, the names, the title and the tool bar as they were, with
+// nothing leaked.
+TEST_F(CommandsTest, AllocationFailuresLeaveThePreviousState) {
+    StartUp();
+    ASSERT_EQ(Open(File("first.obj", strandObj)), 1);
+    const std::string files[] = {File("second.obj", strandObj), File("second.hr2", hairPoser)};
+    for (const std::string& path : files) {
+        int failures = 0;
+        for (long n = 1;; ++n) {
+            ResetFake();
+            Mesh* const before = scene.meshes[0];
+            const long live = LiveAllocationCount();
+            Fake().dialogAnswers.push_back(path);
+            FailAllocationAfter(n);
+            const int opened = OpenMeshFile();
+            FailAllocationAfter(0);
+            if (opened) break;
+            ++failures;
+            EXPECT_EQ(scene.meshes[0], before) << path << " allocation " << n;
+            EXPECT_EQ(scene.meshCount, 1);
+            EXPECT_STREQ(meshFileName, "first.obj");
+            EXPECT_TRUE(Fake().titles.empty());
+            EXPECT_TRUE(Fake().toolBarTexts.empty());
+            EXPECT_EQ(LiveAllocationCount(), live) << path << " allocation " << n;
+            ASSERT_LT(n, 10000);
+        }
+        EXPECT_GE(failures, 3) << path;
+        ASSERT_EQ(Open(File("first.obj", strandObj)), 1);
+    }
+
+    ASSERT_EQ(CreateHair(), 1);
+    int failures = 0;
+    for (long n = 1;; ++n) {
+        ResetFake();
+        Mesh* const hair = scene.meshes[1];
+        const long live = LiveAllocationCount();
+        FailAllocationAfter(n);
+        const int created = CreateHair();
+        FailAllocationAfter(0);
+        if (created) break;
+        ++failures;
+        EXPECT_EQ(scene.meshes[1], hair) << "allocation " << n;
+        EXPECT_EQ(scene.meshCount, 2);
+        ASSERT_EQ(Fake().messages.size(), 1u);
+        EXPECT_EQ(Fake().messages[0].text, "unable to create hair");
+        EXPECT_TRUE(Fake().toolBarTexts.empty());
+        EXPECT_EQ(LiveAllocationCount(), live) << "allocation " << n;
+        ASSERT_LT(n, 10000);
+    }
+    EXPECT_GE(failures, 3);
+}
+
+}  // namespace
