@@ -88,7 +88,7 @@ int InitialiseAppState() {
     // without it.
     const char* const textureNames[3] = {"wood", "metal", "pattern"};
     for (int slot = 0; slot < 3; ++slot) LoadTextureResource(&appState.textures[slot], textureNames[slot]);
-    FreeTexturePixels(&appState.textures[TextureUser]);
+    ReleaseTexturePixels(&appState.textures[TextureUser]);
     appState.textures[TextureUser] = Texture{nullptr, 1, 1};
     appState.currentTexture = &appState.textures[TextureWood];
     textureSelection = 0;
@@ -137,7 +137,7 @@ int InitialiseAppState() {
 
 void ReleaseAppState() {
     ClearScene(&scene);
-    for (Texture& texture : appState.textures) FreeTexturePixels(&texture);
+    for (Texture& texture : appState.textures) ReleaseTexturePixels(&texture);
 }
 
 void InitialiseToolBarControls() {
