@@ -141,7 +141,9 @@ TEST_F(CommandsTest, StartUpAllocationFailures) {
             EXPECT_EQ(Fake().messages[0].text, "Error");
             EXPECT_EQ(Fake().messages[0].caption, "Internal Object error");
         }
-        if (!started) EXPECT_EQ(scene.meshCount, 0);
+        if (!started) {
+            EXPECT_EQ(scene.meshCount, 0);
+        }
         ResetAppState();
         EXPECT_EQ(LiveAllocationCount(), live) << "allocation " << n;
         ASSERT_LT(n, 100000);
