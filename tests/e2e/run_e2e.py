@@ -843,6 +843,28 @@ def progressive_texture(s):
 
 
 @case
+def example_scalp_and_hair(s):
+    s.require_commands()
+    example = os.path.join(s.env.args.source_dir, "examples", "scalp_hair.obj")
+    if not os.path.exists(example):
+        raise Skip("examples/scalp_hair.obj is not in this tree")
+    s.menu(MATERIAL_BRASS)  # texturing off; opening then selects "Prop Material"
+    s.menu(GREY1)
+    for option in ("--texture", "--material", "--hair", "--invert", "--background"):
+        s.drop_arg(option)
+    s.driver.ok("post %d" % OPEN_MESH)
+    s.driver.ok("answer Open %s" % windows_path(example))
+    s.settle()
+    equal(s.title(), "Quillmere:   scalp_hair.obj", "title after opening the example")
+    s.file = example
+    s.compare_preview("example")
+    s.click(CREATE)
+    s.set_arg("--hair")
+    s.env.screenshot("example-hair")
+    s.compare_preview("example-hair")
+
+
+@case
 def display_outgrows_frame_buffer(s):
     # Nothing in the program resizes the display, but a window manager can;
     # the frame buffer then grows before the next frame.
