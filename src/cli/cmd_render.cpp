@@ -10,22 +10,15 @@
 
 #include "cli/cli.h"
 #include "core/app_state.h"
+#include "core/commands.h"
 #include "core/hair_settings.h"
 #include "core/lights.h"
 #include "core/math3d.h"
 #include "core/platform.h"
+#include "formats/bmp_writer.h"
 #include "render/frame_buffer.h"
 #include "render/frame_driver.h"
 #include "texture/texture_slots.h"
-
-#if __has_include("core/commands.h")
-#include "core/commands.h"
-#define QUILLMERE_HAVE_COMMANDS 1
-#endif
-#if __has_include("formats/bmp_writer.h")
-#include "formats/bmp_writer.h"
-#define QUILLMERE_HAVE_BMP_WRITER 1
-#endif
 
 namespace {
 
@@ -170,8 +163,6 @@ int Fail(const char* what) {
     return CliFailure;
 }
 
-#if defined(QUILLMERE_HAVE_COMMANDS) && defined(QUILLMERE_HAVE_BMP_WRITER)
-
 // Applies the view options in the order the menus would: material first
 // (it turns texturing and wireframe off), then texture and flags.
 int ApplyView(const RenderOptions& o) {
@@ -247,18 +238,6 @@ int RenderAndSave(const RenderOptions& o) {
     ReleaseAppState();
     return status;
 }
-
-#else
-
-int RenderAndSave(const RenderOptions&) {
-#if !defined(QUILLMERE_HAVE_COMMANDS)
-    return Fail("the application start-up is not in this build yet");
-#else
-    return Fail("the BMP writer is not in this build yet");
-#endif
-}
-
-#endif
 
 }  // namespace
 
