@@ -145,12 +145,15 @@ void Layout() {
     ScreenToClient(mainWindow, &barAt);
     ScreenToClient(mainWindow, &shownAt);
     ClientToScreen(display, &origin);
+    RECT work = {};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
     Answer("ok client=%ldx%ld toolbar=%ld,%ld,%ldx%ld display=%ld,%ld,%ldx%ld view=%ldx%ld "
-           "origin=%ld,%ld outer=%ld,%ld,%ldx%ld",
+           "origin=%ld,%ld outer=%ld,%ld,%ldx%ld workarea=%ld,%ld,%ldx%ld",
            client.right, client.bottom, barAt.x, barAt.y, bar.right - bar.left,
            bar.bottom - bar.top, shownAt.x, shownAt.y, shown.right - shown.left,
            shown.bottom - shown.top, shownClient.right, shownClient.bottom, origin.x, origin.y,
-           outer.left, outer.top, outer.right - outer.left, outer.bottom - outer.top);
+           outer.left, outer.top, outer.right - outer.left, outer.bottom - outer.top, work.left,
+           work.top, work.right - work.left, work.bottom - work.top);
 }
 
 // The file name field of a file dialog: the edit control (alone or inside

@@ -521,6 +521,13 @@ def startup_layout(s):
     equal((int(tool_x), int(tool_y), tool_h), (623, 1, 520), "tool bar position and height")
     equal(layout["display"], "2,2,620x520", "display position and size")
     equal(layout["view"], "618x518", "view size (display client area)")
+    # Centred in the work area, with integer halves.
+    ox, oy, osize = layout["outer"].split(",")
+    ow, oh = (int(v) for v in osize.split("x"))
+    wx, wy, wsize = layout["workarea"].split(",")
+    ww, wh = (int(v) for v in wsize.split("x"))
+    equal((int(ox), int(oy)), (int(wx) + (ww - ow) // 2, int(wy) + (wh - oh) // 2),
+          "main window position")
 
 
 @case
