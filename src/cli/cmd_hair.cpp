@@ -8,12 +8,9 @@
 #include <cstdlib>
 
 #include "cli/cli.h"
-#include "cli/cli_mesh.h"
 #include "core/app_state.h"
+#include "core/commands.h"
 #include "core/hair_settings.h"
-#include "core/platform.h"
-#include "formats/obj_writer.h"
-#include "ribbon/ribbon_builder.h"
 
 namespace {
 
@@ -57,22 +54,20 @@ int CliHair(const CliArgs& args) {
     }
     if (input.empty() || output.empty()) return CliUsageError("hair: FILE and -o OUT.obj are needed");
 
-    Mesh* source = CliLoadMesh(input);
-    if (!source) return CliFailure;
-    const HairSettings settings =
-        HairSettingsFor(BaseRadius, radiusStepValue, stretchStepValue, onlyDynamic, reduce);
-    Mesh* hair = BuildHairMesh(source, settings);
-    FreeMesh(source);
-    if (!hair) {
-        ShowMessageBox(OwnerToolBar, "unable to create hair", "error", MessageOk);
-        return CliFailure;
+    // The same commands as the program's: "Open mesh File", the arrows and
+    // boxes of the tool bar, "Create", then "Export as obj" of the hair view.
+    AnswerDialogsWith(input);
+    if (!OpenMeshFile()) return CliFailure;  // the reader told why
+    radiusStep = radiusStepValue;
+    stretchStep = stretchStepValue;
+    UpdateHairFields();
+    appState.hair.onlyDynamic = onlyDynamic;
+    appState.hair.reduce = reduce;
+    int status = CreateHair() ? CliSuccess : CliFailure;
+    if (status == CliSuccess) {
+        AnswerDialogsWith(output);
+        if (!ExportMesh()) status = CliFailure;
     }
-    // The export proposes the opened file's name; the save dialog, answered
-    // with OUT.obj, overwrites it.
-    char fileName[MeshFileNameSize];
-    std::snprintf(fileName, sizeof fileName, "%s", CliFileTitle(input).c_str());
-    AnswerDialogsWith(output);
-    const int saved = SaveObjFile(OwnerMainWindow, hair, fileName);
-    FreeMesh(hair);
-    return saved ? CliSuccess : CliFailure;
+    ReleaseAppState();
+    return status;
 }
