@@ -10,6 +10,7 @@
 //   title / class                  the main window's title / class
 //   layout                         client sizes and positions (see Layout())
 //   text ID / check ID / enabled ID   a tool bar control's text / state
+//   rect ID                        a tool bar control's screen rectangle
 //   click ID                       clicks a tool bar button (posted)
 //   menu ID / post ID              a menu command, posted as the menu posts it
 //   sync                           answers once the program waits for messages
@@ -221,6 +222,15 @@ void Run() {
         } else if (command == "text") {
             HWND control = GetDlgItem(toolBar, std::atoi(rest.c_str()));
             Answer(control ? "ok %s" : "error no control", WindowText(control).c_str());
+        } else if (command == "rect") {
+            // rect ID: a tool bar control's screen rectangle
+            HWND control = GetDlgItem(toolBar, std::atoi(rest.c_str()));
+            RECT r = {};
+            if (control && GetWindowRect(control, &r)) {
+                Answer("ok %ld,%ld,%ldx%ld", r.left, r.top, r.right - r.left, r.bottom - r.top);
+            } else {
+                Answer("error no control");
+            }
         } else if (command == "check") {
             DWORD_PTR state = 0;
             Send(GetDlgItem(toolBar, std::atoi(rest.c_str())), BM_GETCHECK, 0, 0, &state);

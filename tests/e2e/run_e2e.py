@@ -299,9 +299,22 @@ class Session:
         self.driver.ok("menu %d" % command)
         self.settle()
 
+    def control_rect(self, control):
+        at, size = self.driver.ok("rect %d" % control).rsplit(",", 1)
+        x, y = (int(v) for v in at.split(","))
+        w, h = (int(v) for v in size.split("x"))
+        return x, y, w, h
+
     def click(self, control):
-        self.driver.ok("click %d" % control)
+        """Clicks a tool bar button or check box with the mouse."""
+        x, y, w, h = self.control_rect(control)
+        self.env.xdotool("mousemove", x + min(w // 2, 8), y + h // 2, "click", "1")
         self.settle()
+
+    def press_arrow(self, scroll_bar, up):
+        """One click on the upper or lower arrow of a tool bar scroll bar."""
+        x, y, w, h = self.control_rect(scroll_bar)
+        self.env.xdotool("mousemove", x + w // 2, y + 2 if up else y + h - 3, "click", "1")
 
     def settle(self):
         """Lets the program draw the frames its last command asked for."""
@@ -572,10 +585,16 @@ def startup_preview(s):
 @case
 def hair_arrows(s):
     s.require_commands()
-    for _ in range(12):
+    s.press_arrow(RADIUS_SCROLL, True)
+    s.settle()
+    equal(s.text(RADIUS_VALUE), "0.000707", "radius after one click on the upper arrow")
+    s.press_arrow(STRETCH_SCROLL, False)
+    s.settle()
+    equal(s.text(STRETCH_VALUE), "-0.100", "stretch after one click on the lower arrow")
+    for _ in range(11):
         s.driver.ok("scroll %d up" % RADIUS_SCROLL)
     equal(s.text(RADIUS_VALUE), "0.016000", "radius after twelve steps up")
-    for _ in range(11):
+    for _ in range(10):
         s.driver.ok("scroll %d down" % STRETCH_SCROLL)
     equal(s.text(STRETCH_VALUE), "-1.000", "stretch after eleven steps down")
     for _ in range(10):
