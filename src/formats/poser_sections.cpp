@@ -1,0 +1,216 @@
+// The contents of Poser geometry and material blocks.
+#include "formats/poser_sections.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "formats/face_slots.h"
+#include "formats/obj_reader.h"
+#include "formats/poser_tokens.h"
+#include "formats/text_scan.h"
+
+namespace {
+
+// A block's announced count: a 32-bit integer that is not negative.
+bool ReadCount(const char* text, int32_t* value) {
+    return ScanInt32(text, value, nullptr) && *value >= 0;
+}
+
+// Finds `name` among the first `count` entries of `names`; appends it when
+// absent and there is room. Returns the index, or -1 when the table is full.
+int FindOrAddName(char (*names)[MeshNameSize], int32_t* count, const char* name, int limit) {
+    for (int i = 0; i < *count; ++i) {
+        if (std::strcmp(names[i], name) == 0) return i;
+    }
+    if (*count >= limit) return -1;
+    CopyName(names[*count], name, MeshNameSize);
+    return (*count)++;
+}
+
+// Reads tokens up to the '{' that opens a block; a '}' first fails.
+int OpenBlock(char* word, char* argument) {
+    for (;;) {
+        if (!NextPoserToken(word, argument) || IsPoserBrace(word, '}')) return 0;
+        if (IsPoserBrace(word, '{')) return 1;
+    }
+}
+
+// Truncation toward zero that saturates instead of overflowing.
+int32_t TruncateSaturated(float value) {
+    if (!(value > -2147483648.0f)) return value != value ? 0 : INT32_MIN;
+    if (value >= 2147483648.0f) return INT32_MAX;
+    return static_cast<int32_t>(value);
+}
+
+bool IsNumberField(const char* begin, const char* end) {
+    if (begin < end && (*begin == '-' || *begin == '+')) ++begin;
+    if (begin == end) return false;
+    for (const char* p = begin; p < end; ++p) {
+        if ((*p < '0' || *p > '9') && *p != '.') return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int ReadPoserGeometry(Mesh* mesh, char* word, char* argument) {
+    const int32_t vertexBase = mesh->vertexCount;
+    const int32_t texBase = mesh->texCoordCount;
+    const int32_t polygonsBefore = mesh->polygonCount;
+    const int32_t linesBefore = mesh->lineCount;
+    int32_t vertexCounter = vertexBase;
+    int32_t texCounter = texBase;
+    int32_t slot = mesh->faceCount;
+    int32_t group = 0;
+    int32_t material = 0;
+    int32_t vertexIndices[MaxCornersPerStatement];
+    int32_t texIndices[MaxCornersPerStatement];
+
+    if (!OpenBlock(word, argument)) return 0;
+    for (;;) {
+        if (!NextPoserToken(word, argument)) return 0;
+        if (IsPoserBrace(word, '}')) {
+            mesh->faceCount = slot;
+            mesh->vertexCount = vertexCounter;
+            mesh->texCoordCount = texCounter;
+            return 1;
+        }
+        if (IsPoserBrace(word, '{')) {
+            if (!SkipPoserBlock(word, argument)) return 0;
+        } else if (std::strcmp(word, "numbVerts") == 0) {
+            int32_t count = 0;
+            if (!ReadCount(argument, &count)) return 0;
+            if (count < 1) {
+                // An empty block: nothing of it is kept.
+                mesh->polygonCount = polygonsBefore;
+                mesh->lineCount = linesBefore;
+                return SkipPoserBlock(word, argument);
+            }
+            if (!GrowVertices(mesh, static_cast<int64_t>(count) + 256)) return 0;
+        } else if (std::strcmp(word, "numbTVerts") == 0) {
+            int32_t count = 0;
+            if (!ReadCount(argument, &count)) return 0;
+            if (count > 0 && !GrowTexCoords(mesh, static_cast<int64_t>(count) + 256)) return 0;
+        } else if (std::strcmp(word, "numbElems") == 0) {
+            int32_t count = 0;
+            if (!ReadCount(argument, &count)) return 0;
+            if (!GrowFaces(mesh, static_cast<int64_t>(count) + 1024)) return 0;
+        } else if (std::strcmp(word, "v") == 0) {
+            float p[3];
+            if (vertexCounter >= mesh->vertexCapacity || ScanFloats(argument, p, 3) != 3) return 0;
+            MeshVertex& vertex = mesh->vertices[vertexCounter++];
+            std::memset(&vertex, 0, sizeof vertex);
+            vertex.position = Vec3{p[0], p[1], p[2]};
+        } else if (std::strcmp(word, "vt") == 0) {
+            float t[2];
+            if (texCounter >= mesh->texCoordCapacity || ScanFloats(argument, t, 2) != 2) return 0;
+            mesh->texCoords[texCounter++] = TexCoord{t[0], t[1]};
+        } else if (std::strcmp(word, "f") == 0 || std::strcmp(word, "l") == 0) {
+            const bool line = word[0] == 'l';
+            const int n = ParseIndexGroups(argument, vertexCounter - vertexBase, texCounter - texBase,
+                                           vertexIndices, texIndices);
+            if (n < (line ? 2 : 3)) continue;
+            // Room for the statement's last slot (the stored growth test).
+            const int64_t last = static_cast<int64_t>(slot) + (line ? n : n - 3);
+            if (last >= mesh->faceCapacity && !GrowFaces(mesh, 1024)) return 0;
+            const FaceAttributes attributes = static_cast<FaceAttributes>(group) << FaceGroupShift |
+                                              static_cast<FaceAttributes>(material);
+            if (line) {
+                StoreStrandSlots(mesh, slot, vertexIndices, texIndices, n, attributes, vertexBase, texBase);
+                slot += StrandSlotCount(n);
+                ++mesh->lineCount;
+            } else {
+                StorePolygonSlots(mesh, slot, vertexIndices, texIndices, n, attributes, vertexBase, texBase);
+                slot += PolygonSlotCount(n);
+                ++mesh->polygonCount;
+            }
+        } else if (std::strcmp(word, "g") == 0 || std::strcmp(word, "usemtl") == 0) {
+            if (CutPoserName(argument) == 0) continue;
+            if (word[0] == 'g') {
+                const int index = FindOrAddName(mesh->groupNames, &mesh->groupCount, argument, MaxGroups);
+                if (index >= 0) group = index;
+            } else {
+                const int index =
+                    FindOrAddName(mesh->materialNames, &mesh->materialCount, argument, MaxMaterials);
+                if (index >= 0) material = index;
+            }
+        }
+    }
+}
+
+int ReadPoserMaterial(Mesh* mesh, char* word, char* argument) {
+    CutPoserName(argument);
+    int index = -1;
+    for (int i = 0; argument[0] && i < mesh->materialCount; ++i) {
+        if (std::strcmp(mesh->materialNames[i], argument) == 0) {
+            index = i;
+            break;
+        }
+    }
+    if (index < 0) return SkipPoserMaterialBlock(word, argument);
+    if (!OpenBlock(word, argument)) return 0;
+    Material& m = mesh->materials[index];
+    for (;;) {
+        if (!NextPoserToken(word, argument)) return 0;
+        if (IsPoserBrace(word, '}')) return 1;
+        float values[3];
+        if (IsPoserBrace(word, '{')) {
+            if (!SkipPoserBlock(word, argument)) return 0;
+        } else if (std::strcmp(word, "KdColor") == 0) {
+            if (ScanFloats(argument, values, 3) != 3) return 0;
+            std::memcpy(m.diffuse, values, sizeof values);
+            m.diffuseLevel = 1.0f;
+            m.diffuseExponent = 1;
+        } else if (std::strcmp(word, "KaColor") == 0) {
+            if (ScanFloats(argument, values, 3) != 3) return 0;
+            std::memcpy(m.ambient, values, sizeof values);
+            m.ambientLevel = 1.0f;
+        } else if (std::strcmp(word, "KsColor") == 0) {
+            if (ScanFloats(argument, values, 3) != 3) return 0;
+            std::memcpy(m.specular, values, sizeof values);
+            m.specularLevel = 1.0f;
+            m.specularExponent = 10;
+        } else if (std::strcmp(word, "NsExponent") == 0) {
+            if (ScanFloats(argument, values, 1) != 1) return 0;
+            m.specularExponent = TruncateSaturated(values[0]);
+        } else if (std::strcmp(word, "tMax") == 0) {
+            if (ScanFloats(argument, values, 1) != 1) return 0;
+            const float v = values[0] < 0.0f ? 0.0f : values[0] > 1.0f ? 1.0f : values[0];
+            if (v == 0.0f) {
+                m.transparency = 0;
+            } else {
+                m.materialFlags |= MaterialTransparent;
+                const int32_t a = static_cast<int32_t>(v * 255.0f);
+                m.transparency = a | a << 8 | a << 16;
+            }
+        } else if (std::strcmp(word, "textureMap") == 0) {
+            TextureFileNameFromPath(argument);
+            CopyName(mesh->textureNames[index], argument, MeshNameSize);
+        }
+    }
+}
+
+void TextureFileNameFromPath(char* text) {
+    size_t end = std::strlen(text);
+    while (end > 0 && (text[end - 1] == ' ' || text[end - 1] == '\t')) --end;
+    if (text[0] == '"') {
+        // A quoted path ends at its closing quote, whatever follows it.
+        const char* close = static_cast<const char*>(std::memchr(text + 1, '"', end > 0 ? end - 1 : 0));
+        if (close) end = static_cast<size_t>(close - text) + 1;
+    } else {
+        // An unquoted map keeps its name without the trailing number pair.
+        for (int field = 0; field < 2; ++field) {
+            size_t start = end;
+            while (start > 0 && text[start - 1] != ' ' && text[start - 1] != '\t') --start;
+            if (start == 0 || !IsNumberField(text + start, text + end)) break;
+            end = start;
+            while (end > 0 && (text[end - 1] == ' ' || text[end - 1] == '\t')) --end;
+        }
+    }
+    if (end > 0 && text[end - 1] == '"') --end;
+    size_t start = end;
+    while (start > 0 && text[start - 1] != ':' && text[start - 1] != '"' && text[start - 1] != '\\') --start;
+    std::memmove(text, text + start, end - start);
+    text[end - start] = '\0';
+    if (std::strcmp(text, "NO_MAP") == 0) text[0] = '\0';
+}

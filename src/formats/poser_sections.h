@@ -1,0 +1,26 @@
+// The two Poser blocks whose contents the program keeps: the inline geometry
+// of an object (geomCustom) and a material's colours and texture.
+#pragma once
+
+#include "core/mesh.h"
+
+// Called after the word "geomCustom": reads the block up to and including its
+// closing '}' and appends it to `mesh`. Its "f" and "l" indices count from
+// this block's first vertex and texture coordinate. Storage grows only through
+// the block's numbVerts / numbTVerts / numbElems counts, so a "v" or "vt"
+// before them fails. A numbVerts below 1 skips the block, keeping nothing of
+// it. Returns 1, or 0 on a malformed count (not a number, or negative), a
+// coordinate without room or numbers, a failed growth or the end of input.
+int ReadPoserGeometry(Mesh* mesh, char* word, char* argument);
+
+// Called after the word "material", whose argument (still in `argument`)
+// names it: fills that material when some geometry named it with "usemtl",
+// else skips the block. Returns 1, or 0 on a malformed colour, NsExponent or
+// tMax line, a block that closes before it opens, or the end of input.
+int ReadPoserMaterial(Mesh* mesh, char* word, char* argument);
+
+// Reduces a texture path in place to the bare file name: the text after the
+// last ':', '"' or '\' (a '/' does not separate), without a closing quote and
+// trailing blanks; "NO_MAP" becomes empty. The map's trailing number pair
+// ("... .jpg" 0 0) that files carry on the same line is not part of the name.
+void TextureFileNameFromPath(char* text);

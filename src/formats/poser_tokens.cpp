@@ -1,0 +1,217 @@
+// The Poser tokenizer, the walk over the file and object blocks, and the
+// load that ties them to the mesh.
+#include "formats/poser_tokens.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "core/mapping.h"
+#include "core/platform.h"
+#include "formats/poser_sections.h"
+
+namespace {
+
+constexpr int BlockSize = 4096;
+
+// The one input a load reads from.
+struct PoserInput {
+    std::FILE* file;
+    unsigned char block[BlockSize];
+    int fill;
+    int position;
+};
+PoserInput input = {nullptr, {}, BlockSize, BlockSize};
+
+// The next character, or -1 at the end of input. A further block is read only
+// after a full one: a short block or an empty read ends the input.
+int NextChar() {
+    if (input.position >= input.fill) {
+        if (input.fill < BlockSize || !input.file) return -1;
+        const size_t n = std::fread(input.block, 1, BlockSize, input.file);
+        input.fill = static_cast<int>(n);
+        input.position = 0;
+        if (n == 0) return -1;
+    }
+    return input.block[input.position++];
+}
+
+bool IsLineEnd(int c) { return c == '\r' || c == '\n'; }
+bool IsBlank(int c) { return c == ' ' || c == '\t'; }
+
+// Walk results.
+constexpr int WalkNoGeometry = -1;
+constexpr int WalkFailed = 0;
+constexpr int WalkDone = 1;
+
+int ReadObjectBlock(Mesh* mesh, char* word, char* argument) {
+    if (CutPoserName(argument) > 0) CopyName(mesh->name, argument, MeshNameSize);
+    for (;;) {
+        if (!NextPoserToken(word, argument) || IsPoserBrace(word, '}')) return 0;
+        if (IsPoserBrace(word, '{')) break;
+    }
+    for (;;) {
+        if (!NextPoserToken(word, argument)) return 0;
+        if (IsPoserBrace(word, '}')) return 1;
+        if (IsPoserBrace(word, '{')) {
+            if (!SkipPoserBlock(word, argument)) return 0;
+        } else if (std::strcmp(word, "geomCustom") == 0) {
+            if (!ReadPoserGeometry(mesh, word, argument)) return 0;
+        } else if (std::strcmp(word, "material") == 0) {
+            if (!ReadPoserMaterial(mesh, word, argument)) return 0;
+        }
+    }
+}
+
+bool IsObjectKeyword(const char* word) {
+    return std::strcmp(word, "prop") == 0 || std::strcmp(word, "hairProp") == 0 ||
+           std::strcmp(word, "actor") == 0 || std::strcmp(word, "figure") == 0;
+}
+
+// A geometry block without texture coordinates after one with them leaves
+// indices past the end; they fall back to the first coordinate.
+void ClampTexIndices(Mesh* mesh) {
+    for (int64_t k = 0; k < 4 * static_cast<int64_t>(mesh->faceCount); ++k) {
+        int32_t& index = mesh->faceTexIndices[k];
+        if (index >= mesh->texCoordCount || index < 0) index = 0;
+    }
+}
+
+int WalkFile(Mesh* mesh, char* word, char* argument) {
+    for (;;) {
+        if (!NextPoserToken(word, argument) || IsPoserBrace(word, '}')) return WalkFailed;
+        if (IsPoserBrace(word, '{')) break;
+    }
+    for (;;) {
+        if (!NextPoserToken(word, argument)) return WalkFailed;
+        if (IsPoserBrace(word, '}')) break;
+        if (IsPoserBrace(word, '{')) {
+            if (!SkipPoserBlock(word, argument)) return WalkFailed;
+        } else if (IsObjectKeyword(word)) {
+            if (!ReadObjectBlock(mesh, word, argument)) return WalkFailed;
+        }
+    }
+    if (mesh->vertexCount == 0) return WalkNoGeometry;
+    ClampTexIndices(mesh);
+    ComputeNormals(mesh);
+    ComputeBounds(mesh);
+    if (mesh->texCoordCount == 0 && !MapSpherical(mesh)) return WalkFailed;
+    return WalkDone;
+}
+
+}  // namespace
+
+int OpenPoserInput(const char* path) {
+    ClosePoserInput();
+    input.file = std::fopen(path, "rb");
+    input.fill = BlockSize;
+    input.position = BlockSize;
+    return input.file != nullptr;
+}
+
+void ClosePoserInput() {
+    if (input.file) std::fclose(input.file);
+    input.file = nullptr;
+    input.fill = BlockSize;
+    input.position = BlockSize;
+}
+
+int NextPoserToken(char* word, char* argument) {
+    word[0] = '\0';
+    argument[0] = '\0';
+    int c;
+    for (;;) {
+        do {
+            c = NextChar();
+        } while (IsLineEnd(c) || IsBlank(c));
+        if (c < 0) return 0;
+        if (c == '{' || c == '}') {
+            word[0] = static_cast<char>(c);
+            word[1] = '\0';
+            return 1;
+        }
+        const int second = NextChar();
+        if (second < 0) return 0;
+        if (c == '/' && second == '/') {
+            do {
+                c = NextChar();
+                if (c < 0) return 0;
+            } while (!IsLineEnd(c));
+            continue;
+        }
+        size_t length = 0;
+        word[length++] = static_cast<char>(c);
+        c = second;
+        for (;;) {
+            if (IsLineEnd(c)) {
+                word[length] = '\0';
+                return 1;
+            }
+            if (IsBlank(c)) break;
+            if (length + 1 >= PoserTextSize) return 0;
+            word[length++] = static_cast<char>(c);
+            c = NextChar();
+            if (c < 0) return 0;
+        }
+        word[length] = '\0';
+        break;
+    }
+    do {
+        c = NextChar();
+        if (c < 0) return 0;
+    } while (IsBlank(c));
+    size_t length = 0;
+    while (!IsLineEnd(c)) {
+        if (length + 1 >= PoserTextSize) return 0;
+        argument[length++] = static_cast<char>(c);
+        c = NextChar();
+        if (c < 0) return 0;
+    }
+    argument[length] = '\0';
+    return 1;
+}
+
+int SkipPoserBlock(char* word, char* argument) {
+    int depth = 1;
+    while (NextPoserToken(word, argument)) {
+        if (IsPoserBrace(word, '{')) {
+            ++depth;
+        } else if (IsPoserBrace(word, '}') && --depth == 0) {
+            return 1;
+        }
+    }
+    return 0;
+}
+
+int SkipPoserMaterialBlock(char* word, char* argument) {
+    if (!NextPoserToken(word, argument) || !IsPoserBrace(word, '{')) return 0;
+    return SkipPoserBlock(word, argument);
+}
+
+int CutPoserName(char* text) {
+    size_t length = 0;
+    while (text[length] && text[length] != ' ' && text[length] != '\t' && text[length] != ':' &&
+           length < MeshNameSize - 1)
+        ++length;
+    text[length] = '\0';
+    return static_cast<int>(length);
+}
+
+int LoadPoserFile(Mesh* mesh, const char* path) {
+    static char word[PoserTextSize];
+    static char argument[PoserTextSize];
+    // A file that cannot be opened is told like any other unreadable file.
+    int result = WalkFailed;
+    if (OpenPoserInput(path)) {
+        result = WalkFile(mesh, word, argument);
+        ClosePoserInput();
+    }
+    if (result == WalkNoGeometry) {
+        ShowMessageBox(OwnerNone, "No internal geometry", "Error", MessageOk);
+        return 0;
+    }
+    if (result == WalkFailed) {
+        ShowMessageBox(OwnerNone, "Unable to read file", "Error", MessageOk);
+        return 0;
+    }
+    return 1;
+}

@@ -1,0 +1,49 @@
+// Reading Poser prop, hair and figure files (.pp2, .hr2, .cr2): the tokens
+// and the walk over their blocks. Only the inline geometry (geomCustom) and
+// the materials are kept; every other block is skipped by brace matching.
+//
+// A token is a word and the rest of its line (the argument, after the blanks
+// that follow the word; it keeps trailing blanks). A brace is a token of its
+// own only where a token begins: at the start of a line's text or right after
+// another brace. A brace written after a word on the same line belongs to
+// that word's argument and does not nest.
+#pragma once
+
+#include <cstddef>
+
+#include "core/mesh.h"
+
+// Word and argument buffers hold at most 2047 characters and the terminator.
+constexpr size_t PoserTextSize = 2048;
+
+// Reads `path` into the newly created, empty `mesh` (owned by the caller,
+// which frees it on failure). On success the mesh has normals, face planes,
+// bounds and texture coordinates (spherical ones when the file has none); the
+// mesh name becomes the name of the last object block that has one.
+// Failures are shown (caption "Error", OK button, no owner window):
+// "No internal geometry" when the file block closes without any vertex,
+// "Unable to read file" for a file that cannot be opened, a malformed or
+// truncated structure or a failed storage growth. Returns 1 or 0.
+int LoadPoserFile(Mesh* mesh, const char* path);
+
+// The token input: one file read through a 4096-byte block. Opening resets
+// the block; LoadPoserFile opens and closes it around its walk.
+int OpenPoserInput(const char* path);
+void ClosePoserInput();
+
+// The next token into `word` and `argument` (PoserTextSize bytes each).
+// Returns 1 with a token; 0 at the end of input, when the input ends inside
+// a token (a last line without a line break is lost), or when a word or an
+// argument reaches 2048 characters.
+int NextPoserToken(char* word, char* argument);
+// After a '{' has been read: reads up to the matching '}' (1), or 0 when the
+// input ends first.
+int SkipPoserBlock(char* word, char* argument);
+// Skips a block whose '{' is still to come: 0 when the next token is not '{'
+// or the input ends before the block closes.
+int SkipPoserMaterialBlock(char* word, char* argument);
+// Cuts `text` in place at its first space, tab or ':' and to at most 63
+// characters; returns the resulting length (0: no name).
+int CutPoserName(char* text);
+
+inline bool IsPoserBrace(const char* word, char brace) { return word[0] == brace && word[1] == '\0'; }
