@@ -501,6 +501,7 @@ def serialise(b):
 
 
 def write_obj(b, path):
+    os.makedirs(os.path.dirname(os.path.abspath(path)), exist_ok=True)
     with open(path, "w", newline="\n") as f:
         f.write("mtllib %s\n" % (os.path.splitext(os.path.basename(path))[0] + ".mtl"))
         for p in b.verts:

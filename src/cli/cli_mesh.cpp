@@ -5,6 +5,7 @@
 
 #include "core/platform.h"
 #include "formats/obj_reader.h"
+#include "formats/poser_tokens.h"
 
 namespace {
 
@@ -15,6 +16,9 @@ struct MeshReader {
 
 const MeshReader meshReaders[] = {
     {"obj", LoadObjFile},
+    {"pp2", LoadPoserFile},
+    {"hr2", LoadPoserFile},
+    {"cr2", LoadPoserFile},
 };
 
 }  // namespace

@@ -3,17 +3,28 @@
 
 #include "cli/cli.h"
 #include "cli/cli_mesh.h"
+#include "core/platform.h"
+#include "formats/builtin_model.h"
 
 int CliInfo(const CliArgs& args) {
     if (args.size() > 1) return CliUsageError("info: at most one FILE");
+    if (!args.empty() && !args[0].empty() && args[0][0] == '-') return CliUsageError("info: unknown option");
+    Mesh* mesh = nullptr;
+    std::string name = "computer";
     if (args.empty()) {
-        std::fprintf(stderr, "quillmere-cli: info: the built-in model is not available in this build\n");
-        return CliFailure;
+        // The built-in model, loaded as at start-up.
+        mesh = CreateMesh("computer");
+        int32_t materialsTaken = 0;
+        if (mesh && !LoadBuiltinModel(mesh, &materialsTaken)) {
+            ShowMessageBox(OwnerNone, "Error", "Internal Object error", MessageOk);
+            FreeMesh(mesh);
+            return CliFailure;
+        }
+    } else {
+        mesh = CliLoadMesh(args[0]);
+        name = CliFileTitle(args[0]);
     }
-    if (!args[0].empty() && args[0][0] == '-') return CliUsageError("info: unknown option");
-    Mesh* mesh = CliLoadMesh(args[0]);
     if (!mesh) return CliFailure;
-    const std::string name = CliFileTitle(args[0]);
     std::printf("name: %s\n", name.c_str());
     std::printf("vertices: %d\n", mesh->vertexCount);
     std::printf("uv vertices: %d\n", mesh->texCoordCount);
