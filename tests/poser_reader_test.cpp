@@ -248,7 +248,7 @@ TEST_F(PoserLoad, FileStructure) {
          "Error: Unable to read file", 0},
         {"a count past 32 bits", "{\nprop a\n{\ngeomCustom\n{\nnumbVerts 4294967299\n}\n}\n}\n",
          "Error: Unable to read file", 0},
-        {"a count whose storage cannot be had", "{\nprop a\n{\ngeomCustom\n{\nnumbVerts 2147483000\n}\n}\n}\n",
+        {"a count whose room passes 32 bits", "{\nprop a\n{\ngeomCustom\n{\nnumbVerts 2147483600\n}\n}\n}\n",
          "Error: Unable to read file", 0},
         {"a geometry block that closes before it opens", "{\nprop a\n{\ngeomCustom\n}\n}\n}\n",
          "Error: Unable to read file", 0},
