@@ -408,6 +408,7 @@ class Session:
             w, h = (int(v) for v in size.split("x"))
             time.sleep(0.3)
             data = self.env.grab(px, py, w, h)
+            self.popup_width = w
         finally:
             self.env.xdotool("mousemove", titles[index], y, "click", "1")
             self.settle()
@@ -571,6 +572,7 @@ def startup_statistics(s):
 def startup_menu_marks(s):
     s.require_commands()
     equal(s.menu_states(1), [(1, 0), (0, 0), (0, 0), (0, 1)], "Texture menu (Wood checked, User greyed)")
+    s.texture_menu_width = s.popup_width
     equal(s.menu_states(2), [(1, 0), (0, 0), (0, 0)], "Lights menu")
     equal(s.menu_states(3), [(0, 0)] * 10 + [(1, 0)], "Material menu (Prop Material checked)")
     equal(s.menu_states(4)[:2], [(1, 0), (0, 0)], "background items")
@@ -740,6 +742,8 @@ def spin_survives_about_box(s):
         s.driver.ok('gone #32770 "About Quillmere" 10000')
         time.sleep(0.3)
         check(spinning(s), "the spin did not go on after the About box closed")
+        s.menu(RESET_VIEW)
+        check(not spinning(s), "Reset View did not stop the spin")
     finally:
         s.env.xdotool("mousedown", "3", "mouseup", "3")
         s.menu(RESET_VIEW)
@@ -858,6 +862,10 @@ def user_texture(s):
     s.settle()
     equal(s.checked(TEXTURED), 1, "Textured after loading a texture")
     equal(s.menu_states(1), [(0, 0), (0, 0), (0, 0), (1, 0)], "Texture menu after loading")
+    # "User" now reads "userpicture.jpg", longer than every other item.
+    check(s.popup_width > getattr(s, "texture_menu_width", 10 ** 6),
+          "the Texture menu did not widen for the file's name (%d -> %d pixels)"
+          % (getattr(s, "texture_menu_width", 0), s.popup_width))
     s.set_arg("--texture", windows_path(s.files["user"]))
     s.compare_preview("user-texture")
 
