@@ -7,8 +7,9 @@
 
 // Ribbon half-width at `radiusStep`: baseRadius * 2^((radiusStep - 10) / 2),
 // so each step changes the width by a factor of the square root of two.
-// Computed in double and rounded once; step 10 gives baseRadius itself, 20
-// gives 32 times it.
+// Computed in double (a power of two, times the square root of two for an
+// odd step - 10) and rounded to single precision at the end; step 10 gives
+// baseRadius itself, 20 gives 32 times it.
 float HairRadiusForStep(float baseRadius, int radiusStep);
 
 // Taper at `stretchStep`: stretchStep * 0.1, computed in double and rounded
