@@ -1,6 +1,7 @@
 // quillmere-cli info and export, run as the built program.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -9,6 +10,7 @@
 #endif
 
 #include "core/app_state.h"
+#include "formats/builtin_model.h"
 #include "formats/obj_reader.h"
 #include "formats/obj_writer.h"
 #include "support/mesh_helpers.h"
@@ -59,6 +61,25 @@ TEST_F(CliObj, Info) {
               "name: Strands.OBJ\nvertices: 5\nuv vertices: 2\nfaces: 1\nlines: 2\ngroups: 1\nmaterials: 1\n"
               "bounds: 0 0 0 1 1 2.5\n");
     EXPECT_EQ(r.err, "");
+}
+
+// Without FILE: the built-in model under the name the program starts with.
+TEST_F(CliObj, InfoOfTheBuiltinModel) {
+    const RunResult r = RunCli("info");
+    ASSERT_EQ(r.status, 0) << r.err;
+    TestMeshPtr mesh(CreateMesh("computer"));
+    int32_t materialsTaken = 0;
+    ASSERT_EQ(LoadBuiltinModel(mesh.get(), &materialsTaken), 1);
+    char expected[512];
+    std::snprintf(expected, sizeof expected,
+                  "name: computer\nvertices: %d\nuv vertices: %d\nfaces: %d\nlines: %d\ngroups: %d\n"
+                  "materials: %d\nbounds: %.9g %.9g %.9g %.9g %.9g %.9g\n",
+                  mesh->vertexCount, mesh->texCoordCount, mesh->polygonCount, mesh->lineCount,
+                  mesh->groupCount, mesh->materialCount, double(mesh->boundsMin.x), double(mesh->boundsMin.y),
+                  double(mesh->boundsMin.z), double(mesh->boundsMax.x), double(mesh->boundsMax.y),
+                  double(mesh->boundsMax.z));
+    EXPECT_EQ(r.out, expected);
+    EXPECT_GT(mesh->polygonCount, 0);
 }
 
 TEST_F(CliObj, Failures) {
