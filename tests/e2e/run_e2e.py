@@ -906,6 +906,16 @@ def example_scalp_and_hair(s):
     s.set_arg("--hair")
     s.env.screenshot("example-hair")
     s.compare_preview("example-hair")
+    # The arrows change the settings only; the next "Create" uses them.
+    before = s.preview()
+    s.press_arrow(RADIUS_SCROLL, True)
+    s.press_arrow(RADIUS_SCROLL, True)
+    s.click(REDUCE)
+    equal(s.preview(), before, "preview after the arrows, before Create")
+    s.click(CREATE)
+    s.set_arg("--radius-step", "12")
+    s.set_arg("--reduce")
+    s.compare_preview("example-hair-wider-reduced")
 
 
 @case
