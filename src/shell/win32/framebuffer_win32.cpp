@@ -3,8 +3,6 @@
 // no DIB section can be made an owned block and a per-frame bitmap stand in.
 #include <windows.h>
 
-#include <cstdlib>
-
 #include "core/app_state.h"
 #include "core/memory.h"
 #include "shell/win32/providers.h"

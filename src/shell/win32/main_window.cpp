@@ -3,10 +3,10 @@
 #include <windows.h>
 
 #include "core/app_state.h"
-#include "shell/win32/providers.h"
 #include "core/lights.h"
 #include "core/ui_ids.h"
 #include "core/view.h"
+#include "shell/win32/providers.h"
 #include "shell/win32/shell.h"
 
 namespace {

@@ -3,8 +3,8 @@
 #include <windows.h>
 
 #include "core/app_state.h"
-#include "shell/win32/providers.h"
 #include "core/ui_ids.h"
+#include "shell/win32/providers.h"
 #include "shell/win32/shell.h"
 
 namespace {

@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <cstring>
 
 #ifdef _MSC_VER
 #include <intrin.h>
@@ -13,9 +12,9 @@
 #endif
 
 #include "core/app_state.h"
-#include "shell/win32/providers.h"
 #include "core/frame_loop.h"
 #include "core/mesh.h"
+#include "shell/win32/providers.h"
 #include "shell/win32/shell.h"
 
 HINSTANCE appInstance;
