@@ -15,12 +15,6 @@
 #include "support/paths.h"
 #include "support/platform_fake.h"
 
-#if __has_include("formats/poser_tokens.h")
-constexpr bool havePoserReader = true;
-#else
-constexpr bool havePoserReader = false;
-#endif
-
 namespace {
 
 // A triangle and one four-point strand.
@@ -179,7 +173,6 @@ TEST_F(CommandsTest, OpenDispatchesOnTheExtension) {
     };
     StartUp();
     for (const Case& c : cases) {
-        if (!havePoserReader && c.text == hairPoser) continue;
         ResetFake();
         Mesh* const before = scene.meshes[0];
         const std::string path = File(c.name, c.text);
@@ -300,7 +293,6 @@ TEST_F(CommandsTest, ReaderFailureLeavesEverythingUnchanged) {
         {"external.pp2", "{\nprop x\n{\nstorageOffset 0 0 0\n}\n}\n", "No internal geometry"},
     };
     for (const Case& c : cases) {
-        if (!havePoserReader && std::strstr(c.name, ".obj") == nullptr) continue;
         ResetFake();
         const long live = LiveAllocationCount();
         EXPECT_EQ(Open(File(c.name, c.text)), 0);
@@ -466,7 +458,6 @@ TEST_F(CommandsTest, AllocationFailuresLeaveThePreviousState) {
     ASSERT_EQ(Open(File("first.obj", strandObj)), 1);
     const std::string files[] = {File("second.obj", strandObj), File("second.hr2", hairPoser)};
     for (const std::string& path : files) {
-        if (!havePoserReader && path.find(".hr2") != std::string::npos) continue;
         int failures = 0;
         for (long n = 1;; ++n) {
             ResetFake();

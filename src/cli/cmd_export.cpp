@@ -1,13 +1,7 @@
 // quillmere-cli export FILE -o OUT.obj [--invert]: load a mesh and write it as
 // "Export as obj" does (OUT.obj, and the MTL library when it has materials).
-#include <cstdio>
-#include <cstring>
-
 #include "cli/cli.h"
-#include "cli/cli_mesh.h"
-#include "core/app_state.h"
-#include "core/mapping.h"
-#include "formats/obj_writer.h"
+#include "core/commands.h"
 
 int CliExport(const CliArgs& args) {
     std::string input, output;
@@ -24,15 +18,13 @@ int CliExport(const CliArgs& args) {
         }
     }
     if (input.empty() || output.empty()) return CliUsageError("export: FILE and -o OUT.obj are needed");
-    Mesh* mesh = CliLoadMesh(input);
-    if (!mesh) return CliFailure;
-    if (invert) InvertMesh(mesh);
-    // The name the open command leaves behind; the save dialog proposes it
-    // with ".obj" and overwrites it with the chosen name.
-    char fileName[MeshFileNameSize];
-    std::snprintf(fileName, sizeof fileName, "%s", CliFileTitle(input).c_str());
+    // "Open mesh File", "Invert mesh" and "Export as obj", answered from the
+    // command line; the save dialog proposes the opened file's name.
+    AnswerDialogsWith(input);
+    if (!OpenMeshFile()) return CliFailure;  // the reader told why
+    if (invert) InvertCurrentMesh();
     AnswerDialogsWith(output);
-    const int saved = SaveObjFile(OwnerMainWindow, mesh, fileName);
-    FreeMesh(mesh);
+    const int saved = ExportMesh();
+    ReleaseAppState();
     return saved ? CliSuccess : CliFailure;
 }

@@ -16,19 +16,9 @@
 #include "formats/builtin_model.h"
 #include "formats/obj_reader.h"
 #include "formats/obj_writer.h"
+#include "formats/poser_tokens.h"
 #include "ribbon/ribbon_builder.h"
 #include "texture/texture_slots.h"
-
-#if __has_include("formats/poser_tokens.h")
-#include "formats/poser_tokens.h"
-#define QUILLMERE_HAVE_POSER_READER 1
-#else
-// Until the Poser reader is part of the build, its files are refused.
-static int LoadPoserFile(Mesh*, const char*) {
-    ShowMessageBox(OwnerNone, "Unable to read file", "Error", MessageOk);
-    return 0;
-}
-#endif
 
 const char* const ProgramName = "Quillmere";
 
