@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -46,12 +47,17 @@ protected:
         FailAllocationAfter(0);
         ResetAppState();
         ResetFake();
-        dir = TempDir("commands");
+        // One folder per test process: other checkouts may run the suite at
+        // the same time.
+        dir = TempDir("commands-" +
+                      std::to_string(std::chrono::system_clock::now().time_since_epoch().count()));
     }
     void TearDown() override {
         FailAllocationAfter(0);
         ResetAppState();
         ResetFake();
+        std::error_code error;
+        std::filesystem::remove_all(dir, error);
     }
 
     // Starts like the program: state, then the tool bar's first look.
