@@ -135,7 +135,7 @@ std::vector<std::string> ExportCorpus(const std::string& dirName, std::vector<Ex
 TEST(ObjCorpus, RoundTrip) {
     REQUIRE_CORPUS(CorpusPath("obj"));
     std::vector<Exported> exported;
-    const std::vector<std::string> refused = ExportCorpus("obj-roundtrip", &exported);
+    const std::vector<std::string> refused = ExportCorpus(TestDirName("obj-roundtrip"), &exported);
     // Files with nothing this program keeps: no face or line with at most 32
     // valid index groups (points only, 936-corner polygons, broken indices,
     // UTF-16 text, an empty file).
@@ -194,7 +194,7 @@ TEST(ObjCorpus, ExportsLoadInAssimp) {
         GTEST_SKIP() << "assimp (Debian assimp-utils) is not installed";
     }
     std::vector<Exported> exported;
-    ExportCorpus("obj-assimp", &exported);
+    ExportCorpus(TestDirName("obj-assimp"), &exported);
     ASSERT_FALSE(exported.empty());
     for (const Exported& e : exported) {
         SCOPED_TRACE(e.source);
@@ -212,7 +212,7 @@ TEST(ObjCorpus, ExportsLoadInAssimp) {
                 corners += SlotCornerCount(mesh, s);
             }
         }
-        const std::string report = Capture("cd '" + TempDir("obj-assimp-cwd") + "' && assimp info '" + e.path +
+        const std::string report = Capture("cd '" + TempDir(TestDirName("cwd")) + "' && assimp info '" + e.path +
                                            "' -r 2>/dev/null");
         EXPECT_EQ(Field(report, "Faces:"), faces);
         EXPECT_EQ(Field(report, "Vertices:"), corners);

@@ -91,7 +91,7 @@ std::vector<Vec3> FourPoints() {
 }
 
 std::string WriteToTemp(const Mesh& mesh, const std::string& dirName, const std::string& name = "out.obj") {
-    const std::string path = TempDir(dirName) + "/" + name;
+    const std::string path = TempDir(TestDirName(dirName)) + "/" + name;
     EXPECT_EQ(WriteObjFile(OwnerMainWindow, &mesh, path.c_str(), "out.mtl"), 1);
     EXPECT_EQ(WriteMtlFile(&mesh, path.c_str()), 1);
     return path;

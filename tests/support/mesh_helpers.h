@@ -14,7 +14,8 @@ using TestMeshPtr = std::unique_ptr<Mesh, MeshDeleterForTests>;
 // Writes `bytes` to `path` exactly (binary).
 void WriteBytesFile(const std::string& path, const std::string& bytes);
 
-// A name for TempDir unique to the running test (tests run in parallel).
+// A name for TempDir unique to the running test and to this build (tests
+// run in parallel, and other checkouts may run theirs at the same time).
 std::string TestDirName(const std::string& suffix = "");
 
 // Writes `text` to <TempDir(dirName)>/<fileName>, loads it with LoadObjFile
