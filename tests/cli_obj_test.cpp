@@ -97,6 +97,7 @@ TEST_F(CliObj, Failures) {
         {"info a.obj b.obj", 2, "quillmere-cli: info:"},
         {"export '" + dir_ + "/Strands.OBJ'", 2, "quillmere-cli: export:"},
         {"export -o x.obj", 2, "quillmere-cli: export:"},
+        {"export '" + dir_ + "/Strands.OBJ' -o " + std::string(320, 'x') + ".obj", 2, "quillmere-cli: export:"},
         {"export '" + dir_ + "/Strands.OBJ' -o '" + dir_ + "/no/folder/x.obj'", 1,
          "Error cannot create: " + dir_ + "/no/folder/x.obj\n"},
     };

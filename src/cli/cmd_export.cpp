@@ -2,6 +2,7 @@
 // "Export as obj" does (OUT.obj, and the MTL library when it has materials).
 #include "cli/cli.h"
 #include "core/commands.h"
+#include "formats/obj_writer.h"
 
 int CliExport(const CliArgs& args) {
     std::string input, output;
@@ -18,6 +19,9 @@ int CliExport(const CliArgs& args) {
         }
     }
     if (input.empty() || output.empty()) return CliUsageError("export: FILE and -o OUT.obj are needed");
+    // The save dialog's buffer holds 320 characters; a longer answer would
+    // read as "cancel" and end without a word.
+    if (output.size() >= ObjSavePathSize) return CliUsageError("export: OUT.obj path longer than 319 characters");
     // "Open mesh File", "Invert mesh" and "Export as obj", answered from the
     // command line; the save dialog proposes the opened file's name.
     AnswerDialogsWith(input);

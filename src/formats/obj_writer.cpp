@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr size_t SaveNameSize = 320;
+constexpr size_t SaveNameSize = ObjSavePathSize;
 
 // Length of `name` without its extension: up to its last '.', unless that
 // '.' is the first character or there is none.

@@ -20,6 +20,10 @@
 // A library that cannot be written is reported but the result stays 1.
 int SaveObjFile(PlatformOwner owner, const Mesh* mesh, char* meshFileName);
 
+// Size of the save dialog's path buffer (the chosen path has at most 319
+// characters).
+constexpr size_t ObjSavePathSize = 320;
+
 // Writes the OBJ file at `path`; `libraryName` is named in the `mtllib` line
 // when the mesh has materials. Returns 1, or 0 after a message box (text: the
 // path; caption "Error cannot create" or "Error cannot write") with the
