@@ -5,38 +5,20 @@
 #include <cstdlib>
 #include <string>
 
-#if !defined(_WIN32)
-#include <sys/wait.h>
-#endif
-
 #include "core/app_state.h"
 #include "formats/builtin_model.h"
 #include "formats/obj_reader.h"
 #include "formats/obj_writer.h"
 #include "support/mesh_helpers.h"
+#include "support/cli_run.h"
 #include "support/paths.h"
 #include "support/platform_fake.h"
 
 namespace {
 
-struct RunResult {
-    int status;
-    std::string out, err;
-};
+using RunResult = CliRunResult;
 
-RunResult RunCli(const std::string& arguments) {
-    const std::string dir = TempDir(TestDirName("cli-obj-run"));
-    const std::string command = std::string("'") + QUILLMERE_CLI_PATH + "' " + arguments + " >'" + dir +
-                                "/out' 2>'" + dir + "/err'";
-    const int raw = std::system(command.c_str());
-#if defined(_WIN32)
-    const int status = raw;
-#else
-    const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-#endif
-    RunResult r{status, ReadWholeFile(dir + "/out"), ReadWholeFile(dir + "/err")};
-    return r;
-}
+RunResult RunCli(const std::string& arguments) { return RunCliProgram("cli-obj-run", arguments); }
 
 const char* const strandsObj =
     "g hair\nusemtl skin\nv 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 0 0 2.5\nvt 0 0\nvt 1 1\n"

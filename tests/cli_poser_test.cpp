@@ -5,32 +5,15 @@
 #include <cstdlib>
 #include <string>
 
-#if !defined(_WIN32)
-#include <sys/wait.h>
-#endif
-
 #include "support/mesh_helpers.h"
+#include "support/cli_run.h"
 #include "support/paths.h"
 
 namespace {
 
-struct CliResult {
-    int status;
-    std::string out, err;
-};
+using CliResult = CliRunResult;
 
-CliResult Cli(const std::string& arguments) {
-    const std::string dir = TempDir(TestDirName("cli-poser-run"));
-    const std::string command = std::string("'") + QUILLMERE_CLI_PATH + "' " + arguments + " >'" + dir +
-                                "/out' 2>'" + dir + "/err'";
-    const int raw = std::system(command.c_str());
-#if defined(_WIN32)
-    const int status = raw;
-#else
-    const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-#endif
-    return CliResult{status, ReadWholeFile(dir + "/out"), ReadWholeFile(dir + "/err")};
-}
+CliResult Cli(const std::string& arguments) { return RunCliProgram("cli-poser-run", arguments); }
 
 class CliPoser : public ::testing::Test {
   protected:

@@ -6,30 +6,16 @@
 #include <cstdlib>
 #include <string>
 
-#if !defined(_WIN32)
-#include <sys/wait.h>
-#endif
-
 #include "support/mesh_helpers.h"
+#include "support/cli_run.h"
 #include "support/paths.h"
 
 namespace {
 
-struct RunResult {
-    int status;
-    std::string err;
-};
+using RunResult = CliRunResult;
 
 RunResult RunRender(const std::string& arguments, const std::string& environment = "") {
-    const std::string dir = TempDir(TestDirName("cli-render-run"));
-    const std::string command = environment + " '" + QUILLMERE_CLI_PATH + "' render " + arguments + " >/dev/null 2>'" + dir + "/err'";
-    const int raw = std::system(command.c_str());
-#if defined(_WIN32)
-    const int status = raw;
-#else
-    const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-#endif
-    return RunResult{status, ReadWholeFile(dir + "/err")};
+    return RunCliProgram("cli-render-run", "render " + arguments, environment);
 }
 
 // A saved 24-bit picture: pixel (x, y) with y = 0 the top row.
