@@ -7,6 +7,7 @@
 #include <utility>
 #include <cstring>
 
+#include "core/cpu_features.h"
 #include "core/texture.h"
 #include "render/rasteriser_internal.h"
 
@@ -21,9 +22,7 @@ RasterPath activePath = RasterScalar;
 void ChoosePath() {
     if (pathChosen) return;
     pathChosen = true;
-    const char* forced = std::getenv("QUILLMERE_SCALAR");
-    const bool scalar = forced && std::strcmp(forced, "1") == 0;
-    activePath = (!scalar && MmxPathAvailable()) ? RasterMmx : RasterScalar;
+    activePath = (ActiveSimdLevel() >= SimdMmx && MmxPathAvailable()) ? RasterMmx : RasterScalar;
 }
 
 bool CornerInside(const FrameBuffer& fb, const MeshVertex& v) {

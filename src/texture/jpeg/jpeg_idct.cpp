@@ -7,6 +7,8 @@
 
 #include "texture/jpeg/jpeg_idct.h"
 
+#include "core/cpu_features.h"
+
 const IdctConstants ProgramIdctConstants = {
     {10703, 4433, 4433, -10703},
     {8192, 8192, 8192, -8192},
@@ -121,7 +123,6 @@ void InverseDctBlockScalar(const int32_t* quant, const int32_t* coefficients,
 }
 
 InverseDctFunction ChooseInverseDct() {
-    const char* scalar = std::getenv("QUILLMERE_SCALAR");
-    if (InverseDctBlockMmx && !(scalar && std::strcmp(scalar, "1") == 0)) return InverseDctBlockMmx;
+    if (InverseDctBlockMmx && ActiveSimdLevel() >= SimdMmx) return InverseDctBlockMmx;
     return InverseDctBlockScalar;
 }
