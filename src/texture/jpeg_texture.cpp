@@ -5,6 +5,9 @@
 
 #include "core/memory.h"
 #include "texture/jpeg/jpeg_decoder.h"
+#include "texture/jpeg/jpeg_geometry.h"
+#include "texture/jpeg/jpeg_markers.h"
+#include "texture/jpeg/jpeg_rows.h"
 #include "texture/texture_slots.h"
 
 void PrepareJpegContext(JpegContext& jc, const JpegDecodeOptions* options) {

@@ -1,9 +1,12 @@
 // Band decoding: the MCUs that cover maxVSamp * 8 image rows are entropy
 // decoded one at a time and each block is dequantised and transformed into the
 // component's sample rows of the band.
+#include "texture/jpeg/jpeg_bands.h"
+
 #include <cstring>
 
-#include "texture/jpeg/jpeg_decoder.h"
+#include "texture/jpeg/jpeg_context.h"
+#include "texture/jpeg/jpeg_huffman.h"
 
 void StartBand(JpegContext& jc) {
     const JpegDecoder& d = jc.decoder;
@@ -16,7 +19,7 @@ void StartBand(JpegContext& jc) {
     }
 }
 
-int DecodeBand(JpegContext& jc, uint8_t** const* componentRows) {
+BandResult DecodeBand(JpegContext& jc, uint8_t** const* componentRows) {
     JpegDecoder& d = jc.decoder;
     const bool lastBand = d.bandsDone == d.bandCount - 1;
     for (int y = 0; y < jc.mcuRowsPerBand; ++y) {
@@ -24,7 +27,7 @@ int DecodeBand(JpegContext& jc, uint8_t** const* componentRows) {
             for (int b = 0; b < d.blocksPerMcu; ++b) {
                 std::memset(jc.coefficientBlocks[b], 0, 64 * sizeof(int32_t));
             }
-            if (!DecodeMcu(jc, jc.coefficientBlocks)) return 0;
+            if (!DecodeMcu(jc, jc.coefficientBlocks)) return BandError;
 
             int b = 0;
             for (int s = 0; s < d.scanComponentCount; ++s) {
@@ -50,7 +53,7 @@ int DecodeBand(JpegContext& jc, uint8_t** const* componentRows) {
     ++d.bandsDone;
     if (d.bandsDone < d.bandCount) {
         StartBand(jc);
-        return 3;
+        return BandMoreFollow;
     }
-    return 4;
+    return BandLast;
 }

@@ -1,10 +1,12 @@
-// Huffman entropy decoding of a sequential scan: decode tables with an 8-bit
-// lookahead, the bit reader with byte unstuffing, one MCU of coefficients at a
-// time, DC prediction and restart intervals. Damaged data is decoded on: once
-// a marker interrupts the data, zero bits are supplied until the next restart.
+// Huffman entropy decoding of a sequential scan, following T.81 F.2.2: the
+// decode tables, the bit reader and the MCU decoder.
+#include "texture/jpeg/jpeg_huffman.h"
+
 #include <cstring>
 
-#include "texture/jpeg/jpeg_decoder.h"
+#include "texture/jpeg/jpeg_context.h"
+#include "texture/jpeg/jpeg_scratch.h"
+#include "texture/jpeg/jpeg_source.h"
 
 namespace {
 
@@ -16,13 +18,13 @@ const int32_t extendOffset[16] = {0,     -1,    -3,    -7,     -15,    -31,    -
 
 inline int32_t Extend(int32_t v, int s) { return v < extendThreshold[s] ? v + extendOffset[s] : v; }
 
-// Tops the bit buffer up to at least 25 bits from the data. With a marker
+// Tops the bit buffer up to at least BitReaderFillTarget bits from the data. With a marker
 // pending and fewer than `minimum` bits left, zero bits are supplied instead.
 // Fails only when the data ends without a marker.
 int FillBits(JpegContext& jc, BitReader& br, int minimum) {
     JpegDecoder& d = jc.decoder;
     if (d.unreadMarker == 0) {
-        while (br.bitCount < 25) {
+        while (br.bitCount < BitReaderFillTarget) {
             if (br.remaining == 0) {
                 if (!FillSource(jc)) return 0;
                 br.next = jc.source.next;
@@ -52,8 +54,8 @@ int FillBits(JpegContext& jc, BitReader& br, int minimum) {
     }
     if (d.unreadMarker != 0 && br.bitCount < minimum) {
         jc.dataExhausted = 1;
-        br.bitBuffer <<= (25 - br.bitCount);
-        br.bitCount = 25;
+        br.bitBuffer <<= (BitReaderFillTarget - br.bitCount);
+        br.bitCount = BitReaderFillTarget;
     }
     return 1;
 }
@@ -71,16 +73,16 @@ inline int32_t TakeBits(BitReader& br, int n) {
 // A symbol, or -1 when the data ends without a marker.
 int DecodeSymbol(JpegContext& jc, BitReader& br, const HuffmanDecodeTable& table) {
     int length;
-    if (br.bitCount < 8) {
+    if (br.bitCount < HuffmanLookaheadBits) {
         if (!FillBits(jc, br, 0)) return -1;
     }
-    if (br.bitCount >= 8) {
-        const int32_t prefix = PeekBits(br, 8);
+    if (br.bitCount >= HuffmanLookaheadBits) {
+        const int32_t prefix = PeekBits(br, HuffmanLookaheadBits);
         if (table.lookaheadLength[prefix] != 0) {
             br.bitCount -= table.lookaheadLength[prefix];
             return table.lookaheadSymbol[prefix];
         }
-        length = 9;
+        length = HuffmanLookaheadBits + 1;
     } else {
         length = 1;
     }
@@ -155,8 +157,8 @@ int BuildDecodeTable(JpegContext& jc, int isDc, int tableIndex, HuffmanDecodeTab
 
     std::memset(t.lookaheadLength, 0, sizeof t.lookaheadLength);
     std::memset(t.lookaheadSymbol, 0, sizeof t.lookaheadSymbol);
-    for (int i = 0; i < total && lengths[i] <= 8; ++i) {
-        const int spare = 8 - lengths[i];
+    for (int i = 0; i < total && lengths[i] <= HuffmanLookaheadBits; ++i) {
+        const int spare = HuffmanLookaheadBits - lengths[i];
         const int first = codes[i] << spare;
         for (int j = 0; j < (1 << spare); ++j) {
             t.lookaheadLength[first + j] = lengths[i];

@@ -1,10 +1,13 @@
-// Front of the texture decoder: the scratch pool, the byte source, the marker
-// reader that walks the segments up to the first start-of-scan, the image and
-// scan geometry, and the restart-marker reader used by the entropy decoder.
+// Front of the texture decoder: the segment readers, the marker reader that
+// walks the segments up to the first start-of-scan, and the restart-marker
+// reader used by the entropy decoder.
+#include "texture/jpeg/jpeg_markers.h"
+
 #include <cstring>
 
-#include "core/memory.h"
-#include "texture/jpeg/jpeg_decoder.h"
+#include "texture/jpeg/jpeg_context.h"
+#include "texture/jpeg/jpeg_geometry.h"
+#include "texture/jpeg/jpeg_scratch.h"
 
 const int32_t ZigzagToNatural[80] = {
     0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,
@@ -14,108 +17,6 @@ const int32_t ZigzagToNatural[80] = {
     // Guard entries for runs past the end of the block.
     63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63,
 };
-
-// ---- Scratch pool ----------------------------------------------------------
-
-namespace {
-constexpr size_t ScratchHeader = 8;   // holds the link to the previous block
-inline int32_t CeilDiv(int32_t a, int32_t b) { return (a + b - 1) / b; }
-}  // namespace
-
-void* ScratchAlloc(JpegContext& jc, size_t size) {
-    if (size > SIZE_MAX - ScratchHeader - 7) return nullptr;
-    size = (size + 7) & ~static_cast<size_t>(7);
-    void* block = AllocateBytes(size + ScratchHeader);
-    if (!block) return nullptr;
-    std::memcpy(block, &jc.scratchHead, sizeof(void*));
-    jc.scratchHead = block;
-    return static_cast<uint8_t*>(block) + ScratchHeader;
-}
-
-uint8_t** ScratchAllocRows(JpegContext& jc, size_t rowBytes, size_t rowCount) {
-    if (rowCount != 0 && rowBytes > SIZE_MAX / rowCount) return nullptr;
-    uint8_t** rows = static_cast<uint8_t**>(ScratchAlloc(jc, rowCount * sizeof(uint8_t*)));
-    if (!rows) return nullptr;
-    uint8_t* block = static_cast<uint8_t*>(ScratchAlloc(jc, rowBytes * rowCount));
-    if (!block) return nullptr;
-    for (size_t i = 0; i < rowCount; ++i) rows[i] = block + i * rowBytes;
-    return rows;
-}
-
-void ResetScratchPool(JpegContext& jc) { jc.scratchHead = nullptr; }
-
-void FreeScratchPool(JpegContext& jc) {
-    void* block = jc.scratchHead;
-    jc.scratchHead = nullptr;
-    while (block) {
-        void* previous;
-        std::memcpy(&previous, block, sizeof(void*));
-        ReleaseBytes(block);
-        block = previous;
-    }
-}
-
-// ---- Byte source -----------------------------------------------------------
-
-void UseMemorySource(JpegContext& jc, const uint8_t* data, int32_t size) {
-    jc.source = JpegSource{};
-    jc.source.buffer = data;
-    jc.source.next = data;
-    jc.source.remaining = size;
-    jc.source.bufferSize = size;
-}
-
-void UseFileSource(JpegContext& jc, FILE* file, uint8_t* buffer, int32_t bufferSize) {
-    jc.source = JpegSource{};
-    jc.source.file = file;
-    jc.source.buffer = buffer;
-    jc.source.fileBuffer = buffer;
-    jc.source.bufferSize = bufferSize;
-}
-
-int FillSource(JpegContext& jc) {
-    JpegSource& s = jc.source;
-    if (s.file) {
-        const size_t count = std::fread(s.fileBuffer, 1, static_cast<size_t>(s.bufferSize), s.file);
-        if (count > 0) {
-            s.next = s.buffer;
-            s.remaining = static_cast<int32_t>(count);
-            return 1;
-        }
-    }
-    // No more data: deliver an end-of-image marker from the source's own storage,
-    // so every marker search ends and the caller's data is never written.
-    s.endOfImage[0] = 0xFF;
-    s.endOfImage[1] = 0xD9;
-    s.next = s.endOfImage;
-    s.remaining = 2;
-    return 0;
-}
-
-uint8_t ReadByte(JpegContext& jc) {
-    if (jc.source.remaining == 0) FillSource(jc);
-    --jc.source.remaining;
-    return *jc.source.next++;
-}
-
-int32_t ReadWord(JpegContext& jc) {
-    const int32_t high = ReadByte(jc);
-    return high * 256 + ReadByte(jc);
-}
-
-int SkipBytes(JpegContext& jc, int32_t count) {
-    if (count <= 0) return 1;
-    while (count > jc.source.remaining) {
-        count -= jc.source.remaining;
-        jc.source.remaining = 0;
-        if (!FillSource(jc)) return 0;
-    }
-    jc.source.next += count;
-    jc.source.remaining -= count;
-    return 1;
-}
-
-// ---- Segment readers -------------------------------------------------------
 
 namespace {
 
@@ -278,8 +179,6 @@ int SkipSegment(JpegContext& jc) { return SkipBytes(jc, ReadWord(jc) - 2); }
 
 }  // namespace
 
-// ---- Marker reader ---------------------------------------------------------
-
 void ResetDecoder(JpegContext& jc) {
     jc.decoder = JpegDecoder{};
     jc.endOfImage = 0;
@@ -293,23 +192,23 @@ int ReadHeader(JpegContext& jc) {
     jc.sawSof = 0;
     jc.endOfImage = 0;
     jc.readingHeaders = 1;
-    return ConsumeMarkers(jc) == 1;
+    return ConsumeMarkers(jc) == MarkerStartOfScan;
 }
 
-int ConsumeMarkers(JpegContext& jc) {
-    if (jc.endOfImage) return 2;
+MarkerResult ConsumeMarkers(JpegContext& jc) {
+    if (jc.endOfImage) return MarkerEndOfImage;
     switch (ReadMarkers(jc)) {
-        case 1:
-            if (!jc.readingHeaders) return 0;   // only one scan is ever set up
-            if (!SetupImage(jc)) return 0;
+        case MarkerStartOfScan:
+            if (!jc.readingHeaders) return MarkerError;   // only one scan is ever set up
+            if (!SetupImage(jc)) return MarkerError;
             jc.readingHeaders = 0;
-            return 1;
-        case 2:
+            return MarkerStartOfScan;
+        case MarkerEndOfImage:
             jc.endOfImage = 1;
-            if (jc.readingHeaders && jc.sawSof) return 0;   // a frame without a scan
-            return 2;
+            if (jc.readingHeaders && jc.sawSof) return MarkerError;   // a frame without a scan
+            return MarkerEndOfImage;
         default:
-            return 0;
+            return MarkerError;
     }
 }
 
@@ -328,14 +227,14 @@ void NextMarker(JpegContext& jc) {
     }
 }
 
-int ReadMarkers(JpegContext& jc) {
+MarkerResult ReadMarkers(JpegContext& jc) {
     JpegDecoder& d = jc.decoder;
     for (;;) {
         if (d.unreadMarker == 0) {
             if (!jc.sawSoi) {
                 const uint8_t first = ReadByte(jc);
                 const uint8_t second = ReadByte(jc);
-                if (first != 0xFF || second != 0xD8) return 0;
+                if (first != 0xFF || second != 0xD8) return MarkerError;
                 d.unreadMarker = 0xD8;
             } else {
                 NextMarker(jc);
@@ -362,11 +261,11 @@ int ReadMarkers(JpegContext& jc) {
             ok = ReadSoi(jc);
         } else if (marker == 0xD9) {
             d.unreadMarker = 0;
-            return 2;
+            return MarkerEndOfImage;
         } else if (marker == 0xDA) {
-            if (!ReadSos(jc)) return 0;
+            if (!ReadSos(jc)) return MarkerError;
             d.unreadMarker = 0;
-            return 1;
+            return MarkerStartOfScan;
         } else if (marker == 0xDB) {
             ok = ReadDqt(jc);
         } else if (marker == 0xDD) {
@@ -376,123 +275,9 @@ int ReadMarkers(JpegContext& jc) {
         } else {
             ok = 0;   // lossless, differential, hierarchical, JPGn and unknown codes
         }
-        if (!ok) return 0;
+        if (!ok) return MarkerError;
         d.unreadMarker = 0;
     }
-}
-
-// ---- Geometry --------------------------------------------------------------
-
-int SetupImage(JpegContext& jc) {
-    JpegDecoder& d = jc.decoder;
-    if (d.imageHeight > JpegMaxDimension || d.imageWidth > JpegMaxDimension) return 0;
-    if (d.precision != 8 || d.componentCount > JpegMaxComponents) return 0;
-    d.maxHSamp = 1;
-    d.maxVSamp = 1;
-    for (int i = 0; i < d.componentCount; ++i) {
-        const JpegComponent& c = d.components[i];
-        if (c.hSamp < 1 || c.hSamp > 4 || c.vSamp < 1 || c.vSamp > 4) return 0;
-        if (c.hSamp > d.maxHSamp) d.maxHSamp = c.hSamp;
-        if (c.vSamp > d.maxVSamp) d.maxVSamp = c.vSamp;
-    }
-    for (int i = 0; i < d.componentCount; ++i) {
-        JpegComponent& c = d.components[i];
-        c.widthInBlocks = CeilDiv(d.imageWidth * c.hSamp, d.maxHSamp * 8);
-        c.heightInBlocks = CeilDiv(d.imageHeight * c.vSamp, d.maxVSamp * 8);
-        c.sampledWidth = CeilDiv(d.imageWidth * c.hSamp, d.maxHSamp);
-        c.sampledHeight = CeilDiv(d.imageHeight * c.vSamp, d.maxVSamp);
-        c.quantTable = nullptr;
-    }
-    d.bandCount = CeilDiv(d.imageHeight, d.maxVSamp * 8);
-    // The first scan must carry every component: images coded as several
-    // non-interleaved scans are not decoded.
-    return d.scanComponentCount >= d.componentCount;
-}
-
-void ChooseColorSpace(JpegContext& jc) {
-    JpegDecoder& d = jc.decoder;
-    switch (d.componentCount) {
-        case 1:
-            d.colorSpace = JpegColorGrey;
-            break;
-        case 3:
-            if (d.sawJfif) {
-                d.colorSpace = JpegColorYCbCr;
-            } else if (d.sawAdobe) {
-                d.colorSpace = d.adobeTransform == 0 ? JpegColorRgb : JpegColorYCbCr;
-            } else if (d.components[0].id == 82 && d.components[1].id == 71 &&
-                       d.components[2].id == 66) {
-                d.colorSpace = JpegColorRgb;   // identifiers 'R', 'G', 'B'
-            } else {
-                d.colorSpace = JpegColorYCbCr;
-            }
-            break;
-        case 4:
-            d.colorSpace = d.sawAdobe && d.adobeTransform != 0 ? JpegColorYcck : JpegColorCmyk;
-            break;
-        default:
-            d.colorSpace = JpegColorUnknown;
-            break;
-    }
-}
-
-void ComputeOutputSize(JpegContext& jc) {
-    JpegDecoder& d = jc.decoder;
-    d.outputWidth = d.imageWidth;
-    d.outputHeight = d.imageHeight;
-    for (int i = 0; i < d.componentCount; ++i) {
-        JpegComponent& c = d.components[i];
-        c.sampledWidth = CeilDiv(d.imageWidth * c.hSamp, d.maxHSamp);
-        c.sampledHeight = CeilDiv(d.imageHeight * c.vSamp, d.maxVSamp);
-    }
-}
-
-int SetupScan(JpegContext& jc) {
-    JpegDecoder& d = jc.decoder;
-    if (d.scanComponentCount == 1) {
-        JpegComponent& c = *d.scanComponents[0];
-        d.mcusPerRow = c.widthInBlocks;
-        c.mcuWidth = c.mcuHeight = c.mcuBlocks = 1;
-        c.mcuSampleWidth = 8;
-        c.lastColumnWidth = 1;
-        c.lastRowHeight = c.heightInBlocks % c.vSamp;
-        if (c.lastRowHeight == 0) c.lastRowHeight = c.vSamp;
-        d.blocksPerMcu = 1;
-        d.mcuBlockComponent[0] = 0;
-        return 1;
-    }
-    if (d.scanComponentCount < 1 || d.scanComponentCount > JpegMaxScanComponents) return 0;
-    d.mcusPerRow = CeilDiv(d.imageWidth, d.maxHSamp * 8);
-    d.blocksPerMcu = 0;
-    for (int s = 0; s < d.scanComponentCount; ++s) {
-        JpegComponent& c = *d.scanComponents[s];
-        c.mcuWidth = c.hSamp;
-        c.mcuHeight = c.vSamp;
-        c.mcuBlocks = c.hSamp * c.vSamp;
-        c.mcuSampleWidth = 8 * c.hSamp;
-        c.lastColumnWidth = c.widthInBlocks % c.hSamp;
-        if (c.lastColumnWidth == 0) c.lastColumnWidth = c.hSamp;
-        c.lastRowHeight = c.heightInBlocks % c.vSamp;
-        if (c.lastRowHeight == 0) c.lastRowHeight = c.vSamp;
-        if (d.blocksPerMcu + c.mcuBlocks > JpegMaxBlocksPerMcu) return 0;
-        for (int b = 0; b < c.mcuBlocks; ++b) d.mcuBlockComponent[d.blocksPerMcu++] = s;
-    }
-    return 1;
-}
-
-int LatchQuantTables(JpegContext& jc) {
-    JpegDecoder& d = jc.decoder;
-    for (int s = 0; s < d.scanComponentCount; ++s) {
-        JpegComponent& c = *d.scanComponents[s];
-        if (c.quantTable) continue;
-        if (c.quantTableIndex < 0 || c.quantTableIndex > 3) return 0;
-        const int32_t* table = d.quantTables[c.quantTableIndex];
-        if (!table) return 0;
-        c.quantTable = static_cast<int32_t*>(ScratchAlloc(jc, 64 * sizeof(int32_t)));
-        if (!c.quantTable) return 0;
-        std::memcpy(c.quantTable, table, 64 * sizeof(int32_t));
-    }
-    return 1;
 }
 
 int ReadRestartMarker(JpegContext& jc) {
