@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "core/app_state.h"
@@ -40,7 +41,7 @@ TEST_F(CliObj, Info) {
     const RunResult r = RunCli("info '" + dir_ + "/Strands.OBJ'");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out,
-              "name: Strands.OBJ\nvertices: 5\nuv vertices: 2\nfaces: 1\nlines: 2\ngroups: 1\nmaterials: 1\n"
+              "file: Strands.OBJ\nname: prop\nvertices: 5\nuv vertices: 2\nfaces: 1\nlines: 2\ngroups: 1\nmaterials: 1\n"
               "bounds: 0 0 0 1 1 2.5\n");
     EXPECT_EQ(r.err, "");
 }
@@ -77,6 +78,13 @@ TEST_F(CliObj, Failures) {
         {"info '" + dir_ + "/only.obj'", 1, dir_ + "/only.obj: Error: failed to open\n"},
         {"info '" + dir_ + "/missing.obj'", 1, dir_ + "/missing.obj: Error: failed to open\n"},
         {"info a.obj b.obj", 2, "quillmere-cli: info:"},
+        {"info --bounds", 2, "quillmere-cli: info: unknown option --bounds\n"},
+        {"export x.obj -o", 2, "quillmere-cli: export: -o needs a file name\n"},
+        {"export x.obj y.obj", 2, "quillmere-cli: export: unexpected argument y.obj\n"},
+        {"jpeg x.jpg --fast", 2, "quillmere-cli: jpeg: unknown option --fast\n"},
+        {"render --hiar", 2, "quillmere-cli: render: unknown option --hiar\n"},
+        {"--verbose info", 2, "quillmere-cli: unknown option --verbose\n"},
+        {"convert x.obj", 2, "quillmere-cli: unknown command convert\n"},
         {"export '" + dir_ + "/Strands.OBJ'", 2, "quillmere-cli: export:"},
         {"export -o x.obj", 2, "quillmere-cli: export:"},
         {"export '" + dir_ + "/Strands.OBJ' -o " + std::string(320, 'x') + ".obj", 2, "quillmere-cli: export:"},
@@ -89,6 +97,25 @@ TEST_F(CliObj, Failures) {
         EXPECT_EQ(r.status, c.status);
         EXPECT_EQ(r.err.substr(0, c.err.size()), c.err);
         EXPECT_EQ(r.out, "");
+    }
+}
+
+// Help and the version answer on stdout wherever they stand and succeed.
+TEST_F(CliObj, HelpAndVersion) {
+    const struct {
+        const char* arguments;
+        const char* out;  // the start of stdout
+    } cases[] = {
+        {"--help", "usage: quillmere-cli COMMAND"}, {"-h", "usage: quillmere-cli COMMAND"},
+        {"render -o x.bmp --help", "usage: quillmere-cli COMMAND"}, {"info --nonsense -h", "usage: quillmere-cli COMMAND"},
+        {"--version", "quillmere-cli 1.0\n"}, {"export x.obj --version", "quillmere-cli 1.0\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const RunResult r = RunCli(c.arguments);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out.substr(0, std::strlen(c.out)), c.out);
+        EXPECT_EQ(r.err, "");
     }
 }
 

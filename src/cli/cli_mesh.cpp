@@ -5,11 +5,6 @@
 #include "core/app_state.h"
 #include "core/commands.h"
 
-std::string CliFileTitle(const std::string& path) {
-    const size_t slash = path.find_last_of("/\\");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 Mesh* CliLoadMesh(const std::string& path) {
     // "Open mesh File" with the command line's path as the dialog's answer;
     // the caller takes the mesh out of the scene.

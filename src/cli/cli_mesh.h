@@ -6,10 +6,9 @@
 #include "core/mesh.h"
 
 // Reads `path` with the reader its extension chooses (the three characters
-// after the last '.', in any case) into a new mesh named "prop". Returns the
-// mesh, or null after the reader's own message or "Not supported file format"
-// (caption: the file name) went to stderr.
+// after the last '.', in any case) into a new mesh named "prop" (a Poser file
+// renames it after its last named object); `meshFileName` then holds the file
+// name without its folder. Returns the mesh, or null after the reader's own
+// message or "Not supported file format" (caption: the file name) went to
+// stderr.
 Mesh* CliLoadMesh(const std::string& path);
-
-// The file name without its folder, as the open dialog reports it.
-std::string CliFileTitle(const std::string& path);

@@ -15,7 +15,7 @@ int CliExport(const CliArgs& args) {
         } else if (!args[i].empty() && args[i][0] != '-' && input.empty()) {
             input = args[i];
         } else {
-            return CliUsageError("export: unexpected argument");
+            return CliUnexpectedArgument("export", args[i]);
         }
     }
     if (input.empty() || output.empty()) return CliUsageError("export: FILE and -o OUT.obj are needed");

@@ -49,7 +49,7 @@ int CliHair(const CliArgs& args) {
         } else if (!arg.empty() && arg[0] != '-' && input.empty()) {
             input = arg;
         } else {
-            return CliUsageError("hair: unexpected argument");
+            return CliUnexpectedArgument("hair", arg);
         }
     }
     if (input.empty() || output.empty()) return CliUsageError("hair: FILE and -o OUT.obj are needed");

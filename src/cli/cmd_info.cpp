@@ -3,14 +3,16 @@
 
 #include "cli/cli.h"
 #include "cli/cli_mesh.h"
+#include "core/app_state.h"
 #include "core/platform.h"
 #include "formats/builtin_model.h"
 
 int CliInfo(const CliArgs& args) {
+    for (const std::string& arg : args) {
+        if (!arg.empty() && arg[0] == '-') return CliUnexpectedArgument("info", arg);
+    }
     if (args.size() > 1) return CliUsageError("info: at most one FILE");
-    if (!args.empty() && !args[0].empty() && args[0][0] == '-') return CliUsageError("info: unknown option");
     Mesh* mesh = nullptr;
-    std::string name = "computer";
     if (args.empty()) {
         // The built-in model, loaded as at start-up.
         mesh = CreateMesh("computer");
@@ -22,10 +24,11 @@ int CliInfo(const CliArgs& args) {
         }
     } else {
         mesh = CliLoadMesh(args[0]);
-        name = CliFileTitle(args[0]);
+        // The name the title shows, without its folder.
+        if (mesh) std::printf("file: %s\n", meshFileName);
     }
     if (!mesh) return CliFailure;
-    std::printf("name: %s\n", name.c_str());
+    std::printf("name: %s\n", mesh->name);
     std::printf("vertices: %d\n", mesh->vertexCount);
     std::printf("uv vertices: %d\n", mesh->texCoordCount);
     std::printf("faces: %d\n", mesh->polygonCount);

@@ -81,7 +81,7 @@ int CliJpeg(const CliArgs& args) {
         } else if (input.empty() && !args[i].empty() && args[i][0] != '-') {
             input = args[i];
         } else {
-            return CliUsageError(("jpeg: unexpected argument " + args[i]).c_str());
+            return CliUnexpectedArgument("jpeg", args[i]);
         }
     }
     if (input.empty() || output.empty()) return CliUsageError("jpeg: needs IN.jpg and -o OUT.bmp|OUT.ppm");

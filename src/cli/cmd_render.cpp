@@ -147,7 +147,7 @@ int ParseOptions(const CliArgs& args, RenderOptions* o) {
         } else if (a == "--reduce") {
             o->reduce = true;
         } else if (!a.empty() && a[0] == '-') {
-            return CliUsageError(("render: unknown option " + a).c_str());
+            return CliUnexpectedArgument("render", a);
         } else if (o->input.empty()) {
             o->input = a;
         } else {

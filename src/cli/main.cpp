@@ -1,6 +1,7 @@
 #include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "cli/cli.h"
 
@@ -8,6 +9,7 @@ namespace {
 
 const char* const usageText =
     "usage: quillmere-cli COMMAND ...\n"
+    "       quillmere-cli --help | -h | --version\n"
     "  info [FILE]                      statistics and bounds (no FILE: the built-in model)\n"
     "  hair FILE -o OUT.obj [hair]      build hair ribbons and export them\n"
     "  export FILE -o OUT.obj [--invert]  export the loaded mesh\n"
@@ -28,6 +30,24 @@ const Command commands[] = {
     {"render", CliRender}, {"jpeg", CliJpeg},
 };
 
+// Help and the version are asked for anywhere on the line, after a command
+// too ("quillmere-cli render --help"); they answer on stdout and succeed.
+bool AnsweredHelpOrVersion(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(usageText, stdout);
+            return true;
+        }
+    }
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("quillmere-cli %s\n", QUILLMERE_VERSION);
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 int CliUsageError(const char* message) {
@@ -36,13 +56,27 @@ int CliUsageError(const char* message) {
     return CliUsage;
 }
 
+int CliUnexpectedArgument(const char* command, const std::string& argument) {
+    std::string message = std::string(command) + ": ";
+    if (argument == "-o") {
+        message += "-o needs a file name";
+    } else if (argument.size() > 1 && argument[0] == '-') {
+        message += "unknown option " + argument;
+    } else {
+        message += "unexpected argument " + argument;
+    }
+    return CliUsageError(message.c_str());
+}
+
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "C");
+    if (AnsweredHelpOrVersion(argc, argv)) return CliSuccess;
     if (argc < 2) return CliUsageError(nullptr);
     for (const Command& command : commands) {
         if (std::strcmp(argv[1], command.name) == 0) {
             return command.run(CliArgs(argv + 2, argv + argc));
         }
     }
-    return CliUsageError("unknown command");
+    const char* kind = argv[1][0] == '-' ? "unknown option " : "unknown command ";
+    return CliUsageError((kind + std::string(argv[1])).c_str());
 }
