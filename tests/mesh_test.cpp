@@ -74,6 +74,24 @@ TEST(Mesh, GrowthAddsToCapacity) {
     }
 }
 
+#if defined(_WIN32) && !defined(_WIN64)
+// The 32-bit program is large-address-aware: under 64-bit Windows it holds
+// meshes of more than 2.5 GB in all, and gives the memory back.
+TEST(Mesh, ThirtyTwoBitProgramHoldsMoreThanTwoAndAHalfGigabytes) {
+    const int64_t perMesh = 14000000;  // 896 MB of vertex records
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        MeshPtr meshes[3] = {MeshPtr(CreateMesh("a")), MeshPtr(CreateMesh("b")), MeshPtr(CreateMesh("c"))};
+        for (MeshPtr& mesh : meshes) {
+            ASSERT_EQ(GrowVertices(mesh.get(), perMesh), 1);
+            // Touch every page, so that the memory is really committed.
+            char* bytes = reinterpret_cast<char*>(mesh->vertices);
+            for (int64_t at = 0; at < perMesh * int64_t(sizeof(MeshVertex)); at += 4096) bytes[at] = 1;
+        }
+    }
+}
+#endif
+
 TEST(Mesh, GrowthKeepsContents) {
     MeshPtr mesh(CreateMesh("keep"));
     ASSERT_TRUE(GrowFaces(mesh.get(), 2));

@@ -71,4 +71,22 @@ TEST(ShellResources, IconHolds32And16PixelImages) {
     }
 }
 
+#if defined(_WIN32) && !defined(_WIN64)
+// The 32-bit programs must be allowed the whole 4 GB that 64-bit Windows
+// gives a large-address-aware process: a production groom needs more than
+// the 2 GB of the default.
+TEST(ShellResources, ThirtyTwoBitProgramsAreLargeAddressAware) {
+    for (const char* path : {QUILLMERE_PROGRAM_PATH, QUILLMERE_CLI_PATH}) {
+        SCOPED_TRACE(path);
+        const std::string exe = ReadWholeFile(path);
+        ASSERT_GE(exe.size(), 64u);
+        const size_t header = U32(exe, 60);
+        ASSERT_GE(exe.size(), header + 24);
+        EXPECT_EQ(exe.substr(header, 4), std::string("PE\0\0", 4));
+        EXPECT_EQ(U16(exe, header + 4), 0x14c);  // i386
+        EXPECT_NE(U16(exe, header + 22) & 0x0020, 0);  // IMAGE_FILE_LARGE_ADDRESS_AWARE
+    }
+}
+#endif
+
 }  // namespace

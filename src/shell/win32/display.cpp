@@ -34,6 +34,12 @@ LRESULT CALLBACK DisplayProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             RequestRedraw();
             return 0;
         }
+        case WM_ERASEBKGND:
+            // The frame covers every pixel of the client area. Erasing to the
+            // class brush would come after the frame is drawn (the default
+            // painting erases when it validates) and leave a blank where a
+            // closed window or dialog uncovered the preview.
+            return 1;
         case WM_PAINT:
             appState.fullRedraw = 1;
             if (displayReady) DrawDisplayFrame();
