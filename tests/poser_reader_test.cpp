@@ -12,6 +12,7 @@
 #include "core/mesh.h"
 #include "formats/poser_sections.h"
 #include "formats/poser_tokens.h"
+#include "support/mesh_helpers.h"
 #include "support/paths.h"
 #include "support/platform_fake.h"
 
@@ -37,6 +38,13 @@ std::vector<std::string> Tokens(const std::string& text) {
     char word[PoserTextSize], argument[PoserTextSize];
     while (NextPoserToken(word, argument)) tokens.push_back(std::string(word) + "|" + argument);
     ClosePoserInput();
+    // The same bytes from memory give the same tokens.
+    ByteSource source = MemoryByteSource(text.data(), text.size());
+    StartPoserInput(&source);
+    std::vector<std::string> fromMemory;
+    while (NextPoserToken(word, argument)) fromMemory.push_back(std::string(word) + "|" + argument);
+    ClosePoserInput();
+    EXPECT_EQ(fromMemory, tokens);
     return tokens;
 }
 
@@ -185,7 +193,16 @@ struct PoserLoad : ::testing::Test {
     int Load(const std::string& text) {
         mesh.reset(CreateMesh("prop"));
         path = WriteTemp("case.hr2", text);
-        return LoadPoserFile(mesh.get(), path.c_str());
+        const size_t before = Fake().messages.size();
+        const int result = LoadPoserFile(mesh.get(), path.c_str());
+        // The same bytes from memory load the same, with the same message.
+        const std::string told = Message();
+        MeshPtr memory(CreateMesh("prop"));
+        EXPECT_EQ(LoadPoserMemory(memory.get(), text.data(), text.size()), result);
+        EXPECT_EQ(DescribeMesh(*memory), DescribeMesh(*mesh));
+        EXPECT_EQ(Message(), told);
+        Fake().messages.resize(before + (Fake().messages.size() - before) / 2);
+        return result;
     }
     std::string Message() const {
         return Fake().messages.empty() ? "" : Fake().messages.back().caption + ": " + Fake().messages.back().text;

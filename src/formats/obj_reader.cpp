@@ -8,6 +8,7 @@
 #include "core/mapping.h"
 #include "core/memory.h"
 #include "core/platform.h"
+#include "formats/byte_source.h"
 #include "formats/face_slots.h"
 #include "formats/mtl_reader.h"
 #include "formats/text_scan.h"
@@ -15,7 +16,6 @@
 namespace {
 
 constexpr int GrowthStep = 4096;
-constexpr size_t BlockSize = 4096;
 constexpr size_t ArgumentSize = 2048;  // an argument holds at most 2047 characters
 
 // Characters of one index group as "%d %d" reads it: every '/' counts as a
@@ -111,26 +111,12 @@ enum Keyword { KeywordVertex, KeywordTexCoord, KeywordPolygon, KeywordLine, Keyw
 constexpr int EndOfInput = -1;
 
 struct ObjInput {
-    FILE* file;
-    unsigned char block[BlockSize];
-    size_t fill;
-    size_t position;
-    bool lastBlockFull;
+    ByteBlocks bytes;
     int current;  // the character under examination
     char argument[ArgumentSize];
 };
 
-int NextChar(ObjInput* in) {
-    if (in->position == in->fill) {
-        // Only a full block can have more behind it.
-        if (!in->lastBlockFull) return EndOfInput;
-        in->fill = std::fread(in->block, 1, BlockSize, in->file);
-        in->position = 0;
-        in->lastBlockFull = in->fill == BlockSize;
-        if (in->fill == 0) return EndOfInput;
-    }
-    return in->block[in->position++];
-}
+int NextChar(ObjInput* in) { return NextByte(&in->bytes); }
 
 bool IsLineEnd(int c) { return c == '\r' || c == '\n'; }
 bool IsSpace(int c) { return c == ' ' || c == '\t'; }
@@ -322,12 +308,10 @@ int HandleStatement(LoadState* state, Keyword keyword, const char* argument) {
 }
 
 // Reads statements until the end; 0 when storage could not grow.
-int ReadStatements(FILE* file, LoadState* state) {
+int ReadStatements(ByteSource* source, LoadState* state) {
     ObjInput* in = static_cast<ObjInput*>(AllocateBytes(sizeof(ObjInput)));
     if (!in) return 0;
-    in->file = file;
-    in->fill = in->position = BlockSize;
-    in->lastBlockFull = true;
+    StartByteBlocks(&in->bytes, source);
     in->current = NextChar(in);
     Keyword keyword;
     int ok = 1;
@@ -356,24 +340,18 @@ int Fail(const char* path) {
 
 }  // namespace
 
-int LoadObjFile(Mesh* mesh, const char* path) {
+int LoadObjSource(Mesh* mesh, ByteSource* source, const char* path) {
     if (!GrowVertices(mesh, GrowthStep) || !GrowTexCoords(mesh, GrowthStep) ||
         !GrowFaces(mesh, GrowthStep))
         return Fail(path);
-    FILE* file = std::fopen(path, "rb");
-    if (!file) return Fail(path);
     LoadState* state = static_cast<LoadState*>(AllocateBytes(sizeof(LoadState)));
-    if (!state) {
-        std::fclose(file);
-        return Fail(path);
-    }
+    if (!state) return Fail(path);
     state->mesh = mesh;
     state->currentGroup = 0;
     state->currentMaterial = 0;
     state->library[0] = '\0';
-    const int read = ReadStatements(file, state);
-    std::fclose(file);
-    int ok = read && mesh->vertexCount > 0 && mesh->faceCount > 0;
+    const int read = ReadStatements(source, state);
+    int ok = read && !source->failed && mesh->vertexCount > 0 && mesh->faceCount > 0;
     if (ok) {
         ComputeNormals(mesh);
         ComputeBounds(mesh);
@@ -391,4 +369,18 @@ int LoadObjFile(Mesh* mesh, const char* path) {
     }
     ReleaseBytes(state);
     return ok ? 1 : Fail(path);
+}
+
+int LoadObjFile(Mesh* mesh, const char* path) {
+    FILE* file = std::fopen(path, "rb");
+    if (!file) return Fail(path);
+    ByteSource source = FileByteSource(file);
+    const int ok = LoadObjSource(mesh, &source, path);
+    std::fclose(file);
+    return ok;
+}
+
+int LoadObjMemory(Mesh* mesh, const void* data, size_t size, const char* path) {
+    ByteSource source = MemoryByteSource(data, size);
+    return LoadObjSource(mesh, &source, path);
 }

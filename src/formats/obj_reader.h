@@ -2,9 +2,11 @@
 // the Poser geometry reader shares.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "core/mesh.h"
+#include "formats/byte_source.h"
 
 // Reads the OBJ file at `path` into `mesh`, which the caller made empty with
 // CreateMesh and keeps owning. Keeps vertices, texture coordinates, polygons
@@ -16,6 +18,13 @@
 // spherical mapping) the user has been shown "Error: failed to open" with the
 // path as caption, and the partial mesh is left to the caller to free.
 int LoadObjFile(Mesh* mesh, const char* path);
+// The same load from `size` bytes at `data` (the file's contents). `path`
+// stands for the file: it is the message's caption, and the material library
+// is looked for beside it.
+int LoadObjMemory(Mesh* mesh, const void* data, size_t size, const char* path);
+// The same load from any byte source (see byte_source.h); a source that
+// reports a read error fails the load with the message.
+int LoadObjSource(Mesh* mesh, ByteSource* source, const char* path);
 
 // Parses the argument of a polygon or line statement: index groups separated
 // by spaces or tabs, each "v", "v/t", "v/t/n" or "v//n". Indices are 1-based

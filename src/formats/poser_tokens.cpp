@@ -7,33 +7,20 @@
 
 #include "core/mapping.h"
 #include "core/platform.h"
+#include "formats/byte_source.h"
 #include "formats/poser_sections.h"
 
 namespace {
 
-constexpr int BlockSize = 4096;
-
-// The one input a load reads from.
+// The one input a load reads from: a file opened here, or a caller's source.
 struct PoserInput {
     std::FILE* file;
-    unsigned char block[BlockSize];
-    int fill;
-    int position;
+    ByteSource fileSource;
+    ByteBlocks bytes;
 };
-PoserInput input = {nullptr, {}, BlockSize, BlockSize};
+PoserInput input = {};
 
-// The next character, or -1 at the end of input. A further block is read only
-// after a full one: a short block or an empty read ends the input.
-int NextChar() {
-    if (input.position >= input.fill) {
-        if (input.fill < BlockSize || !input.file) return -1;
-        const size_t n = std::fread(input.block, 1, BlockSize, input.file);
-        input.fill = static_cast<int>(n);
-        input.position = 0;
-        if (n == 0) return -1;
-    }
-    return input.block[input.position++];
-}
+int NextChar() { return NextByte(&input.bytes); }
 
 bool IsLineEnd(int c) { return c == '\r' || c == '\n'; }
 bool IsBlank(int c) { return c == ' ' || c == '\t'; }
@@ -98,21 +85,39 @@ int WalkFile(Mesh* mesh, char* word, char* argument) {
     return WalkDone;
 }
 
+// Tells the user how a walk ended; 1 when it loaded.
+int Report(int result) {
+    if (result == WalkNoGeometry) {
+        ShowMessageBox(OwnerNone, "No internal geometry", "Error", MessageOk);
+        return 0;
+    }
+    if (result == WalkFailed) {
+        ShowMessageBox(OwnerNone, "Unable to read file", "Error", MessageOk);
+        return 0;
+    }
+    return 1;
+}
+
 }  // namespace
 
 int OpenPoserInput(const char* path) {
     ClosePoserInput();
     input.file = std::fopen(path, "rb");
-    input.fill = BlockSize;
-    input.position = BlockSize;
-    return input.file != nullptr;
+    if (!input.file) return 0;
+    input.fileSource = FileByteSource(input.file);
+    StartByteBlocks(&input.bytes, &input.fileSource);
+    return 1;
+}
+
+void StartPoserInput(ByteSource* source) {
+    ClosePoserInput();
+    StartByteBlocks(&input.bytes, source);
 }
 
 void ClosePoserInput() {
     if (input.file) std::fclose(input.file);
     input.file = nullptr;
-    input.fill = BlockSize;
-    input.position = BlockSize;
+    StartByteBlocks(&input.bytes, nullptr);
 }
 
 int NextPoserToken(char* word, char* argument) {
@@ -196,22 +201,27 @@ int CutPoserName(char* text) {
     return static_cast<int>(length);
 }
 
-int LoadPoserFile(Mesh* mesh, const char* path) {
+int LoadPoserSource(Mesh* mesh, ByteSource* source) {
     static char word[PoserTextSize];
     static char argument[PoserTextSize];
+    StartPoserInput(source);
+    int result = WalkFile(mesh, word, argument);
+    if (source->failed) result = WalkFailed;
+    ClosePoserInput();
+    return Report(result);
+}
+
+int LoadPoserFile(Mesh* mesh, const char* path) {
     // A file that cannot be opened is told like any other unreadable file.
-    int result = WalkFailed;
-    if (OpenPoserInput(path)) {
-        result = WalkFile(mesh, word, argument);
-        ClosePoserInput();
-    }
-    if (result == WalkNoGeometry) {
-        ShowMessageBox(OwnerNone, "No internal geometry", "Error", MessageOk);
-        return 0;
-    }
-    if (result == WalkFailed) {
-        ShowMessageBox(OwnerNone, "Unable to read file", "Error", MessageOk);
-        return 0;
-    }
-    return 1;
+    std::FILE* file = std::fopen(path, "rb");
+    if (!file) return Report(WalkFailed);
+    ByteSource source = FileByteSource(file);
+    const int ok = LoadPoserSource(mesh, &source);
+    std::fclose(file);
+    return ok;
+}
+
+int LoadPoserMemory(Mesh* mesh, const void* data, size_t size) {
+    ByteSource source = MemoryByteSource(data, size);
+    return LoadPoserSource(mesh, &source);
 }

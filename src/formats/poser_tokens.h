@@ -12,6 +12,7 @@
 #include <cstddef>
 
 #include "core/mesh.h"
+#include "formats/byte_source.h"
 
 // Word and argument buffers hold at most 2047 characters and the terminator.
 constexpr size_t PoserTextSize = 2048;
@@ -25,10 +26,18 @@ constexpr size_t PoserTextSize = 2048;
 // "Unable to read file" for a file that cannot be opened, a malformed or
 // truncated structure or a failed storage growth. Returns 1 or 0.
 int LoadPoserFile(Mesh* mesh, const char* path);
+// The same load from `size` bytes at `data` (a file's contents).
+int LoadPoserMemory(Mesh* mesh, const void* data, size_t size);
+// The same load from any byte source (see byte_source.h); a source that
+// reports a read error fails the load with "Unable to read file".
+int LoadPoserSource(Mesh* mesh, ByteSource* source);
 
-// The token input: one file read through a 4096-byte block. Opening resets
-// the block; LoadPoserFile opens and closes it around its walk.
+// The token input, read through a 4096-byte block: a file that
+// OpenPoserInput opens (0 when it cannot), or a source of the caller's, which
+// must outlive the reading. Starting resets the block; the loads start and
+// close it around their walk.
 int OpenPoserInput(const char* path);
+void StartPoserInput(ByteSource* source);
 void ClosePoserInput();
 
 // The next token into `word` and `argument` (PoserTextSize bytes each).

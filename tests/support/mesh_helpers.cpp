@@ -8,6 +8,7 @@
 
 #include "formats/obj_reader.h"
 #include "support/paths.h"
+#include "support/platform_fake.h"
 
 void WriteBytesFile(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -33,8 +34,28 @@ int LoadObjText(const std::string& text, TestMeshPtr* out, const std::string& fi
                 const std::string& dirName) {
     const std::string path = TempDir(dirName.empty() ? TestDirName() : dirName) + "/" + fileName;
     WriteBytesFile(path, text);
+    const size_t before = Fake().messages.size();
     out->reset(CreateMesh("prop"));
-    return LoadObjFile(out->get(), path.c_str());
+    const int result = LoadObjFile(out->get(), path.c_str());
+    // The same bytes from memory go the same way, messages included.
+    const std::vector<FakeMessage> told(Fake().messages.begin() + static_cast<long>(before), Fake().messages.end());
+    TestMeshPtr memory(CreateMesh("prop"));
+    EXPECT_EQ(LoadObjMemory(memory.get(), text.data(), text.size(), path.c_str()), result);
+    EXPECT_EQ(DescribeMesh(*memory), DescribeMesh(**out));
+    EXPECT_EQ(Fake().messages.size(), before + 2 * told.size());
+    for (size_t i = 0; i < told.size() && before + told.size() + i < Fake().messages.size(); ++i) {
+        EXPECT_EQ(Fake().messages[before + told.size() + i].text, told[i].text);
+        EXPECT_EQ(Fake().messages[before + told.size() + i].caption, told[i].caption);
+    }
+    Fake().messages.resize(before + told.size());
+    return result;
+}
+
+std::string DescribeMesh(const Mesh& mesh) {
+    return std::to_string(mesh.vertexCount) + "v " + std::to_string(mesh.texCoordCount) + "vt " +
+           std::to_string(mesh.polygonCount) + "f " + std::to_string(mesh.lineCount) + "l " +
+           std::to_string(mesh.groupCount) + "g " + std::to_string(mesh.materialCount) + "m " + mesh.name + " " +
+           DescribeSlots(mesh) + " / " + DescribeTexIndices(mesh);
 }
 
 std::string DescribeSlots(const Mesh& mesh) {

@@ -1,0 +1,50 @@
+// File and memory byte sources, and the block reading the text readers share.
+#include "formats/byte_source.h"
+
+#include <cstring>
+
+namespace {
+
+size_t FillFromFile(ByteSource* source, unsigned char* buffer, size_t capacity) {
+    return std::fread(buffer, 1, capacity, static_cast<std::FILE*>(source->handle));
+}
+
+size_t FillFromMemory(ByteSource* source, unsigned char* buffer, size_t capacity) {
+    const size_t left = source->size - source->offset;
+    const size_t n = left < capacity ? left : capacity;
+    if (n > 0) std::memcpy(buffer, source->data + source->offset, n);
+    source->offset += n;
+    return n;
+}
+
+}  // namespace
+
+ByteSource FileByteSource(std::FILE* file) {
+    ByteSource source{};
+    source.fill = FillFromFile;
+    source.handle = file;
+    return source;
+}
+
+ByteSource MemoryByteSource(const void* data, size_t size) {
+    ByteSource source{};
+    source.fill = FillFromMemory;
+    source.data = static_cast<const unsigned char*>(data);
+    source.size = data ? size : 0;
+    return source;
+}
+
+void StartByteBlocks(ByteBlocks* in, ByteSource* source) {
+    in->source = source;
+    in->fill = ByteBlockSize;
+    in->position = ByteBlockSize;
+}
+
+int RefillByteBlocks(ByteBlocks* in) {
+    // Only a full block can have more behind it.
+    if (in->fill < ByteBlockSize || !in->source) return -1;
+    in->fill = in->source->fill(in->source, in->block, ByteBlockSize);
+    in->position = 0;
+    if (in->fill == 0) return -1;
+    return in->block[in->position++];
+}
