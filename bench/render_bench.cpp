@@ -1,28 +1,61 @@
-// Frames per second of the preview at 620 x 520: the built-in model and a
-// hair mesh of more than 500,000 ribbon quads, each with the reference
-// rasteriser and with the MMX one. Every frame is a full redraw.
-#include <benchmark/benchmark.h>
-
+// Milliseconds per preview frame at 620 x 520, every frame a full redraw:
+// the built-in model and hair meshes of 500,000 and 1,000,000 ribbon quads,
+// drawn with the kernels of the processor's level (quillmere), with the
+// portable reference kernels (reference) and, where Mesa's off-screen
+// library is built in, by llvmpipe on one thread (the same triangles,
+// depth-tested and Gouraud-shaded with the colours our lighting gave them;
+// llvmpipe does no lighting). Frames of the three alternate, so a drifting
+// machine slows all alike; each figure is a median. One line per scene:
+//   render SCENE: quillmere X ms, reference Y ms, llvmpipe Z ms
+// Options: --frames N (default 15), --scene NAME (one scene only), --wall
+// (wall-clock time instead of the thread's processor time).
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
 #include <vector>
 
 #include "core/app_state.h"
-#include "core/lights.h"
+#include "core/cpu_features.h"
 #include "core/hair_settings.h"
+#include "core/lights.h"
 #include "core/math3d.h"
 #include "core/view.h"
+#include "formats/builtin_model.h"
+#include "render/face_passes.h"
 #include "render/frame_buffer.h"
 #include "render/frame_driver.h"
-#include "render/rasteriser.h"
+#include "render/lighting.h"
 #include "ribbon/ribbon_builder.h"
 
-#if __has_include("formats/builtin_model.h")
-#include "formats/builtin_model.h"
-#define HAVE_BUILTIN_MODEL 1
+#if defined(QUILLMERE_BENCH_OSMESA)
+#include <GL/osmesa.h>
 #endif
 
 namespace {
+
+constexpr int ViewWidth = 620, ViewHeight = 520;
+bool useWallClock = false;
+
+double NowMs() {
+#if defined(CLOCK_THREAD_CPUTIME_ID)
+    if (!useWallClock) {
+        timespec t;
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+        return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) * 1e-6;
+    }
+#endif
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0.0 : v[v.size() / 2];
+}
 
 // Strands of `points` points grown from a sphere cap and drooping, stored as
 // chains of line slots (first slot carries the point count).
@@ -61,70 +94,162 @@ Mesh* StrandMesh(int strands, int points) {
     return mesh;
 }
 
-struct Fixture {
-    FrameBuffer fb{};
-    Mesh* model = nullptr;
-    Mesh* hair = nullptr;
-    Fixture() {
-        ResetAppState();
-        SetLight(0, 1);
-        CreateMemoryFrameBuffer(&fb, 620, 520);
-#ifdef HAVE_BUILTIN_MODEL
-        model = CreateMesh("computer");
-        int32_t materials = 0;
-        if (!LoadBuiltinModel(model, &materials)) {
-            FreeMesh(model);
-            model = nullptr;
-        }
-#endif
-        Mesh* strands = StrandMesh(50000, 11);
-        hair = BuildHairMesh(strands, HairSettingsFor(0.004f, 10, 0, 1, 0));
-        FreeMesh(strands);
-        if (hair) std::fprintf(stderr, "hair mesh: %d quads, %d vertices\n", hair->faceCount, hair->vertexCount);
-    }
-    ~Fixture() {
-        ReleaseFrameBufferImages(&fb);
-        FreeMesh(model);
-        FreeMesh(hair);
-    }
-};
-
-Fixture& TheFixture() {
-    static Fixture fixture;
-    return fixture;
+Mesh* HairMesh(int strands) {
+    Mesh* source = StrandMesh(strands, 11);
+    Mesh* hair = BuildHairMesh(source, HairSettingsFor(0.004f, 10, 0, 1, 0));
+    FreeMesh(source);
+    return hair;
 }
 
-void DrawFrames(benchmark::State& state, Mesh* mesh) {
+Mesh* BuiltinMesh() {
+    Mesh* model = CreateMesh("computer");
+    int32_t materials = 0;
+    if (LoadBuiltinModel(model, &materials)) return model;
+    FreeMesh(model);
+    return nullptr;
+}
+
+double QuillmereFrame(FrameBuffer* fb, Scene& scene, SimdLevel level) {
+    SetActiveSimdLevel(level);
+    appState.fullRedraw = 1;
+    const double start = NowMs();
+    DrawFrameInto(fb, ViewWidth, ViewHeight, scene);
+    return NowMs() - start;
+}
+
+#if defined(QUILLMERE_BENCH_OSMESA)
+// The mesh's polygons as GL triangles with the positions, the view's
+// matrices and the colours of the front-lit first frame.
+struct GlScene {
+    OSMesaContext context = nullptr;
+    std::vector<uint8_t> pixels;
+    std::vector<float> positions;
+    std::vector<uint8_t> colours;
+    std::vector<uint32_t> indices;
+    float modelView[16];
+};
+
+bool StartGl(GlScene* g, const Mesh& mesh) {
+#if defined(__unix__)
+    // Rasterisation in the calling thread: llvmpipe on one thread, like the
+    // preview, and all of its work in the thread time measured.
+    setenv("LP_NUM_THREADS", "0", 1);
+#endif
+    g->context = OSMesaCreateContextExt(OSMESA_RGBA, 16, 0, 0, nullptr);
+    g->pixels.assign(static_cast<size_t>(ViewWidth) * ViewHeight * 4, 0);
+    if (!g->context || !OSMesaMakeCurrent(g->context, g->pixels.data(), GL_UNSIGNED_BYTE, ViewWidth, ViewHeight)) {
+        return false;
+    }
+    for (int32_t i = 0; i < mesh.vertexCount; ++i) {
+        const MeshVertex& v = mesh.vertices[i];
+        g->positions.insert(g->positions.end(), {v.position.x, v.position.y, v.position.z});
+        const uint32_t shade = static_cast<uint32_t>(v.shade);
+        g->colours.insert(g->colours.end(), {static_cast<uint8_t>(shade >> 16), static_cast<uint8_t>(shade >> 8),
+                                             static_cast<uint8_t>(shade), 255});
+    }
+    for (int32_t f = 0; f < mesh.faceCount; ++f) {
+        const int32_t* c = mesh.faceVertexIndices + 4 * f;
+        if ((mesh.faceAttributes[f] & FaceLine) || c[2] < 0) continue;
+        if (c[3] >= 0) {
+            g->indices.insert(g->indices.end(), {static_cast<uint32_t>(c[0]), static_cast<uint32_t>(c[2]),
+                                                 static_cast<uint32_t>(c[3])});
+        }
+        g->indices.insert(g->indices.end(), {static_cast<uint32_t>(c[0]), static_cast<uint32_t>(c[1]),
+                                             static_cast<uint32_t>(c[2])});
+    }
+    for (int r = 0; r < 4; ++r) {
+        for (int col = 0; col < 4; ++col) g->modelView[4 * col + r] = viewMatrices.modelView.m[4 * r + col];
+    }
+    return true;
+}
+
+double LlvmpipeFrame(const GlScene& g) {
+    const double start = NowMs();
+    // The same 500-pixel square the preview maps the clip volume to.
+    glViewport(60, 10, 500, 500);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(-1, 1, -1, 1, 1, 3);  // clip z = -(eye z) - 2, as the preview's
+    glMatrixMode(GL_MODELVIEW);
+    glLoadMatrixf(g.modelView);
+    glEnable(GL_DEPTH_TEST);
+    glShadeModel(GL_SMOOTH);
+    glClearColor(0.31f, 0.31f, 0.31f, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_COLOR_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, g.positions.data());
+    glColorPointer(4, GL_UNSIGNED_BYTE, 0, g.colours.data());
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(g.indices.size()), GL_UNSIGNED_INT, g.indices.data());
+    glFinish();
+    return NowMs() - start;
+}
+#endif
+
+void RunScene(const char* name, Mesh* mesh, int frames) {
     if (!mesh) {
-        state.SkipWithError("mesh not available in this build");
+        std::printf("render %s: not available in this build\n", name);
         return;
     }
-    Fixture& f = TheFixture();
-    const RasterPath path = state.range(0) ? RasterMmx : RasterScalar;
-    if (path == RasterMmx && !MmxPathAvailable()) {
-        state.SkipWithError("no MMX path");
-        return;
-    }
-    SetRasterPath(path);
+    FrameBuffer fb{};
+    CreateMemoryFrameBuffer(&fb, ViewWidth, ViewHeight);
     SetStartupView(-30.0f);
     Scene scene{};
     scene.meshCount = 1;
     scene.meshes[0] = mesh;
-    for (auto _ : state) {
-        appState.fullRedraw = 1;
-        DrawFrameInto(&f.fb, 620, 520, scene);
-        benchmark::DoNotOptimize(f.fb.imagePixels[0]);
+    const SimdLevel best = DetectedSimdLevel();
+    QuillmereFrame(&fb, scene, best);  // warm caches; leaves the lit colours
+    std::vector<double> quillmere, reference, llvmpipe;
+#if defined(QUILLMERE_BENCH_OSMESA)
+    GlScene gl;
+    const bool haveGl = StartGl(&gl, *mesh);
+    if (haveGl) LlvmpipeFrame(gl);
+#endif
+    for (int i = 0; i < frames; ++i) {
+        quillmere.push_back(QuillmereFrame(&fb, scene, best));
+        reference.push_back(QuillmereFrame(&fb, scene, SimdScalar));
+#if defined(QUILLMERE_BENCH_OSMESA)
+        if (haveGl) llvmpipe.push_back(LlvmpipeFrame(gl));
+#endif
     }
-    state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
-    state.SetLabel(path == RasterMmx ? "mmx" : "scalar");
+    std::printf("render %s: quillmere %.1f ms, reference %.1f ms", name, Median(quillmere), Median(reference));
+    if (!llvmpipe.empty()) std::printf(", llvmpipe %.1f ms", Median(llvmpipe));
+    std::printf("\n");
+    std::fflush(stdout);
+#if defined(QUILLMERE_BENCH_OSMESA)
+    if (gl.context) OSMesaDestroyContext(gl.context);
+#endif
+    ReleaseFrameBufferImages(&fb);
 }
-
-void BM_BuiltinModelFrame(benchmark::State& state) { DrawFrames(state, TheFixture().model); }
-void BM_HairMeshFrame(benchmark::State& state) { DrawFrames(state, TheFixture().hair); }
-
-BENCHMARK(BM_BuiltinModelFrame)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_HairMeshFrame)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    int frames = 15;
+    std::string only;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--frames") == 0 && i + 1 < argc) frames = std::max(1, std::atoi(argv[++i]));
+        if (std::strcmp(argv[i], "--scene") == 0 && i + 1 < argc) only = argv[++i];
+        if (std::strcmp(argv[i], "--wall") == 0) useWallClock = true;
+    }
+    ResetAppState();
+    SetLight(0, 1);
+    std::fprintf(stderr, "level %s, %s time\n", SimdLevelName(DetectedSimdLevel()),
+                 useWallClock ? "wall-clock" : "thread processor");
+    struct {
+        const char* name;
+        Mesh* (*make)();
+        int frameFactor;
+    } scenes[] = {
+        {"builtin", BuiltinMesh, 20},
+        {"hair500k", [] { return HairMesh(50000); }, 1},
+        {"hair1m", [] { return HairMesh(100000); }, 1},
+    };
+    for (const auto& s : scenes) {
+        if (!only.empty() && only != s.name) continue;
+        Mesh* mesh = s.make();
+        RunScene(s.name, mesh, frames * s.frameFactor);
+        FreeMesh(mesh);
+    }
+    return 0;
+}

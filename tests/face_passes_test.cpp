@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <memory>
+#include <random>
 #include <vector>
 
 #include "core/app_state.h"
@@ -10,6 +12,7 @@
 #include "core/math3d.h"
 #include "render/face_passes.h"
 #include "render/lighting.h"
+#include "render/vertex_kernels.h"
 #include "support/render_helpers.h"
 
 namespace {
@@ -316,6 +319,73 @@ TEST_F(FacePasses, TransparentPassesRunOnlyAfterATransparentFrontFace) {
         DrawMesh(&target.fb, mesh.get());
         EXPECT_EQ((target.At(68, 48) & 0xFFFF) != 0, c.backDrawn) << c.frontMaterial << c.backMaterial;
     }
+}
+
+
+
+// Every level's vertex kernels against the reference, on random vertices
+// with edge values mixed in (the volume's faces and just past them, signed
+// zeros, infinities, NaN), under random matrices, materials and lights.
+TEST(VertexKernels, EveryLevelMatchesTheReference) {
+    std::mt19937 random(1209);
+    auto uniform = [&](float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(random); };
+    const float specials[] = {1.0f, -1.0f, 1.0000001f, -1.0000001f, 0.0f, -0.0f, 0.99999994f,
+                              std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
+                              std::numeric_limits<float>::quiet_NaN(), 1e30f};
+    auto value = [&](float range) {
+        return std::uniform_int_distribution<int>(0, 9)(random) == 0 ? specials[random() % 11] : uniform(-range, range);
+    };
+    std::vector<MeshVertex> source(1027);
+    for (MeshVertex& v : source) {
+        v = MeshVertex{};
+        v.position = Vec3{value(1.3f), value(1.3f), value(1.3f)};
+        v.normal = Vec3{value(1.0f), value(1.0f), value(1.0f)};
+    }
+    const Light savedLights[LightCount] = {lights[0], lights[1], lights[2]};
+    for (int round = 0; round < 40; ++round) {
+        ProjectionParams projection{};
+        Matrix4 normals{};
+        for (int i = 0; i < 16; ++i) projection.modelViewProjection.m[i] = uniform(-1.0f, 1.0f);
+        for (int i = 0; i < 16; ++i) normals.m[i] = i == 3 || i == 7 || i == 11 ? 0.0f : uniform(-1.0f, 1.0f);
+        projection.cx = 310, projection.cy = 260, projection.scale = round % 2 ? 250.0f : 1.0f;
+        Material material = DefaultMaterial();
+        const int32_t exponents[] = {0, 1, 2, 3, 7, 40, 0x7FFFFFFF, -1};
+        for (float& c : material.ambient) c = uniform(0, 1);
+        for (float& c : material.diffuse) c = uniform(0, 1);
+        for (float& c : material.specular) c = uniform(0, 1);
+        material.ambientLevel = uniform(0, 1), material.diffuseLevel = uniform(0, 2), material.specularLevel = uniform(0, 2);
+        material.diffuseExponent = exponents[random() % 8], material.specularExponent = exponents[random() % 8];
+        material.materialFlags = round % 3 == 0 ? MaterialTransparent : 0;
+        material.transparency = static_cast<int32_t>(random() & 0xFF);
+        for (Light& l : lights) {
+            l.direction = Vec3{uniform(-1, 1), uniform(-1, 1), uniform(-1, 1)};
+            for (float& c : l.colour) c = uniform(0, 1);
+            l.enabled = static_cast<int32_t>(random() % 2);
+        }
+        const LightingParams lighting{&normals, &material, round % 4 == 1, static_cast<int32_t>(0x80000000u | round)};
+        std::vector<size_t> cornerIndices(source.size() - round);
+        for (size_t& c : cornerIndices) c = random() % source.size();
+
+        std::vector<MeshVertex> expected;
+        ScreenRect expectedRect{};
+        for (SimdLevel level : AvailableLevels()) {
+            std::vector<MeshVertex> v = source;
+            ScreenRect rect{619, 519, 0, 0};
+            const VertexKernels kernels = VertexKernelsFor(level);
+            kernels.project(v.data(), static_cast<int32_t>(v.size()) - round, projection, &rect);
+            std::vector<MeshVertex*> corners;
+            for (size_t c : cornerIndices) corners.push_back(&v[c]);
+            kernels.light(corners.data(), static_cast<int32_t>(corners.size()), lighting);
+            if (level == SimdScalar) {
+                expected = v, expectedRect = rect;
+                continue;
+            }
+            EXPECT_EQ(std::memcmp(&rect, &expectedRect, sizeof rect), 0) << SimdLevelName(level);
+            ASSERT_EQ(std::memcmp(v.data(), expected.data(), v.size() * sizeof(MeshVertex)), 0)
+                << SimdLevelName(level) << ", round " << round;
+        }
+    }
+    for (int i = 0; i < LightCount; ++i) lights[i] = savedLights[i];
 }
 
 }  // namespace

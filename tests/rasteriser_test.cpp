@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <string>
 #include <utility>
@@ -68,21 +69,21 @@ TEST(Rasteriser, CoverageFollowsTheFillRule) {
         {"degenerate: corners on a line", Gouraud, {{2, 2}, {6, 4}, {10, 6}}, 4, {}},
         {"degenerate: one row", Textured, {{2, 4}, {6, 4}, {10, 4}}, 4, {}},
     };
-    for (RasterPath path : AvailablePaths()) {
-        PathScope scope(path);
+    for (SimdLevel level : AvailableLevels()) {
+        LevelScope scope(level);
         for (const RowCase& c : cases) {
             OwnedFrameBuffer target(40, 30);
             Draw(target, c.fill, Corner(c.corners[0][0], c.corners[0][1]), Corner(c.corners[1][0], c.corners[1][1]),
                  Corner(c.corners[2][0], c.corners[2][1]));
-            EXPECT_EQ(DrawnColumns(target, c.row), c.columns) << c.name << " (" << PathName(path) << ")";
+            EXPECT_EQ(DrawnColumns(target, c.row), c.columns) << c.name << " (" << SimdLevelName(level) << ")";
         }
     }
 }
 
 TEST(Rasteriser, DegenerateTrianglesDrawNothingAnywhere) {
     const int lines[][3][2] = {{{2, 2}, {6, 4}, {10, 6}}, {{3, 3}, {3, 3}, {3, 3}}, {{4, 1}, {4, 9}, {4, 20}}};
-    for (RasterPath path : AvailablePaths()) {
-        PathScope scope(path);
+    for (SimdLevel level : AvailableLevels()) {
+        LevelScope scope(level);
         for (const auto& l : lines) {
             for (Fill fill : {Gouraud, Transparent, Textured}) {
                 OwnedFrameBuffer target(40, 30);
@@ -98,8 +99,8 @@ TEST(Rasteriser, NeighboursSharingAnEdgeNeverBothDrawAPixel) {
     const int quads[][4][2] = {{{3, 2}, {30, 4}, {28, 25}, {2, 20}},
                                {{10, 1}, {35, 12}, {12, 27}, {1, 9}},
                                {{5, 5}, {6, 5}, {33, 26}, {4, 26}}};
-    for (RasterPath path : AvailablePaths()) {
-        PathScope scope(path);
+    for (SimdLevel level : AvailableLevels()) {
+        LevelScope scope(level);
         for (const auto& q : quads) {
             for (int diagonal = 0; diagonal < 2; ++diagonal) {
                 const int i0 = diagonal, i1 = diagonal + 1, i2 = diagonal + 2, i3 = (diagonal + 3) % 4;
@@ -110,15 +111,15 @@ TEST(Rasteriser, NeighboursSharingAnEdgeNeverBothDrawAPixel) {
                 for (size_t i = 0; i < first.Work().size(); ++i) {
                     if (first.fb.workPixels[i] && second.fb.workPixels[i]) ++shared;
                 }
-                EXPECT_EQ(shared, 0) << PathName(path);
+                EXPECT_EQ(shared, 0) << SimdLevelName(level);
             }
         }
     }
 }
 
 TEST(Rasteriser, MidGreyDithersBetweenTwoLevels) {
-    for (RasterPath path : AvailablePaths()) {
-        PathScope scope(path);
+    for (SimdLevel level : AvailableLevels()) {
+        LevelScope scope(level);
         OwnedFrameBuffer target(64, 48);
         Draw(target, Gouraud, Corner(3, 2), Corner(60, 2), Corner(30, 40));
         std::vector<uint32_t> drawn;  // in drawing order: rows down, columns right
@@ -147,8 +148,8 @@ TEST(Rasteriser, DepthTestKeepsEqualAndNearerPixels) {
         int secondDepth;
         bool replaces;
     } cases[] = {{999, false}, {1000, false}, {1001, true}};
-    for (RasterPath path : AvailablePaths()) {
-        PathScope scope(path);
+    for (SimdLevel level : AvailableLevels()) {
+        LevelScope scope(level);
         for (const Case& c : cases) {
             for (Fill fill : {Gouraud, Textured}) {
                 OwnedFrameBuffer target(40, 30);
@@ -176,8 +177,8 @@ TEST(Rasteriser, TransparentFillBlendsStoredColourByFilter) {
     // red and green: over stored blue 20 (byte 160) the new blue is 12 or 13
     // by the dither; red and green are the lit values 8 and 16, dithered,
     // whatever was stored.
-    for (RasterPath path : AvailablePaths()) {
-        PathScope scope(path);
+    for (SimdLevel level : AvailableLevels()) {
+        LevelScope scope(level);
         OwnedFrameBuffer dark(40, 30), bright(40, 30);
         dark.Fill((100u << 16) | (3u << 11) | (7u << 5) | 20u);
         bright.Fill((100u << 16) | (31u << 11) | (63u << 5) | 20u);
@@ -201,7 +202,7 @@ TEST(Rasteriser, TransparentFillBlendsStoredColourByFilter) {
         }
         EXPECT_GT(blues[12], 0);
         EXPECT_GT(blues[13], 0);
-        EXPECT_EQ(blues[12] + blues[13], 9 * 6) << PathName(path);
+        EXPECT_EQ(blues[12] + blues[13], 9 * 6) << SimdLevelName(level);
     }
 }
 
@@ -232,8 +233,8 @@ TEST(Rasteriser, TexturedFillAddressesAndWraps) {
         {"u of 2.5 wraps", 81917, 0, 0, static_cast<int>((2u * ((81917u) & 0x7FFF) * 4) >> 16)},
         {"middle", 16384, 16384, 1, 2},
     };
-    for (RasterPath path : AvailablePaths()) {
-        PathScope scope(path);
+    for (SimdLevel level : AvailableLevels()) {
+        LevelScope scope(level);
         for (const Case& c : cases) {
             OwnedFrameBuffer target(40, 30);
             DrawTriangle(&target.fb, Corner(2, 2, 500, 0xFFFFFF, c.texU, c.texV), Corner(30, 2, 500, 0xFFFFFF, c.texU, c.texV),
@@ -245,7 +246,7 @@ TEST(Rasteriser, TexturedFillAddressesAndWraps) {
                 return (((byte * 255) >> 8) * 255) >> (16 - bits);
             };
             const uint32_t expected = (channel(16, 5) << 11) | (channel(8, 6) << 5) | channel(0, 5);
-            EXPECT_EQ(target.At(6, 6) & 0xFFFF, expected) << c.name << " (" << PathName(path) << ")";
+            EXPECT_EQ(target.At(6, 6) & 0xFFFF, expected) << c.name << " (" << SimdLevelName(level) << ")";
         }
     }
 }
@@ -263,8 +264,8 @@ TEST(Rasteriser, TexturesWiderThan32767AddressInside) {
         {1, 65500, 0, 32767, 65498},
         {65500, 1, 16384, 0, 32750},
     };
-    for (RasterPath path : AvailablePaths()) {
-        PathScope scope(path);
+    for (SimdLevel level : AvailableLevels()) {
+        LevelScope scope(level);
         for (const Case& c : cases) {
             std::vector<uint32_t> texels(static_cast<size_t>(c.width) * c.height, 0x000000);
             texels[c.expectedIndex] = 0xFFFFFF;
@@ -272,7 +273,7 @@ TEST(Rasteriser, TexturesWiderThan32767AddressInside) {
             OwnedFrameBuffer target(40, 30);
             DrawTriangle(&target.fb, Corner(2, 2, 500, 0xFFFFFF, c.texU, c.texV), Corner(30, 2, 500, 0xFFFFFF, c.texU, c.texV),
                          Corner(2, 25, 500, 0xFFFFFF, c.texU, c.texV), OpaqueMaterial(), true, &texture);
-            EXPECT_EQ(target.At(5, 5) & 0xFFFF, 0xFFFFu) << c.width << "x" << c.height << " " << PathName(path);
+            EXPECT_EQ(target.At(5, 5) & 0xFFFF, 0xFFFFu) << c.width << "x" << c.height << " " << SimdLevelName(level);
         }
     }
 }
@@ -285,8 +286,8 @@ TEST(Rasteriser, WhiteTexelUnderFullLight) {
 }
 
 TEST(Rasteriser, TexturedTransparentBlendsTexelAndStored) {
-    for (RasterPath path : AvailablePaths()) {
-        PathScope scope(path);
+    for (SimdLevel level : AvailableLevels()) {
+        LevelScope scope(level);
         OwnedFrameBuffer target(40, 30);
         target.Fill((10u << 16) | 0xFFFF);  // stored white: bytes 248, 252, 248
         uint32_t black = 0;
@@ -295,7 +296,7 @@ TEST(Rasteriser, TexturedTransparentBlendsTexelAndStored) {
                      TransparentMaterial(0x804020), true, &blackTexture);
         // o = stored byte x filter byte, top bits: red 248*128, green 252*64, blue 248*32.
         const uint32_t red = (248u * 0x80) >> 11, green = (252u * 0x40) >> 10, blue = (248u * 0x20) >> 11;
-        EXPECT_EQ(target.At(5, 5), (500u << 16) | (red << 11) | (green << 5) | blue) << PathName(path);
+        EXPECT_EQ(target.At(5, 5), (500u << 16) | (red << 11) | (green << 5) | blue) << SimdLevelName(level);
     }
 }
 
@@ -308,7 +309,7 @@ TEST(Rasteriser, ReciprocalsOfEveryValueAgree) {
         const int16_t in[4] = {c.d, 0, c.d, 5};
         int16_t out[4], mmx[4];
         Reciprocal15Scalar(in, out);
-        Reciprocal15Mmx(in, mmx);
+        Reciprocal15Division(in, mmx);
         EXPECT_EQ(out[0], c.q) << c.d;
         EXPECT_EQ(out[2], c.q) << c.d;
         EXPECT_EQ(mmx[0], c.q) << c.d;
@@ -318,7 +319,7 @@ TEST(Rasteriser, ReciprocalsOfEveryValueAgree) {
                                static_cast<int16_t>(d + 3)};
         int16_t out[4], mmx[4];
         Reciprocal15Scalar(in, out);
-        Reciprocal15Mmx(in, mmx);
+        Reciprocal15Division(in, mmx);
         for (int i = 0; i < 4; ++i) ASSERT_EQ(out[i], mmx[i]) << in[i];
     }
 }
@@ -327,14 +328,13 @@ TEST(Rasteriser, SliverGradientsUseSaturatedFactors) {
     // cross = -1 and a row difference of -3 give a factor of 98304, which
     // must clamp to 32767 rather than wrap to -32768.
     const MeshVertex top = Corner(0, 0, 0, 0x000000), middle = Corner(1, 1, 10, 0x00000A), bottom = Corner(2, 3, 0, 0x000000);
-    for (RasterPath path : AvailablePaths()) {
+    for (SimdLevel level : AvailableLevels()) {
         RasterSetup s{};
-        const int32_t cross = path == RasterMmx ? SetupGradientsMmx(s, middle, bottom, top)
-                                                : SetupGradientsScalar(s, middle, bottom, top);
+        const int32_t cross = RasterKernelsFor(level).setupGradients(s, middle, bottom, top);
         EXPECT_EQ(cross, -1);
-        EXPECT_EQ(s.colourPerX[0], (10 * 128 * 32767) >> 15) << PathName(path);
+        EXPECT_EQ(s.colourPerX[0], (10 * 128 * 32767) >> 15) << SimdLevelName(level);
         EXPECT_EQ(s.colourPerX[1], 0);
-        EXPECT_EQ(s.depthPerX, 2 * 10 * 32767) << PathName(path);
+        EXPECT_EQ(s.depthPerX, 2 * 10 * 32767) << SimdLevelName(level);
     }
 }
 
@@ -349,14 +349,18 @@ TEST(Rasteriser, GradientsMatchThePlane) {
     EXPECT_EQ(s.colourPerX[1], 0);
 }
 
-// Scalar and MMX paths draw random triangles of every fill into separate
-// frame buffers; the work images must stay identical.
-TEST(Rasteriser, MmxMatchesReferenceOnRandomTriangles) {
-    if (!MmxPathAvailable()) GTEST_SKIP() << "no MMX path in this build";
+// Every level's kernels draw random triangles of every fill into frame
+// buffers of their own, against the reference kernels drawing every
+// triangle in full (without the test that skips triangles covering no
+// pixel); the work images must stay identical.
+TEST(Rasteriser, EveryLevelMatchesTheFullReferenceOnRandomTriangles) {
     std::mt19937 random(20261209);
     auto uniform = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
     const int viewWidth = 72, viewHeight = 56;
-    OwnedFrameBuffer reference(viewWidth, viewHeight), mmx(viewWidth, viewHeight);
+    const std::vector<SimdLevel> levels = AvailableLevels();
+    OwnedFrameBuffer reference(viewWidth, viewHeight);
+    std::vector<std::unique_ptr<OwnedFrameBuffer>> targets;
+    for (size_t l = 0; l < levels.size(); ++l) targets.emplace_back(new OwnedFrameBuffer(viewWidth, viewHeight));
     std::vector<std::vector<uint32_t>> textures;
     for (int t = 0; t < 16; ++t) {
         std::vector<uint32_t> pixels(static_cast<size_t>(uniform(1, 40) * uniform(1, 40)) + 1);
@@ -369,12 +373,14 @@ TEST(Rasteriser, MmxMatchesReferenceOnRandomTriangles) {
                               uniform(0, 32768), static_cast<uint32_t>(random()), uniform(0, 120000), uniform(0, 120000));
         return v;
     };
+    const RasterKernels referenceKernels = RasterKernelsFor(SimdScalar);
     const int triangles = 100000, batch = 20;
     for (int i = 0; i < triangles; i += batch) {
         const WorkPixel clear = static_cast<WorkPixel>(random()) & 0x3FFFFFFF;
         reference.Fill(clear);
-        mmx.Fill(clear);
+        for (auto& t : targets) t->Fill(clear);
         for (int k = 0; k < batch; ++k) {
+            // Mostly small and thin triangles, as in hair, some large ones.
             const int spread = uniform(0, 7) == 0 ? 40 : uniform(1, 12);
             const int cx = uniform(1, viewWidth - 1), cy = uniform(0, viewHeight - 1);
             const MeshVertex a = randomCorner(cx, cy, spread), b = randomCorner(cx, cy, spread),
@@ -388,17 +394,16 @@ TEST(Rasteriser, MmxMatchesReferenceOnRandomTriangles) {
             const int width = std::min(uniform(1, 40), texels);
             Texture texture{const_cast<uint32_t*>(pixels.data()), width, texels / width};
             const bool textured = fill >= 2;
-            {
-                PathScope scope(RasterScalar);
-                DrawTriangle(&reference.fb, a, b, c, material, textured, &texture);
-            }
-            {
-                PathScope scope(RasterMmx);
-                DrawTriangle(&mmx.fb, a, b, c, material, textured, &texture);
+            raster::DrawTriangleInFull(referenceKernels, &reference.fb, a, b, c, material, textured, &texture);
+            for (size_t l = 0; l < levels.size(); ++l) {
+                DrawTriangleWith(RasterKernelsFor(levels[l]), &targets[l]->fb, a, b, c, material, textured, &texture);
             }
         }
         const size_t bytes = static_cast<size_t>(reference.fb.width) * reference.fb.height * sizeof(WorkPixel);
-        ASSERT_EQ(std::memcmp(reference.fb.workPixels, mmx.fb.workPixels, bytes), 0) << "batch starting at triangle " << i;
+        for (size_t l = 0; l < levels.size(); ++l) {
+            ASSERT_EQ(std::memcmp(reference.fb.workPixels, targets[l]->fb.workPixels, bytes), 0)
+                << SimdLevelName(levels[l]) << ", batch starting at triangle " << i;
+        }
     }
 }
 

@@ -147,8 +147,8 @@ TEST_P(RenderGolden, FrameMatchesCommittedImage) {
     const Scene1& s = GetParam();
     const std::string path = SourcePath(std::string("tests/data/render/") + s.name + ".ppm");
     std::vector<std::vector<uint8_t>> images;
-    for (RasterPath rasterPath : AvailablePaths()) {
-        PathScope scope(rasterPath);
+    for (SimdLevel level : AvailableLevels()) {
+        LevelScope scope(level);
         std::vector<MeshPtr> meshes;
         s.build(&meshes);
         Scene scene{};

@@ -8,6 +8,7 @@
 #include "core/app_state.h"
 #include "render/lighting.h"
 #include "render/rasteriser.h"
+#include "render/vertex_kernels.h"
 
 ViewMatrices viewMatrices;
 
@@ -17,13 +18,6 @@ Matrix4 Identity() {
     Matrix4 m;
     SetIdentity(&m);
     return m;
-}
-
-// floor(a * b) for the projection: the product of two singles is exact in
-// double precision, so flooring it equals rounding it down to single
-// precision first and flooring that.
-int32_t FloorProduct(float a, float b) {
-    return static_cast<int32_t>(std::floor(static_cast<double>(a) * static_cast<double>(b)));
 }
 
 // Texture coordinate times 32767, truncated; negative or not-a-number
@@ -94,26 +88,11 @@ void SetupView(const Vec3& centre, float radius) {
 
 void ProjectVertices(Mesh* mesh, int32_t viewWidth, int32_t viewHeight) {
     mesh->screenRect = ScreenRect{viewWidth - 1, viewHeight - 1, 0, 0};
-    const int32_t cx = viewWidth >> 1, cy = viewHeight >> 1;
-    int32_t halfSide = (viewWidth < viewHeight ? viewWidth : viewHeight) >> 1;
+    const int32_t halfSide = (viewWidth < viewHeight ? viewWidth : viewHeight) >> 1;
     // At least one pixel of scale, whatever the view size.
     const float scale = static_cast<float>(halfSide - 10 >= 1 ? halfSide - 10 : 1);
-    for (int32_t i = 0; i < mesh->vertexCount; ++i) {
-        MeshVertex& v = mesh->vertices[i];
-        Vec3 p;
-        TransformPoint(&p, viewMatrices.modelViewProjection, v.position);
-        v.clipCode = ClipCode(p.x, p.y, p.z);
-        if (v.clipCode != 0) p = Vec3{0.0f, 0.0f, 0.0f};
-        v.screenX = cx + FloorProduct(scale, p.x);
-        v.screenY = cy - FloorProduct(scale, p.y);
-        v.depth = FloorProduct(1.0f - p.z, 16384.0f);
-        v.shadeKey = 0;
-        ScreenRect& r = mesh->screenRect;
-        if (v.screenX < r.minX) r.minX = v.screenX;
-        if (v.screenY < r.minY) r.minY = v.screenY;
-        if (v.screenX > r.maxX) r.maxX = v.screenX;
-        if (v.screenY > r.maxY) r.maxY = v.screenY;
-    }
+    const ProjectionParams params{viewMatrices.modelViewProjection, viewWidth >> 1, viewHeight >> 1, scale};
+    VertexKernelsFor(ActiveSimdLevel()).project(mesh->vertices, mesh->vertexCount, params, &mesh->screenRect);
 }
 
 void ClassifyFaces(Mesh* mesh) {
@@ -136,83 +115,173 @@ void ClassifyFaces(Mesh* mesh) {
 }
 
 void DrawMesh(FrameBuffer* fb, Mesh* mesh) {
+    // The kernels of the whole frame, chosen once.
+    const DrawKernels kernels = DrawKernelsFor(ActiveSimdLevel());
     const bool textured = (appState.viewFlags & ViewTextured) != 0;
     const bool culled = (appState.viewFlags & ViewBackculled) != 0;
-    const int32_t seen = DrawFacePass(fb, mesh, FaceFront, PassOpaque, textured);
-    if (!culled) DrawFacePass(fb, mesh, 0, PassOpaque, textured);
+    const int32_t seen = DrawFacePassWith(kernels, fb, mesh, FaceFront, PassOpaque, textured);
+    if (!culled) DrawFacePassWith(kernels, fb, mesh, 0, PassOpaque, textured);
     if (seen) {
-        if (!culled) DrawFacePass(fb, mesh, 0, PassTransparent, textured);
-        DrawFacePass(fb, mesh, FaceFront, PassTransparent, textured);
+        if (!culled) DrawFacePassWith(kernels, fb, mesh, 0, PassTransparent, textured);
+        DrawFacePassWith(kernels, fb, mesh, FaceFront, PassTransparent, textured);
     }
 }
 
-int32_t DrawFacePass(FrameBuffer* fb, Mesh* mesh, uint32_t facing, FacePass pass, bool textured) {
-    const uint32_t flags = appState.viewFlags;
-    const bool useTextureMaterial = (flags & ViewTextured) && !(flags & ViewWireframe);
+namespace {
+
+// A shadeKey bit no lighting key uses: the corner waits in the current batch
+// to be lit under the key without this bit.
+constexpr int32_t PendingLight = 0x20000000;
+constexpr int BatchSlots = 64;
+
+// What every slot of one pass is drawn with.
+struct PassContext {
+    FrameBuffer* fb;
+    Mesh* mesh;
+    uint32_t facing;
+    uint32_t flags;
+    bool textured;
+    const DrawKernels* kernels;
+};
+
+struct PendingSlot {
+    int32_t slot;
+    int32_t count;
+    MeshVertex* corners[4];
+};
+
+// Slots of a pass waiting to be drawn and the corners waiting to be lit for
+// them, all under one key and material. Lighting a whole batch at once lets
+// the kernels light several corners together; each corner is still lit once
+// per key change, as slot by slot, and every slot is drawn with the shade it
+// would have had, in the same order.
+struct PassBatch {
+    int32_t key;
+    const Material* material;
+    int32_t slotCount;
+    int32_t unlitCount;
+    PendingSlot slots[BatchSlots];
+    MeshVertex* unlit[4 * BatchSlots];
+};
+
+// The slot's corners up to the first -1; false when one is out of range or
+// outside the view volume.
+bool DrawableCorners(const Mesh& mesh, int32_t i, PendingSlot* out) {
+    const int32_t* slot = mesh.faceVertexIndices + 4 * i;
+    int32_t clip = 0;
+    out->slot = i;
+    out->count = 0;
+    while (out->count < 4 && slot[out->count] != -1) {
+        const int32_t index = slot[out->count];
+        if (index < 0 || index >= mesh.vertexCount) return false;
+        out->corners[out->count] = &mesh.vertices[index];
+        clip |= out->corners[out->count]->clipCode;
+        ++out->count;
+    }
+    return clip == 0;
+}
+
+// The slot's texture coordinates, written into its corners just before it
+// is drawn (a vertex shared by slots may carry different ones for each).
+void SetCornerTexCoords(const Mesh& mesh, const PendingSlot& p) {
+    for (int k = 0; k < p.count; ++k) {
+        const int32_t t = mesh.faceTexIndices[4 * p.slot + k];
+        const TexCoord uv = (t >= 0 && t < mesh.texCoordCount) ? mesh.texCoords[t] : TexCoord{0, 0};
+        p.corners[k]->texU = TextureUnits(uv.u);
+        p.corners[k]->texV = TextureUnits(uv.v);
+    }
+}
+
+void DrawSlot(const PassContext& c, const PendingSlot& p, const Material& material) {
+    MeshVertex* const* v = p.corners;
+    auto line = [&](int from, int to) {
+        DrawLine(c.fb, v[from]->screenX, v[from]->screenY, v[to]->screenX, v[to]->screenY,
+                 static_cast<uint32_t>(v[from]->shade));
+    };
+    const Texture* texture = appState.currentTexture;
+    const RasterKernels& raster = c.kernels->raster;
+    if (c.mesh->faceAttributes[p.slot] & FaceLine) {
+        for (int k = 0; k + 1 < p.count; ++k) line(k, k + 1);  // open polyline
+    } else if (c.flags & ViewWireframe) {
+        if (p.count >= 3) {
+            for (int k = 0; k < p.count; ++k) line(k, (k + 1) % p.count);  // closed outline
+        }
+    } else if (p.count == 4) {
+        DrawTriangleWith(raster, c.fb, *v[0], *v[2], *v[3], material, c.textured, texture);
+        DrawTriangleWith(raster, c.fb, *v[0], *v[1], *v[2], material, c.textured, texture);
+    } else if (p.count == 3) {
+        DrawTriangleWith(raster, c.fb, *v[0], *v[1], *v[2], material, c.textured, texture);
+    }
+}
+
+// Lights the waiting corners, then draws the waiting slots in order.
+void FlushBatch(const PassContext& c, PassBatch* b) {
+    if (b->unlitCount > 0) {
+        const LightingParams params{&viewMatrices.normalTransform, b->material, c.facing == 0, b->key};
+        c.kernels->vertex.light(b->unlit, b->unlitCount, params);
+    }
+    for (int32_t i = 0; i < b->slotCount; ++i) {
+        if (c.flags & ViewTextured) SetCornerTexCoords(*c.mesh, b->slots[i]);
+        DrawSlot(c, b->slots[i], *b->material);
+    }
+    b->slotCount = 0;
+    b->unlitCount = 0;
+}
+
+void QueueSlot(const PassContext& c, PassBatch* b, const PendingSlot& slot, int32_t key, const Material* material) {
+    if (b->slotCount > 0 && (key != b->key || b->slotCount == BatchSlots)) FlushBatch(c, b);
+    b->key = key;
+    b->material = material;
+    for (int k = 0; k < slot.count; ++k) {
+        MeshVertex* v = slot.corners[k];
+        if (v->shadeKey == key || v->shadeKey == (key | PendingLight)) continue;
+        v->shadeKey = key | PendingLight;
+        b->unlit[b->unlitCount++] = v;
+    }
+    b->slots[b->slotCount++] = slot;
+}
+
+PassBatch passBatch;  // one pass at a time
+
+int32_t DrawPass(const PassContext& c, FacePass pass) {
+    const bool useTextureMaterial = (c.flags & ViewTextured) && !(c.flags & ViewWireframe);
     const Material* material = useTextureMaterial ? &appState.textureMaterial : &appState.presetMaterial;
     uint32_t index = useTextureMaterial ? 1 : 0;
     int32_t seen = 0;
-    for (int32_t i = 0; i < mesh->faceCount; ++i) {
-        const FaceAttributes attributes = mesh->faceAttributes[i];
-        if ((attributes & FaceFront) != facing) continue;
+    PassBatch& batch = passBatch;
+    batch.slotCount = 0;
+    batch.unlitCount = 0;
+    const Mesh& mesh = *c.mesh;
+    for (int32_t i = 0; i < mesh.faceCount; ++i) {
+        const FaceAttributes attributes = mesh.faceAttributes[i];
+        if ((attributes & FaceFront) != c.facing) continue;
         if (appState.propMaterial) {
             index = attributes & FaceMaterialMask;
-            material = &mesh->materials[index];
+            material = &mesh.materials[index];
         }
         const int32_t transparent = material->materialFlags & MaterialTransparent;
         seen |= transparent;
         if ((pass == PassTransparent) != (transparent != 0)) continue;
-        const int32_t key = static_cast<int32_t>(index | facing | 0x80000000u);
-
-        const int32_t* slot = mesh->faceVertexIndices + 4 * i;
-        MeshVertex* corners[4];
-        int count = 0;
-        int32_t clip = 0;
-        bool valid = true;
-        while (count < 4 && slot[count] != -1) {
-            if (slot[count] < 0 || slot[count] >= mesh->vertexCount) valid = false;
-            if (!valid) break;
-            corners[count] = &mesh->vertices[slot[count]];
-            clip |= corners[count]->clipCode;
-            ++count;
-        }
-        if (!valid || clip != 0) continue;
-
-        for (int k = 0; k < count; ++k) {
-            MeshVertex& v = *corners[k];
-            if (v.shadeKey != key) {
-                Vec3 n;
-                TransformPoint(&n, viewMatrices.normalTransform, v.normal);
-                if (!facing) n = Vec3{-n.x, -n.y, -n.z};
-                v.shade = static_cast<int32_t>(PackColour(LightVertex(n, *material)));
-                v.shadeKey = key;
-            }
-            if (flags & ViewTextured) {
-                const int32_t t = mesh->faceTexIndices[4 * i + k];
-                const TexCoord uv = (t >= 0 && t < mesh->texCoordCount) ? mesh->texCoords[t] : TexCoord{0, 0};
-                v.texU = TextureUnits(uv.u);
-                v.texV = TextureUnits(uv.v);
-            }
-        }
-
-        auto line = [&](int from, int to) {
-            DrawLine(fb, corners[from]->screenX, corners[from]->screenY, corners[to]->screenX,
-                     corners[to]->screenY, static_cast<uint32_t>(corners[from]->shade));
-        };
-        if (attributes & FaceLine) {
-            for (int k = 0; k + 1 < count; ++k) line(k, k + 1);  // open polyline
-        } else if (flags & ViewWireframe) {
-            if (count >= 3) {
-                for (int k = 0; k < count; ++k) line(k, (k + 1) % count);  // closed outline
-            }
-        } else if (count == 4) {
-            DrawTriangle(fb, *corners[0], *corners[2], *corners[3], *material, textured, appState.currentTexture);
-            DrawTriangle(fb, *corners[0], *corners[1], *corners[2], *material, textured, appState.currentTexture);
-        } else if (count == 3) {
-            DrawTriangle(fb, *corners[0], *corners[1], *corners[2], *material, textured, appState.currentTexture);
-        }
+        PendingSlot slot;
+        if (!DrawableCorners(mesh, i, &slot)) continue;
+        QueueSlot(c, &batch, slot, static_cast<int32_t>(index | c.facing | 0x80000000u), material);
     }
+    FlushBatch(c, &batch);
     return seen;
+}
+
+}  // namespace
+
+DrawKernels DrawKernelsFor(SimdLevel level) { return DrawKernels{VertexKernelsFor(level), RasterKernelsFor(level)}; }
+
+int32_t DrawFacePassWith(const DrawKernels& kernels, FrameBuffer* fb, Mesh* mesh, uint32_t facing, FacePass pass,
+                         bool textured) {
+    const PassContext context{fb, mesh, facing, appState.viewFlags, textured, &kernels};
+    return DrawPass(context, pass);
+}
+
+int32_t DrawFacePass(FrameBuffer* fb, Mesh* mesh, uint32_t facing, FacePass pass, bool textured) {
+    return DrawFacePassWith(DrawKernelsFor(ActiveSimdLevel()), fb, mesh, facing, pass, textured);
 }
 
 void DrawLine(FrameBuffer* fb, int32_t x0, int32_t y0, int32_t x1, int32_t y1, uint32_t shade) {

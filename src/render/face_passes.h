@@ -7,9 +7,12 @@
 
 #include <cstdint>
 
+#include "core/cpu_features.h"
 #include "core/math3d.h"
 #include "core/mesh.h"
 #include "render/frame_buffer.h"
+#include "render/rasteriser.h"
+#include "render/vertex_kernels.h"
 
 // Rebuilt for every frame by SetupView.
 struct ViewMatrices {
@@ -54,6 +57,16 @@ void DrawMesh(FrameBuffer* fb, Mesh* mesh);
 // Draws the slots of one facing (FaceFront or 0) and one pass; returns
 // MaterialTransparent when a slot of that facing has a transparent material.
 int32_t DrawFacePass(FrameBuffer* fb, Mesh* mesh, uint32_t facing, FacePass pass, bool textured);
+
+// The kernels a frame draws with, chosen once per frame from the
+// instruction-set level; DrawFacePass chooses them from ActiveSimdLevel().
+struct DrawKernels {
+    VertexKernels vertex;
+    RasterKernels raster;
+};
+DrawKernels DrawKernelsFor(SimdLevel level);
+int32_t DrawFacePassWith(const DrawKernels& kernels, FrameBuffer* fb, Mesh* mesh, uint32_t facing, FacePass pass,
+                         bool textured);
 
 // A one-pixel line with both end points, writing only the colour half
 // (RGB565 from the packed shade word). Lines outside the frame buffer are

@@ -24,21 +24,25 @@ float ScaledPower(float x, int32_t n, float k) {
     return r;
 }
 
-LitColour LightVertex(const Vec3& n, const Material& material) {
-    float red = material.ambientLevel * material.ambient[0];
-    float green = material.ambientLevel * material.ambient[1];
-    float blue = material.ambientLevel * material.ambient[2];
-    float coverage = 0.0f;
-    float f = 1.0f;
+MaterialBase MaterialLightBase(const Material& material) {
+    MaterialBase base{material.ambientLevel * material.ambient[0], material.ambientLevel * material.ambient[1],
+                      material.ambientLevel * material.ambient[2], 0.0f, 1.0f};
     if (material.materialFlags & MaterialTransparent) {
         // What shows through is added by the transparent fill; the surface's
         // own light is darkened by the same share.
-        coverage = 1.0f;
-        f = 1.0f - static_cast<float>(material.transparency & 0xFF) / 255.0f;
-        red *= f;
-        green *= f;
-        blue *= f;
+        base.coverage = 1.0f;
+        base.share = 1.0f - static_cast<float>(material.transparency & 0xFF) / 255.0f;
+        base.red *= base.share;
+        base.green *= base.share;
+        base.blue *= base.share;
     }
+    return base;
+}
+
+LitColour LightVertex(const Vec3& n, const Material& material) {
+    const MaterialBase base = MaterialLightBase(material);
+    float red = base.red, green = base.green, blue = base.blue;
+    const float coverage = base.coverage, f = base.share;
     for (const Light& light : lights) {
         if (!light.enabled) continue;
         const float c = DotProduct(light.direction, n);
@@ -66,17 +70,15 @@ LitColour LightVertex(const Vec3& n, const Material& material) {
     return LitColour{blue, green, red, coverage};
 }
 
-namespace {
-uint32_t PackByte(float v) {
+uint32_t PackChannel(float v) {
     if (v < 0.0f) return 0;
     if (v >= 1.0f) return 255;
     if (!(v == v)) return 0;
     // 256 v is exact; the floor is in 0..255.
     return static_cast<uint32_t>(std::floor(256.0f * v));
 }
-}  // namespace
 
 uint32_t PackColour(const LitColour& colour) {
-    return PackByte(colour.blue) | (PackByte(colour.green) << 8) | (PackByte(colour.red) << 16) |
-           (PackByte(colour.coverage) << 24);
+    return PackChannel(colour.blue) | (PackChannel(colour.green) << 8) | (PackChannel(colour.red) << 16) |
+           (PackChannel(colour.coverage) << 24);
 }

@@ -16,134 +16,171 @@ using namespace raster;
 namespace {
 
 RasterSetup setup;  // one record, rewritten for every triangle
-bool pathChosen = false;
-RasterPath activePath = RasterScalar;
-
-void ChoosePath() {
-    if (pathChosen) return;
-    pathChosen = true;
-    activePath = (ActiveSimdLevel() >= SimdMmx && MmxPathAvailable()) ? RasterMmx : RasterScalar;
-}
 
 bool CornerInside(const FrameBuffer& fb, const MeshVertex& v) {
     return v.screenX >= 1 && v.screenX <= fb.width - 2 && v.screenY >= 0 && v.screenY < fb.height;
 }
 
+struct SortedCorners {
+    const MeshVertex *top, *middle, *bottom;
+};
+
+// Sorts by row into top, middle and bottom. The tie order decides which
+// corner plays which part, so it is kept exactly.
+SortedCorners SortByRow(const MeshVertex& a, const MeshVertex& b, const MeshVertex& c) {
+    SortedCorners o;
+    if (a.screenY <= b.screenY) {
+        if (a.screenY <= c.screenY) {
+            o = {&a, &c, &b};
+        } else {
+            o = {&c, &a, &b};
+        }
+    } else if (b.screenY <= c.screenY) {
+        o = {&b, &a, &c};
+    } else {
+        o = {&c, &a, &b};
+    }
+    if (o.bottom->screenY < o.middle->screenY) std::swap(o.bottom, o.middle);
+    // A flat top starts from its left corner.
+    if (o.top->screenY == o.middle->screenY && o.top->screenX > o.middle->screenX) std::swap(o.top, o.middle);
+    return o;
+}
+
+bool UsesTexturedFill(bool textured, const Texture* texture) {
+    return textured && texture && texture->pixels && texture->width > 0 && texture->height > 0;
+}
+
+void RunFill(const RasterKernels& kernels, RasterSetup& s, const Material& material, bool textured,
+             const Texture* texture) {
+    const bool transparent = (material.materialFlags & MaterialTransparent) != 0;
+    const uint32_t filter = transparent ? static_cast<uint32_t>(material.transparency) : 0;
+    if (UsesTexturedFill(textured, texture)) {
+        s.textureHeight = texture->height;
+        s.textureWidth = texture->width;
+        s.texturePixels = texture->pixels;
+        kernels.fillTextured(s, filter);
+    } else if (transparent) {
+        kernels.fillTransparent(s, filter);
+    } else {
+        kernels.fillGouraud(s);
+    }
+}
+
 }  // namespace
 
-RasterPath ActiveRasterPath() {
-    ChoosePath();
-    return activePath;
-}
-
-void SetRasterPath(RasterPath path) {
-    pathChosen = true;
-    activePath = (path == RasterMmx && MmxPathAvailable()) ? RasterMmx : RasterScalar;
-}
-
-int32_t SetupGradients(RasterSetup& s, const MeshVertex& m, const MeshVertex& b, const MeshVertex& t) {
-    return ActiveRasterPath() == RasterMmx ? SetupGradientsMmx(s, m, b, t) : SetupGradientsScalar(s, m, b, t);
-}
-void SetupEdges(RasterSetup& s, const MeshVertex& l, const MeshVertex& r, const MeshVertex& t,
-                const MeshVertex& b, int mode) {
-    if (ActiveRasterPath() == RasterMmx) {
-        SetupEdgesMmx(s, l, r, t, b, mode);
-    } else {
-        SetupEdgesScalar(s, l, r, t, b, mode);
+RasterKernels RasterKernelsFor(SimdLevel level) {
+    if (level >= SimdMmx && MmxPathAvailable()) {
+        return RasterKernels{Reciprocal15Division, SetupGradientsMmx, SetupEdgesMmx,
+                             FillGouraudMmx,       FillTransparentMmx, FillTexturedMmx};
     }
-}
-void Reciprocal15(const int16_t in[4], int16_t out[4]) {
-    if (ActiveRasterPath() == RasterMmx) {
-        Reciprocal15Mmx(in, out);
-    } else {
-        Reciprocal15Scalar(in, out);
-    }
-}
-void FillGouraud(RasterSetup& s) {
-    if (ActiveRasterPath() == RasterMmx) {
-        FillGouraudMmx(s);
-    } else {
-        FillGouraudScalar(s);
-    }
-}
-void FillTransparent(RasterSetup& s, uint32_t filter) {
-    if (ActiveRasterPath() == RasterMmx) {
-        FillTransparentMmx(s, filter);
-    } else {
-        FillTransparentScalar(s, filter);
-    }
-}
-void FillTextured(RasterSetup& s, uint32_t filter) {
-    if (ActiveRasterPath() == RasterMmx) {
-        FillTexturedMmx(s, filter);
-    } else {
-        FillTexturedScalar(s, filter);
-    }
+    return RasterKernels{Reciprocal15Scalar, SetupGradientsScalar, SetupEdgesScalar,
+                         FillGouraudScalar,  FillTransparentScalar, FillTexturedScalar};
 }
 
 void DrawTriangle(FrameBuffer* fb, const MeshVertex& a, const MeshVertex& b, const MeshVertex& c,
                   const Material& material, bool textured, const Texture* texture) {
+    DrawTriangleWith(RasterKernelsFor(ActiveSimdLevel()), fb, a, b, c, material, textured, texture);
+}
+
+void DrawTriangleWith(const RasterKernels& kernels, FrameBuffer* fb, const MeshVertex& a, const MeshVertex& b,
+                      const MeshVertex& c, const Material& material, bool textured, const Texture* texture) {
+    DrawTriangleWalk(kernels, fb, a, b, c, material, textured, texture, true);
+}
+
+void raster::DrawTriangleInFull(const RasterKernels& kernels, FrameBuffer* fb, const MeshVertex& a,
+                                const MeshVertex& b, const MeshVertex& c, const Material& material, bool textured,
+                                const Texture* texture) {
+    DrawTriangleWalk(kernels, fb, a, b, c, material, textured, texture, false);
+}
+
+void raster::DrawTriangleWalk(const RasterKernels& kernels, FrameBuffer* fb, const MeshVertex& a,
+                              const MeshVertex& b, const MeshVertex& c, const Material& material, bool textured,
+                              const Texture* texture, bool skipEmpty) {
     if (!CornerInside(*fb, a) || !CornerInside(*fb, b) || !CornerInside(*fb, c)) return;
-
-    // Sort by row into top, middle and bottom. The tie order decides which
-    // corner plays which part, so it is kept exactly.
-    const MeshVertex *top, *middle, *bottom;
-    if (a.screenY <= b.screenY) {
-        if (a.screenY <= c.screenY) {
-            top = &a, bottom = &b, middle = &c;
-        } else {
-            top = &c, bottom = &b, middle = &a;
-        }
-    } else if (b.screenY <= c.screenY) {
-        top = &b, bottom = &c, middle = &a;
-    } else {
-        top = &c, bottom = &b, middle = &a;
-    }
-    if (bottom->screenY < middle->screenY) std::swap(bottom, middle);
-    // A flat top starts from its left corner.
-    if (top->screenY == middle->screenY && top->screenX > middle->screenX) std::swap(top, middle);
-
-    RasterSetup& s = setup;
-    const int32_t cross = SetupGradients(s, *middle, *bottom, *top);
+    const SortedCorners o = SortByRow(a, b, c);
+    const int32_t cross = GradientCross(*o.middle, *o.bottom, *o.top);
     if (cross == 0) return;
 
     // cross > 0: the middle corner lies left of the long edge.
-    const MeshVertex* left = cross > 0 ? middle : bottom;
-    const MeshVertex* right = cross > 0 ? bottom : middle;
+    const MeshVertex* left = cross > 0 ? o.middle : o.bottom;
+    const MeshVertex* right = cross > 0 ? o.bottom : o.middle;
     if (left->screenY == right->screenY && left->screenX > right->screenX) std::swap(left, right);
 
-    SetupEdges(s, *left, *right, *top, *bottom, textured ? 3 : 2);
+    RasterSetup& s = setup;
+    int16_t d[4], q[4], fraction[2];
+    EdgeRowDifferences(*left, *right, *o.top, *o.bottom, d);
+    kernels.reciprocal15(d, q);
+    EdgeSlopes(s, *left, *right, *o.top, *o.bottom, q, fraction);
+    // The textured fill also draws the bottom corner's row, as the
+    // reference's textured triangles always have: a textured flat-bottomed
+    // triangle covers one row more than a Gouraud one.
+    const bool texturedFill = UsesTexturedFill(textured, texture);
+    if (skipEmpty && !AnyRowSpan(s, texturedFill ? s.lastRow + 1 : s.lastRow)) return;  // covers no pixel
 
+    kernels.setupGradients(s, *o.middle, *o.bottom, *o.top);
+    kernels.setupEdges(s, *left, *o.top, *o.bottom, textured ? EdgeColourAndTexture : EdgeColour, q, fraction);
+    s.rowBytes = fb->width * 4;
+    s.rowPointer = fb->workPixels + static_cast<ptrdiff_t>(o.top->screenY) * fb->width;
+    RunFill(kernels, s, material, textured, texture);
+}
+
+void EdgeRowDifferences(const MeshVertex& l, const MeshVertex& r, const MeshVertex& t, const MeshVertex& b,
+                        int16_t d[4]) {
+    d[0] = Diff16(l.screenY, t.screenY);
+    d[1] = Diff16(l.screenY, b.screenY);
+    d[2] = Diff16(r.screenY, t.screenY);
+    d[3] = Diff16(r.screenY, b.screenY);
+}
+
+void EdgeSlopes(RasterSetup& s, const MeshVertex& l, const MeshVertex& r, const MeshVertex& t,
+                const MeshVertex& b, const int16_t q[4], int16_t fraction[2]) {
+    const int32_t upper = Diff16(l.screenX, t.screenX) * q[0];
+    const int32_t lower = Diff16(l.screenX, b.screenX) * q[1];
+    s.leftStep = Shl(upper, 1);
+    s.leftStepLower = Shl(lower, 1);
+    s.rightStep = Shl(Diff16(r.screenX, t.screenX) * q[2], 1);
+    s.rightStepLower = Shl(Diff16(r.screenX, b.screenX) * q[3], 1);
+    fraction[0] = static_cast<int16_t>(upper & 0x7FFF);
+    fraction[1] = static_cast<int16_t>(lower & 0x7FFF);
     // Left x starts 255/256 right of the corner and right x 1/256 left of
     // it: a pixel is drawn when its position plus 1/256 lies in (left, right].
-    s.leftX = Shl(top->screenX, 16) + 0xFF00;
-    s.leftXAtLeftCorner = Shl(left->screenX, 16) + 0xFF00;
-    s.rightX = Shl(top->screenX - 1, 16) + 0xFF00;
-    s.rightXAtRightCorner = Shl(right->screenX - 1, 16) + 0xFF00;
-    s.rowBytes = fb->width * 4;
-    s.rowPointer = fb->workPixels + static_cast<ptrdiff_t>(top->screenY) * fb->width;
+    s.leftX = Shl(t.screenX, 16) + 0xFF00;
+    s.leftXAtLeftCorner = Shl(l.screenX, 16) + 0xFF00;
+    s.rightX = Shl(t.screenX - 1, 16) + 0xFF00;
+    s.rightXAtRightCorner = Shl(r.screenX - 1, 16) + 0xFF00;
+    s.firstRow = t.screenY;
+    s.leftCornerRow = l.screenY;
+    s.rightCornerRow = r.screenY;
+    s.lastRow = b.screenY;
+    s.halfIndex = 0;
+}
 
-    const bool transparent = (material.materialFlags & MaterialTransparent) != 0;
-    const uint32_t filter = transparent ? static_cast<uint32_t>(material.transparency) : 0;
-    if (textured && texture && texture->pixels && texture->width > 0 && texture->height > 0) {
-        s.textureHeight = texture->height;
-        s.textureWidth = texture->width;
-        s.texturePixels = texture->pixels;
-        FillTextured(s, filter);
-    } else if (transparent) {
-        FillTransparent(s, filter);
-    } else {
-        FillGouraud(s);
-    }
+bool AnyRowSpan(const RasterSetup& s, int32_t endRow) {
+    // The edge walk of WalkRows alone: x positions and corner switches.
+    int32_t leftX = s.leftX, rightX = s.rightX, leftStep = s.leftStep, rightStep = s.rightStep;
+    int32_t y = s.firstRow;
+    do {
+        if (y == s.rightCornerRow) rightX = s.rightXAtRightCorner, rightStep = s.rightStepLower;
+        if (y == s.leftCornerRow) leftX = s.leftXAtLeftCorner, leftStep = s.leftStepLower;
+        if (static_cast<uint32_t>(rightX) >> 16 >= static_cast<uint32_t>(leftX) >> 16) return true;
+        leftX = Add32(leftX, leftStep);
+        rightX = Add32(rightX, rightStep);
+        ++y;
+    } while (y < endRow);
+    return false;
 }
 
 // ---- Set-up shared by both paths (32-bit depth and texture arithmetic) ----
 
-bool raster::ComputeGradientFactors(const MeshVertex& m, const MeshVertex& b, const MeshVertex& t,
-                                    GradientFactors* g) {
+int32_t raster::GradientCross(const MeshVertex& m, const MeshVertex& b, const MeshVertex& t) {
     const int32_t bx = Diff16(b.screenX, t.screenX), my = Diff16(m.screenY, t.screenY);
     const int32_t mx = Diff16(m.screenX, t.screenX), by = Diff16(b.screenY, t.screenY);
-    const int32_t cross = Wrap32(static_cast<int64_t>(bx) * my - static_cast<int64_t>(mx) * by);
+    return SubWrap(MulWrap(bx, my), MulWrap(mx, by));
+}
+
+bool raster::ComputeGradientFactors(const MeshVertex& m, const MeshVertex& b, const MeshVertex& t,
+                                    GradientFactors* g) {
+    const int32_t cross = GradientCross(m, b, t);
     g->cross = cross;
     if (cross == 0) return false;
     const int32_t inverse = 0x7FFFFFFF / cross;
@@ -161,8 +198,9 @@ bool raster::ComputeGradientFactors(const MeshVertex& m, const MeshVertex& b, co
 }
 
 int32_t raster::PlaneGradient(int16_t dMiddle, int16_t dBottom, const GradientFactors& g) {
-    const int32_t whole = Wrap32(static_cast<int64_t>(dMiddle) * g.a0 + static_cast<int64_t>(dBottom) * g.a1);
-    const int32_t fraction = Wrap32(static_cast<int64_t>(dMiddle) * g.f0 + static_cast<int64_t>(dBottom) * g.f1);
+    // Wrapping 32-bit sums: each 16 x 16 product fits, their sum may not.
+    const int32_t whole = Add32(dMiddle * g.a0, dBottom * g.a1);
+    const int32_t fraction = Add32(dMiddle * g.f0, dBottom * g.f1);
     return Add32(Shl(whole, 1), Sar(fraction, 14));
 }
 
@@ -176,31 +214,13 @@ void raster::SetupWideGradients(RasterSetup& s, const MeshVertex& m, const MeshV
 int32_t raster::WideRowStep(int16_t dEdge, int16_t q, int32_t perX, int16_t fraction) {
     const int32_t perXHigh = Sar(perX, 16);
     const int32_t perXLow = perX & 0xFFFF;
-    const int32_t edge = Wrap32(static_cast<int64_t>(dEdge) * q - static_cast<int64_t>(perXHigh) * fraction);
+    const int32_t edge = SubWrap(dEdge * q, perXHigh * fraction);
     const int32_t low = ((perXLow >> 1) * fraction) >> 16;  // both 15-bit: no overflow
-    return Wrap32(2 * static_cast<int64_t>(edge) - 4 * static_cast<int64_t>(low));
+    return SubWrap(MulWrap(edge, 2), MulWrap(low, 4));
 }
 
-void raster::EdgeRowDifferences(const MeshVertex& l, const MeshVertex& r, const MeshVertex& t,
-                                const MeshVertex& b, int16_t d[4]) {
-    d[0] = Diff16(l.screenY, t.screenY);
-    d[1] = Diff16(l.screenY, b.screenY);
-    d[2] = Diff16(r.screenY, t.screenY);
-    d[3] = Diff16(r.screenY, b.screenY);
-}
-
-void raster::SetupEdgesWide(RasterSetup& s, const MeshVertex& l, const MeshVertex& r,
-                            const MeshVertex& t, const MeshVertex& b, int mode, const int16_t q[4],
-                            int16_t fraction[2]) {
-    const int32_t upper = Diff16(l.screenX, t.screenX) * q[0];
-    const int32_t lower = Diff16(l.screenX, b.screenX) * q[1];
-    s.leftStep = Shl(upper, 1);
-    s.leftStepLower = Shl(lower, 1);
-    s.rightStep = Shl(Diff16(r.screenX, t.screenX) * q[2], 1);
-    s.rightStepLower = Shl(Diff16(r.screenX, b.screenX) * q[3], 1);
-    fraction[0] = static_cast<int16_t>(upper & 0x7FFF);
-    fraction[1] = static_cast<int16_t>(lower & 0x7FFF);
-
+void raster::SetupEdgesWide(RasterSetup& s, const MeshVertex& l, const MeshVertex& t, const MeshVertex& b,
+                            EdgeSetupMode mode, const int16_t q[4], const int16_t fraction[2]) {
     s.depthRowSteps[0] = WideRowStep(Diff16(l.depth, t.depth), q[0], s.depthPerX, fraction[0]);
     s.depthRowSteps[1] = Add32(s.depthRowSteps[0], s.depthPerX);
     s.depthRowSteps[2] = WideRowStep(Diff16(l.depth, b.depth), q[1], s.depthPerX, fraction[1]);
@@ -218,11 +238,6 @@ void raster::SetupEdgesWide(RasterSetup& s, const MeshVertex& l, const MeshVerte
             s.texStart[k] = Shl(tv[k], 16);
         }
     }
-    s.firstRow = t.screenY;
-    s.leftCornerRow = l.screenY;
-    s.rightCornerRow = r.screenY;
-    s.lastRow = b.screenY;
-    s.halfIndex = 0;
 }
 
 // ---- The reference path ----
@@ -256,57 +271,80 @@ int32_t SetupGradientsScalar(RasterSetup& s, const MeshVertex& m, const MeshVert
     return g.cross;
 }
 
-void SetupEdgesScalar(RasterSetup& s, const MeshVertex& l, const MeshVertex& r, const MeshVertex& t,
-                      const MeshVertex& b, int mode) {
-    int16_t d[4], q[4], fraction[2];
-    EdgeRowDifferences(l, r, t, b, d);
-    Reciprocal15Scalar(d, q);
-    SetupEdgesWide(s, l, r, t, b, mode, q, fraction);
-    if (mode & 2) {
-        for (int lane = 0; lane < 4; ++lane) {
-            const int16_t lc = static_cast<int16_t>(ShadeByte(l.shade, lane));
-            const int16_t perX = s.colourPerX[lane];
-            const int16_t edgeUpper = static_cast<int16_t>((lc - ShadeByte(t.shade, lane)) * 128);
-            const int16_t edgeLower = static_cast<int16_t>((lc - ShadeByte(b.shade, lane)) * 128);
-            s.colourRowSteps[0][lane] =
-                Wrap16(2 * MulHigh(edgeUpper, q[0]) - 2 * MulHigh(fraction[0], perX));
-            s.colourRowSteps[1][lane] = Add16(s.colourRowSteps[0][lane], perX);
-            s.colourRowSteps[2][lane] =
-                Wrap16(2 * MulHigh(edgeLower, q[1]) - 2 * MulHigh(fraction[1], perX));
-            s.colourRowSteps[3][lane] = Add16(s.colourRowSteps[2][lane], perX);
-            s.colourStart[lane] = static_cast<int16_t>(ShadeByte(t.shade, lane) * 128);
-        }
+void Reciprocal15Division(const int16_t in[4], int16_t out[4]) {
+    for (int i = 0; i < 4; ++i) {
+        const int32_t d = in[i];
+        const int32_t magnitude = d < 0 ? -d : d;
+        int32_t q = magnitude == 0 ? 32767 : 32766;
+        if (magnitude >= 2) q = static_cast<int32_t>(32768.0f / static_cast<float>(magnitude));
+        out[i] = static_cast<int16_t>(d < 0 ? -q : q);
+    }
+}
+
+void SetupEdgesScalar(RasterSetup& s, const MeshVertex& l, const MeshVertex& t, const MeshVertex& b,
+                      EdgeSetupMode mode, const int16_t q[4], const int16_t fraction[2]) {
+    SetupEdgesWide(s, l, t, b, mode, q, fraction);
+    if (!(mode & 2)) return;
+    for (int lane = 0; lane < 4; ++lane) {
+        const int16_t lc = static_cast<int16_t>(ShadeByte(l.shade, lane));
+        const int16_t perX = s.colourPerX[lane];
+        const int16_t edgeUpper = static_cast<int16_t>((lc - ShadeByte(t.shade, lane)) * 128);
+        const int16_t edgeLower = static_cast<int16_t>((lc - ShadeByte(b.shade, lane)) * 128);
+        s.colourRowSteps[0][lane] = Wrap16(2 * MulHigh(edgeUpper, q[0]) - 2 * MulHigh(fraction[0], perX));
+        s.colourRowSteps[1][lane] = Add16(s.colourRowSteps[0][lane], perX);
+        s.colourRowSteps[2][lane] = Wrap16(2 * MulHigh(edgeLower, q[1]) - 2 * MulHigh(fraction[1], perX));
+        s.colourRowSteps[3][lane] = Add16(s.colourRowSteps[2][lane], perX);
+        s.colourStart[lane] = static_cast<int16_t>(ShadeByte(t.shade, lane) * 128);
     }
 }
 
 namespace {
 
-// The row colour (8.7 minus 0x4000) and texture coordinate the row walk carries.
-struct RowState {
-    int16_t colour[4];
-    int32_t tex[2];
-};
-
-void StartRows(const RasterSetup& s, RowState* row) {
-    for (int lane = 0; lane < 4; ++lane) row->colour[lane] = Wrap16(s.colourStart[lane] - 0x4000);
-    row->tex[0] = s.texStart[0];
-    row->tex[1] = s.texStart[1];
-}
-
-void StepRow(RasterSetup& s, RowState* row) {
-    const int index = AdvanceRow(s);
-    for (int lane = 0; lane < 4; ++lane) row->colour[lane] = Add16(row->colour[lane], s.colourRowSteps[index][lane]);
-    row->tex[0] = Add32(row->tex[0], s.texRowSteps[index][0]);
-    row->tex[1] = Add32(row->tex[1], s.texRowSteps[index][1]);
-}
-
-// Span colour: the row colour doubled to biased 8.8, and its per-pixel step.
-void SpanColour(const RasterSetup& s, const RowState& row, int16_t colour[4], int16_t step[4]) {
-    for (int lane = 0; lane < 4; ++lane) {
-        colour[lane] = SatS16(2 * row.colour[lane]);
-        step[lane] = SatS16(2 * s.colourPerX[lane]);
+// The reference's row and span values for WalkRows: the row colour (8.7
+// minus 0x4000) and texture coordinate; along a span the depth, the biased
+// 8.8 colour and its step, and the texture coordinate.
+struct ScalarCursor {
+    struct Row {
+        int16_t colour[4];
+        int32_t tex[2];
+    };
+    struct Span {
+        uint32_t z;
+        int16_t colour[4], step[4];
+        uint32_t v, u;
+    };
+    static void StartRows(const RasterSetup& s, Row* row) {
+        for (int lane = 0; lane < 4; ++lane) row->colour[lane] = Wrap16(s.colourStart[lane] - 0x4000);
+        row->tex[0] = s.texStart[0];
+        row->tex[1] = s.texStart[1];
     }
-}
+    static void StepRow(const RasterSetup& s, int index, Row* row) {
+        for (int lane = 0; lane < 4; ++lane) row->colour[lane] = Add16(row->colour[lane], s.colourRowSteps[index][lane]);
+        row->tex[0] = Add32(row->tex[0], s.texRowSteps[index][0]);
+        row->tex[1] = Add32(row->tex[1], s.texRowSteps[index][1]);
+    }
+    // The row colour doubled to biased 8.8 (saturated), and its per-pixel step.
+    static Span StartSpan(const RasterSetup& s, const Row& row) {
+        Span span;
+        span.z = static_cast<uint32_t>(s.leftDepth);
+        for (int lane = 0; lane < 4; ++lane) {
+            span.colour[lane] = SatS16(2 * row.colour[lane]);
+            span.step[lane] = SatS16(2 * s.colourPerX[lane]);
+        }
+        span.v = static_cast<uint32_t>(row.tex[0]);
+        span.u = static_cast<uint32_t>(row.tex[1]);
+        return span;
+    }
+    template <bool Textured>
+    static void StepPixel(const RasterSetup& s, Span* span) {
+        span->z += static_cast<uint32_t>(s.depthPerX);
+        for (int lane = 0; lane < 4; ++lane) span->colour[lane] = SatS16(span->colour[lane] + span->step[lane]);
+        if (Textured) {
+            span->v += static_cast<uint32_t>(s.texPerX[0]);
+            span->u += static_cast<uint32_t>(s.texPerX[1]);
+        }
+    }
+};
 
 // Noise of one dither counter value: (counter^2 as signed 16 bits) times the
 // lane's amplitude, high half.
@@ -322,123 +360,85 @@ void ExpandStored(WorkPixel stored, uint16_t out[3]) {
     out[2] = static_cast<uint16_t>((stored >> 8) & 0xF8);
 }
 
+void FilterBytes(uint32_t filter, uint16_t out[3]) {
+    for (int lane = 0; lane < 3; ++lane) out[lane] = static_cast<uint16_t>((filter >> (8 * lane)) & 0xFF);
+}
+
+// The dither sequence restarts with every triangle: counter and noise 0.
+struct GouraudPixel {
+    static constexpr bool Textured = false;
+    uint16_t counter = 0;
+    int16_t noise[4] = {0, 0, 0, 0};
+    void Draw(WorkPixel* p, const ScalarCursor::Span& span) {
+        uint16_t o[3];
+        for (int lane = 0; lane < 3; ++lane) {
+            o[lane] = static_cast<uint16_t>(SatS16(span.colour[lane] + noise[lane]) + 0x8000);
+        }
+        *p = (span.z & 0xFFFF0000u) | PackRgb565(o[0], o[1], o[2]);
+        // The noise for the next drawn pixel comes from this counter value.
+        DitherNoise(counter, noise);
+        counter = static_cast<uint16_t>(counter + DitherCounterStep);
+    }
+};
+
+struct TransparentPixel {
+    static constexpr bool Textured = false;
+    uint16_t filter[3];
+    uint16_t counter = 0;
+    int16_t noise[4] = {0, 0, 0, 0};
+    void Draw(WorkPixel* p, const ScalarCursor::Span& span) {
+        uint16_t lit[4];
+        for (int lane = 0; lane < 4; ++lane) {
+            lit[lane] = static_cast<uint16_t>(SatS16(span.colour[lane] + noise[lane]) + 0x8000);
+        }
+        const uint16_t coverage = lit[3] >> 8;
+        uint16_t stored[3], o[3];
+        ExpandStored(*p, stored);
+        for (int lane = 0; lane < 3; ++lane) {
+            o[lane] = SatU16(lit[lane] + ((stored[lane] * filter[lane]) >> 8) * coverage);
+        }
+        // Depth is not written: what lies behind stays testable.
+        *p = (*p & 0xFFFF0000u) | PackRgb565(o[0], o[1], o[2]);
+        // Unlike the opaque fill, the counter advances before the noise is taken.
+        counter = static_cast<uint16_t>(counter + DitherCounterStep);
+        DitherNoise(counter, noise);
+    }
+};
+
+struct TexturedPixel {
+    static constexpr bool Textured = true;
+    uint16_t filter[3];
+    const RasterSetup* s;
+    void Draw(WorkPixel* p, const ScalarCursor::Span& span) {
+        const uint32_t texel = TexelAt(*s, span.v, span.u);
+        uint16_t stored[3], o[3];
+        ExpandStored(*p, stored);
+        for (int lane = 0; lane < 3; ++lane) {
+            const uint32_t light = static_cast<uint16_t>(span.colour[lane] + 0x8000) >> 8;
+            const uint32_t texelByte = (texel >> (8 * lane)) & 0xFF;
+            const int32_t lit = static_cast<int32_t>(((texelByte * light) >> 8) * (255u - filter[lane]));
+            o[lane] = SatU16(lit + stored[lane] * filter[lane]);
+        }
+        *p = (span.z & 0xFFFF0000u) | PackRgb565(o[0], o[1], o[2]);
+    }
+};
+
 }  // namespace
 
 void FillGouraudScalar(RasterSetup& s) {
-    RowState row;
-    StartRows(s, &row);
-    uint16_t counter = 0;
-    int16_t noise[4] = {0, 0, 0, 0};
-    int32_t y = s.firstRow;
-    s.halfIndex = 0;
-    do {
-        EnterRow(s, y);
-        uint32_t first, last;
-        if (RowSpan(s, &first, &last)) {
-            int16_t colour[4], step[4];
-            SpanColour(s, row, colour, step);
-            uint32_t z = static_cast<uint32_t>(s.leftDepth);
-            for (WorkPixel* p = s.rowPointer + first; p <= s.rowPointer + last; ++p) {
-                if (DepthPasses(z, *p)) {
-                    uint16_t o[3];
-                    for (int lane = 0; lane < 3; ++lane) {
-                        o[lane] = static_cast<uint16_t>(SatS16(colour[lane] + noise[lane]) + 0x8000);
-                    }
-                    *p = (z & 0xFFFF0000u) | PackRgb565(o[0], o[1], o[2]);
-                    // The noise for the next drawn pixel comes from this counter value.
-                    DitherNoise(counter, noise);
-                    counter = static_cast<uint16_t>(counter + DitherCounterStep);
-                }
-                z += static_cast<uint32_t>(s.depthPerX);
-                for (int lane = 0; lane < 4; ++lane) colour[lane] = SatS16(colour[lane] + step[lane]);
-            }
-        }
-        StepRow(s, &row);
-        ++y;
-    } while (y < s.lastRow);
+    GouraudPixel kernel;
+    WalkRows<ScalarCursor>(s, kernel, s.lastRow);
 }
 
 void FillTransparentScalar(RasterSetup& s, uint32_t filter) {
-    const uint16_t filterBytes[3] = {static_cast<uint16_t>(filter & 0xFF),
-                                     static_cast<uint16_t>((filter >> 8) & 0xFF),
-                                     static_cast<uint16_t>((filter >> 16) & 0xFF)};
-    RowState row;
-    StartRows(s, &row);
-    uint16_t counter = 0;
-    int16_t noise[4] = {0, 0, 0, 0};
-    int32_t y = s.firstRow;
-    s.halfIndex = 0;
-    do {
-        EnterRow(s, y);
-        uint32_t first, last;
-        if (RowSpan(s, &first, &last)) {
-            int16_t colour[4], step[4];
-            SpanColour(s, row, colour, step);
-            uint32_t z = static_cast<uint32_t>(s.leftDepth);
-            for (WorkPixel* p = s.rowPointer + first; p <= s.rowPointer + last; ++p) {
-                if (DepthPasses(z, *p)) {
-                    uint16_t lit[4];
-                    for (int lane = 0; lane < 4; ++lane) {
-                        lit[lane] = static_cast<uint16_t>(SatS16(colour[lane] + noise[lane]) + 0x8000);
-                    }
-                    const uint16_t coverage = lit[3] >> 8;
-                    uint16_t stored[3], o[3];
-                    ExpandStored(*p, stored);
-                    for (int lane = 0; lane < 3; ++lane) {
-                        const int32_t seen = ((stored[lane] * filterBytes[lane]) >> 8) * coverage;
-                        o[lane] = SatU16(lit[lane] + seen);
-                    }
-                    // Depth is not written: what lies behind stays testable.
-                    *p = (*p & 0xFFFF0000u) | PackRgb565(o[0], o[1], o[2]);
-                    // Unlike the opaque fill, the counter advances before the noise is taken.
-                    counter = static_cast<uint16_t>(counter + DitherCounterStep);
-                    DitherNoise(counter, noise);
-                }
-                z += static_cast<uint32_t>(s.depthPerX);
-                for (int lane = 0; lane < 4; ++lane) colour[lane] = SatS16(colour[lane] + step[lane]);
-            }
-        }
-        StepRow(s, &row);
-        ++y;
-    } while (y < s.lastRow);
+    TransparentPixel kernel;
+    FilterBytes(filter, kernel.filter);
+    WalkRows<ScalarCursor>(s, kernel, s.lastRow);
 }
 
 void FillTexturedScalar(RasterSetup& s, uint32_t filter) {
-    const uint16_t filterBytes[3] = {static_cast<uint16_t>(filter & 0xFF),
-                                     static_cast<uint16_t>((filter >> 8) & 0xFF),
-                                     static_cast<uint16_t>((filter >> 16) & 0xFF)};
-    RowState row;
-    StartRows(s, &row);
-    int32_t y = s.firstRow;
-    s.halfIndex = 0;
-    do {
-        EnterRow(s, y);
-        uint32_t first, last;
-        if (RowSpan(s, &first, &last)) {
-            int16_t colour[4], step[4];
-            SpanColour(s, row, colour, step);
-            uint32_t z = static_cast<uint32_t>(s.leftDepth);
-            uint32_t v = static_cast<uint32_t>(row.tex[0]), u = static_cast<uint32_t>(row.tex[1]);
-            for (WorkPixel* p = s.rowPointer + first; p <= s.rowPointer + last; ++p) {
-                if (DepthPasses(z, *p)) {
-                    const uint32_t texel = TexelAt(s, v, u);
-                    uint16_t stored[3], o[3];
-                    ExpandStored(*p, stored);
-                    for (int lane = 0; lane < 3; ++lane) {
-                        const uint32_t light = static_cast<uint16_t>(colour[lane] + 0x8000) >> 8;
-                        const uint32_t texelByte = (texel >> (8 * lane)) & 0xFF;
-                        const int32_t lit = static_cast<int32_t>(((texelByte * light) >> 8) * (255u - filterBytes[lane]));
-                        o[lane] = SatU16(lit + stored[lane] * filterBytes[lane]);
-                    }
-                    *p = (z & 0xFFFF0000u) | PackRgb565(o[0], o[1], o[2]);
-                }
-                z += static_cast<uint32_t>(s.depthPerX);
-                for (int lane = 0; lane < 4; ++lane) colour[lane] = SatS16(colour[lane] + step[lane]);
-                v += static_cast<uint32_t>(s.texPerX[0]);
-                u += static_cast<uint32_t>(s.texPerX[1]);
-            }
-        }
-        StepRow(s, &row);
-        ++y;
-    } while (y <= s.lastRow);
+    TexturedPixel kernel;
+    FilterBytes(filter, kernel.filter);
+    kernel.s = &s;
+    WalkRows<ScalarCursor>(s, kernel, s.lastRow + 1);  // the bottom corner's row too
 }

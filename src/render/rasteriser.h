@@ -9,12 +9,13 @@
 // Colours travel as four 16-bit lanes: blue, green, red, coverage.
 //
 // Two implementations give identical pixels: the portable reference in
-// rasteriser.cpp and the MMX one in rasteriser_mmx.cpp. The MMX path is used
-// where the processor has it unless QUILLMERE_SCALAR=1 is in the environment.
+// rasteriser.cpp and the MMX one in rasteriser_mmx.cpp, chosen by the
+// instruction-set level (core/cpu_features.h).
 #pragma once
 
 #include <cstdint>
 
+#include "core/cpu_features.h"
 #include "core/mesh.h"
 #include "render/frame_buffer.h"
 
@@ -53,52 +54,94 @@ struct RasterSetup {
     int32_t halfIndex;  // 0 on the upper part of the left edge, 2 on the lower
 };
 
-enum RasterPath { RasterScalar = 0, RasterMmx = 1 };
+// Which row steps SetupEdges computes: bit 0 the texture coordinate's, bit 1
+// the colour's. Depth steps are always computed.
+enum EdgeSetupMode : int32_t {
+    EdgeColour = 2,            // Gouraud and transparent fills
+    EdgeColourAndTexture = 3,  // the textured fill
+};
 
-// Whether the MMX path was compiled in (x86 builds).
+// The kernels of one rasteriser path; both paths give identical pixels. A
+// frame chooses them once (RasterKernelsFor) and hands them to every
+// triangle. Each works on the one RasterSetup it is given.
+struct RasterKernels {
+    // Per lane: floor(32768 / |d|) with the sign of d for |d| >= 2, +-32766
+    // for |d| = 1, 32767 for 0.
+    void (*reciprocal15)(const int16_t in[4], int16_t out[4]);
+    // Plane gradients per pixel to the right (colourPerX, depthPerX,
+    // texPerX) of the triangle middle, bottom, top; returns the doubled
+    // signed area, 0 for a degenerate triangle (then nothing is set).
+    int32_t (*setupGradients)(RasterSetup& s, const MeshVertex& middle, const MeshVertex& bottom,
+                              const MeshVertex& top);
+    // The row-step tables and start values of depth, colour and (by `mode`)
+    // texture, from the gradients and from EdgeSlopes' reciprocals q and
+    // slope fractions. Needs SetupGradients and EdgeSlopes done.
+    void (*setupEdges)(RasterSetup& s, const MeshVertex& left, const MeshVertex& top, const MeshVertex& bottom,
+                       EdgeSetupMode mode, const int16_t q[4], const int16_t fraction[2]);
+    // The span fills. Each expects a complete set-up: gradients, edges and
+    // the start of the walk (leftX, rightX, rowPointer, rowBytes, the corner
+    // rows; textureWidth, textureHeight, texturePixels for the textured
+    // fill), every corner inside the work image. Each walks the rows from
+    // firstRow, drawing on a row the pixels from leftX >> 16 to rightX >> 16
+    // that pass the depth test (strictly nearer than the stored pixel).
+    //   fillGouraud: dithered Gouraud colour; writes colour and depth; rows
+    //     up to lastRow - 1.
+    //   fillTransparent(filter): dithered Gouraud colour plus the stored
+    //     colour times the filter bytes (blue, green, red in bytes 0..2) and
+    //     the coverage lane; writes colour only, so what lies behind stays
+    //     testable; rows up to lastRow - 1.
+    //   fillTextured(filter): texel times the Gouraud light, blended with the
+    //     stored colour by the filter bytes; no dither; writes colour and
+    //     depth; rows up to and including lastRow.
+    void (*fillGouraud)(RasterSetup& s);
+    void (*fillTransparent)(RasterSetup& s, uint32_t filter);
+    void (*fillTextured)(RasterSetup& s, uint32_t filter);
+};
+
+// The MMX kernels for SimdMmx and above where they are compiled in (x86),
+// the portable reference otherwise.
+RasterKernels RasterKernelsFor(SimdLevel level);
+// Whether the MMX kernels were compiled in.
 bool MmxPathAvailable();
-// The path DrawTriangle uses. Chosen on first use: MMX when available and
-// QUILLMERE_SCALAR is not "1". SetRasterPath ignores RasterMmx when the path
-// is not available.
-RasterPath ActiveRasterPath();
-void SetRasterPath(RasterPath path);
 
 // Fills the triangle a, b, c (projected corners) into the work image. Nothing
-// is drawn for a degenerate triangle, nor for one with a corner outside the
-// frame buffer's drawable area (x 1..width-2, y 0..height-1), which the
-// projection never produces. `texture` is used when `textured` is set and
-// it has pixels; a transparent material blends by its `transparency` bytes.
+// is drawn for a degenerate triangle, for one that covers no pixel, nor for
+// one with a corner outside the frame buffer's drawable area (x
+// 1..width-2, y 0..height-1), which the projection never produces.
+// `texture` is used when `textured` is set and it has pixels; a transparent
+// material blends by its `transparency` bytes.
+void DrawTriangleWith(const RasterKernels& kernels, FrameBuffer* fb, const MeshVertex& a, const MeshVertex& b,
+                      const MeshVertex& c, const Material& material, bool textured, const Texture* texture);
+// The same with the kernels of ActiveSimdLevel().
 void DrawTriangle(FrameBuffer* fb, const MeshVertex& a, const MeshVertex& b, const MeshVertex& c,
                   const Material& material, bool textured, const Texture* texture);
 
-// The building blocks, each with a scalar and an MMX version that agree bit
-// for bit; exposed for the tests.
-//
-// Plane gradients per pixel to the right (colourPerX, depthPerX, texPerX);
-// returns the doubled signed area (0 for a degenerate triangle).
-int32_t SetupGradients(RasterSetup& s, const MeshVertex& middle, const MeshVertex& bottom,
-                       const MeshVertex& top);
-// Edge slopes, row-step tables and start values; mode bit 0 texture, bit 1 colour.
-void SetupEdges(RasterSetup& s, const MeshVertex& left, const MeshVertex& right,
-                const MeshVertex& top, const MeshVertex& bottom, int mode);
-// Per lane: floor(32768 / |d|) with the sign of d for |d| >= 2, +-32766 for
-// |d| = 1, 32767 for 0.
-void Reciprocal15(const int16_t in[4], int16_t out[4]);
-void FillGouraud(RasterSetup& s);
-void FillTransparent(RasterSetup& s, uint32_t filter);
-void FillTextured(RasterSetup& s, uint32_t filter);
+// The slopes of the four edges (leftStep, leftStepLower, rightStep,
+// rightStepLower) from the reciprocals q of EdgeRowDifferences, and the left
+// slopes' 15-bit fractions; the walk's start values and corner rows.
+void EdgeSlopes(RasterSetup& s, const MeshVertex& left, const MeshVertex& right, const MeshVertex& top,
+                const MeshVertex& bottom, const int16_t q[4], int16_t fraction[2]);
+// The reciprocal inputs: left - top, left - bottom, right - top, right -
+// bottom rows.
+void EdgeRowDifferences(const MeshVertex& left, const MeshVertex& right, const MeshVertex& top,
+                        const MeshVertex& bottom, int16_t d[4]);
+// Whether the walk set up by EdgeSlopes draws a span on any row below
+// endRow (lastRow, or lastRow + 1 for the textured fill).
+bool AnyRowSpan(const RasterSetup& s, int32_t endRow);
 
-// The same operations by path, for the tests and the benchmarks.
+// The kernels of each path, for the tests and the benchmarks.
 void Reciprocal15Scalar(const int16_t in[4], int16_t out[4]);
-void Reciprocal15Mmx(const int16_t in[4], int16_t out[4]);
+// floor(32768 / |d|) by one single-precision division, exact for every
+// 16-bit d (the quotient's rounding error stays below 1/|d|).
+void Reciprocal15Division(const int16_t in[4], int16_t out[4]);
 int32_t SetupGradientsScalar(RasterSetup& s, const MeshVertex& middle, const MeshVertex& bottom,
                              const MeshVertex& top);
 int32_t SetupGradientsMmx(RasterSetup& s, const MeshVertex& middle, const MeshVertex& bottom,
                           const MeshVertex& top);
-void SetupEdgesScalar(RasterSetup& s, const MeshVertex& left, const MeshVertex& right,
-                      const MeshVertex& top, const MeshVertex& bottom, int mode);
-void SetupEdgesMmx(RasterSetup& s, const MeshVertex& left, const MeshVertex& right,
-                   const MeshVertex& top, const MeshVertex& bottom, int mode);
+void SetupEdgesScalar(RasterSetup& s, const MeshVertex& left, const MeshVertex& top, const MeshVertex& bottom,
+                      EdgeSetupMode mode, const int16_t q[4], const int16_t fraction[2]);
+void SetupEdgesMmx(RasterSetup& s, const MeshVertex& left, const MeshVertex& top, const MeshVertex& bottom,
+                   EdgeSetupMode mode, const int16_t q[4], const int16_t fraction[2]);
 void FillGouraudScalar(RasterSetup& s);
 void FillGouraudMmx(RasterSetup& s);
 void FillTransparentScalar(RasterSetup& s, uint32_t filter);

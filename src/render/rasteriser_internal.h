@@ -46,9 +46,27 @@ struct GradientFactors {
     int16_t a0, a1;
     int16_t f0, f1;
 };
+// The doubled signed area (B - T) x (M - T), wrapping as 32-bit arithmetic.
+int32_t GradientCross(const MeshVertex& m, const MeshVertex& b, const MeshVertex& t);
 // False for a degenerate triangle (cross 0).
 bool ComputeGradientFactors(const MeshVertex& m, const MeshVertex& b, const MeshVertex& t,
                             GradientFactors* g);
+// DrawTriangleWith, which skips the set-up and the walk of a triangle that
+// covers no pixel when skipEmpty is set; DrawTriangleInFull always walks it,
+// as the tests' reference.
+void DrawTriangleWalk(const RasterKernels& kernels, FrameBuffer* fb, const MeshVertex& a, const MeshVertex& b,
+                      const MeshVertex& c, const Material& material, bool textured, const Texture* texture,
+                      bool skipEmpty);
+void DrawTriangleInFull(const RasterKernels& kernels, FrameBuffer* fb, const MeshVertex& a, const MeshVertex& b,
+                        const MeshVertex& c, const Material& material, bool textured, const Texture* texture);
+
+// Low 32 bits of a signed product: what the 32-bit arithmetic keeps.
+inline int32_t MulWrap(int32_t a, int32_t b) {
+    return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));
+}
+inline int32_t SubWrap(int32_t a, int32_t b) {
+    return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
+}
 // A 16.16 plane gradient from the attribute differences M - T and B - T.
 int32_t PlaneGradient(int16_t dMiddle, int16_t dBottom, const GradientFactors& g);
 // Depth and texture gradients (the colour lanes are path-specific).
@@ -57,14 +75,10 @@ void SetupWideGradients(RasterSetup& s, const MeshVertex& m, const MeshVertex& b
 // Row step of a 16.16 attribute along an edge of difference `dEdge` with
 // reciprocal q, corrected by perX times the edge's 15-bit slope fraction.
 int32_t WideRowStep(int16_t dEdge, int16_t q, int32_t perX, int16_t fraction);
-// Everything of SetupEdges except the colour lanes, given the reciprocals;
-// returns the left slopes' fractions f0, f1.
-void SetupEdgesWide(RasterSetup& s, const MeshVertex& l, const MeshVertex& r,
-                    const MeshVertex& t, const MeshVertex& b, int mode, const int16_t q[4],
-                    int16_t fraction[2]);
-// The reciprocal inputs of SetupEdges.
-void EdgeRowDifferences(const MeshVertex& l, const MeshVertex& r, const MeshVertex& t,
-                        const MeshVertex& b, int16_t d[4]);
+// Everything of SetupEdges except the colour lanes: the depth and texture
+// row steps and start values.
+void SetupEdgesWide(RasterSetup& s, const MeshVertex& l, const MeshVertex& t, const MeshVertex& b,
+                    EdgeSetupMode mode, const int16_t q[4], const int16_t fraction[2]);
 
 // Moves the edge walk to the next row: picks the step entry by the left
 // edge's carry, advances x, depth, pointer; returns the entry index.
@@ -111,6 +125,32 @@ inline uint32_t TexelAt(const RasterSetup& s, uint32_t v, uint32_t u) {
     const uint32_t row = (2 * vw * static_cast<uint32_t>(s.textureHeight)) >> 16;
     const uint32_t column = (2 * uw * static_cast<uint32_t>(s.textureWidth)) >> 16;
     return s.texturePixels[static_cast<uint64_t>(row) * static_cast<uint32_t>(s.textureWidth) + column];
+}
+
+// The row walk of every fill of both paths. Cursor is the path's way of
+// carrying the row colour and texture coordinate (Row: StartRows, StepRow)
+// and the values along a span (Span: StartSpan, StepPixel); Kernel draws one
+// pixel that passed the depth test and says whether it needs the texture
+// coordinate. Rows run from firstRow while below endRow.
+template <class Cursor, class Kernel>
+void WalkRows(RasterSetup& s, Kernel& kernel, int32_t endRow) {
+    typename Cursor::Row row;
+    Cursor::StartRows(s, &row);
+    int32_t y = s.firstRow;
+    s.halfIndex = 0;
+    do {
+        EnterRow(s, y);
+        uint32_t first, last;
+        if (RowSpan(s, &first, &last)) {
+            typename Cursor::Span span = Cursor::StartSpan(s, row);
+            for (WorkPixel* p = s.rowPointer + first; p <= s.rowPointer + last; ++p) {
+                if (DepthPasses(span.z, *p)) kernel.Draw(p, span);
+                Cursor::template StepPixel<Kernel::Textured>(s, &span);
+            }
+        }
+        Cursor::StepRow(s, AdvanceRow(s), &row);
+        ++y;
+    } while (y < endRow);
 }
 
 }  // namespace raster

@@ -60,51 +60,89 @@ inline __m64 DitherNoise(uint16_t counter) {
 
 inline __m64 FilterLanes(uint32_t filter) { return ByteLanes(filter & 0x00FFFFFF); }
 
-// Row colour (8.7 minus 0x4000) and texture coordinate carried by the walk.
-struct MmxRow {
-    __m64 colour;
-    int32_t tex[2];
+// The MMX path's row and span values for WalkRows, as ScalarCursor in
+// rasteriser.cpp: the row colour (8.7 minus 0x4000) and texture coordinate;
+// along a span the depth, the biased 8.8 colour and its step, and the
+// texture coordinate.
+struct MmxCursor {
+    struct Row {
+        __m64 colour;
+        int32_t tex[2];
+    };
+    struct Span {
+        uint32_t z;
+        __m64 colour, step;
+        uint32_t v, u;
+    };
+    static void StartRows(const RasterSetup& s, Row* row) {
+        row->colour = _mm_sub_pi16(Load4(s.colourStart), Splat16(0x4000));
+        row->tex[0] = s.texStart[0];
+        row->tex[1] = s.texStart[1];
+    }
+    static void StepRow(const RasterSetup& s, int index, Row* row) {
+        row->colour = _mm_add_pi16(row->colour, Load4(s.colourRowSteps[index]));
+        row->tex[0] = Add32(row->tex[0], s.texRowSteps[index][0]);
+        row->tex[1] = Add32(row->tex[1], s.texRowSteps[index][1]);
+    }
+    static Span StartSpan(const RasterSetup& s, const Row& row) {
+        const __m64 perX = Load4(s.colourPerX);
+        return Span{static_cast<uint32_t>(s.leftDepth), _mm_adds_pi16(row.colour, row.colour),
+                    _mm_adds_pi16(perX, perX), static_cast<uint32_t>(row.tex[0]), static_cast<uint32_t>(row.tex[1])};
+    }
+    template <bool Textured>
+    static void StepPixel(const RasterSetup& s, Span* span) {
+        span->z += static_cast<uint32_t>(s.depthPerX);
+        span->colour = _mm_adds_pi16(span->colour, span->step);
+        if (Textured) {
+            span->v += static_cast<uint32_t>(s.texPerX[0]);
+            span->u += static_cast<uint32_t>(s.texPerX[1]);
+        }
+    }
 };
 
-inline void StartRows(const RasterSetup& s, MmxRow* row) {
-    row->colour = _mm_sub_pi16(Load4(s.colourStart), Splat16(0x4000));
-    row->tex[0] = s.texStart[0];
-    row->tex[1] = s.texStart[1];
-}
+// The dither sequence restarts with every triangle: counter and noise 0.
+struct GouraudPixel {
+    static constexpr bool Textured = false;
+    uint16_t counter = 0;
+    __m64 noise = _mm_setzero_si64();
+    void Draw(WorkPixel* p, const MmxCursor::Span& span) {
+        const __m64 o = _mm_add_pi16(_mm_adds_pi16(span.colour, noise), Splat16(0x8000));
+        *p = (span.z & 0xFFFF0000u) | Pack565(o);
+        noise = DitherNoise(counter);
+        counter = static_cast<uint16_t>(counter + DitherCounterStep);
+    }
+};
 
-inline void StepRow(RasterSetup& s, MmxRow* row) {
-    const int index = AdvanceRow(s);
-    row->colour = _mm_add_pi16(row->colour, Load4(s.colourRowSteps[index]));
-    row->tex[0] = Add32(row->tex[0], s.texRowSteps[index][0]);
-    row->tex[1] = Add32(row->tex[1], s.texRowSteps[index][1]);
-}
+struct TransparentPixel {
+    static constexpr bool Textured = false;
+    __m64 filter;
+    uint16_t counter = 0;
+    __m64 noise = _mm_setzero_si64();
+    void Draw(WorkPixel* p, const MmxCursor::Span& span) {
+        const __m64 lit = _mm_add_pi16(_mm_adds_pi16(span.colour, noise), Splat16(0x8000));
+        const __m64 coverage = BroadcastLane3(_mm_srli_pi16(lit, 8));
+        const __m64 seen = _mm_mullo_pi16(_mm_srli_pi16(_mm_mullo_pi16(ExpandStored(*p), filter), 8), coverage);
+        *p = (*p & 0xFFFF0000u) | Pack565(_mm_adds_pu16(lit, seen));
+        counter = static_cast<uint16_t>(counter + DitherCounterStep);
+        noise = DitherNoise(counter);
+    }
+};
+
+struct TexturedPixel {
+    static constexpr bool Textured = true;
+    __m64 filter, keep;  // keep = 255 - filter
+    const RasterSetup* s;
+    void Draw(WorkPixel* p, const MmxCursor::Span& span) {
+        const __m64 light = _mm_srli_pi16(_mm_add_pi16(span.colour, Splat16(0x8000)), 8);
+        const __m64 texel = ByteLanes(TexelAt(*s, span.v, span.u));
+        const __m64 lit = _mm_mullo_pi16(_mm_srli_pi16(_mm_mullo_pi16(texel, light), 8), keep);
+        *p = (span.z & 0xFFFF0000u) | Pack565(_mm_adds_pu16(lit, _mm_mullo_pi16(ExpandStored(*p), filter)));
+    }
+};
 
 }  // namespace
 
 bool MmxPathAvailable() { return true; }
-
-void Reciprocal15Mmx(const int16_t in[4], int16_t out[4]) {
-    const __m64 zero = _mm_setzero_si64();
-    const __m64 d = Load4(in);
-    const __m64 sign = _mm_srai_pi16(d, 15);
-    const __m64 magnitude = _mm_sub_pi16(_mm_xor_si64(d, sign), sign);  // unsigned, 32768 for -32768
-    // Restoring division of 0x8000 by the magnitude, one quotient bit per step.
-    __m64 remainder = zero, quotient = zero;
-    for (int bit = 15; bit >= 0; --bit) {
-        remainder = _mm_slli_pi16(remainder, 1);
-        if (bit == 15) remainder = _mm_or_si64(remainder, Splat16(1));
-        const __m64 fits = _mm_cmpeq_pi16(_mm_subs_pu16(magnitude, remainder), zero);
-        remainder = _mm_sub_pi16(remainder, _mm_and_si64(fits, magnitude));
-        quotient = _mm_or_si64(_mm_slli_pi16(quotient, 1), _mm_srli_pi16(fits, 15));
-    }
-    // 32768 / 1 does not fit: it becomes 32766; 0 gives 32767.
-    const __m64 isOne = _mm_cmpeq_pi16(magnitude, Splat16(1));
-    const __m64 isZero = _mm_cmpeq_pi16(magnitude, zero);
-    quotient = _mm_or_si64(_mm_andnot_si64(isOne, quotient), _mm_and_si64(isOne, Splat16(32766)));
-    quotient = _mm_or_si64(_mm_andnot_si64(isZero, quotient), _mm_and_si64(isZero, Splat16(32767)));
-    Store4(out, _mm_sub_pi16(_mm_xor_si64(quotient, sign), sign));
-    _mm_empty();
-}
 
 int32_t SetupGradientsMmx(RasterSetup& s, const MeshVertex& m, const MeshVertex& b, const MeshVertex& t) {
     GradientFactors g;
@@ -121,145 +159,57 @@ int32_t SetupGradientsMmx(RasterSetup& s, const MeshVertex& m, const MeshVertex&
     return g.cross;
 }
 
-void SetupEdgesMmx(RasterSetup& s, const MeshVertex& l, const MeshVertex& r, const MeshVertex& t,
-                   const MeshVertex& b, int mode) {
-    int16_t d[4], q[4], fraction[2];
-    EdgeRowDifferences(l, r, t, b, d);
-    Reciprocal15Mmx(d, q);
-    SetupEdgesWide(s, l, r, t, b, mode, q, fraction);
-    if (mode & 2) {
-        const __m64 left = ByteLanes(static_cast<uint32_t>(l.shade));
-        const __m64 top = ByteLanes(static_cast<uint32_t>(t.shade));
-        const __m64 perX = Load4(s.colourPerX);
-        const __m64 edges[2] = {_mm_slli_pi16(_mm_sub_pi16(left, top), 7),
-                                _mm_slli_pi16(_mm_sub_pi16(left, ByteLanes(static_cast<uint32_t>(b.shade))), 7)};
-        for (int half = 0; half < 2; ++half) {
-            const __m64 along = _mm_slli_pi16(_mm_mulhi_pi16(edges[half], Splat16(q[half])), 1);
-            const __m64 across = _mm_slli_pi16(_mm_mulhi_pi16(Splat16(fraction[half]), perX), 1);
-            const __m64 step = _mm_sub_pi16(along, across);
-            Store4(s.colourRowSteps[2 * half], step);
-            Store4(s.colourRowSteps[2 * half + 1], _mm_add_pi16(step, perX));
-        }
-        Store4(s.colourStart, _mm_slli_pi16(top, 7));
-        _mm_empty();
+void SetupEdgesMmx(RasterSetup& s, const MeshVertex& l, const MeshVertex& t, const MeshVertex& b,
+                   EdgeSetupMode mode, const int16_t q[4], const int16_t fraction[2]) {
+    SetupEdgesWide(s, l, t, b, mode, q, fraction);
+    if (!(mode & 2)) return;
+    const __m64 left = ByteLanes(static_cast<uint32_t>(l.shade));
+    const __m64 top = ByteLanes(static_cast<uint32_t>(t.shade));
+    const __m64 perX = Load4(s.colourPerX);
+    const __m64 edges[2] = {_mm_slli_pi16(_mm_sub_pi16(left, top), 7),
+                            _mm_slli_pi16(_mm_sub_pi16(left, ByteLanes(static_cast<uint32_t>(b.shade))), 7)};
+    for (int half = 0; half < 2; ++half) {
+        const __m64 along = _mm_slli_pi16(_mm_mulhi_pi16(edges[half], Splat16(q[half])), 1);
+        const __m64 across = _mm_slli_pi16(_mm_mulhi_pi16(Splat16(fraction[half]), perX), 1);
+        const __m64 step = _mm_sub_pi16(along, across);
+        Store4(s.colourRowSteps[2 * half], step);
+        Store4(s.colourRowSteps[2 * half + 1], _mm_add_pi16(step, perX));
     }
+    Store4(s.colourStart, _mm_slli_pi16(top, 7));
+    _mm_empty();
 }
 
 void FillGouraudMmx(RasterSetup& s) {
-    const __m64 bias = Splat16(0x8000);
-    MmxRow row;
-    StartRows(s, &row);
-    const __m64 step = _mm_adds_pi16(Load4(s.colourPerX), Load4(s.colourPerX));
-    uint16_t counter = 0;
-    __m64 noise = _mm_setzero_si64();
-    int32_t y = s.firstRow;
-    s.halfIndex = 0;
-    do {
-        EnterRow(s, y);
-        uint32_t first, last;
-        if (RowSpan(s, &first, &last)) {
-            __m64 colour = _mm_adds_pi16(row.colour, row.colour);
-            uint32_t z = static_cast<uint32_t>(s.leftDepth);
-            for (WorkPixel* p = s.rowPointer + first; p <= s.rowPointer + last; ++p) {
-                if (DepthPasses(z, *p)) {
-                    const __m64 o = _mm_add_pi16(_mm_adds_pi16(colour, noise), bias);
-                    *p = (z & 0xFFFF0000u) | Pack565(o);
-                    noise = DitherNoise(counter);
-                    counter = static_cast<uint16_t>(counter + DitherCounterStep);
-                }
-                z += static_cast<uint32_t>(s.depthPerX);
-                colour = _mm_adds_pi16(colour, step);
-            }
-        }
-        StepRow(s, &row);
-        ++y;
-    } while (y < s.lastRow);
+    GouraudPixel kernel;
+    WalkRows<MmxCursor>(s, kernel, s.lastRow);
     _mm_empty();
 }
 
 void FillTransparentMmx(RasterSetup& s, uint32_t filter) {
-    const __m64 bias = Splat16(0x8000);
-    const __m64 filterLanes = FilterLanes(filter);
-    MmxRow row;
-    StartRows(s, &row);
-    const __m64 step = _mm_adds_pi16(Load4(s.colourPerX), Load4(s.colourPerX));
-    uint16_t counter = 0;
-    __m64 noise = _mm_setzero_si64();
-    int32_t y = s.firstRow;
-    s.halfIndex = 0;
-    do {
-        EnterRow(s, y);
-        uint32_t first, last;
-        if (RowSpan(s, &first, &last)) {
-            __m64 colour = _mm_adds_pi16(row.colour, row.colour);
-            uint32_t z = static_cast<uint32_t>(s.leftDepth);
-            for (WorkPixel* p = s.rowPointer + first; p <= s.rowPointer + last; ++p) {
-                if (DepthPasses(z, *p)) {
-                    const __m64 lit = _mm_add_pi16(_mm_adds_pi16(colour, noise), bias);
-                    const __m64 coverage = BroadcastLane3(_mm_srli_pi16(lit, 8));
-                    const __m64 seen = _mm_mullo_pi16(
-                        _mm_srli_pi16(_mm_mullo_pi16(ExpandStored(*p), filterLanes), 8), coverage);
-                    const __m64 o = _mm_adds_pu16(lit, seen);
-                    *p = (*p & 0xFFFF0000u) | Pack565(o);
-                    counter = static_cast<uint16_t>(counter + DitherCounterStep);
-                    noise = DitherNoise(counter);
-                }
-                z += static_cast<uint32_t>(s.depthPerX);
-                colour = _mm_adds_pi16(colour, step);
-            }
-        }
-        StepRow(s, &row);
-        ++y;
-    } while (y < s.lastRow);
+    TransparentPixel kernel;
+    kernel.filter = FilterLanes(filter);
+    WalkRows<MmxCursor>(s, kernel, s.lastRow);
     _mm_empty();
 }
 
 void FillTexturedMmx(RasterSetup& s, uint32_t filter) {
-    const __m64 bias = Splat16(0x8000);
-    const __m64 filterLanes = FilterLanes(filter);
-    const __m64 keep = _mm_sub_pi16(_mm_set_pi16(0, 255, 255, 255), filterLanes);
-    MmxRow row;
-    StartRows(s, &row);
-    const __m64 step = _mm_adds_pi16(Load4(s.colourPerX), Load4(s.colourPerX));
-    int32_t y = s.firstRow;
-    s.halfIndex = 0;
-    do {
-        EnterRow(s, y);
-        uint32_t first, last;
-        if (RowSpan(s, &first, &last)) {
-            __m64 colour = _mm_adds_pi16(row.colour, row.colour);
-            uint32_t z = static_cast<uint32_t>(s.leftDepth);
-            uint32_t v = static_cast<uint32_t>(row.tex[0]), u = static_cast<uint32_t>(row.tex[1]);
-            for (WorkPixel* p = s.rowPointer + first; p <= s.rowPointer + last; ++p) {
-                if (DepthPasses(z, *p)) {
-                    const __m64 light = _mm_srli_pi16(_mm_add_pi16(colour, bias), 8);
-                    const __m64 texel = ByteLanes(TexelAt(s, v, u));
-                    const __m64 lit = _mm_mullo_pi16(_mm_srli_pi16(_mm_mullo_pi16(texel, light), 8), keep);
-                    const __m64 o = _mm_adds_pu16(lit, _mm_mullo_pi16(ExpandStored(*p), filterLanes));
-                    *p = (z & 0xFFFF0000u) | Pack565(o);
-                }
-                z += static_cast<uint32_t>(s.depthPerX);
-                colour = _mm_adds_pi16(colour, step);
-                v += static_cast<uint32_t>(s.texPerX[0]);
-                u += static_cast<uint32_t>(s.texPerX[1]);
-            }
-        }
-        StepRow(s, &row);
-        ++y;
-    } while (y <= s.lastRow);
+    TexturedPixel kernel;
+    kernel.filter = FilterLanes(filter);
+    kernel.keep = _mm_sub_pi16(_mm_set_pi16(0, 255, 255, 255), kernel.filter);
+    kernel.s = &s;
+    WalkRows<MmxCursor>(s, kernel, s.lastRow + 1);  // the bottom corner's row too
     _mm_empty();
 }
 
 #else  // no MMX: the reference stands in, and the path is reported unavailable
 
 bool MmxPathAvailable() { return false; }
-void Reciprocal15Mmx(const int16_t in[4], int16_t out[4]) { Reciprocal15Scalar(in, out); }
 int32_t SetupGradientsMmx(RasterSetup& s, const MeshVertex& m, const MeshVertex& b, const MeshVertex& t) {
     return SetupGradientsScalar(s, m, b, t);
 }
-void SetupEdgesMmx(RasterSetup& s, const MeshVertex& l, const MeshVertex& r, const MeshVertex& t,
-                   const MeshVertex& b, int mode) {
-    SetupEdgesScalar(s, l, r, t, b, mode);
+void SetupEdgesMmx(RasterSetup& s, const MeshVertex& l, const MeshVertex& t, const MeshVertex& b,
+                   EdgeSetupMode mode, const int16_t q[4], const int16_t fraction[2]) {
+    SetupEdgesScalar(s, l, t, b, mode, q, fraction);
 }
 void FillGouraudMmx(RasterSetup& s) { FillGouraudScalar(s); }
 void FillTransparentMmx(RasterSetup& s, uint32_t filter) { FillTransparentScalar(s, filter); }

@@ -36,13 +36,11 @@ Material TransparentMaterial(uint32_t filter) {
     return m;
 }
 
-std::vector<RasterPath> AvailablePaths() {
-    std::vector<RasterPath> paths{RasterScalar};
-    if (MmxPathAvailable()) paths.push_back(RasterMmx);
-    return paths;
+std::vector<SimdLevel> AvailableLevels() {
+    std::vector<SimdLevel> levels;
+    for (int level = SimdScalar; level <= DetectedSimdLevel(); ++level) levels.push_back(static_cast<SimdLevel>(level));
+    return levels;
 }
-
-const char* PathName(RasterPath path) { return path == RasterMmx ? "mmx" : "scalar"; }
 
 Mesh* BuildMesh(const std::vector<Vec3>& points, const std::vector<std::vector<int>>& slots,
                 const std::vector<uint32_t>& attributes, const std::vector<TexCoord>& uvs) {

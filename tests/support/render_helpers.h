@@ -7,6 +7,7 @@
 
 #include "core/mesh.h"
 #include "render/frame_buffer.h"
+#include "core/cpu_features.h"
 #include "render/rasteriser.h"
 
 struct OwnedFrameBuffer {
@@ -26,18 +27,20 @@ MeshVertex Corner(int x, int y, int depth = 1000, uint32_t shade = 0x808080, int
 Material OpaqueMaterial();
 Material TransparentMaterial(uint32_t filter);
 
-class PathScope {
+// Makes the renderer's kernels those of one instruction-set level for a
+// scope, then restores the level before it.
+class LevelScope {
 public:
-    explicit PathScope(RasterPath path) : saved_(ActiveRasterPath()) { SetRasterPath(path); }
-    ~PathScope() { SetRasterPath(saved_); }
+    explicit LevelScope(SimdLevel level) : saved_(SetActiveSimdLevel(level)) {}
+    ~LevelScope() { SetActiveSimdLevel(saved_); }
 
 private:
-    RasterPath saved_;
+    SimdLevel saved_;
 };
 
-// The paths a test runs on: the reference, and MMX where it is compiled in.
-std::vector<RasterPath> AvailablePaths();
-const char* PathName(RasterPath path);
+// The levels a test runs on: the reference and every level this processor
+// has, each of which picks different kernels.
+std::vector<SimdLevel> AvailableLevels();
 
 // A mesh of `points` and face slots (up to four corners; fewer end with -1),
 // with per-slot attribute words (material index, FaceLine) and, when given,

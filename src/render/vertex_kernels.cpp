@@ -1,0 +1,57 @@
+// The reference vertex kernels, written to be read, and the choice of kernels
+// by instruction-set level.
+#include "render/vertex_kernels.h"
+
+#include <cmath>
+
+#include "render/face_passes.h"
+#include "render/lighting.h"
+
+namespace {
+
+// floor(a * b) for the projection: the product of two singles is exact in
+// double precision, so flooring it equals rounding it down to single
+// precision first and flooring that.
+int32_t FloorProduct(float a, float b) {
+    return static_cast<int32_t>(std::floor(static_cast<double>(a) * static_cast<double>(b)));
+}
+
+}  // namespace
+
+void ProjectVertex(MeshVertex* v, const ProjectionParams& params, ScreenRect* rect) {
+    Vec3 p;
+    TransformPoint(&p, params.modelViewProjection, v->position);
+    v->clipCode = ClipCode(p.x, p.y, p.z);
+    if (v->clipCode != 0) p = Vec3{0.0f, 0.0f, 0.0f};
+    v->screenX = params.cx + FloorProduct(params.scale, p.x);
+    v->screenY = params.cy - FloorProduct(params.scale, p.y);
+    v->depth = FloorProduct(1.0f - p.z, 16384.0f);
+    v->shadeKey = 0;
+    if (v->screenX < rect->minX) rect->minX = v->screenX;
+    if (v->screenY < rect->minY) rect->minY = v->screenY;
+    if (v->screenX > rect->maxX) rect->maxX = v->screenX;
+    if (v->screenY > rect->maxY) rect->maxY = v->screenY;
+}
+
+void LightCorner(MeshVertex* v, const LightingParams& params) {
+    Vec3 n;
+    TransformPoint(&n, *params.normalTransform, v->normal);
+    if (params.back) n = Vec3{-n.x, -n.y, -n.z};
+    v->shade = static_cast<int32_t>(PackColour(LightVertex(n, *params.material)));
+    v->shadeKey = params.key;
+}
+
+void ProjectVerticesScalar(MeshVertex* vertices, int32_t count, const ProjectionParams& params,
+                           ScreenRect* rect) {
+    for (int32_t i = 0; i < count; ++i) ProjectVertex(&vertices[i], params, rect);
+}
+
+void LightCornersScalar(MeshVertex* const* corners, int32_t count, const LightingParams& params) {
+    for (int32_t i = 0; i < count; ++i) LightCorner(corners[i], params);
+}
+
+VertexKernels VertexKernelsFor(SimdLevel level) {
+    if (level >= SimdAvx2 && Avx2VertexKernelsCompiled()) return VertexKernels{ProjectVerticesAvx2, LightCornersAvx2};
+    if (level >= SimdSse2 && Sse2VertexKernelsCompiled()) return VertexKernels{ProjectVerticesSse2, LightCornersSse2};
+    return VertexKernels{ProjectVerticesScalar, LightCornersScalar};
+}

@@ -1,0 +1,156 @@
+// The vertex kernels written once over a lane type L: four SSE2 lanes or
+// eight AVX2 lanes, one vertex per lane. Included only by
+// vertex_kernels_sse2.cpp and vertex_kernels_avx2.cpp, each with its own L
+// in an anonymous namespace. Every lane does the operations of the reference
+// (ProjectVertex and LightCorner in vertex_kernels.cpp, LightVertex and
+// PackColour in lighting.cpp) in the same order, and a branch of the
+// reference becomes a select of both results, so the bits agree; the tail
+// of a batch that does not fill the lanes goes through the reference.
+#pragma once
+
+#include <cstdint>
+
+#include "core/lights.h"
+#include "render/lighting.h"
+#include "render/vertex_kernels.h"
+
+namespace vertex_simd {
+
+// ((e0 x + e1 y) + e2 z) + e3: one row of TransformPoint.
+template <class L>
+typename L::F TransformRow(const float* e, typename L::F x, typename L::F y, typename L::F z) {
+    return L::Add(L::Add(L::Add(L::Mul(L::Set(e[0]), x), L::Mul(L::Set(e[1]), y)), L::Mul(L::Set(e[2]), z)),
+                  L::Set(e[3]));
+}
+
+// The clip code's pair for one coordinate, from its bit pattern: `low` when
+// it is below -1, 2 * `low` when above 1 (infinities and NaN are outside).
+template <class L>
+typename L::I ClipPair(typename L::F v, int32_t low) {
+    const typename L::I bits = L::Bits(v);
+    const typename L::I outside = L::CmpGtI(L::AndI(bits, L::SetI(0x7FFFFFFF)), L::SetI(0x3F800000));
+    const typename L::I negative = L::SignMask(bits);
+    return L::OrI(L::AndI(L::AndI(outside, negative), L::SetI(low)),
+                  L::AndNotI(negative, L::AndI(outside, L::SetI(2 * low))));
+}
+
+template <class L>
+void ProjectBatch(MeshVertex* vertices, int32_t count, const ProjectionParams& params, ScreenRect* rect) {
+    using F = typename L::F;
+    using I = typename L::I;
+    const float* m = params.modelViewProjection.m;
+    const double scale = static_cast<double>(params.scale);
+    I minX = L::SetI(rect->minX), minY = L::SetI(rect->minY);
+    I maxX = L::SetI(rect->maxX), maxY = L::SetI(rect->maxY);
+    int32_t i = 0;
+    for (; i + L::Width <= count; i += L::Width) {
+        F x, y, z;
+        L::LoadPositions(vertices + i, &x, &y, &z);
+        F px = TransformRow<L>(m, x, y, z), py = TransformRow<L>(m + 4, x, y, z), pz = TransformRow<L>(m + 8, x, y, z);
+        const I code = L::OrI(L::OrI(ClipPair<L>(px, 0x01), ClipPair<L>(py, 0x04)), ClipPair<L>(pz, 0x10));
+        // Outside the volume: the point becomes (0, 0, 0).
+        const F inside = L::AsF(L::CmpEqI(code, L::SetI(0)));
+        px = L::And(px, inside);
+        py = L::And(py, inside);
+        pz = L::And(pz, inside);
+        const I sx = L::AddI(L::SetI(params.cx), L::FloorProduct(scale, px));
+        const I sy = L::SubI(L::SetI(params.cy), L::FloorProduct(scale, py));
+        const I depth = L::FloorProduct(16384.0, L::Sub(L::Set(1.0f), pz));
+        L::StoreScreen(vertices + i, sx, sy, depth, code);
+        minX = L::MinI(minX, sx), minY = L::MinI(minY, sy);
+        maxX = L::MaxI(maxX, sx), maxY = L::MaxI(maxY, sy);
+    }
+    rect->minX = L::ReduceMin(minX), rect->minY = L::ReduceMin(minY);
+    rect->maxX = L::ReduceMax(maxX), rect->maxY = L::ReduceMax(maxY);
+    for (; i < count; ++i) ProjectVertex(&vertices[i], params, rect);
+}
+
+// ScaledPower: k x^n by square and multiply over the exponent's bits, 0
+// where x has its sign bit set.
+template <class L>
+typename L::F ScaledPowerLanes(typename L::F x, int32_t n, float k) {
+    const uint32_t exponent = static_cast<uint32_t>(n);
+    typename L::F r = L::Set(k);
+    if (exponent & 1) r = L::Mul(r, x);
+    if (exponent > 1) {
+        typename L::F p = L::Mul(x, x);
+        for (uint64_t bit = 2; bit <= exponent; bit <<= 1) {
+            if (exponent & bit) r = L::Mul(r, p);
+            p = L::Mul(p, p);
+        }
+    }
+    return L::AndNot(L::AsF(L::SignMask(L::Bits(x))), r);
+}
+
+// PackChannel: 0 below 0 and for NaN, 255 from 1 up, floor(256 v) between.
+template <class L>
+typename L::I PackChannelLanes(typename L::F v) {
+    const typename L::I scaled = L::Cvtt(L::Mul(L::Set(256.0f), v));
+    const typename L::I atLeastZero = L::Bits(L::CmpGe(v, L::Set(0.0f)));
+    const typename L::I atLeastOne = L::Bits(L::CmpGe(v, L::Set(1.0f)));
+    return L::SelectI(atLeastOne, L::SetI(255), L::AndI(atLeastZero, scaled));
+}
+
+// The colour sums of LightVertex, one light at a time.
+template <class L>
+struct LaneColour {
+    typename L::F red, green, blue;
+};
+
+template <class L>
+void AddLight(const Light& light, const Material& material, float share, typename L::F nx, typename L::F ny,
+              typename L::F nz, LaneColour<L>* colour) {
+    using F = typename L::F;
+    const Vec3& d = light.direction;
+    const F c = L::Add(L::Add(L::Mul(L::Set(d.x), nx), L::Mul(L::Set(d.y), ny)), L::Mul(L::Set(d.z), nz));
+    const F halfLambert = L::Add(L::Set(1.0f), c);
+    const F w = L::Mul(L::Mul(halfLambert, halfLambert), L::Set(0.25f));
+    const F kd = L::Mul(ScaledPowerLanes<L>(w, material.diffuseExponent, material.diffuseLevel), L::Set(share));
+    F sumR = L::Mul(kd, L::Set(material.diffuse[0]));
+    F sumG = L::Mul(kd, L::Set(material.diffuse[1]));
+    F sumB = L::Mul(kd, L::Set(material.diffuse[2]));
+    const F twoC = L::Mul(L::Set(2.0f), c);
+    const F mx = L::Sub(L::Mul(twoC, nx), L::Set(d.x));
+    const F my = L::Sub(L::Mul(twoC, ny), L::Set(d.y));
+    const F mz = L::Sub(L::Mul(twoC, nz), L::Set(d.z));
+    const F s = L::Add(L::Add(L::Mul(mx, L::Set(0.0f)), L::Mul(my, L::Set(0.0f))), L::Mul(mz, L::Set(1.0f)));
+    const F toViewer = L::CmpGt(s, L::Set(0.0f));
+    const F ks = ScaledPowerLanes<L>(s, material.specularExponent, material.specularLevel);
+    sumR = L::Select(toViewer, L::Add(sumR, L::Mul(ks, L::Set(material.specular[0]))), sumR);
+    sumG = L::Select(toViewer, L::Add(sumG, L::Mul(ks, L::Set(material.specular[1]))), sumG);
+    sumB = L::Select(toViewer, L::Add(sumB, L::Mul(ks, L::Set(material.specular[2]))), sumB);
+    colour->red = L::Add(colour->red, L::Mul(sumR, L::Set(light.colour[0])));
+    colour->green = L::Add(colour->green, L::Mul(sumG, L::Set(light.colour[1])));
+    colour->blue = L::Add(colour->blue, L::Mul(sumB, L::Set(light.colour[2])));
+}
+
+template <class L>
+void LightBatch(MeshVertex* const* corners, int32_t count, const LightingParams& params) {
+    using F = typename L::F;
+    using I = typename L::I;
+    const float* t = params.normalTransform->m;
+    const Material& material = *params.material;
+    const MaterialBase base = MaterialLightBase(material);
+    const I coverage = L::SetI(static_cast<int32_t>(PackChannel(base.coverage) << 24));
+    int32_t i = 0;
+    for (; i + L::Width <= count; i += L::Width) {
+        F x, y, z;
+        L::LoadNormals(corners + i, &x, &y, &z);
+        F nx = TransformRow<L>(t, x, y, z), ny = TransformRow<L>(t + 4, x, y, z), nz = TransformRow<L>(t + 8, x, y, z);
+        if (params.back) {
+            nx = L::Negate(nx);
+            ny = L::Negate(ny);
+            nz = L::Negate(nz);
+        }
+        LaneColour<L> colour{L::Set(base.red), L::Set(base.green), L::Set(base.blue)};
+        for (const Light& light : lights) {
+            if (light.enabled) AddLight<L>(light, material, base.share, nx, ny, nz, &colour);
+        }
+        const I shade = L::OrI(L::OrI(PackChannelLanes<L>(colour.blue), L::template ShlI<8>(PackChannelLanes<L>(colour.green))),
+                               L::OrI(L::template ShlI<16>(PackChannelLanes<L>(colour.red)), coverage));
+        L::StoreShades(corners + i, shade, params.key);
+    }
+    for (; i < count; ++i) LightCorner(corners[i], params);
+}
+
+}  // namespace vertex_simd
