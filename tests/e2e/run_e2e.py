@@ -197,7 +197,7 @@ class Driver:
     def __init__(self, environment):
         self.process = environment.wine(environment.args.driver, stdin=subprocess.PIPE,
                                         stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                                        text=True, bufsize=1)
+                                        text=True, encoding="utf-8", bufsize=1)
 
     def ask(self, line):
         self.process.stdin.write(line + "\n")
@@ -402,8 +402,9 @@ class Session:
         runs = [r for r in runs if r[1] - r[0] > 4]  # titles, not the frame
         return [client_x + (a + b) // 2 for a, b in runs], client_y - height // 2
 
-    def menu_states(self, index, separators=()):
-        """(checked, greyed) of every item of menu INDEX (0 = "&File")."""
+    def menu_states(self, index, separators=(), keep=None):
+        """(checked, greyed) of every item of menu INDEX (0 = "&File"); the
+        popup's picture is kept among the artefacts as KEEP.ppm when given."""
         if not getattr(self, "titles", None):
             self.read_layout()
             self.titles = self.menu_titles()
@@ -426,6 +427,8 @@ class Session:
             time.sleep(0.3)
             data = self.env.grab(px, py, w, h)
             self.popup_width = w
+            if keep:
+                write_ppm(os.path.join(self.env.artefacts, keep + ".ppm"), w, h, data)
         finally:
             self.env.xdotool("mousemove", titles[index], y, "click", "1")
             self.settle()
@@ -526,6 +529,12 @@ def make_test_files(environment):
         subprocess.run(["cjpeg", "-progressive", "-outfile", progressive, ppm], check=True)
         files["user"] = user
         files["progressive"] = progressive
+    # Names outside every single-byte code page.
+    files["strands-named"] = os.path.join(work, "M\u00e4hne_\u9aea.obj")
+    shutil.copyfile(strands, files["strands-named"])
+    files["user-named"] = os.path.join(work, "Fell_\u6bdb.jpg")
+    shutil.copyfile(os.path.join(environment.args.source_dir, "resources", "pattern.jpg"),
+                    files["user-named"])
     return files
 
 
@@ -901,6 +910,29 @@ def progressive_texture(s):
     s.driver.ok("press error 1")
     s.driver.ok("gone #32770 error 10000")
     s.settle()
+
+
+@case
+def names_in_any_script(s):
+    # The UTF-8 code page: the dialogs hand over the names whole, the files
+    # open, and the title and the "User" item show them.
+    s.require_commands()
+    s.click(ORIGINAL)
+    strands = s.statistics()
+    s.driver.ok("post %d" % OPEN_MESH)
+    s.driver.ok("answer Open %s" % windows_path(s.files["strands-named"]))
+    s.settle()
+    equal(s.title(), "Quillmere:   M\u00e4hne_\u9aea.obj", "title after opening a non-ASCII name")
+    equal(s.statistics(), strands, "statistics of the renamed strand file")
+    s.file = s.files["strands-named"]
+    s.drop_arg("--hair")
+    s.driver.ok("post %d" % LOAD_TEXTURE)
+    s.driver.ok("answer Open %s" % windows_path(s.files["user-named"]))
+    s.settle()
+    s.set_arg("--texture", windows_path(s.files["user-named"]))
+    s.compare_preview("names-in-any-script")
+    equal(s.menu_states(1, keep="texture-menu-any-script"), [(0, 0), (0, 0), (0, 0), (1, 0)],
+          "Texture menu after loading a non-ASCII name")
 
 
 @case
