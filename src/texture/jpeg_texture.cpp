@@ -15,6 +15,7 @@ void PrepareJpegContext(JpegContext& jc, const JpegDecodeOptions* options) {
     ResetScratchPool(jc);
     jc.idctConstants = options && options->idctConstants ? options->idctConstants : &ProgramIdctConstants;
     jc.inverseDct = options && options->inverseDct ? options->inverseDct : ChooseInverseDct();
+    jc.fastEntropy = options && options->referenceEntropyDecoder ? 0 : 1;
 }
 
 // Decodes the current byte source into `target`: sets its size and allocates

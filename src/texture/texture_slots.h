@@ -32,6 +32,7 @@ void ReleaseTexturePixels(Texture* texture);
 struct JpegDecodeOptions {
     const IdctConstants* idctConstants;   // null: the program's constants
     InverseDctFunction inverseDct;        // null: ChooseInverseDct()
+    int referenceEntropyDecoder;          // 1: every MCU through the reference bit reader
 };
 
 // Decodes a JPEG held in memory into a fresh texture. Returns 1 on success

@@ -1,14 +1,17 @@
 #include "support/jpeg_support.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
 
+#include "core/cpu_features.h"
 #include "support/paths.h"
 
 #ifndef _WIN32
@@ -58,6 +61,30 @@ Decoded DecodeBytes(const Bytes& data, const IdctConstants* constants, InverseDc
 
 Decoded DecodeFile(const std::string& path, const IdctConstants* constants) {
     return DecodeBytes(ReadBytes(path), constants);
+}
+
+Decoded DecodeReference(const Bytes& data) {
+    const SimdLevel saved = SetActiveSimdLevel(SimdScalar);
+    JpegDecodeOptions options{nullptr, InverseDctBlockScalar, 1};
+    Texture t{nullptr, 0, 0};
+    int progressive = 0;
+    const int ok = DecodeJpegMemory(data.data(), data.size(), &t, &options, &progressive);
+    SetActiveSimdLevel(saved);
+    Decoded d = FromTexture(t, ok, progressive);
+    ReleaseTexturePixels(&t);
+    return d;
+}
+
+std::vector<std::string> JpegFilesUnder(const std::string& root) {
+    std::vector<std::string> files;
+    if (root.empty() || !std::filesystem::is_directory(root)) return files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+        const std::string path = entry.path().string();
+        const std::string ext = entry.path().extension().string();
+        if (entry.is_regular_file() && (ext == ".jpg" || ext == ".jpeg")) files.push_back(path);
+    }
+    std::sort(files.begin(), files.end());
+    return files;
 }
 
 Bytes ToPnm(const Decoded& image, bool grey) {

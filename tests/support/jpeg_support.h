@@ -29,6 +29,10 @@ struct Decoded {
 Decoded DecodeBytes(const Bytes& data, const IdctConstants* constants = nullptr,
                     InverseDctFunction idct = nullptr);
 Decoded DecodeFile(const std::string& path, const IdctConstants* constants = nullptr);
+// The decode by the reference paths only: scalar kernels, reference bit reader.
+Decoded DecodeReference(const Bytes& data);
+// Every JPEG file under `root`, in a stable order (empty when it is absent).
+std::vector<std::string> JpegFilesUnder(const std::string& root);
 
 // The image as the reference decoder's PNM output: P5 when `grey`, else P6.
 Bytes ToPnm(const Decoded& image, bool grey);

@@ -35,6 +35,7 @@ struct JpegContext {
     BitReader bits;
     int32_t dataExhausted;
     int32_t restartsToGo;
+    int32_t fastEntropy;   // 0: every MCU through the reference decoder
 
     // Band decoder.
     int32_t mcuRowsPerBand;

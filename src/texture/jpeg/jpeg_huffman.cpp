@@ -10,14 +10,6 @@
 
 namespace {
 
-// EXTEND: thresholds 2^(s-1) and offsets -2^s + 1 for magnitude category s.
-const int32_t extendThreshold[16] = {0,    1,    2,    4,    8,    16,   32,   64,
-                                     128,  256,  512,  1024, 2048, 4096, 8192, 16384};
-const int32_t extendOffset[16] = {0,     -1,    -3,    -7,     -15,    -31,    -63,    -127,
-                                  -255,  -511,  -1023, -2047,  -4095,  -8191,  -16383, -32767};
-
-inline int32_t Extend(int32_t v, int s) { return v < extendThreshold[s] ? v + extendOffset[s] : v; }
-
 // Tops the bit buffer up to at least BitReaderFillTarget bits from the data. With a marker
 // pending and fewer than `minimum` bits left, zero bits are supplied instead.
 // Fails only when the data ends without a marker.
@@ -61,7 +53,7 @@ int FillBits(JpegContext& jc, BitReader& br, int minimum) {
 }
 
 inline int32_t PeekBits(const BitReader& br, int n) {
-    return static_cast<int32_t>((br.bitBuffer >> (br.bitCount - n)) & ((1u << n) - 1));
+    return static_cast<int32_t>((br.bitBuffer >> (br.bitCount - n)) & ((BitWord{1} << n) - 1));
 }
 
 inline int32_t TakeBits(BitReader& br, int n) {
@@ -166,6 +158,8 @@ int BuildDecodeTable(JpegContext& jc, int isDc, int tableIndex, HuffmanDecodeTab
         }
     }
 
+    BuildFastLookup(t, isDc, lengths, codes, total);
+
     if (isDc) {
         for (int i = 0; i < total; ++i) {
             if (source->symbols[i] > 15) return 0;   // a DC symbol is a bit count
@@ -205,6 +199,51 @@ int ProcessRestart(JpegContext& jc) {
     return 1;
 }
 
+namespace {
+
+// The reference decoding of one MCU, refilling through the byte source.
+int DecodeMcuReference(JpegContext& jc, BitReader& br, int32_t* const* blocks) {
+    const JpegDecoder& d = jc.decoder;
+    int ok = 1;
+    for (int b = 0; b < d.blocksPerMcu; ++b) {
+        int32_t* block = blocks[b];
+        const int scanIndex = d.mcuBlockComponent[b];
+
+        const int s = DecodeSymbol(jc, br, *jc.blockDcTable[b]);
+        if (s < 0) return 0;
+        int32_t diff = 0;
+        if (s > 0) {
+            diff = ReceiveExtend(jc, br, s, ok);
+            if (!ok) return 0;
+        }
+        // The predictor wraps at 32 bits rather than overflowing.
+        br.lastDc[scanIndex] = static_cast<int32_t>(static_cast<uint32_t>(br.lastDc[scanIndex]) +
+                                                    static_cast<uint32_t>(diff));
+        block[0] = br.lastDc[scanIndex];
+
+        const HuffmanDecodeTable& ac = *jc.blockAcTable[b];
+        for (int k = 1; k < 64; ++k) {
+            const int symbol = DecodeSymbol(jc, br, ac);
+            if (symbol < 0) return 0;
+            const int r = symbol >> 4;
+            const int size = symbol & 15;
+            if (size > 0) {
+                k += r;
+                const int32_t value = ReceiveExtend(jc, br, size, ok);
+                if (!ok) return 0;
+                block[ZigzagToNatural[k]] = value;
+            } else if (r == 15) {
+                k += 15;
+            } else {
+                break;   // end of block
+            }
+        }
+    }
+    return 1;
+}
+
+}  // namespace
+
 int DecodeMcu(JpegContext& jc, int32_t* const* blocks) {
     JpegDecoder& d = jc.decoder;
     if (d.restartInterval != 0 && jc.restartsToGo == 0) {
@@ -214,40 +253,17 @@ int DecodeMcu(JpegContext& jc, int32_t* const* blocks) {
         BitReader br = jc.bits;
         br.next = jc.source.next;
         br.remaining = jc.source.remaining;
-        int ok = 1;
-        for (int b = 0; b < d.blocksPerMcu; ++b) {
-            int32_t* block = blocks[b];
-            const int scanIndex = d.mcuBlockComponent[b];
-
-            const int s = DecodeSymbol(jc, br, *jc.blockDcTable[b]);
-            if (s < 0) return 0;
-            int32_t diff = 0;
-            if (s > 0) {
-                diff = ReceiveExtend(jc, br, s, ok);
-                if (!ok) return 0;
+        // The fast decoder takes the MCU when its bytes are in the buffer and
+        // free of markers; anything else is left to the reference, which
+        // starts again from the same state.
+        if (d.unreadMarker != 0 || !jc.fastEntropy || !DecodeMcuFast(jc, br, blocks)) {
+            if (d.unreadMarker == 0 && jc.fastEntropy) {
+                for (int b = 0; b < d.blocksPerMcu; ++b) std::memset(blocks[b], 0, 64 * sizeof(int32_t));
             }
-            // The predictor wraps at 32 bits rather than overflowing.
-            br.lastDc[scanIndex] = static_cast<int32_t>(static_cast<uint32_t>(br.lastDc[scanIndex]) +
-                                                        static_cast<uint32_t>(diff));
-            block[0] = br.lastDc[scanIndex];
-
-            const HuffmanDecodeTable& ac = *jc.blockAcTable[b];
-            for (int k = 1; k < 64; ++k) {
-                const int symbol = DecodeSymbol(jc, br, ac);
-                if (symbol < 0) return 0;
-                const int r = symbol >> 4;
-                const int size = symbol & 15;
-                if (size > 0) {
-                    k += r;
-                    const int32_t value = ReceiveExtend(jc, br, size, ok);
-                    if (!ok) return 0;
-                    block[ZigzagToNatural[k]] = value;
-                } else if (r == 15) {
-                    k += 15;
-                } else {
-                    break;   // end of block
-                }
-            }
+            br = jc.bits;
+            br.next = jc.source.next;
+            br.remaining = jc.source.remaining;
+            if (!DecodeMcuReference(jc, br, blocks)) return 0;
         }
         jc.bits = br;
         jc.source.next = br.next;

@@ -4,6 +4,7 @@
 // interrupts the data, zero bits are supplied until the next restart.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "texture/jpeg/jpeg_markers.h"
@@ -16,12 +17,31 @@ constexpr int HuffmanLookaheadBits = 8;
 // longest code (16 bits) once fewer than 9 bits are left.
 constexpr int BitReaderFillTarget = 25;
 
+// The bit buffer is one machine word: 64 bits on x86-64, 32 on i686. The
+// reference refills to BitReaderFillTarget; the fast decoder fills it whole.
+using BitWord = uintptr_t;
+constexpr int BitWordBits = static_cast<int>(sizeof(BitWord) * 8);
+
+// The fast decoder's look-up: a code of up to HuffmanFastBits bits and, when
+// it fits in the same bits, the magnitude bits that follow it, in one step.
+constexpr int HuffmanFastBits = 9;
+struct FastCode {
+    int16_t value;       // the extended value when valueBits is 0 and it was included
+    uint8_t length;      // bits consumed by this entry; 0: a longer code
+    uint8_t symbol;      // run << 4 | size (AC) or the size (DC)
+    uint8_t valueBits;   // magnitude bits still to take after `length`
+};
+
+// EXTEND (T.81 F.2.2.1): s magnitude bits v as a signed value.
+inline int32_t Extend(int32_t v, int s) { return v < (1 << s >> 1) ? v - (1 << s) + 1 : v; }
+
 struct HuffmanDecodeTable {
     int32_t maxCode[18];       // largest code of each length, -1 none; [17] stops the search
     int32_t valueOffset[17];   // symbol index = code + valueOffset[length]
     const HuffmanTable* source;
     int32_t lookaheadLength[1 << HuffmanLookaheadBits];  // code length for a prefix, 0 when longer
     uint8_t lookaheadSymbol[1 << HuffmanLookaheadBits];
+    FastCode fast[1 << HuffmanFastBits];
 };
 
 // The bit reader's working state; DecodeMcu works on a copy and writes it
@@ -29,7 +49,7 @@ struct HuffmanDecodeTable {
 struct BitReader {
     const uint8_t* next;
     int32_t remaining;
-    uint32_t bitBuffer;   // unconsumed bits are the low bitCount bits, oldest highest
+    BitWord bitBuffer;    // unconsumed bits are the low bitCount bits, oldest highest
     int32_t bitCount;
     int32_t lastDc[JpegMaxScanComponents];
 };
@@ -42,5 +62,13 @@ int StartEntropyDecoder(JpegContext& jc);
 // Decodes the next MCU into blocks[0..blocksPerMcu) (zeroed by the caller, 64
 // natural-order coefficients each). 0 only when the data ends without a marker.
 int DecodeMcu(JpegContext& jc, int32_t* const* blocks);
+// The fast decoder's tables of `t` from its codes in order (lengths[i],
+// codes[i] and t.source->symbols[i] for i < total).
+void BuildFastLookup(HuffmanDecodeTable& t, int isDc, const uint8_t* lengths, const int32_t* codes, int total);
+// Decodes one MCU as DecodeMcu does, from the bytes at br.next without
+// refilling; 0 when it meets a marker, a fill byte or the end of the buffer
+// (or a code the fast path does not take), leaving br and blocks to be
+// discarded so the reference decoder redoes the MCU.
+int DecodeMcuFast(const JpegContext& jc, BitReader& br, int32_t* const* blocks);
 // Drops the buffered bits, reads the restart marker, resets the predictors.
 int ProcessRestart(JpegContext& jc);

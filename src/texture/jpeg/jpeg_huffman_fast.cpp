@@ -1,0 +1,160 @@
+// The fast entropy decoder: one MCU from a word-wide bit buffer filled
+// straight from the byte source's buffer, with a look-up that decodes most
+// codes together with their magnitude bits. It gives exactly the reference's
+// coefficients and leaves the stream where the reference would continue from;
+// whatever it does not handle (markers, fill bytes, the end of the buffer,
+// codes longer than the look-up with too few bits at hand) it hands back.
+#include "texture/jpeg/jpeg_huffman.h"
+
+#include "texture/jpeg/jpeg_context.h"
+
+void BuildFastLookup(HuffmanDecodeTable& t, int isDc, const uint8_t* lengths, const int32_t* codes, int total) {
+    for (FastCode& f : t.fast) f = FastCode{0, 0, 0, 0};
+    for (int i = 0; i < total && lengths[i] <= HuffmanFastBits; ++i) {
+        const int length = lengths[i];
+        const int symbol = t.source->symbols[i];
+        const int size = isDc ? symbol : (symbol & 15);
+        const int spare = HuffmanFastBits - length;
+        for (int j = 0; j < (1 << spare); ++j) {
+            FastCode& f = t.fast[(codes[i] << spare) | j];
+            f.symbol = static_cast<uint8_t>(symbol);
+            if (size > 0 && size <= spare) {
+                // The magnitude bits are the next `size` bits after the code.
+                const int32_t bits = (j >> (spare - size)) & ((1 << size) - 1);
+                f.value = static_cast<int16_t>(Extend(bits, size));
+                f.length = static_cast<uint8_t>(length + size);
+                f.valueBits = 0;
+            } else {
+                f.value = 0;
+                f.length = static_cast<uint8_t>(length);
+                f.valueBits = static_cast<uint8_t>(size);
+            }
+        }
+    }
+}
+
+namespace {
+
+// Before a code the buffer holds at least this many bits: a whole code and,
+// with a 64-bit word, its magnitude bits too (16 + 15 <= 32).
+constexpr int FastReserve = BitWordBits >= 64 ? 32 : 17;
+
+struct FastBits {
+    const uint8_t* next;
+    int32_t remaining;
+    BitWord buffer;
+    int count;
+
+    // Appends whole bytes while they fit. 0 at a marker or fill byte, or when
+    // fewer than two bytes are left (the byte after a 0xFF must be there).
+    bool Fill() {
+        while (count <= BitWordBits - 8) {
+            if (remaining < 2) return false;
+            const uint8_t byte = next[0];
+            if (byte == 0xFF) {
+                if (next[1] != 0) return false;   // a marker or fill bytes
+                next += 2;
+                remaining -= 2;
+            } else {
+                ++next;
+                --remaining;
+            }
+            buffer = (buffer << 8) | byte;
+            count += 8;
+        }
+        return true;
+    }
+    bool Ensure(int n) { return count >= n || (Fill() && count >= n); }
+    int32_t Peek(int n) const {
+        return static_cast<int32_t>((buffer >> (count - n)) & ((BitWord{1} << n) - 1));
+    }
+    int32_t Take(int n) {
+        const int32_t v = Peek(n);
+        count -= n;
+        return v;
+    }
+};
+
+// A symbol whose code is longer than the look-up, as the reference finds it
+// bit by bit; -1 when fewer than 17 bits are at hand.
+int LongSymbol(FastBits& fb, const HuffmanDecodeTable& table) {
+    if (fb.count < 17) return -1;
+    int length = HuffmanLookaheadBits + 1;
+    int32_t code = fb.Take(length);
+    while (code > table.maxCode[length]) {
+        code = (code << 1) | fb.Take(1);
+        ++length;
+    }
+    if (length > 16) return 0;   // no such code: read as symbol 0
+    return table.source->symbols[(code + table.valueOffset[length]) & 0xFF];
+}
+
+// One coefficient: its symbol (-1 to hand back) and, for a non-zero size,
+// the extended value.
+inline int DecodeCoefficient(FastBits& fb, const HuffmanDecodeTable& table, bool dc, int32_t& value) {
+    if (!fb.Ensure(FastReserve)) return -1;
+    const FastCode& f = table.fast[fb.Peek(HuffmanFastBits)];
+    int symbol;
+    int size;
+    if (f.length != 0) {
+        fb.count -= f.length;
+        symbol = f.symbol;
+        size = f.valueBits;
+        if (size == 0) {
+            value = f.value;
+            return symbol;
+        }
+    } else {
+        symbol = LongSymbol(fb, table);
+        if (symbol < 0) return -1;
+        size = dc ? symbol : (symbol & 15);
+        if (size == 0) {
+            value = 0;
+            return symbol;
+        }
+    }
+    if (!fb.Ensure(size)) return -1;
+    value = Extend(fb.Take(size), size);
+    return symbol;
+}
+
+// One block's AC coefficients; 0 to hand back.
+int DecodeAcFast(FastBits& fb, const HuffmanDecodeTable& ac, int32_t* block) {
+    for (int k = 1; k < 64; ++k) {
+        int32_t value;
+        const int symbol = DecodeCoefficient(fb, ac, false, value);
+        if (symbol < 0) return 0;
+        const int r = symbol >> 4;
+        if ((symbol & 15) != 0) {
+            k += r;
+            block[ZigzagToNatural[k]] = value;
+        } else if (r == 15) {
+            k += 15;
+        } else {
+            break;   // end of block
+        }
+    }
+    return 1;
+}
+
+}  // namespace
+
+int DecodeMcuFast(const JpegContext& jc, BitReader& br, int32_t* const* blocks) {
+    const JpegDecoder& d = jc.decoder;
+    FastBits fb{br.next, br.remaining, br.bitBuffer, br.bitCount};
+    for (int b = 0; b < d.blocksPerMcu; ++b) {
+        int32_t diff;
+        if (DecodeCoefficient(fb, *jc.blockDcTable[b], true, diff) < 0) return 0;
+        const int scanIndex = d.mcuBlockComponent[b];
+        // The predictor wraps at 32 bits rather than overflowing.
+        br.lastDc[scanIndex] =
+            static_cast<int32_t>(static_cast<uint32_t>(br.lastDc[scanIndex]) + static_cast<uint32_t>(diff));
+        blocks[b][0] = br.lastDc[scanIndex];
+        if (!DecodeAcFast(fb, *jc.blockAcTable[b], blocks[b])) return 0;
+    }
+    br.next = fb.next;
+    br.remaining = fb.remaining;
+    br.bitBuffer = fb.buffer;
+    br.bitCount = fb.count;
+    return 1;
+}
