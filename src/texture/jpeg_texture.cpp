@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "core/cpu_features.h"
 #include "core/memory.h"
 #include "texture/jpeg/jpeg_decoder.h"
 #include "texture/jpeg/jpeg_geometry.h"
@@ -14,7 +15,8 @@ void PrepareJpegContext(JpegContext& jc, const JpegDecodeOptions* options) {
     jc.progressiveRejected = 0;
     ResetScratchPool(jc);
     jc.idctConstants = options && options->idctConstants ? options->idctConstants : &ProgramIdctConstants;
-    jc.inverseDct = options && options->inverseDct ? options->inverseDct : ChooseInverseDct();
+    jc.kernels = ChooseJpegKernels(ActiveSimdLevel());
+    if (options && options->inverseDct) jc.kernels.inverseDct = options->inverseDct;
     jc.fastEntropy = options && options->referenceEntropyDecoder ? 0 : 1;
 }
 

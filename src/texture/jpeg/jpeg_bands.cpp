@@ -40,7 +40,7 @@ BandResult DecodeBand(JpegContext& jc, uint8_t** const* componentRows) {
                     // decoded but not transformed.
                     if (!lastBand || y + yi < comp.lastRowHeight) {
                         for (int xi = 0; xi < usefulWidth; ++xi) {
-                            jc.inverseDct(comp.quantTable, jc.coefficientBlocks[b + xi], rows,
+                            jc.kernels.inverseDct(comp.quantTable, jc.coefficientBlocks[b + xi], rows,
                                           firstColumn + 8 * xi, *jc.idctConstants);
                         }
                     }

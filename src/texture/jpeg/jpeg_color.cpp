@@ -3,6 +3,7 @@
 #include "texture/jpeg/jpeg_color.h"
 
 #include "texture/jpeg/jpeg_context.h"
+#include "texture/jpeg/jpeg_kernels.h"
 
 namespace {
 
@@ -25,6 +26,19 @@ inline uint32_t Pack(uint32_t r, uint32_t g, uint32_t b) { return r << 16 | g <<
 
 }  // namespace
 
+void YccRowScalar(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint32_t* out, int width,
+                  const ColorTables& t) {
+    for (int x = 0; x < width; ++x) {
+        const int32_t luma = y[x];
+        out[x] = Pack(rangeLimit(luma + t.crToR[cr[x]]), rangeLimit(luma + Shr(t.cbToG[cb[x]] + t.crToG[cr[x]], 16)),
+                      rangeLimit(luma + t.cbToB[cb[x]]));
+    }
+}
+
+void GreyRowScalar(const uint8_t* y, uint32_t* out, int width) {
+    for (int x = 0; x < width; ++x) out[x] = y[x] * 0x010101u;
+}
+
 void ConvertRow(JpegContext& jc, int row, uint32_t* out) {
     const JpegDecoder& d = jc.decoder;
     const int width = d.outputWidth;
@@ -35,7 +49,7 @@ void ConvertRow(JpegContext& jc, int row, uint32_t* out) {
     const int32_t* cbToG = jc.color.cbToG;
     switch (d.colorSpace) {
         case JpegColorGrey:
-            for (int x = 0; x < width; ++x) out[x] = c0[x] * 0x010101u;
+            jc.kernels.greyToPixels(c0, out, width);
             break;
         case JpegColorRgb: {
             const uint8_t* c1 = jc.upsamplers[1].rows[row];
@@ -43,16 +57,9 @@ void ConvertRow(JpegContext& jc, int row, uint32_t* out) {
             for (int x = 0; x < width; ++x) out[x] = Pack(c0[x], c1[x], c2[x]);
             break;
         }
-        case JpegColorYCbCr: {
-            const uint8_t* cb = jc.upsamplers[1].rows[row];
-            const uint8_t* cr = jc.upsamplers[2].rows[row];
-            for (int x = 0; x < width; ++x) {
-                const int32_t y = c0[x];
-                out[x] = Pack(rangeLimit(y + crToR[cr[x]]), rangeLimit(y + Shr(cbToG[cb[x]] + crToG[cr[x]], 16)),
-                              rangeLimit(y + cbToB[cb[x]]));
-            }
+        case JpegColorYCbCr:
+            jc.kernels.yccToPixels(c0, jc.upsamplers[1].rows[row], jc.upsamplers[2].rows[row], out, width, jc.color);
             break;
-        }
         case JpegColorYcck: {
             // As YCbCr, with the black sample added to the luminance.
             const uint8_t* cb = jc.upsamplers[1].rows[row];

@@ -7,6 +7,7 @@
 #include "texture/jpeg/jpeg_color.h"
 #include "texture/jpeg/jpeg_huffman.h"
 #include "texture/jpeg/jpeg_idct.h"
+#include "texture/jpeg/jpeg_kernels.h"
 #include "texture/jpeg/jpeg_markers.h"
 #include "texture/jpeg/jpeg_rows.h"
 #include "texture/jpeg/jpeg_source.h"
@@ -40,7 +41,7 @@ struct JpegContext {
     // Band decoder.
     int32_t mcuRowsPerBand;
     int32_t* coefficientBlocks[JpegMaxBlocksPerMcu];
-    InverseDctFunction inverseDct;
+    JpegKernels kernels;   // kernels.inverseDct is the transform this decode uses
     const IdctConstants* idctConstants;
 
     // Row output.

@@ -1,4 +1,4 @@
-// The portable inverse DCT, the reference the MMX version must match. It is
+// The portable inverse DCT, the reference the SIMD versions must match. It is
 // written as the 16-bit lane arithmetic works: dequantised values and the two
 // odd-part sums wrap at 16 bits, the workspace saturates to 16 bits before
 // pass 2, results saturate to bytes.
@@ -81,14 +81,14 @@ void InverseDctBlockScalar(const int32_t* quant, const int32_t* coefficients,
                            uint8_t* const* rows, int column, const IdctConstants& k) {
     int32_t workspace[64];   // W[r][c] at r * 8 + c
 
-    // Pass 1: columns. Results keep 2 extra fraction bits: shift 13 - 2 = 11.
+    // Pass 1: columns, keeping IdctPass1ExtraBits fraction bits.
     for (int c = 0; c < 8; ++c) {
         bool dcOnly = true;
         for (int r = 1; r < 8; ++r) {
             if (Low16(coefficients[r * 8 + c]) != 0) dcOnly = false;
         }
         if (dcOnly) {
-            const int32_t dc = Mul32(Mul32(coefficients[c], quant[c]), 4);
+            const int32_t dc = Mul32(Mul32(coefficients[c], quant[c]), 1 << IdctPass1ExtraBits);
             for (int r = 0; r < 8; ++r) workspace[r * 8 + c] = dc;
             continue;
         }
@@ -97,11 +97,10 @@ void InverseDctBlockScalar(const int32_t* quant, const int32_t* coefficients,
         int32_t out[8];
         Butterflies(d, k, out);
         // out[] is in row order 0, 1, 2, 3, 4, 5, 6, 7 already.
-        for (int r = 0; r < 8; ++r) workspace[r * 8 + c] = Shr(Add32(out[r], 1024), 11);
+        for (int r = 0; r < 8; ++r) workspace[r * 8 + c] = Shr(Add32(out[r], IdctPass1Rounding), IdctPass1Shift);
     }
 
-    // Pass 2: rows. The shift of 18 = 13 + 2 + 3 removes the constant scale,
-    // pass 1's extra bits and the factor 8 of the 2-D transform.
+    // Pass 2: rows.
     for (int r = 0; r < 8; ++r) {
         const int32_t* w = workspace + r * 8;
         uint8_t* out = rows[r] + column;
@@ -110,7 +109,7 @@ void InverseDctBlockScalar(const int32_t* quant, const int32_t* coefficients,
             if (w[i] != 0) dcOnly = false;
         }
         if (dcOnly) {
-            const uint8_t v = ToSample(Shr(Add32(w[0], 16), 5));
+            const uint8_t v = ToSample(Shr(Add32(w[0], IdctDcRowRounding), IdctDcRowShift));
             std::memset(out, v, 8);
             continue;
         }
@@ -118,11 +117,17 @@ void InverseDctBlockScalar(const int32_t* quant, const int32_t* coefficients,
         for (int i = 0; i < 8; ++i) e[i] = static_cast<int16_t>(Saturate16(w[i]));
         int32_t results[8];
         Butterflies(e, k, results);
-        for (int i = 0; i < 8; ++i) out[i] = ToSample(Saturate16(Shr(Add32(results[i], 131072), 18)));
+        for (int i = 0; i < 8; ++i) {
+            out[i] = ToSample(Saturate16(Shr(Add32(results[i], IdctPass2Rounding), IdctPass2Shift)));
+        }
     }
 }
 
-InverseDctFunction ChooseInverseDct() {
-    if (InverseDctBlockMmx && ActiveSimdLevel() >= SimdMmx) return InverseDctBlockMmx;
+InverseDctFunction ChooseInverseDct() { return ChooseInverseDctFor(ActiveSimdLevel()); }
+
+InverseDctFunction ChooseInverseDctFor(int level) {
+    if (InverseDctBlockAvx2 && level >= SimdAvx2) return InverseDctBlockAvx2;
+    if (InverseDctBlockSse2 && level >= SimdSse2) return InverseDctBlockSse2;
+    if (InverseDctBlockMmx && level >= SimdMmx) return InverseDctBlockMmx;
     return InverseDctBlockScalar;
 }

@@ -65,8 +65,8 @@ void InverseDctMmx(const int32_t* quant, const int32_t* coefficients, uint8_t* c
         const int32_t* qq = quant + c;
         if ((Low16(cc[8]) | Low16(cc[16]) | Low16(cc[24]) | Low16(cc[32]) | Low16(cc[40]) |
              Low16(cc[48]) | Low16(cc[56])) == 0) {
-            const int32_t dc = static_cast<int32_t>(static_cast<uint32_t>(cc[0]) *
-                                                    static_cast<uint32_t>(qq[0]) * 4u);
+            const int32_t dc = static_cast<int32_t>(static_cast<uint32_t>(cc[0]) * static_cast<uint32_t>(qq[0]) *
+                                                    (1u << IdctPass1ExtraBits));
             for (int r = 0; r < 8; ++r) workspace[r * 8 + c] = dc;
             continue;
         }
@@ -78,8 +78,10 @@ void InverseDctMmx(const int32_t* quant, const int32_t* coefficients, uint8_t* c
             _mm_set_pi16(Low16(cc[24]), Low16(cc[40]), Low16(cc[56]), Low16(cc[8])),
             _mm_set_pi16(Low16(qq[24]), Low16(qq[40]), Low16(qq[56]), Low16(qq[8])));
         const Outputs o = Transform(even, odd, k);
-        const __m64 r01 = RoundShift(o.r01, 1024, 11), r32 = RoundShift(o.r32, 1024, 11);
-        const __m64 r45 = RoundShift(o.r45, 1024, 11), r76 = RoundShift(o.r76, 1024, 11);
+        const __m64 r01 = RoundShift(o.r01, IdctPass1Rounding, IdctPass1Shift);
+        const __m64 r32 = RoundShift(o.r32, IdctPass1Rounding, IdctPass1Shift);
+        const __m64 r45 = RoundShift(o.r45, IdctPass1Rounding, IdctPass1Shift);
+        const __m64 r76 = RoundShift(o.r76, IdctPass1Rounding, IdctPass1Shift);
         workspace[0 * 8 + c] = Lane0(r01);
         workspace[1 * 8 + c] = Lane1(r01);
         workspace[2 * 8 + c] = Lane1(r32);
@@ -95,8 +97,8 @@ void InverseDctMmx(const int32_t* quant, const int32_t* coefficients, uint8_t* c
         const int32_t* w = workspace + r * 8;
         uint8_t* out = rows[r] + column;
         if ((w[1] | w[2] | w[3] | w[4] | w[5] | w[6] | w[7]) == 0) {
-            int32_t v = static_cast<int32_t>(static_cast<uint32_t>(w[0]) + 16u);
-            v = v >= 0 ? v >> 5 : ~(~v >> 5);
+            int32_t v = static_cast<int32_t>(static_cast<uint32_t>(w[0]) + IdctDcRowRounding);
+            v = v >= 0 ? v >> IdctDcRowShift : ~(~v >> IdctDcRowShift);
             if (v < -128) v = -128;
             if (v > 127) v = 127;
             std::memset(out, v + 128, 8);
@@ -106,10 +108,10 @@ void InverseDctMmx(const int32_t* quant, const int32_t* coefficients, uint8_t* c
         const __m64 even = _mm_packs_pi32(_mm_set_pi32(w[6], w[2]), _mm_set_pi32(w[4], w[0]));
         const __m64 odd = _mm_packs_pi32(_mm_set_pi32(w[7], w[1]), _mm_set_pi32(w[3], w[5]));
         const Outputs o = Transform(even, odd, k);
-        const __m64 r01 = RoundShift(o.r01, 131072, 18);
-        const __m64 r23 = SwapHalves(RoundShift(o.r32, 131072, 18));
-        const __m64 r45 = RoundShift(o.r45, 131072, 18);
-        const __m64 r67 = SwapHalves(RoundShift(o.r76, 131072, 18));
+        const __m64 r01 = RoundShift(o.r01, IdctPass2Rounding, IdctPass2Shift);
+        const __m64 r23 = SwapHalves(RoundShift(o.r32, IdctPass2Rounding, IdctPass2Shift));
+        const __m64 r45 = RoundShift(o.r45, IdctPass2Rounding, IdctPass2Shift);
+        const __m64 r67 = SwapHalves(RoundShift(o.r76, IdctPass2Rounding, IdctPass2Shift));
         const __m64 bytes = _mm_packs_pi16(_mm_packs_pi32(r01, r23), _mm_packs_pi32(r45, r67));
         const __m64 samples = _mm_add_pi8(bytes, levelShift);
         std::memcpy(out, &samples, 8);

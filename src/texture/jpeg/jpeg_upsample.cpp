@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "texture/jpeg/jpeg_context.h"
+#include "texture/jpeg/jpeg_kernels.h"
 #include "texture/jpeg/jpeg_scratch.h"
 
 namespace {
@@ -17,41 +18,59 @@ void Replicate(const uint8_t* in, uint8_t* out, int times, int width) {
     }
 }
 
-void SmoothH2V1(const uint8_t* in, uint8_t* out, int n) {
-    out[0] = in[0];
-    out[1] = static_cast<uint8_t>((3 * in[0] + in[1] + 2) >> 2);
-    // The rounding alternates between 1 and 2 so that the errors do not
-    // accumulate in one direction.
-    for (int i = 1; i <= n - 2; ++i) {
+}  // namespace
+
+// The rounding alternates between 1 and 2 so that the errors do not
+// accumulate in one direction.
+void SmoothH2V1Inner(const uint8_t* in, uint8_t* out, int from, int to) {
+    for (int i = from; i < to; ++i) {
         out[2 * i] = static_cast<uint8_t>((3 * in[i] + in[i - 1] + 1) >> 2);
         out[2 * i + 1] = static_cast<uint8_t>((3 * in[i] + in[i + 1] + 2) >> 2);
     }
+}
+
+void SmoothH2V1Edges(const uint8_t* in, uint8_t* out, int n) {
+    out[0] = in[0];
+    out[1] = static_cast<uint8_t>((3 * in[0] + in[1] + 2) >> 2);
     out[2 * n - 2] = static_cast<uint8_t>((3 * in[n - 1] + in[n - 2] + 1) >> 2);
     out[2 * n - 1] = in[n - 1];
 }
 
+void SmoothH2V1Scalar(const uint8_t* in, uint8_t* out, int n) {
+    SmoothH2V1Edges(in, out, n);
+    SmoothH2V1Inner(in, out, 1, n - 1);
+}
+
 // One output row of the 2x2 triangle filter: near is the row itself, far the
-// row above or below; the rounding alternates between 8 and 7.
-void SmoothH2V2Row(const uint8_t* near, const uint8_t* far, uint8_t* out, int n) {
-    int32_t previous = 3 * near[0] + far[0];
-    int32_t current = previous;
-    int32_t next = n > 1 ? 3 * near[1] + far[1] : current;
-    out[0] = static_cast<uint8_t>((4 * current + 8) >> 4);
-    out[1] = static_cast<uint8_t>((3 * current + next + 7) >> 4);
-    for (int i = 1; i <= n - 2; ++i) {
-        previous = current;
-        current = next;
-        next = 3 * near[i + 1] + far[i + 1];
+// row above or below, s = 3 * near + far; the rounding alternates between 8
+// and 7.
+void SmoothH2V2RowInner(const uint8_t* near, const uint8_t* far, uint8_t* out, int from, int to) {
+    int32_t previous = 3 * near[from - 1] + far[from - 1];
+    int32_t current = 3 * near[from] + far[from];
+    for (int i = from; i < to; ++i) {
+        const int32_t next = 3 * near[i + 1] + far[i + 1];
         out[2 * i] = static_cast<uint8_t>((3 * current + previous + 8) >> 4);
         out[2 * i + 1] = static_cast<uint8_t>((3 * current + next + 7) >> 4);
+        previous = current;
+        current = next;
     }
+}
+
+void SmoothH2V2RowEdges(const uint8_t* near, const uint8_t* far, uint8_t* out, int n) {
+    const int32_t first = 3 * near[0] + far[0];
+    const int32_t second = 3 * near[1] + far[1];
     const int32_t last = 3 * near[n - 1] + far[n - 1];
     const int32_t beforeLast = 3 * near[n - 2] + far[n - 2];
+    out[0] = static_cast<uint8_t>((4 * first + 8) >> 4);
+    out[1] = static_cast<uint8_t>((3 * first + second + 7) >> 4);
     out[2 * n - 2] = static_cast<uint8_t>((3 * last + beforeLast + 8) >> 4);
     out[2 * n - 1] = static_cast<uint8_t>((4 * last + 7) >> 4);
 }
 
-}  // namespace
+void SmoothH2V2RowScalar(const uint8_t* near, const uint8_t* far, uint8_t* out, int n) {
+    SmoothH2V2RowEdges(near, far, out, n);
+    SmoothH2V2RowInner(near, far, out, 1, n - 1);
+}
 
 void UpsampleGroup(JpegContext& jc, const JpegComponent& c, uint8_t* const* in) {
     const JpegDecoder& d = jc.decoder;
@@ -66,7 +85,7 @@ void UpsampleGroup(JpegContext& jc, const JpegComponent& c, uint8_t* const* in) 
             for (int r = 0; r < d.maxVSamp; ++r) Replicate(in[r], u.rows[r], 2, width);
             break;
         case UpsampleH2V1Smooth:
-            for (int r = 0; r < d.maxVSamp; ++r) SmoothH2V1(in[r], u.rows[r], n);
+            for (int r = 0; r < d.maxVSamp; ++r) jc.kernels.smoothH2V1(in[r], u.rows[r], n);
             break;
         case UpsampleH2V2:
             for (int j = 0; j < c.vSamp; ++j) {
@@ -76,8 +95,8 @@ void UpsampleGroup(JpegContext& jc, const JpegComponent& c, uint8_t* const* in) 
             break;
         case UpsampleH2V2Smooth:
             for (int j = 0; j < c.vSamp; ++j) {
-                SmoothH2V2Row(in[j], in[j - 1], u.rows[2 * j], n);
-                SmoothH2V2Row(in[j], in[j + 1], u.rows[2 * j + 1], n);
+                jc.kernels.smoothH2V2Row(in[j], in[j - 1], u.rows[2 * j], n);
+                jc.kernels.smoothH2V2Row(in[j], in[j + 1], u.rows[2 * j + 1], n);
             }
             break;
         case UpsampleIntegral: {
