@@ -6,6 +6,8 @@
 // codes longer than the look-up with too few bits at hand) it hands back.
 #include "texture/jpeg/jpeg_huffman.h"
 
+#include <cstring>
+
 #include "texture/jpeg/jpeg_context.h"
 
 void BuildFastLookup(HuffmanDecodeTable& t, int isDc, const uint8_t* lengths, const int32_t* codes, int total) {
@@ -48,6 +50,7 @@ struct FastBits {
     // Appends whole bytes while they fit. 0 at a marker or fill byte, or when
     // fewer than two bytes are left (the byte after a 0xFF must be there).
     bool Fill() {
+        if (remaining >= static_cast<int32_t>(sizeof(BitWord)) && FillWord()) return true;
         while (count <= BitWordBits - 8) {
             if (remaining < 2) return false;
             const uint8_t byte = next[0];
@@ -63,6 +66,29 @@ struct FastBits {
             count += 8;
         }
         return true;
+    }
+    // The common case in one step: the next word of data holds no 0xFF, so
+    // as many of its bytes as fit are appended at once.
+    bool FillWord() {
+        BitWord word;
+        std::memcpy(&word, next, sizeof word);
+        const BitWord inverted = ~word;
+        const BitWord ones = ~BitWord{0} / 255;   // 0x01 in every byte
+        if (((inverted - ones) & ~inverted & (ones << 7)) != 0) return false;   // some byte is 0xFF
+        word = BigEndian(word);
+        const int take = (BitWordBits - count) >> 3;
+        buffer = take == static_cast<int>(sizeof(BitWord)) ? word : (buffer << (8 * take)) | (word >> (BitWordBits - 8 * take));
+        count += 8 * take;
+        next += take;
+        remaining -= take;
+        return true;
+    }
+    static BitWord BigEndian(BitWord w) {
+        if constexpr (sizeof(BitWord) == 8) {
+            return static_cast<BitWord>(__builtin_bswap64(static_cast<uint64_t>(w)));
+        } else {
+            return static_cast<BitWord>(__builtin_bswap32(static_cast<uint32_t>(w)));
+        }
     }
     bool Ensure(int n) { return count >= n || (Fill() && count >= n); }
     int32_t Peek(int n) const {
