@@ -35,6 +35,9 @@
 #if defined(QUILLMERE_BENCH_OSMESA)
 #include <GL/osmesa.h>
 #endif
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -42,7 +45,16 @@ constexpr int ViewWidth = 620, ViewHeight = 520;
 bool useWallClock = false;
 
 double NowMs() {
-#if defined(CLOCK_THREAD_CPUTIME_ID)
+#if defined(_WIN32)
+    if (!useWallClock) {
+        FILETIME created, exited, kernel, user;
+        GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user);
+        const auto ticks = [](const FILETIME& t) {
+            return static_cast<double>((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
+        };
+        return (ticks(kernel) + ticks(user)) * 1e-4;  // 100 ns units
+    }
+#elif defined(CLOCK_THREAD_CPUTIME_ID)
     if (!useWallClock) {
         timespec t;
         clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);

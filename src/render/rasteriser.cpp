@@ -70,7 +70,7 @@ void RunFill(const RasterKernels& kernels, RasterSetup& s, const Material& mater
 
 RasterKernels RasterKernelsFor(SimdLevel level) {
     if (level >= SimdMmx && MmxPathAvailable()) {
-        return RasterKernels{Reciprocal15Division, SetupGradientsMmx, SetupEdgesMmx,
+        return RasterKernels{Reciprocal15Fast, SetupGradientsMmx, SetupEdgesMmx,
                              FillGouraudMmx,       FillTransparentMmx, FillTexturedMmx};
     }
     return RasterKernels{Reciprocal15Scalar, SetupGradientsScalar, SetupEdgesScalar,
@@ -170,76 +170,6 @@ bool AnyRowSpan(const RasterSetup& s, int32_t endRow) {
     return false;
 }
 
-// ---- Set-up shared by both paths (32-bit depth and texture arithmetic) ----
-
-int32_t raster::GradientCross(const MeshVertex& m, const MeshVertex& b, const MeshVertex& t) {
-    const int32_t bx = Diff16(b.screenX, t.screenX), my = Diff16(m.screenY, t.screenY);
-    const int32_t mx = Diff16(m.screenX, t.screenX), by = Diff16(b.screenY, t.screenY);
-    return SubWrap(MulWrap(bx, my), MulWrap(mx, by));
-}
-
-bool raster::ComputeGradientFactors(const MeshVertex& m, const MeshVertex& b, const MeshVertex& t,
-                                    GradientFactors* g) {
-    const int32_t cross = GradientCross(m, b, t);
-    g->cross = cross;
-    if (cross == 0) return false;
-    const int32_t inverse = 0x7FFFFFFF / cross;
-    const int32_t hi = Sar(inverse, 16);
-    const int32_t lo = inverse & 0xFFFF;
-    const int16_t dy[2] = {Diff16(t.screenY, b.screenY), Diff16(m.screenY, t.screenY)};
-    int16_t a[2], f[2];
-    for (int i = 0; i < 2; ++i) {
-        const int32_t p = 2 * (lo >> 1) * dy[i];  // |p| < 2^31: 15 bits times 16 bits, doubled
-        a[i] = SatS16(hi * dy[i] + Sar(p, 16));
-        f[i] = static_cast<int16_t>((p & 0xFFFF) >> 1);
-    }
-    g->a0 = a[0], g->a1 = a[1], g->f0 = f[0], g->f1 = f[1];
-    return true;
-}
-
-int32_t raster::PlaneGradient(int16_t dMiddle, int16_t dBottom, const GradientFactors& g) {
-    // Wrapping 32-bit sums: each 16 x 16 product fits, their sum may not.
-    const int32_t whole = Add32(dMiddle * g.a0, dBottom * g.a1);
-    const int32_t fraction = Add32(dMiddle * g.f0, dBottom * g.f1);
-    return Add32(Shl(whole, 1), Sar(fraction, 14));
-}
-
-void raster::SetupWideGradients(RasterSetup& s, const MeshVertex& m, const MeshVertex& b,
-                                const MeshVertex& t, const GradientFactors& g) {
-    s.depthPerX = PlaneGradient(Diff16(m.depth, t.depth), Diff16(b.depth, t.depth), g);
-    s.texPerX[0] = PlaneGradient(Diff16(m.texV, t.texV), Diff16(b.texV, t.texV), g);
-    s.texPerX[1] = PlaneGradient(Diff16(m.texU, t.texU), Diff16(b.texU, t.texU), g);
-}
-
-int32_t raster::WideRowStep(int16_t dEdge, int16_t q, int32_t perX, int16_t fraction) {
-    const int32_t perXHigh = Sar(perX, 16);
-    const int32_t perXLow = perX & 0xFFFF;
-    const int32_t edge = SubWrap(dEdge * q, perXHigh * fraction);
-    const int32_t low = ((perXLow >> 1) * fraction) >> 16;  // both 15-bit: no overflow
-    return SubWrap(MulWrap(edge, 2), MulWrap(low, 4));
-}
-
-void raster::SetupEdgesWide(RasterSetup& s, const MeshVertex& l, const MeshVertex& t, const MeshVertex& b,
-                            EdgeSetupMode mode, const int16_t q[4], const int16_t fraction[2]) {
-    s.depthRowSteps[0] = WideRowStep(Diff16(l.depth, t.depth), q[0], s.depthPerX, fraction[0]);
-    s.depthRowSteps[1] = Add32(s.depthRowSteps[0], s.depthPerX);
-    s.depthRowSteps[2] = WideRowStep(Diff16(l.depth, b.depth), q[1], s.depthPerX, fraction[1]);
-    s.depthRowSteps[3] = Add32(s.depthRowSteps[2], s.depthPerX);
-    s.leftDepth = Shl(t.depth, 16);
-    s.depthAtLeftCorner = Shl(l.depth, 16);
-
-    if (mode & 1) {
-        const int32_t lv[2] = {l.texV, l.texU}, tv[2] = {t.texV, t.texU}, bv[2] = {b.texV, b.texU};
-        for (int k = 0; k < 2; ++k) {
-            s.texRowSteps[0][k] = WideRowStep(Diff16(lv[k], tv[k]), q[0], s.texPerX[k], fraction[0]);
-            s.texRowSteps[1][k] = Add32(s.texRowSteps[0][k], s.texPerX[k]);
-            s.texRowSteps[2][k] = WideRowStep(Diff16(lv[k], bv[k]), q[1], s.texPerX[k], fraction[1]);
-            s.texRowSteps[3][k] = Add32(s.texRowSteps[2][k], s.texPerX[k]);
-            s.texStart[k] = Shl(tv[k], 16);
-        }
-    }
-}
-
 // ---- The reference path ----
 
 void Reciprocal15Scalar(const int16_t in[4], int16_t out[4]) {
@@ -271,12 +201,32 @@ int32_t SetupGradientsScalar(RasterSetup& s, const MeshVertex& m, const MeshVert
     return g.cross;
 }
 
-void Reciprocal15Division(const int16_t in[4], int16_t out[4]) {
+namespace {
+
+// The reciprocals of the row differences that small triangles have.
+struct ReciprocalTable {
+    int16_t q[1024];
+};
+constexpr ReciprocalTable MakeReciprocalTable() {
+    ReciprocalTable t{};
+    t.q[0] = 32767;
+    t.q[1] = 32766;
+    for (int m = 2; m < 1024; ++m) t.q[m] = static_cast<int16_t>(32768 / m);
+    return t;
+}
+constexpr ReciprocalTable reciprocalTable = MakeReciprocalTable();
+
+}  // namespace
+
+void Reciprocal15Fast(const int16_t in[4], int16_t out[4]) {
     for (int i = 0; i < 4; ++i) {
         const int32_t d = in[i];
         const int32_t magnitude = d < 0 ? -d : d;
-        int32_t q = magnitude == 0 ? 32767 : 32766;
-        if (magnitude >= 2) q = static_cast<int32_t>(32768.0f / static_cast<float>(magnitude));
+        // Above the table one single-precision division is exact: the
+        // quotient's rounding error stays below 1/magnitude, its distance
+        // to the next integer.
+        const int32_t q = magnitude < 1024 ? reciprocalTable.q[magnitude]
+                                           : static_cast<int32_t>(32768.0f / static_cast<float>(magnitude));
         out[i] = static_cast<int16_t>(d < 0 ? -q : q);
     }
 }
@@ -318,10 +268,13 @@ struct ScalarCursor {
         row->tex[0] = s.texStart[0];
         row->tex[1] = s.texStart[1];
     }
+    template <bool Textured>
     static void StepRow(const RasterSetup& s, int index, Row* row) {
         for (int lane = 0; lane < 4; ++lane) row->colour[lane] = Add16(row->colour[lane], s.colourRowSteps[index][lane]);
-        row->tex[0] = Add32(row->tex[0], s.texRowSteps[index][0]);
-        row->tex[1] = Add32(row->tex[1], s.texRowSteps[index][1]);
+        if (Textured) {
+            row->tex[0] = Add32(row->tex[0], s.texRowSteps[index][0]);
+            row->tex[1] = Add32(row->tex[1], s.texRowSteps[index][1]);
+        }
     }
     // The row colour doubled to biased 8.8 (saturated), and its per-pixel step.
     static Span StartSpan(const RasterSetup& s, const Row& row) {

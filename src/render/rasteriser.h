@@ -131,9 +131,9 @@ bool AnyRowSpan(const RasterSetup& s, int32_t endRow);
 
 // The kernels of each path, for the tests and the benchmarks.
 void Reciprocal15Scalar(const int16_t in[4], int16_t out[4]);
-// floor(32768 / |d|) by one single-precision division, exact for every
-// 16-bit d (the quotient's rounding error stays below 1/|d|).
-void Reciprocal15Division(const int16_t in[4], int16_t out[4]);
+// The same values from a table for |d| below 1024 and one single-precision
+// division above, exact for every 16-bit d.
+void Reciprocal15Fast(const int16_t in[4], int16_t out[4]);
 int32_t SetupGradientsScalar(RasterSetup& s, const MeshVertex& middle, const MeshVertex& bottom,
                              const MeshVertex& top);
 int32_t SetupGradientsMmx(RasterSetup& s, const MeshVertex& middle, const MeshVertex& bottom,

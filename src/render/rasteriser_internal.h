@@ -46,11 +46,6 @@ struct GradientFactors {
     int16_t a0, a1;
     int16_t f0, f1;
 };
-// The doubled signed area (B - T) x (M - T), wrapping as 32-bit arithmetic.
-int32_t GradientCross(const MeshVertex& m, const MeshVertex& b, const MeshVertex& t);
-// False for a degenerate triangle (cross 0).
-bool ComputeGradientFactors(const MeshVertex& m, const MeshVertex& b, const MeshVertex& t,
-                            GradientFactors* g);
 // DrawTriangleWith, which skips the set-up and the walk of a triangle that
 // covers no pixel when skipEmpty is set; DrawTriangleInFull always walks it,
 // as the tests' reference.
@@ -67,18 +62,84 @@ inline int32_t MulWrap(int32_t a, int32_t b) {
 inline int32_t SubWrap(int32_t a, int32_t b) {
     return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
 }
+// The set-up both paths share: the 32-bit depth and texture arithmetic,
+// inline so that each path's set-up is one piece of code.
+
+// The doubled signed area (B - T) x (M - T), wrapping as 32-bit arithmetic.
+inline int32_t GradientCross(const MeshVertex& m, const MeshVertex& b, const MeshVertex& t) {
+    const int32_t bx = Diff16(b.screenX, t.screenX), my = Diff16(m.screenY, t.screenY);
+    const int32_t mx = Diff16(m.screenX, t.screenX), by = Diff16(b.screenY, t.screenY);
+    return SubWrap(MulWrap(bx, my), MulWrap(mx, by));
+}
+
+// False for a degenerate triangle (cross 0).
+inline bool ComputeGradientFactors(const MeshVertex& m, const MeshVertex& b, const MeshVertex& t,
+                                    GradientFactors* g) {
+    const int32_t cross = GradientCross(m, b, t);
+    g->cross = cross;
+    if (cross == 0) return false;
+    const int32_t inverse = 0x7FFFFFFF / cross;
+    const int32_t hi = Sar(inverse, 16);
+    const int32_t lo = inverse & 0xFFFF;
+    const int16_t dy[2] = {Diff16(t.screenY, b.screenY), Diff16(m.screenY, t.screenY)};
+    int16_t a[2], f[2];
+    for (int i = 0; i < 2; ++i) {
+        const int32_t p = 2 * (lo >> 1) * dy[i];  // |p| < 2^31: 15 bits times 16 bits, doubled
+        a[i] = SatS16(hi * dy[i] + Sar(p, 16));
+        f[i] = static_cast<int16_t>((p & 0xFFFF) >> 1);
+    }
+    g->a0 = a[0], g->a1 = a[1], g->f0 = f[0], g->f1 = f[1];
+    return true;
+}
+
 // A 16.16 plane gradient from the attribute differences M - T and B - T.
-int32_t PlaneGradient(int16_t dMiddle, int16_t dBottom, const GradientFactors& g);
+inline int32_t PlaneGradient(int16_t dMiddle, int16_t dBottom, const GradientFactors& g) {
+    // Wrapping 32-bit sums: each 16 x 16 product fits, their sum may not.
+    const int32_t whole = Add32(dMiddle * g.a0, dBottom * g.a1);
+    const int32_t fraction = Add32(dMiddle * g.f0, dBottom * g.f1);
+    return Add32(Shl(whole, 1), Sar(fraction, 14));
+}
+
 // Depth and texture gradients (the colour lanes are path-specific).
-void SetupWideGradients(RasterSetup& s, const MeshVertex& m, const MeshVertex& b,
-                        const MeshVertex& t, const GradientFactors& g);
+inline void SetupWideGradients(RasterSetup& s, const MeshVertex& m, const MeshVertex& b,
+                                const MeshVertex& t, const GradientFactors& g) {
+    s.depthPerX = PlaneGradient(Diff16(m.depth, t.depth), Diff16(b.depth, t.depth), g);
+    s.texPerX[0] = PlaneGradient(Diff16(m.texV, t.texV), Diff16(b.texV, t.texV), g);
+    s.texPerX[1] = PlaneGradient(Diff16(m.texU, t.texU), Diff16(b.texU, t.texU), g);
+}
+
 // Row step of a 16.16 attribute along an edge of difference `dEdge` with
 // reciprocal q, corrected by perX times the edge's 15-bit slope fraction.
-int32_t WideRowStep(int16_t dEdge, int16_t q, int32_t perX, int16_t fraction);
+inline int32_t WideRowStep(int16_t dEdge, int16_t q, int32_t perX, int16_t fraction) {
+    const int32_t perXHigh = Sar(perX, 16);
+    const int32_t perXLow = perX & 0xFFFF;
+    const int32_t edge = SubWrap(dEdge * q, perXHigh * fraction);
+    const int32_t low = ((perXLow >> 1) * fraction) >> 16;  // both 15-bit: no overflow
+    return SubWrap(MulWrap(edge, 2), MulWrap(low, 4));
+}
+
 // Everything of SetupEdges except the colour lanes: the depth and texture
 // row steps and start values.
-void SetupEdgesWide(RasterSetup& s, const MeshVertex& l, const MeshVertex& t, const MeshVertex& b,
-                    EdgeSetupMode mode, const int16_t q[4], const int16_t fraction[2]);
+inline void SetupEdgesWide(RasterSetup& s, const MeshVertex& l, const MeshVertex& t, const MeshVertex& b,
+                            EdgeSetupMode mode, const int16_t q[4], const int16_t fraction[2]) {
+    s.depthRowSteps[0] = WideRowStep(Diff16(l.depth, t.depth), q[0], s.depthPerX, fraction[0]);
+    s.depthRowSteps[1] = Add32(s.depthRowSteps[0], s.depthPerX);
+    s.depthRowSteps[2] = WideRowStep(Diff16(l.depth, b.depth), q[1], s.depthPerX, fraction[1]);
+    s.depthRowSteps[3] = Add32(s.depthRowSteps[2], s.depthPerX);
+    s.leftDepth = Shl(t.depth, 16);
+    s.depthAtLeftCorner = Shl(l.depth, 16);
+
+    if (mode & 1) {
+        const int32_t lv[2] = {l.texV, l.texU}, tv[2] = {t.texV, t.texU}, bv[2] = {b.texV, b.texU};
+        for (int k = 0; k < 2; ++k) {
+            s.texRowSteps[0][k] = WideRowStep(Diff16(lv[k], tv[k]), q[0], s.texPerX[k], fraction[0]);
+            s.texRowSteps[1][k] = Add32(s.texRowSteps[0][k], s.texPerX[k]);
+            s.texRowSteps[2][k] = WideRowStep(Diff16(lv[k], bv[k]), q[1], s.texPerX[k], fraction[1]);
+            s.texRowSteps[3][k] = Add32(s.texRowSteps[2][k], s.texPerX[k]);
+            s.texStart[k] = Shl(tv[k], 16);
+        }
+    }
+}
 
 // Moves the edge walk to the next row: picks the step entry by the left
 // edge's carry, advances x, depth, pointer; returns the entry index.
@@ -89,7 +150,7 @@ inline int AdvanceRow(RasterSetup& s) {
     s.leftX = Add32(s.leftX, s.leftStep);
     s.rightX = Add32(s.rightX, s.rightStep);
     s.leftDepth = Add32(s.leftDepth, s.depthRowSteps[index]);
-    s.rowPointer += s.rowBytes / 4;
+    s.rowPointer += Sar(s.rowBytes, 2);  // rowBytes is a whole number of pixels
     return index;
 }
 
@@ -148,7 +209,7 @@ void WalkRows(RasterSetup& s, Kernel& kernel, int32_t endRow) {
                 Cursor::template StepPixel<Kernel::Textured>(s, &span);
             }
         }
-        Cursor::StepRow(s, AdvanceRow(s), &row);
+        Cursor::template StepRow<Kernel::Textured>(s, AdvanceRow(s), &row);
         ++y;
     } while (y < endRow);
 }

@@ -79,10 +79,13 @@ struct MmxCursor {
         row->tex[0] = s.texStart[0];
         row->tex[1] = s.texStart[1];
     }
+    template <bool Textured>
     static void StepRow(const RasterSetup& s, int index, Row* row) {
         row->colour = _mm_add_pi16(row->colour, Load4(s.colourRowSteps[index]));
-        row->tex[0] = Add32(row->tex[0], s.texRowSteps[index][0]);
-        row->tex[1] = Add32(row->tex[1], s.texRowSteps[index][1]);
+        if (Textured) {
+            row->tex[0] = Add32(row->tex[0], s.texRowSteps[index][0]);
+            row->tex[1] = Add32(row->tex[1], s.texRowSteps[index][1]);
+        }
     }
     static Span StartSpan(const RasterSetup& s, const Row& row) {
         const __m64 perX = Load4(s.colourPerX);
