@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "support/cli_run.h"
 #include "support/jpeg_support.h"
 #include "support/paths.h"
 
@@ -209,6 +210,27 @@ TEST(JpegOracle, CjpegVariantsMatchReferenceDecoder) {
         const Decoded program = DecodeBytes(jpeg);
         ASSERT_TRUE(program.ok);
         ExpectCloseToReference(program, reference, v.name);
+    }
+    std::filesystem::remove_all(dir);
+}
+
+// quillmere-cli jpeg writes the texture decoder's pixels, top row first, in
+// the oracle's PPM layout; every kernel level writes the same file.
+TEST(JpegCli, PpmOutputIsTheDecodedImage) {
+    const std::string dir = UniqueTempDir("jpeg-cli");
+    FlatJpeg layout;
+    layout.width = 37;
+    layout.height = 21;
+    layout.components = {{1, 2, 2}, {2, 1, 1}, {3, 1, 1}};
+    layout.jfif = true;
+    layout.sample = [](int component, int bx, int by) { return component == 0 ? 20 + 30 * bx + 9 * by : 90 + 40 * component; };
+    const Bytes jpeg = BuildFlatJpeg(layout);
+    WriteBytes(dir + "/in.jpg", jpeg);
+    const Bytes expected = ToPnm(DecodeBytes(jpeg), false);
+    for (const char* environment : {"", "QUILLMERE_SCALAR=1"}) {
+        const CliRunResult run = RunCliProgram("jpeg-cli", "jpeg " + dir + "/in.jpg -o " + dir + "/out.ppm", environment);
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_TRUE(ReadBytes(dir + "/out.ppm") == expected) << environment;
     }
     std::filesystem::remove_all(dir);
 }

@@ -1,5 +1,6 @@
 // quillmere-cli jpeg IN.jpg -o OUT.bmp|OUT.ppm: decodes with the texture
 // decoder, as "Load texture" does, and writes the image top row first.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -55,17 +56,19 @@ std::vector<uint8_t> EncodeBmp(const Texture& t) {
     return out;
 }
 
-// Binary PPM, top row first.
+// Binary PPM, top row first: red, green, blue per pixel.
 std::vector<uint8_t> EncodePpm(const Texture& t) {
     const std::string header = "P6\n" + std::to_string(t.width) + " " + std::to_string(t.height) + "\n255\n";
-    std::vector<uint8_t> out(header.begin(), header.end());
-    out.reserve(header.size() + static_cast<size_t>(t.width) * static_cast<size_t>(t.height) * 3);
+    const size_t width = static_cast<size_t>(t.width);
+    std::vector<uint8_t> out(header.size() + width * static_cast<size_t>(t.height) * 3);
+    std::copy(header.begin(), header.end(), out.begin());
+    uint8_t* q = out.data() + header.size();
     for (int32_t row = t.height - 1; row >= 0; --row) {
-        const uint32_t* p = t.pixels + static_cast<size_t>(row) * static_cast<size_t>(t.width);
-        for (int32_t x = 0; x < t.width; ++x) {
-            out.push_back(static_cast<uint8_t>(p[x] >> 16));
-            out.push_back(static_cast<uint8_t>(p[x] >> 8));
-            out.push_back(static_cast<uint8_t>(p[x]));
+        const uint32_t* p = t.pixels + static_cast<size_t>(row) * width;
+        for (size_t x = 0; x < width; ++x, q += 3) {
+            q[0] = static_cast<uint8_t>(p[x] >> 16);
+            q[1] = static_cast<uint8_t>(p[x] >> 8);
+            q[2] = static_cast<uint8_t>(p[x]);
         }
     }
     return out;
