@@ -24,13 +24,11 @@ constexpr int BitWordBits = static_cast<int>(sizeof(BitWord) * 8);
 
 // The fast decoder's look-up: a code of up to HuffmanFastBits bits and, when
 // it fits in the same bits, the magnitude bits that follow it, in one step.
+// An entry is one word: bits 0-3 the bits it consumes (0: a longer code),
+// 4-7 the magnitude bits still to take after them, 8-15 the symbol (run << 4 |
+// size for AC, the size for DC), 16-31 the extended value when included.
 constexpr int HuffmanFastBits = 9;
-struct FastCode {
-    int16_t value;       // the extended value when valueBits is 0 and it was included
-    uint8_t length;      // bits consumed by this entry; 0: a longer code
-    uint8_t symbol;      // run << 4 | size (AC) or the size (DC)
-    uint8_t valueBits;   // magnitude bits still to take after `length`
-};
+using FastCode = uint32_t;
 
 // EXTEND (T.81 F.2.2.1): s magnitude bits v as a signed value.
 inline int32_t Extend(int32_t v, int s) { return v < (1 << s >> 1) ? v - (1 << s) + 1 : v; }

@@ -11,26 +11,23 @@
 #include "texture/jpeg/jpeg_context.h"
 
 void BuildFastLookup(HuffmanDecodeTable& t, int isDc, const uint8_t* lengths, const int32_t* codes, int total) {
-    for (FastCode& f : t.fast) f = FastCode{0, 0, 0, 0};
+    for (FastCode& f : t.fast) f = 0;
     for (int i = 0; i < total && lengths[i] <= HuffmanFastBits; ++i) {
         const int length = lengths[i];
-        const int symbol = t.source->symbols[i];
-        const int size = isDc ? symbol : (symbol & 15);
+        const uint32_t symbol = t.source->symbols[i];
+        const int size = isDc ? static_cast<int>(symbol) : static_cast<int>(symbol & 15);
         const int spare = HuffmanFastBits - length;
         for (int j = 0; j < (1 << spare); ++j) {
-            FastCode& f = t.fast[(codes[i] << spare) | j];
-            f.symbol = static_cast<uint8_t>(symbol);
+            FastCode entry;
             if (size > 0 && size <= spare) {
                 // The magnitude bits are the next `size` bits after the code.
                 const int32_t bits = (j >> (spare - size)) & ((1 << size) - 1);
-                f.value = static_cast<int16_t>(Extend(bits, size));
-                f.length = static_cast<uint8_t>(length + size);
-                f.valueBits = 0;
+                const uint32_t value = static_cast<uint16_t>(Extend(bits, size));
+                entry = static_cast<uint32_t>(length + size) | symbol << 8 | value << 16;
             } else {
-                f.value = 0;
-                f.length = static_cast<uint8_t>(length);
-                f.valueBits = static_cast<uint8_t>(size);
+                entry = static_cast<uint32_t>(length) | static_cast<uint32_t>(size & 15) << 4 | symbol << 8;
             }
+            t.fast[(codes[i] << spare) | j] = entry;
         }
     }
 }
@@ -119,15 +116,15 @@ int LongSymbol(FastBits& fb, const HuffmanDecodeTable& table) {
 // the extended value.
 inline int DecodeCoefficient(FastBits& fb, const HuffmanDecodeTable& table, bool dc, int32_t& value) {
     if (!fb.Ensure(FastReserve)) return -1;
-    const FastCode& f = table.fast[fb.Peek(HuffmanFastBits)];
+    const FastCode f = table.fast[fb.Peek(HuffmanFastBits)];
     int symbol;
     int size;
-    if (f.length != 0) {
-        fb.count -= f.length;
-        symbol = f.symbol;
-        size = f.valueBits;
+    if ((f & 15) != 0) {
+        fb.count -= static_cast<int>(f & 15);
+        symbol = static_cast<int>((f >> 8) & 255);
+        size = static_cast<int>((f >> 4) & 15);
         if (size == 0) {
-            value = f.value;
+            value = static_cast<int16_t>(static_cast<uint16_t>(f >> 16));
             return symbol;
         }
     } else {
