@@ -20,10 +20,6 @@ int CliRender(const CliArgs& args);
 int CliJpeg(const CliArgs& args);
 
 int CliUsageError(const char* message);
-// The usage error for an argument `command` does not take: an option it does
-// not know, "-o" without its file name, or a word it has no place for; the
-// message names the argument.
-int CliUnexpectedArgument(const char* command, const std::string& argument);
 
 // The next open or save dialog answers with `path` (the command line stands
 // in for the user); an empty path makes it answer "cancel".

@@ -3,17 +3,17 @@
 
 #include "cli/cli.h"
 #include "cli/cli_mesh.h"
+#include "cli/cli_options.h"
 #include "core/app_state.h"
 #include "core/platform.h"
 #include "formats/builtin_model.h"
 
 int CliInfo(const CliArgs& args) {
-    for (const std::string& arg : args) {
-        if (!arg.empty() && arg[0] == '-') return CliUnexpectedArgument("info", arg);
-    }
-    if (args.size() > 1) return CliUsageError("info: at most one FILE");
+    InfoOptions options;
+    const std::string usage = ParseInfoOptions(args, &options);
+    if (!usage.empty()) return CliUsageError(usage.c_str());
     Mesh* mesh = nullptr;
-    if (args.empty()) {
+    if (options.builtin) {
         // The built-in model, loaded as at start-up.
         mesh = CreateMesh("computer");
         int32_t materialsTaken = 0;
@@ -23,7 +23,7 @@ int CliInfo(const CliArgs& args) {
             return CliFailure;
         }
     } else {
-        mesh = CliLoadMesh(args[0]);
+        mesh = CliLoadMesh(options.file);
         // The name the title shows, without its folder.
         if (mesh) std::printf("file: %s\n", meshFileName);
     }

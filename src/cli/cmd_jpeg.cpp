@@ -7,20 +7,11 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/cli_options.h"
 #include "core/texture.h"
 #include "texture/texture_slots.h"
 
 namespace {
-
-bool EndsWithNoCase(const std::string& text, const std::string& suffix) {
-    if (text.size() < suffix.size()) return false;
-    for (size_t i = 0; i < suffix.size(); ++i) {
-        char c = text[text.size() - suffix.size() + i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != suffix[i]) return false;
-    }
-    return true;
-}
 
 void PutLittle(std::vector<uint8_t>& out, uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
@@ -77,34 +68,24 @@ std::vector<uint8_t> EncodePpm(const Texture& t) {
 }  // namespace
 
 int CliJpeg(const CliArgs& args) {
-    std::string input, output;
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "-o" && i + 1 < args.size()) {
-            output = args[++i];
-        } else if (input.empty() && !args[i].empty() && args[i][0] != '-') {
-            input = args[i];
-        } else {
-            return CliUnexpectedArgument("jpeg", args[i]);
-        }
-    }
-    if (input.empty() || output.empty()) return CliUsageError("jpeg: needs IN.jpg and -o OUT.bmp|OUT.ppm");
-    const bool bmp = EndsWithNoCase(output, ".bmp");
-    if (!bmp && !EndsWithNoCase(output, ".ppm")) return CliUsageError("jpeg: the output must end in .bmp or .ppm");
+    JpegOptions options;
+    const std::string usage = ParseJpegOptions(args, &options);
+    if (!usage.empty()) return CliUsageError(usage.c_str());
 
     // The same load as the "Load texture" command, the path standing in for the dialog.
-    AnswerDialogsWith(input);
+    AnswerDialogsWith(options.input);
     Texture texture{nullptr, 1, 1};
     char title[256];
     if (!LoadTextureFile(OwnerNone, &texture, title, sizeof title)) return CliFailure;
 
-    const std::vector<uint8_t> bytes = bmp ? EncodeBmp(texture) : EncodePpm(texture);
+    const std::vector<uint8_t> bytes = options.bmp ? EncodeBmp(texture) : EncodePpm(texture);
     ReleaseTexturePixels(&texture);
-    FILE* file = std::fopen(output.c_str(), "wb");
+    FILE* file = std::fopen(options.output.c_str(), "wb");
     bool written = file && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     if (file && std::fclose(file) != 0) written = false;
     if (!written) {
-        std::fprintf(stderr, "quillmere-cli: cannot write %s\n", output.c_str());
-        std::remove(output.c_str());
+        std::fprintf(stderr, "quillmere-cli: cannot write %s\n", options.output.c_str());
+        std::remove(options.output.c_str());
         return CliFailure;
     }
     return CliSuccess;

@@ -56,18 +56,6 @@ int CliUsageError(const char* message) {
     return CliUsage;
 }
 
-int CliUnexpectedArgument(const char* command, const std::string& argument) {
-    std::string message = std::string(command) + ": ";
-    if (argument == "-o") {
-        message += "-o needs a file name";
-    } else if (argument.size() > 1 && argument[0] == '-') {
-        message += "unknown option " + argument;
-    } else {
-        message += "unexpected argument " + argument;
-    }
-    return CliUsageError(message.c_str());
-}
-
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "C");
     if (AnsweredHelpOrVersion(argc, argv)) return CliSuccess;
