@@ -1,6 +1,8 @@
 // The mesh checks and the scratch file of the fuzz targets.
 #include "fuzz_support.h"
 
+#include "core/memory.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -142,6 +144,14 @@ void CheckLoadedMesh(const Mesh& mesh, bool needsFaces) {
     CheckMeshStorage(mesh);
     CheckReaderCounts(mesh, needsFaces);
     CheckSlots(mesh);
+}
+
+void CheckMeshLoad(MeshLoad load, bool needsFaces, const uint8_t* data, size_t size) {
+    const long live = LiveAllocationCount();
+    Mesh* mesh = CreateMesh("prop");
+    if (mesh && load(mesh, data, size)) CheckLoadedMesh(*mesh, needsFaces);
+    FreeMesh(mesh);
+    Require(LiveAllocationCount() == live, "no block outlives the load");
 }
 
 const char* ScratchFolder() {

@@ -25,6 +25,12 @@ void CheckMeshStorage(const Mesh& mesh);
 // face slot.
 void CheckLoadedMesh(const Mesh& mesh, bool needsFaces);
 
+// Loads the input into a fresh mesh with `load` (a reader's in-memory entry),
+// checks a successful load with CheckLoadedMesh and that no block outlives
+// the mesh.
+using MeshLoad = int (*)(Mesh* mesh, const uint8_t* data, size_t size);
+void CheckMeshLoad(MeshLoad load, bool needsFaces, const uint8_t* data, size_t size);
+
 // Writes `data` to `fileName` in a folder of this process's own on a memory
 // file system and returns the file's path (valid until the next call).
 const char* WriteScratchFile(const char* fileName, const uint8_t* data, size_t size);

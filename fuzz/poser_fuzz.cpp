@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core/memory.h"
 #include "core/platform.h"
 #include "formats/poser_tokens.h"
 #include "fuzz_support.h"
@@ -11,13 +10,14 @@
 // The reader's messages go nowhere here.
 void ShowMessageBox(PlatformOwner, const char*, const char*, unsigned) {}
 
+namespace {
+
+int LoadPoser(Mesh* mesh, const uint8_t* data, size_t size) { return LoadPoserMemory(mesh, data, size); }
+
+}  // namespace
+
+// A Poser file may hold vertices and no element at all.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const char* path = WriteScratchFile("input.hr2", data, size);
-    const long live = LiveAllocationCount();
-    Mesh* mesh = CreateMesh("prop");
-    // A Poser file may hold vertices and no element at all.
-    if (mesh && LoadPoserFile(mesh, path)) CheckLoadedMesh(*mesh, false);
-    FreeMesh(mesh);
-    Require(LiveAllocationCount() == live, "no block outlives the load");
+    CheckMeshLoad(LoadPoser, false, data, size);
     return 0;
 }

@@ -36,7 +36,7 @@ fuzz_seed_files() {
 # libFuzzer options of target $1 besides the time: its dictionary, the
 # largest input worth growing, and a per-input time limit.
 fuzz_options() {
-  local max_len=8192
+  local max_len=4096
   [ "$1" = jpeg ] && max_len=16384
   [ "$1" = model ] && max_len=32768
   [ "$1" = cli ] && max_len=1024
@@ -46,8 +46,9 @@ fuzz_options() {
 }
 
 # Runs target $1 for $2 seconds on its seeds and on corpus folder $4 (where
-# it adds what it learns), keeping a failing input in folder $3. The exit
-# status is libFuzzer's: 0 when the time ran out without a finding.
+# it adds what it learns), keeping a failing input in folder $3; further
+# arguments go to libFuzzer. The exit status is libFuzzer's: 0 when the time
+# ran out without a finding.
 fuzz_run() {
   local seeds="$3/seeds"
   fuzz_seed_files "$1" | paste -sd, >"$seeds"
@@ -55,7 +56,7 @@ fuzz_run() {
   [ -s "$seeds" ] && seed_option=("-seed_inputs=@$seeds")
   # shellcheck disable=SC2046
   "$root/build/fuzz/fuzz/fuzz_$1" $(fuzz_options "$1") "${seed_option[@]}" -max_total_time="$2" \
-    -artifact_prefix="$3/" -print_final_stats=1 "$4"
+    -artifact_prefix="$3/" -print_final_stats=1 "${@:5}" "$4"
 }
 
 # The number of inputs a run's log reports.
