@@ -31,6 +31,15 @@ std::string Sequence(const char* keyword, int n) {
     return text + "\n";
 }
 
+// The fan a polygon 1..n is stored as.
+std::string FanSlots(int n) {
+    std::string text;
+    for (int i = 2; i < n; ++i) {
+        text += (i > 2 ? " f:1," : "f:1,") + std::to_string(i) + "," + std::to_string(i + 1);
+    }
+    return text;
+}
+
 // The slots a strand 1..n is stored as.
 std::string StrandSlots(int n) {
     std::string text = "l" + std::to_string(n) + ":";
@@ -46,13 +55,13 @@ std::string StrandSlots(int n) {
 struct StatementCase {
     const char* name;
     std::string text;
-    const char* slots;  // DescribeSlots of the loaded mesh
+    std::string slots;  // DescribeSlots of the loaded mesh
     int polygons;
     int lines;
 };
 
 TEST(ObjReader, Statements) {
-    const std::string pad2042(2042, ' '), pad2043(2043, ' ');
+    const std::string pad16378(16378, ' '), pad16379(16379, ' ');
     const StatementCase cases[] = {
         {"triangle and quad", Vertices(4) + "f 1 2 3\nf 1 2 3 4\n", "f:1,2,3 f:1,2,3,4", 2, 0},
         {"five corners make a fan", Vertices(5) + "f 1 2 3 4 5\n", "f:1,2,3 f:1,3,4 f:1,4,5", 1, 0},
@@ -63,14 +72,20 @@ TEST(ObjReader, Statements) {
          "f:1,20,21 f:1,21,22 f:1,22,23 f:1,23,24 f:1,24,25 f:1,25,26 f:1,26,27 f:1,27,28 "
          "f:1,28,29 f:1,29,30 f:1,30,31 f:1,31,32",
          1, 0},
-        {"33 groups drop the statement", Vertices(33) + Sequence("f", 33) + "f 1 2 3\n", "f:1,2,3", 1, 0},
+        {"33 groups", Vertices(33) + Sequence("f", 33), FanSlots(33), 1, 0},
+        {"64 groups", Vertices(64) + Sequence("f", 64), FanSlots(64), 1, 0},
+        {"511 groups", Vertices(511) + Sequence("f", 511), FanSlots(511), 1, 0},
+        {"512 groups drop the statement", Vertices(512) + Sequence("f", 512) + "f 1 2 3\n", "f:1,2,3", 1, 0},
         {"strand of 2", Vertices(2) + "l 1 2\n", "l2:1,2", 0, 1},
         {"strand of 4", Vertices(4) + "l 1 2 3 4\n", "l4:1,2,3,4", 0, 1},
         {"strand of 5", Vertices(5) + "l 1 2 3 4 5\n", "l5:1,2,3,4 l:4,5", 0, 1},
         {"strand of 7", Vertices(7) + "l 1 2 3 4 5 6 7\n", "l7:1,2,3,4 l:4,5,6,7", 0, 1},
         {"strand of 8", Vertices(8) + Sequence("l", 8), "l8:1,2,3,4 l:4,5,6,7 l:7,8", 0, 1},
-        // The point count has six bits, so 32 survives.
-        {"strand of 32", Vertices(32) + Sequence("l", 32), nullptr, 0, 1},
+        {"strand of 32", Vertices(32) + Sequence("l", 32), StrandSlots(32), 0, 1},
+        {"strand of 33", Vertices(33) + Sequence("l", 33), StrandSlots(33), 0, 1},
+        {"strand of 64", Vertices(64) + Sequence("l", 64), StrandSlots(64), 0, 1},
+        {"strand of 511", Vertices(511) + Sequence("l", 511), StrandSlots(511), 0, 1},
+        {"512 points drop the strand", Vertices(512) + Sequence("l", 512) + "l 2 1\n", "l2:2,1", 0, 1},
         {"one point is no strand", Vertices(3) + "l 1\nf 1 2 3\n", "f:1,2,3", 1, 0},
         {"negative indices count back", Vertices(10) + "f -3 -2 -1\n", "f:8,9,10", 1, 0},
         {"index past the vertices read", Vertices(10) + "f 1 2 11\nf 1 2 3\n", "f:1,2,3", 1, 0},
@@ -94,9 +109,10 @@ TEST(ObjReader, Statements) {
         {"broken usemtl", Vertices(3) + "usXf 1 2 3\n", "f:1,2,3", 1, 0},
         {"broken mtllib", Vertices(3) + "mtlXf 3 2 1\n", "f:3,2,1", 1, 0},
         {"usemtl cut by a line end", Vertices(3) + "use\nf 1 2 3\n", "f:1,2,3", 1, 0},
-        {"argument of 2047 characters", Vertices(3) + "f 1 2 3" + pad2042 + "\nf 3 2 1\n", "f:1,2,3 f:3,2,1", 2, 0},
+        {"argument of 16383 characters", Vertices(3) + "f 1 2 3" + pad16378 + "\nf 3 2 1\n", "f:1,2,3 f:3,2,1", 2,
+         0},
         // An over-long argument costs only its own statement.
-        {"argument of 2048 characters", Vertices(3) + "f 1 2 3" + pad2043 + "\nf 3 2 1\n", "f:3,2,1", 1, 0},
+        {"argument of 16384 characters", Vertices(3) + "f 1 2 3" + pad16379 + "\nf 3 2 1\n", "f:3,2,1", 1, 0},
         {"only strands", Vertices(3) + "l 1 2 3\nl 3 1\n", "l3:1,2,3 l2:3,1", 0, 2},
         {"groups and materials",
          Vertices(3) + "g a\nusemtl m\nf 1 2 3\ng b\nl 1 2\nusemtl n\ng a\nf 1 2 3\nusemtl m\nf 3 2 1\n",
@@ -107,7 +123,7 @@ TEST(ObjReader, Statements) {
         ResetFake();
         TestMeshPtr mesh;
         ASSERT_EQ(LoadObjText(c.text, &mesh), 1);
-        EXPECT_EQ(DescribeSlots(*mesh), c.slots ? std::string(c.slots) : StrandSlots(32));
+        EXPECT_EQ(DescribeSlots(*mesh), c.slots);
         EXPECT_EQ(mesh->polygonCount, c.polygons);
         EXPECT_EQ(mesh->lineCount, c.lines);
         EXPECT_TRUE(Fake().messages.empty());
@@ -141,7 +157,7 @@ TEST(ObjReader, TextureIndexRules) {
 }
 
 TEST(ObjReader, ParseIndexGroupsLimits) {
-    int32_t v[32], t[32];
+    int32_t v[MaxCornersPerStatement], t[MaxCornersPerStatement];
     EXPECT_EQ(ParseIndexGroups("", 5, 0, v, t), 0);
     EXPECT_EQ(ParseIndexGroups("   \t ", 5, 0, v, t), 0);
     EXPECT_EQ(ParseIndexGroups("-2147483648 1", 5, 0, v, t), 0);

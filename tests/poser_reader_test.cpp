@@ -35,7 +35,7 @@ std::vector<std::string> Tokens(const std::string& text) {
     const std::string path = WriteTemp("tokens.pp2", text);
     EXPECT_TRUE(OpenPoserInput(path.c_str()));
     std::vector<std::string> tokens;
-    char word[PoserTextSize], argument[PoserTextSize];
+    char word[PoserWordSize], argument[PoserArgumentSize];
     while (NextPoserToken(word, argument)) tokens.push_back(std::string(word) + "|" + argument);
     ClosePoserInput();
     // The same bytes from memory give the same tokens.
@@ -81,11 +81,11 @@ TEST(PoserTokens, WordsArgumentsAndBraces) {
 }
 
 TEST(PoserTokens, LongWordsAndArguments) {
-    const std::string w2047(2047, 'w'), w2048(2048, 'w');
+    const std::string w2047(2047, 'w'), w2048(2048, 'w'), a16383(16383, 'a'), a16384(16384, 'a');
     EXPECT_EQ(Tokens(w2047 + "\n"), Strings{w2047 + "|"});
     EXPECT_EQ(Tokens(w2048 + "\nx y\n"), Strings{});
-    EXPECT_EQ(Tokens("a " + w2047 + "\n"), Strings{"a|" + w2047});
-    EXPECT_EQ(Tokens("a " + w2048 + "\nx y\n"), Strings{});
+    EXPECT_EQ(Tokens("a " + a16383 + "\n"), Strings{"a|" + a16383});
+    EXPECT_EQ(Tokens("a " + a16384 + "\nx y\n"), Strings{});
 }
 
 // Input comes in 4096-byte blocks; tokens straddling block ends are whole.
@@ -112,7 +112,7 @@ TEST(PoserTokens, SkippingBlocks) {
         {"x {\n}\nafter\n", 1, "after|"},
         {"{\n", 0, ""},
     };
-    char word[PoserTextSize], argument[PoserTextSize];
+    char word[PoserWordSize], argument[PoserArgumentSize];
     for (const auto& b : blocks) {
         SCOPED_TRACE(b.text);
         const std::string path = WriteTemp("skip.pp2", b.text);
@@ -174,7 +174,7 @@ TEST(PoserSections, TextureFileNames) {
         {"\"\"", ""},
     };
     for (const auto& c : cases) {
-        char text[PoserTextSize];
+        char text[PoserArgumentSize];
         std::snprintf(text, sizeof text, "%s", c.path);
         TextureFileNameFromPath(text);
         EXPECT_STREQ(text, c.name) << c.path;
@@ -337,6 +337,31 @@ TEST_F(PoserLoad, StrandsKeepTheirPointCount) {
     EXPECT_STREQ(mesh->groupNames[0], "guides");
     // No coordinates in the file: spherical ones, one per used corner.
     EXPECT_GT(mesh->texCoordCount, 0);
+}
+
+// Long statements load in a geometry block exactly as in an OBJ file: up to
+// 511 groups, a 512th drops the statement.
+TEST_F(PoserLoad, LongStatementsAsInObjFiles) {
+    std::string vertices;
+    for (int i = 0; i < 512; ++i) vertices += "v " + std::to_string(i) + " " + std::to_string(i % 7) + " 0\n";
+    for (const char* keyword : {"f", "l"}) {
+        for (int n : {2, 32, 33, 64, 511, 512}) {
+            SCOPED_TRACE(std::string(keyword) + std::to_string(n));
+            std::string statement = keyword;
+            for (int i = 1; i <= n; ++i) statement += " " + std::to_string(i) + "/" + std::to_string(i % 3 + 1);
+            statement += "\nf 1 2 3\n";
+            const std::string geometry = "vt 0 0\nvt 1 0\nvt 0 1\n" + statement;
+            TestMeshPtr obj;
+            ASSERT_EQ(LoadObjText(vertices + geometry, &obj), 1);
+            ASSERT_EQ(Load("{\nprop a\n{\ngeomCustom\n{\nnumbVerts 512\nnumbTVerts 3\nnumbElems 2\n" + vertices +
+                           geometry + "}\n}\n}\n"),
+                      1);
+            EXPECT_EQ(DescribeSlots(*mesh), DescribeSlots(*obj));
+            EXPECT_EQ(DescribeTexIndices(*mesh), DescribeTexIndices(*obj));
+            const bool line = keyword[0] == 'l', dropped = n == 512 || (n == 2 && !line);
+            EXPECT_EQ(mesh->faceCount, dropped ? 1 : 1 + (line ? StrandSlotCount(n) : PolygonSlotCount(n)));
+        }
+    }
 }
 
 TEST_F(PoserLoad, GroupsAndMaterials) {

@@ -76,11 +76,11 @@ struct SourceBuilder {
 };
 
 // n points on a helix of radius 1 around the z axis, starting at `first`.
-std::vector<int> Helix(SourceBuilder* b, int n, float z0 = 0) {
+std::vector<int> Helix(SourceBuilder* b, int n, float z0 = 0, float pitch = 0.3f) {
     std::vector<int> ids;
     for (int k = 0; k < n; ++k) {
         ids.push_back(static_cast<int>(b->points.size()));
-        b->points.push_back(Vec3{std::cos(0.7f * k), std::sin(0.7f * k), z0 + 0.3f * k});
+        b->points.push_back(Vec3{std::cos(0.7f * k), std::sin(0.7f * k), z0 + pitch * k});
     }
     return ids;
 }
@@ -454,19 +454,38 @@ TEST(RibbonBuilder, KeptFacesMasksAndNames) {
     EXPECT_EQ(hair->materials[7].diffuse[0], 1.0f);
 }
 
-TEST(RibbonBuilder, ThirtyTwoPointStrand) {
-    SourceBuilder b;
-    const std::vector<int> ids = Helix(&b, 32);
-    b.Strand(ids);
-    ASSERT_EQ(b.slots.size(), 11u);
-    MeshPtr source = b.Make();
-    MeshPtr hair = Build(source.get(), Settings(0.01f, 1, 1, 0));
-    ASSERT_TRUE(hair);
-    EXPECT_EQ(hair->vertexCount, 64);
-    EXPECT_EQ(hair->faceCount, 31);
-    EXPECT_EQ(hair->texCoordCount, 64);
-    EXPECT_NEAR(hair->texCoords[62].v, 1.0, 1e-6);
-    EXPECT_NEAR(Distance(hair->vertices[62].position, hair->vertices[63].position), 2 * 0.05 * 0.01, 2e-6);
+// Long strands taper from root to tip over their whole length: the point
+// count of the first slot sets the step of t.
+TEST(RibbonBuilder, LongStrandsTaperOverTheWholeStrand) {
+    const struct {
+        int points;
+        size_t slots;
+    } cases[] = {{32, 11}, {33, 11}, {64, 21}, {511, 170}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.points);
+        SourceBuilder b;
+        // As tall as a 32-point helix, so that float positions keep the
+        // widths' precision.
+        b.Strand(Helix(&b, c.points, 0, 9.6f / c.points));
+        ASSERT_EQ(b.slots.size(), c.slots);
+        MeshPtr source = b.Make();
+        const HairSettings s = Settings(0.01f, 1, 1, 0);
+        MeshPtr hair = Build(source.get(), s);
+        ASSERT_TRUE(hair);
+        const int n = c.points;
+        EXPECT_EQ(hair->vertexCount, 2 * n);
+        EXPECT_EQ(hair->faceCount, n - 1);
+        EXPECT_EQ(hair->texCoordCount, 2 * n);
+        EXPECT_EQ(hair->texCoords[0].v, 0.0f);
+        EXPECT_NEAR(hair->texCoords[2 * n - 2].v, 1.0, 1e-4);
+        // The tip may stand in a two-point slot (zero normal, substituted), so
+        // only its width is checked.
+        ExpectPair(*source, *hair, 0, 0, 0.0, s);
+        ExpectPair(*source, *hair, n / 2, 2 * (n / 2), (n / 2) / double(n - 1), s);
+        EXPECT_NEAR(Distance(hair->vertices[0].position, hair->vertices[1].position), 2 * 0.01, 2e-6);
+        EXPECT_NEAR(Distance(hair->vertices[2 * n - 2].position, hair->vertices[2 * n - 1].position),
+                    2 * 0.05 * 0.01, 2e-6);
+    }
 }
 
 // Every allocation of a build may fail: the result is none, nothing leaks,

@@ -40,18 +40,18 @@ struct FacePlane {
 };
 
 // FaceAttributes word: material in bits 0-8, group in bits 9-17, the strand
-// point count in bits 18-23 on the first slot of a line element (six bits, so
-// that strands of 32 points keep their count), and two flags.
+// point count in bits 18-26 on the first slot of a line element (nine bits:
+// strands of up to 511 points keep their count), and two flags.
 using FaceAttributes = uint32_t;
 constexpr uint32_t FaceMaterialMask = 0x1FF;
 constexpr int FaceGroupShift = 9;
 constexpr uint32_t FaceGroupMask = 0x1FF;
 constexpr int FaceStrandCountShift = 18;
-constexpr uint32_t FaceStrandCountMask = 0x3F;
+constexpr uint32_t FaceStrandCountMask = 0x1FF;
 constexpr uint32_t FaceCopyMask = 0x3FFFF;  // material and group
 constexpr uint32_t FaceLine = 0x08000000;
 constexpr uint32_t FaceFront = 0x40000000;
-constexpr int MaxStrandPoints = 32;
+constexpr int MaxStrandPoints = 511;
 
 inline uint32_t FaceMaterialIndex(FaceAttributes a) { return a & FaceMaterialMask; }
 inline uint32_t FaceGroupIndex(FaceAttributes a) { return (a >> FaceGroupShift) & FaceGroupMask; }

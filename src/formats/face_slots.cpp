@@ -84,7 +84,7 @@ int StrandSlotSpan(const Mesh& mesh, int32_t firstSlot) {
 
 bool IsStrandContinuation(const Mesh& mesh, int32_t slot) {
     if (!IsContinuationCandidate(mesh, slot)) return false;
-    // A chain is at most StrandSlotCount(63) slots long, so the first slot
+    // A chain is at most StrandSlotCount(511) slots long, so the first slot
     // lies within that distance behind.
     const int longest = StrandSlotCount(static_cast<int>(FaceStrandCountMask));
     for (int back = 1; back < longest && slot - back >= 0; ++back) {

@@ -4,18 +4,25 @@
 //
 // A polygon of 3 or 4 corners takes one slot; a larger one becomes a fan of
 // n - 2 triangles (p0, p1, p2), (p0, p2, p3), ... A strand of n points
-// (2 <= n <= 32) becomes a chain of line slots: the first holds points 0..3
-// and carries n in its strand point count (bits 18-23); each continuation
+// (2 <= n <= 511) becomes a chain of line slots: the first holds points 0..3
+// and carries n in its strand point count (bits 18-26); each continuation
 // slot repeats the previous slot's corner 3 in its corner 0 and adds up to
 // three points, with a point count of 0. Unused corners hold vertex -1 and
 // texture index 0.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "core/mesh.h"
 
-constexpr int MaxCornersPerStatement = 32;
+// Index groups an `f` or `l` statement may have: as many points as a strand's
+// count can hold; a longer statement is dropped.
+constexpr int MaxCornersPerStatement = MaxStrandPoints;
+// Bytes of a reader's argument buffer: an argument (the text after a
+// statement's keyword) of at most 16,383 characters, so that a statement of
+// 511 groups with texture and normal indices fits.
+constexpr size_t StatementArgumentSize = 16384;
 
 // Slots taken by a polygon of n >= 3 corners: 1 for n <= 4, else n - 2.
 int PolygonSlotCount(int n);

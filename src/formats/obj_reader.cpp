@@ -16,54 +16,27 @@
 namespace {
 
 constexpr int GrowthStep = 4096;
-constexpr size_t ArgumentSize = 2048;  // an argument holds at most 2047 characters
-
-// Characters of one index group as "%d %d" reads it: every '/' counts as a
-// blank, and " 0" follows the group so that a lone vertex index gets texture
-// index 0.
-struct GroupCursor {
-    const char* p;
-    const char* end;
-    int tail;  // 0: the appended blank is next, 1: its '0', 2: the end
-
-    char Peek() const {
-        if (p < end) return *p == '/' ? ' ' : *p;
-        return tail == 0 ? ' ' : tail == 1 ? '0' : '\0';
-    }
-    void Advance() {
-        if (p < end) {
-            ++p;
-        } else if (tail < 2) {
-            ++tail;
-        }
-    }
-};
+constexpr size_t ArgumentSize = StatementArgumentSize;
 
 bool IsScanBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-// One "%d" over the cursor; 0 when no number is there or it passes 32 bits.
-int ScanGroupInt(GroupCursor* cursor, int32_t* value) {
-    while (IsScanBlank(cursor->Peek())) cursor->Advance();
-    bool negative = false;
-    if (cursor->Peek() == '+' || cursor->Peek() == '-') {
-        negative = cursor->Peek() == '-';
-        cursor->Advance();
+// One "%d" of an index group read as "%d %d" reads the group's text with
+// every '/' turned into a blank and " 0" appended, so that a lone vertex
+// index gets texture index 0. `*p` moves through the group, which ends at
+// `end` (a blank or the terminator, so digits never run past it);
+// `*tailUsed` notes that the appended 0 has been read. Returns 0 when no
+// number is there or it passes 32 bits.
+int ScanGroupInt(const char** p, const char* end, bool* tailUsed, int32_t* value) {
+    while (*p < end && (**p == '/' || IsScanBlank(**p))) ++*p;
+    if (*p == end) {
+        if (*tailUsed) return 0;
+        *tailUsed = true;
+        *value = 0;
+        return 1;
     }
-    char c = cursor->Peek();
-    if (c < '0' || c > '9') return 0;
-    int64_t magnitude = 0;
-    bool tooLarge = false;
-    for (; c >= '0' && c <= '9'; cursor->Advance(), c = cursor->Peek()) {
-        if (!tooLarge) {
-            magnitude = magnitude * 10 + (c - '0');
-            if (magnitude > 2147483648LL) tooLarge = true;
-        }
-    }
-    if (tooLarge || (!negative && magnitude > INT32_MAX)) return 0;
-    *value = static_cast<int32_t>(negative ? -magnitude : magnitude);
-    return 1;
+    return ScanInt32(*p, value, p);
 }
 
 }  // namespace
@@ -82,9 +55,11 @@ int ParseIndexGroups(const char* text, int32_t vertexCount, int32_t texCoordCoun
             ++p;
         }
         if (n == MaxCornersPerStatement) return 0;
-        GroupCursor cursor{start, p, 0};
+        const char* cursor = start;
+        bool tailUsed = false;
         int32_t vertex = 0, tex = 0;
-        if (!ScanGroupInt(&cursor, &vertex) || !ScanGroupInt(&cursor, &tex)) return 0;
+        if (!ScanGroupInt(&cursor, p, &tailUsed, &vertex) || !ScanGroupInt(&cursor, p, &tailUsed, &tex))
+            return 0;
         if (noTexture) tex = 0;
 
         int64_t v = vertex;

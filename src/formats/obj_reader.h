@@ -31,9 +31,9 @@ int LoadObjSource(Mesh* mesh, ByteSource* source, const char* path);
 // and checked against the `vertexCount` vertices and `texCoordCount` texture
 // coordinates read so far; a negative index counts back from them. A texture
 // index that is absent, too large or not above 0 refers to the first texture
-// coordinate. Writes the pairs (1-based) into the two arrays of 32 entries and
-// returns how many there are, or 0 when the statement is to be dropped: a
-// group that is not a number, a vertex index out of range, or more than 32
-// groups.
+// coordinate. Writes the pairs (1-based) into the two arrays of
+// MaxCornersPerStatement (511) entries and returns how many there are, or 0
+// when the statement is to be dropped: a group that is not a number, a vertex
+// index out of range, or more than 511 groups.
 int ParseIndexGroups(const char* text, int32_t vertexCount, int32_t texCoordCount,
                      int32_t* vertexIndices, int32_t* texIndices);

@@ -152,7 +152,7 @@ int NextPoserToken(char* word, char* argument) {
                 return 1;
             }
             if (IsBlank(c)) break;
-            if (length + 1 >= PoserTextSize) return 0;
+            if (length + 1 >= PoserWordSize) return 0;
             word[length++] = static_cast<char>(c);
             c = NextChar();
             if (c < 0) return 0;
@@ -166,7 +166,7 @@ int NextPoserToken(char* word, char* argument) {
     } while (IsBlank(c));
     size_t length = 0;
     while (!IsLineEnd(c)) {
-        if (length + 1 >= PoserTextSize) return 0;
+        if (length + 1 >= PoserArgumentSize) return 0;
         argument[length++] = static_cast<char>(c);
         c = NextChar();
         if (c < 0) return 0;
@@ -202,8 +202,8 @@ int CutPoserName(char* text) {
 }
 
 int LoadPoserSource(Mesh* mesh, ByteSource* source) {
-    static char word[PoserTextSize];
-    static char argument[PoserTextSize];
+    static char word[PoserWordSize];
+    static char argument[PoserArgumentSize];
     StartPoserInput(source);
     int result = WalkFile(mesh, word, argument);
     if (source->failed) result = WalkFailed;

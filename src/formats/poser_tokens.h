@@ -13,9 +13,12 @@
 
 #include "core/mesh.h"
 #include "formats/byte_source.h"
+#include "formats/face_slots.h"
 
-// Word and argument buffers hold at most 2047 characters and the terminator.
-constexpr size_t PoserTextSize = 2048;
+// A word holds at most 2047 characters, an argument at most 16,383 (a strand
+// of 511 points fits), each with its terminator.
+constexpr size_t PoserWordSize = 2048;
+constexpr size_t PoserArgumentSize = StatementArgumentSize;
 
 // Reads `path` into the newly created, empty `mesh` (owned by the caller,
 // which frees it on failure). On success the mesh has normals, face planes,
@@ -40,10 +43,10 @@ int OpenPoserInput(const char* path);
 void StartPoserInput(ByteSource* source);
 void ClosePoserInput();
 
-// The next token into `word` and `argument` (PoserTextSize bytes each).
-// Returns 1 with a token; 0 at the end of input, when the input ends inside
-// a token (a last line without a line break is lost), or when a word or an
-// argument reaches 2048 characters.
+// The next token into `word` (PoserWordSize bytes) and `argument`
+// (PoserArgumentSize bytes). Returns 1 with a token; 0 at the end of input,
+// when the input ends inside a token (a last line without a line break is
+// lost), or when a word reaches 2048 characters or an argument 16,384.
 int NextPoserToken(char* word, char* argument);
 // After a '{' has been read: reads up to the matching '}' (1), or 0 when the
 // input ends first.
