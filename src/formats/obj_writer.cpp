@@ -108,8 +108,8 @@ void WriteFacesByPasses(TextOut* out, const Mesh& mesh) {
     int32_t lastGroup = -1, lastMaterial = -1;
     for (int32_t g = 0; g < groups; ++g) {
         for (int32_t m = 0; m < materials; ++m) {
-            for (int32_t s = 0; s < mesh.faceCount; ++s) {
-                if (IsStrandContinuation(mesh, s) || GroupOf(mesh, s) != g) continue;
+            for (int32_t s = 0; s < mesh.faceCount; s += StrandSlotSpan(mesh, s)) {
+                if (GroupOf(mesh, s) != g) continue;
                 // The group line comes at the group's first slot, whatever
                 // its material.
                 if (g != lastGroup && mesh.groupCount > 0) {
@@ -131,6 +131,8 @@ void WriteFacesByPasses(TextOut* out, const Mesh& mesh) {
 
 // The same output from one counting sort of the slots by (group, material),
 // stable in stored order: the passes above cost groups x materials x slots.
+// Both step over a strand's continuation slots from its first slot, which
+// stays linear however long the strands are.
 // Returns 0 (nothing written) when the sort's memory is not there.
 int WriteFacesSorted(TextOut* out, const Mesh& mesh) {
     const int32_t groups = mesh.groupCount > 0 ? mesh.groupCount : 1;
@@ -149,8 +151,7 @@ int WriteFacesSorted(TextOut* out, const Mesh& mesh) {
     }
     bool groupUsed[MaxGroups] = {};
     std::memset(start, 0, startBytes);
-    for (int32_t s = 0; s < mesh.faceCount; ++s) {
-        if (IsStrandContinuation(mesh, s)) continue;
+    for (int32_t s = 0; s < mesh.faceCount; s += StrandSlotSpan(mesh, s)) {
         const int32_t g = GroupOf(mesh, s), m = MaterialOf(mesh, s);
         if (g >= groups) continue;
         groupUsed[g] = true;
@@ -158,8 +159,7 @@ int WriteFacesSorted(TextOut* out, const Mesh& mesh) {
     }
     for (int32_t k = 0; k < keys; ++k) start[k + 1] += start[k];
     // start[k] becomes the end of bucket k while the slots are placed.
-    for (int32_t s = 0; s < mesh.faceCount; ++s) {
-        if (IsStrandContinuation(mesh, s)) continue;
+    for (int32_t s = 0; s < mesh.faceCount; s += StrandSlotSpan(mesh, s)) {
         const int32_t g = GroupOf(mesh, s), m = MaterialOf(mesh, s);
         if (g < groups && m < materials) order[start[g * materials + m]++] = s;
     }
