@@ -24,7 +24,8 @@ struct MeshDeleter {
 using MeshPtr = std::unique_ptr<Mesh, MeshDeleter>;
 
 std::string WriteTemp(const std::string& name, const std::string& text) {
-    const std::string path = TempDir("poser-" + name) + "/" + name;
+    // A folder of the running test's own: tests run in parallel.
+    const std::string path = TempDir(TestDirName("poser")) + "/" + name;
     std::ofstream(path, std::ios::binary) << text;
     return path;
 }
