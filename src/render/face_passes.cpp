@@ -214,13 +214,27 @@ void DrawSlot(const PassContext& c, const PendingSlot& p, const Material& materi
     }
 }
 
+// Asks early for the work pixels at a slot's corners: the triangles of a
+// groom land all over the view, so their rows are seldom in the cache.
+void PrefetchCornerPixels(const FrameBuffer& fb, const PendingSlot& p) {
+    for (int k = 0; k < p.count; ++k) {
+        const MeshVertex& v = *p.corners[k];
+        if (v.screenX >= 0 && v.screenX < fb.width && v.screenY >= 0 && v.screenY < fb.height) {
+            __builtin_prefetch(fb.workPixels + static_cast<ptrdiff_t>(v.screenY) * fb.width + v.screenX, 1);
+        }
+    }
+}
+
 // Lights the waiting corners, then draws the waiting slots in order.
 void FlushBatch(const PassContext& c, PassBatch* b) {
     if (b->unlitCount > 0) {
         const LightingParams params{&viewMatrices.normalTransform, b->material, c.facing == 0, b->key};
         c.kernels->vertex.light(b->unlit, b->unlitCount, params);
     }
+    constexpr int Ahead = 4;
+    for (int32_t i = 0; i < b->slotCount && i < Ahead; ++i) PrefetchCornerPixels(*c.fb, b->slots[i]);
     for (int32_t i = 0; i < b->slotCount; ++i) {
+        if (i + Ahead < b->slotCount) PrefetchCornerPixels(*c.fb, b->slots[i + Ahead]);
         if (c.flags & ViewTextured) SetCornerTexCoords(*c.mesh, b->slots[i]);
         DrawSlot(c, b->slots[i], *b->material);
     }
@@ -243,6 +257,16 @@ void QueueSlot(const PassContext& c, PassBatch* b, const PendingSlot& slot, int3
 
 PassBatch passBatch;  // one pass at a time
 
+// Asks early for the first and third corners of a slot further on (a quad's
+// four corners lie on two or three vertex records' lines).
+void PrefetchSlotVertices(const Mesh& mesh, int32_t slot) {
+    if (slot >= mesh.faceCount) return;
+    for (int k = 0; k < 4; k += 2) {
+        const int32_t index = mesh.faceVertexIndices[4 * slot + k];
+        if (index >= 0 && index < mesh.vertexCount) __builtin_prefetch(mesh.vertices + index);
+    }
+}
+
 int32_t DrawPass(const PassContext& c, FacePass pass) {
     const bool useTextureMaterial = (c.flags & ViewTextured) && !(c.flags & ViewWireframe);
     const Material* material = useTextureMaterial ? &appState.textureMaterial : &appState.presetMaterial;
@@ -253,6 +277,7 @@ int32_t DrawPass(const PassContext& c, FacePass pass) {
     batch.unlitCount = 0;
     const Mesh& mesh = *c.mesh;
     for (int32_t i = 0; i < mesh.faceCount; ++i) {
+        PrefetchSlotVertices(mesh, i + 16);
         const FaceAttributes attributes = mesh.faceAttributes[i];
         if ((attributes & FaceFront) != c.facing) continue;
         if (appState.propMaterial) {

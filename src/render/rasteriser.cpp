@@ -26,24 +26,29 @@ struct SortedCorners {
 };
 
 // Sorts by row into top, middle and bottom. The tie order decides which
-// corner plays which part, so it is kept exactly.
+// corner plays which part, so it is kept exactly. (Plain pointers, not a
+// record swapped in memory, so the sort stays in registers.)
 SortedCorners SortByRow(const MeshVertex& a, const MeshVertex& b, const MeshVertex& c) {
-    SortedCorners o;
+    const MeshVertex *top, *middle, *bottom;
     if (a.screenY <= b.screenY) {
-        if (a.screenY <= c.screenY) {
-            o = {&a, &c, &b};
-        } else {
-            o = {&c, &a, &b};
-        }
+        top = a.screenY <= c.screenY ? &a : &c;
+        middle = a.screenY <= c.screenY ? &c : &a;
+        bottom = &b;
     } else if (b.screenY <= c.screenY) {
-        o = {&b, &a, &c};
+        top = &b, middle = &a, bottom = &c;
     } else {
-        o = {&c, &a, &b};
+        top = &c, middle = &a, bottom = &b;
     }
-    if (o.bottom->screenY < o.middle->screenY) std::swap(o.bottom, o.middle);
+    if (bottom->screenY < middle->screenY) {
+        const MeshVertex* lower = middle;
+        middle = bottom, bottom = lower;
+    }
     // A flat top starts from its left corner.
-    if (o.top->screenY == o.middle->screenY && o.top->screenX > o.middle->screenX) std::swap(o.top, o.middle);
-    return o;
+    if (top->screenY == middle->screenY && top->screenX > middle->screenX) {
+        const MeshVertex* right = top;
+        top = middle, middle = right;
+    }
+    return SortedCorners{top, middle, bottom};
 }
 
 bool UsesTexturedFill(bool textured, const Texture* texture) {

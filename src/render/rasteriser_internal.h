@@ -78,7 +78,10 @@ inline bool ComputeGradientFactors(const MeshVertex& m, const MeshVertex& b, con
     const int32_t cross = GradientCross(m, b, t);
     g->cross = cross;
     if (cross == 0) return false;
-    const int32_t inverse = 0x7FFFFFFF / cross;
+    // 0x7FFFFFFF / cross truncated, by one double division: the quotient's
+    // rounding error (below 2^-22 / |cross|) is smaller than its distance to
+    // the next integer (at least 1 / |cross|), so the truncation is exact.
+    const int32_t inverse = static_cast<int32_t>(2147483647.0 / static_cast<double>(cross));
     const int32_t hi = Sar(inverse, 16);
     const int32_t lo = inverse & 0xFFFF;
     const int16_t dy[2] = {Diff16(t.screenY, b.screenY), Diff16(m.screenY, t.screenY)};
