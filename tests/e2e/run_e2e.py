@@ -58,11 +58,23 @@ def equal(actual, expected, what):
 # Environment: Xvfb, Wine, the program and the driver
 
 
-def free_display():
-    for n in range(90, 190):
-        if not os.path.exists("/tmp/.X11-unix/X%d" % n) and not os.path.exists("/tmp/.X%d-lock" % n):
-            return n
-    raise Skip("no free X display number")
+def start_xvfb():
+    """Starts a private Xvfb and returns it with its display number. Xvfb
+    itself picks a free number (-displayfd) and says it when it is ready, so
+    test runs started at the same moment never share a display."""
+    read_end, write_end = os.pipe()
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
+                             "1280x1024x24", "-nolisten", "tcp"],
+                            pass_fds=(write_end,), stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    with os.fdopen(read_end) as answer:
+        number = answer.readline().strip()
+    if not number.isdigit():
+        xvfb.kill()
+        xvfb.wait()
+        raise Skip("Xvfb did not start")
+    return xvfb, int(number)
 
 
 def windows_path(path):
@@ -110,15 +122,8 @@ class Environment:
                    for l in loaders):
             raise Skip("this machine cannot run %s under Wine" % os.path.basename(self.args.exe))
         self.stop_wine()  # a program left from an earlier run would count as the first
-        number = free_display()
-        self.xvfb = subprocess.Popen(["Xvfb", ":%d" % number, "-screen", "0", "1280x1024x24",
-                                      "-nolisten", "tcp"],
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.xvfb, number = start_xvfb()
         self.env["DISPLAY"] = ":%d" % number
-        for _ in range(100):
-            if os.path.exists("/tmp/.X11-unix/X%d" % number):
-                break
-            time.sleep(0.05)
         self.driver = Driver(self)
 
     def stop(self):
