@@ -23,9 +23,11 @@ class CliPoser : public ::testing::Test {
 #endif
         dir_ = TempDir(TestDirName("cli-poser"));
     }
-    // A copy of a sample file under another name.
+    // A copy of a sample file under another name, compressed when the name
+    // ends in 'z'.
     std::string Copy(const std::string& sample, const std::string& name) {
-        WriteBytesFile(dir_ + "/" + name, ReadWholeFile(SourcePath("tests/data/poser/" + sample)));
+        const std::string bytes = ReadWholeFile(SourcePath("tests/data/poser/" + sample));
+        WriteBytesFile(dir_ + "/" + name, name.back() == 'z' || name.back() == 'Z' ? GzipBytes(bytes) : bytes);
         return "'" + dir_ + "/" + name + "'";
     }
     std::string dir_;
@@ -49,6 +51,7 @@ TEST_F(CliPoser, InfoReadsPoserFilesInAnyCase) {
     } cases[] = {
         {"hair.hr2", "Hair.HR2", "Ponytail_1", "vertices: 17\nuv vertices: 20\nfaces: 0\nlines: 3\ngroups: 1\nmaterials: 1\n"},
         {"prop.pp2", "box.pP2", "jewel_box_1", "vertices: 8\nuv vertices: 4\nfaces: 6\nlines: 0\ngroups: 1\nmaterials: 2\n"},
+        {"hair.hr2", "Hair.hrZ", "Ponytail_1", "vertices: 17\nuv vertices: 20\nfaces: 0\nlines: 3\ngroups: 1\nmaterials: 1\n"},
         {"figure.cr2", "fig.Cr2", "fringe", "vertices: 6\nuv vertices: 3\nfaces: 1\nlines: 1\ngroups: 1\nmaterials: 1\n"},
     };
     for (const auto& c : cases) {

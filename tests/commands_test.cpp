@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "core/memory.h"
 #include "core/ui_ids.h"
 #include "core/view.h"
+#include "support/mesh_helpers.h"
 #include "support/paths.h"
 #include "support/platform_fake.h"
 
@@ -176,12 +178,21 @@ TEST_F(CommandsTest, OpenDispatchesOnTheExtension) {
         {"mesh.objx", strandObj, 0, nullptr},
         {"obj", strandObj, 0, nullptr},
         {"hr2.", hairPoser, 0, nullptr},
+        // The compressed kinds (written as gzip below) load as their originals.
+        {"model.oBZ", strandObj, 1, "prop"},
+        {"Hair.HRZ", hairPoser, 1, "hair_1"},
+        {"fig.crz", hairPoser, 1, "hair_1"},
+        {"prop.Ppz", hairPoser, 1, "hair_1"},
+        {"mesh.obzz", strandObj, 0, nullptr},
+        {"mesh.gz", strandObj, 0, nullptr},
     };
     StartUp();
     for (const Case& c : cases) {
         ResetFake();
         Mesh* const before = scene.meshes[0];
-        const std::string path = File(c.name, c.text);
+        const std::string path = dir + "/" + c.name;
+        const char last = c.name[std::strlen(c.name) - 1];
+        WriteBytesFile(path, last == 'z' || last == 'Z' ? GzipBytes(c.text) : std::string(c.text));
         EXPECT_EQ(Open(path), c.opened) << c.name;
         if (c.opened) {
             EXPECT_TRUE(Fake().messages.empty()) << c.name;
@@ -209,8 +220,8 @@ TEST_F(CommandsTest, OpenDialogAndLongPaths) {
     const FakeDialog& d = Fake().dialogs[0];
     EXPECT_FALSE(d.save);
     EXPECT_EQ(d.owner, OwnerMainWindow);
-    EXPECT_EQ(d.filterDescription, "*.obj *.pp2 *.hr2 *.cr2");
-    EXPECT_EQ(d.filterPattern, "*.obj;*.pp2;*.hr2;*.cr2");
+    EXPECT_EQ(d.filterDescription, "*.obj *.pp2 *.hr2 *.cr2 *.obz *.ppz *.hrz *.crz");
+    EXPECT_EQ(d.filterPattern, "*.obj;*.pp2;*.hr2;*.cr2;*.obz;*.ppz;*.hrz;*.crz");
     EXPECT_EQ(d.title, "");
     EXPECT_EQ(d.defaultExtension, "");
     EXPECT_EQ(d.pathSize, PlatformPathSize);
@@ -262,24 +273,44 @@ TEST_F(CommandsTest, OpenResetsHairViewAndToolBar) {
     EXPECT_LT(LiveAllocationCount(), live);
 }
 
+// The menu command and a file dropped on the window open alike.
 TEST_F(CommandsTest, OpenCommandSelectsPropMaterial) {
-    StartUp();
-    SelectMaterialPreset(3);  // "Silver"
-    appState.viewFlags |= ViewWireframe | ViewTextured;
-    ResetFake();
-    redrawPending = 0;
-    ASSERT_EQ(OpenMeshCommand(), 0);  // cancelled: nothing but a redraw
-    EXPECT_EQ(materialSelection, 3);
-    EXPECT_EQ(redrawPending, 1);
-    Fake().dialogAnswers.push_back(File("plain.obj", plainObj));
-    ASSERT_EQ(OpenMeshCommand(), 1);
-    EXPECT_EQ(Fake().menuChecks[IDM_MATERIAL_FIRST + 3], 0);
-    EXPECT_EQ(Fake().menuChecks[IDM_MATERIAL_PROP], 1);
-    EXPECT_EQ(materialSelection, PropMaterialPreset);
-    EXPECT_EQ(appState.propMaterial, 1);
-    EXPECT_EQ(appState.viewFlags & ViewWireframe, 0u);
-    EXPECT_EQ(appState.viewFlags & ViewTextured, ViewTextured);  // texturing stays
-    EXPECT_EQ(Fake().toolBarChecks[IDC_WIREFRAME], 0);
+    const struct {
+        const char* way;
+        std::function<int(const std::string&)> open;  // "" stands for a cancel or a failure
+    } ways[] = {
+        {"menu", [](const std::string& path) {
+             if (!path.empty()) Fake().dialogAnswers.push_back(path);
+             return OpenMeshCommand();
+         }},
+        {"drop", [this](const std::string& path) {
+             return OpenDroppedMesh((path.empty() ? File("notes.txt", "") : path).c_str());
+         }},
+    };
+    for (const auto& w : ways) {
+        SCOPED_TRACE(w.way);
+        ResetAppState();
+        StartUp();
+        SelectMaterialPreset(3);  // "Silver"
+        appState.viewFlags |= ViewWireframe | ViewTextured;
+        ResetFake();
+        redrawPending = 0;
+        ASSERT_EQ(w.open(""), 0);  // a cancel, or "Not supported file format": nothing but a redraw
+        EXPECT_EQ(materialSelection, 3);
+        EXPECT_EQ(redrawPending, 1);
+        EXPECT_TRUE(Fake().titles.empty());
+        ResetFake();
+        ASSERT_EQ(w.open(File("plain.obj", plainObj)), 1);
+        EXPECT_EQ(Fake().menuChecks[IDM_MATERIAL_FIRST + 3], 0);
+        EXPECT_EQ(Fake().menuChecks[IDM_MATERIAL_PROP], 1);
+        EXPECT_EQ(materialSelection, PropMaterialPreset);
+        EXPECT_EQ(appState.propMaterial, 1);
+        EXPECT_EQ(appState.viewFlags & ViewWireframe, 0u);
+        EXPECT_EQ(appState.viewFlags & ViewTextured, ViewTextured);  // texturing stays
+        EXPECT_EQ(Fake().toolBarChecks[IDC_WIREFRAME], 0);
+        EXPECT_EQ(Fake().titles, std::vector<std::string>{"Quillmere:   plain.obj"});
+        EXPECT_EQ(Statistics(), (std::vector<std::string>{"4", "6", "2", "0", "0", "0"}));
+    }
 }
 
 TEST_F(CommandsTest, ReaderFailureLeavesEverythingUnchanged) {
@@ -289,19 +320,48 @@ TEST_F(CommandsTest, ReaderFailureLeavesEverythingUnchanged) {
     Mesh* const original = scene.meshes[0];
     Mesh* const hair = scene.meshes[1];
     struct Case {
-        const char* name;
-        const char* text;
+        std::string name;
+        std::string bytes;
         const char* message;
     };
-    const Case cases[] = {
+    std::vector<Case> cases = {
         {"empty.obj", "# nothing\n", "Error: failed to open"},
         {"broken.hr2", "{\nprop x\n{\n", "Unable to read file"},
         {"external.pp2", "{\nprop x\n{\nstorageOffset 0 0 0\n}\n}\n", "No internal geometry"},
     };
+    // Damaged compressed files: the reader's own message, nothing loaded.
+    // Bytes from the end of a gzip member: -8 the data's CRC, -4 its length;
+    // 12 is the first byte of the deflate data after the 10-byte header.
+    // The padded file is two whole blocks: its walk ends before the stream's
+    // tail is met, which is read after it.
+    std::string padded = hairPoser;
+    padded.resize(8192, '\n');
+    const struct {
+        const char* name;
+        std::string text;
+        const char* message;
+    } compressed[] = {
+        {"hair.hrz", hairPoser, "Unable to read file"},
+        {"padded.hrz", padded, "Unable to read file"},
+        {"strands.obz", strandObj, "Error: failed to open"},
+    };
+    for (const auto& c : compressed) {
+        const std::string whole = GzipBytes(c.text);
+        for (const int at : {-8, -4, 12}) {
+            std::string damaged = whole;
+            damaged[at < 0 ? damaged.size() + at : at] ^= 0x55;
+            cases.push_back({"damaged-" + std::to_string(at) + "-" + c.name, damaged, c.message});
+        }
+        // Every cut, down to the empty file.
+        for (size_t size = 0; size < whole.size(); ++size) {
+            cases.push_back({"cut-" + std::to_string(size) + "-" + c.name, whole.substr(0, size), c.message});
+        }
+    }
     for (const Case& c : cases) {
         ResetFake();
         const long live = LiveAllocationCount();
-        EXPECT_EQ(Open(File(c.name, c.text)), 0);
+        WriteBytesFile(dir + "/" + c.name, c.bytes);
+        EXPECT_EQ(Open(dir + "/" + c.name), 0) << c.name;
         ASSERT_EQ(Fake().messages.size(), 1u) << c.name;
         EXPECT_EQ(Fake().messages[0].text, c.message);
         EXPECT_EQ(scene.meshes[0], original);
@@ -317,6 +377,62 @@ TEST_F(CommandsTest, ReaderFailureLeavesEverythingUnchanged) {
     ResetFake();
     EXPECT_EQ(Open(dir + "/missing.hr2"), 0);
     EXPECT_EQ(scene.meshes[0], original);
+}
+
+// What "Open mesh File" shows of a file: the messages, or the mesh as
+// quillmere-cli info describes it, and its slots.
+std::string OpenedAs(const std::string& path) {
+    ResetFake();
+    Fake().dialogAnswers.push_back(path);
+    std::string seen;
+    if (OpenMeshFile()) {
+        const Mesh& m = *scene.meshes[0];
+        char bounds[160];
+        std::snprintf(bounds, sizeof bounds, " %.9g %.9g %.9g %.9g %.9g %.9g", double(m.boundsMin.x),
+                      double(m.boundsMin.y), double(m.boundsMin.z), double(m.boundsMax.x),
+                      double(m.boundsMax.y), double(m.boundsMax.z));
+        seen = DescribeMesh(m) + bounds;
+    }
+    for (const FakeMessage& message : Fake().messages) seen += " | " + message.text;
+    return seen;
+}
+
+// Every OBJ and Poser file of the repository and of the corpus, compressed
+// under its compressed name, opens exactly as the file itself does.
+TEST_F(CommandsTest, CompressedFilesOpenAsTheirOriginals) {
+    StartUp();
+    std::vector<std::string> roots = {SourcePath("tests/data"), SourcePath("examples")};
+    if (!CorpusPath("obj").empty()) roots.push_back(CorpusPath("obj"));
+    std::vector<std::filesystem::path> files;
+    for (const std::string& root : roots) {
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+            std::string ext = entry.path().extension().string();
+            for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            if (ext == ".obj" || ext == ".hr2" || ext == ".pp2" || ext == ".cr2") files.push_back(entry.path());
+        }
+    }
+    ASSERT_GE(files.size(), 7u);
+    int opened = 0;
+    for (size_t i = 0; i < files.size(); ++i) {
+        const std::filesystem::path& original = files[i];
+        SCOPED_TRACE(original.string());
+        // Beside it, the libraries an OBJ file names.
+        const std::filesystem::path folder = dir + "/" + std::to_string(i);
+        std::filesystem::create_directories(folder);
+        for (const auto& entry : std::filesystem::directory_iterator(original.parent_path())) {
+            if (entry.path().extension() == ".mtl") std::filesystem::copy_file(entry.path(), folder / entry.path().filename());
+        }
+        std::string name = original.filename().string();
+        name.back() = 'z';
+        WriteBytesFile((folder / name).string(), GzipBytes(ReadWholeFile(original.string())));
+        const std::string expected = OpenedAs(original.string());
+        EXPECT_EQ(OpenedAs((folder / name).string()), expected);
+        if (expected.find(" | ") == std::string::npos) {
+            ++opened;
+            EXPECT_STREQ(meshFileName, name.c_str());
+        }
+    }
+    EXPECT_GE(opened, 6);
 }
 
 TEST_F(CommandsTest, CreateHairTwiceAndTheCurrentMeshRule) {
@@ -462,7 +578,10 @@ TEST_F(CommandsTest, StrayReleaseAfterOpenDoesNotSpin) {
 TEST_F(CommandsTest, AllocationFailuresLeaveThePreviousState) {
     StartUp();
     ASSERT_EQ(Open(File("first.obj", strandObj)), 1);
-    const std::string files[] = {File("second.obj", strandObj), File("second.hr2", hairPoser)};
+    WriteBytesFile(dir + "/second.obz", GzipBytes(strandObj));
+    WriteBytesFile(dir + "/second.hrz", GzipBytes(hairPoser));
+    const std::string files[] = {File("second.obj", strandObj), File("second.hr2", hairPoser),
+                                 dir + "/second.obz", dir + "/second.hrz"};
     for (const std::string& path : files) {
         int failures = 0;
         for (long n = 1;; ++n) {

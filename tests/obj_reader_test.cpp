@@ -6,6 +6,7 @@
 
 #include "core/memory.h"
 #include "formats/face_slots.h"
+#include "formats/file_source.h"
 #include "formats/obj_reader.h"
 #include "support/mesh_helpers.h"
 #include "support/paths.h"
@@ -258,6 +259,41 @@ TEST(ObjReader, FailuresShowTheMessage) {
     EXPECT_EQ(LoadObjFile(mesh.get(), missing.c_str()), 0);
     ASSERT_EQ(Fake().messages.size(), 1u);
     EXPECT_EQ(Fake().messages[0].caption, missing);
+}
+
+// What a compressed file's source hands over: the inflated bytes of every
+// gzip member, a file that is no gzip as it is, and nothing past the limit.
+TEST(ObjReader, CompressedFileSource) {
+    const std::string text(10000, 'x');
+    const struct {
+        const char* what;
+        std::string bytes;
+        uint64_t limit;
+        std::string read;  // what the blocks yield
+        bool failed;
+    } cases[] = {
+        {"one member", GzipBytes(text), 10000, text, false},
+        {"two members", GzipBytes(text) + GzipBytes("v 1 2 3\n"), InflatedSizeLimit, text + "v 1 2 3\n", false},
+        // Two whole blocks come before the one that passes the limit.
+        {"one byte past the limit", GzipBytes(text), 9999, text.substr(0, 8192), true},
+        {"not gzip", "v 1 2 3\n", InflatedSizeLimit, "v 1 2 3\n", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = TempDir(TestDirName()) + "/source.obz";
+        WriteBytesFile(path, c.bytes);
+        ByteSource source;
+        ASSERT_EQ(OpenMeshFileSource(path.c_str(), &source, c.limit), 1);
+        ByteBlocks blocks;
+        StartByteBlocks(&blocks, &source);
+        std::string read;
+        for (int ch = NextByte(&blocks); ch >= 0; ch = NextByte(&blocks)) read += static_cast<char>(ch);
+        EXPECT_EQ(read, c.read);
+        EXPECT_EQ(source.failed, c.failed);
+        CloseMeshFileSource(&source);
+    }
+    ByteSource source;
+    EXPECT_EQ(OpenMeshFileSource((TempDir(TestDirName()) + "/absent.obz").c_str(), &source), 0);
 }
 
 TEST(ObjReader, SphericalMappingWhenNoTextureCoordinates) {

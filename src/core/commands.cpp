@@ -2,7 +2,6 @@
 // and the start-up sequence that gives the application state its values.
 #include "core/commands.h"
 
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -14,6 +13,7 @@
 #include "core/ui_ids.h"
 #include "core/view.h"
 #include "formats/builtin_model.h"
+#include "formats/file_source.h"
 #include "formats/obj_reader.h"
 #include "formats/obj_writer.h"
 #include "formats/poser_tokens.h"
@@ -26,25 +26,6 @@ namespace {
 
 // Room for the program name, the separators and a whole meshFileName.
 constexpr size_t TitleSize = MeshFileNameSize + 64;
-
-enum ModelFormat { FormatUnsupported, FormatObj, FormatPoser };
-
-// The reader for a file name, by the text after its last dot: exactly three
-// characters, "obj" or "pp2"/"hr2"/"cr2", letters in any case.
-ModelFormat FormatOfName(const char* name) {
-    const char* dot = std::strrchr(name, '.');
-    if (!dot || std::strlen(dot + 1) != 3) return FormatUnsupported;
-    char ext[4];
-    for (int i = 0; i < 3; ++i) {
-        ext[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(dot[1 + i])));
-    }
-    ext[3] = '\0';
-    if (std::strcmp(ext, "obj") == 0) return FormatObj;
-    if (std::strcmp(ext, "pp2") == 0 || std::strcmp(ext, "hr2") == 0 ||
-        std::strcmp(ext, "cr2") == 0)
-        return FormatPoser;
-    return FormatUnsupported;
-}
 
 // The name after the last folder separator of a path.
 const char* FileNameOf(const char* path) {
@@ -152,27 +133,19 @@ void InitialiseToolBarControls() {
     UpdateHairFields();
 }
 
-int OpenMeshFile() {
-    Mesh* mesh = CreateMesh("prop");
-    if (!mesh) return 0;
+namespace {
 
-    // Full-length buffers: a long path must not look like a cancel, and the
-    // name and extension are taken from the path itself.
-    char path[PlatformPathSize] = "";
-    const FileDialogRequest request{"*.obj *.pp2 *.hr2 *.cr2", "*.obj;*.pp2;*.hr2;*.cr2", nullptr,
-                                    nullptr, 0};
-    if (!AskOpenFileName(OwnerMainWindow, request, path, sizeof path, nullptr, 0)) {
-        FreeMesh(mesh);
-        return 0;
-    }
+// Reads the file at `path` into `mesh` (taken over: freed on failure) and on
+// success makes it the scene's model, as "Open mesh File" does.
+int OpenIntoScene(Mesh* mesh, const char* path) {
     const char* name = FileNameOf(path);
-    const ModelFormat format = FormatOfName(name);
-    if (format == FormatUnsupported) {
+    const MeshFileFormat format = MeshFileFormatOf(name);
+    if (format == MeshFileUnsupported) {
         ShowMessageBox(OwnerMainWindow, "Not supported file format", name, MessageIconError);
         FreeMesh(mesh);
         return 0;
     }
-    const int loaded = format == FormatObj ? LoadObjFile(mesh, path) : LoadPoserFile(mesh, path);
+    const int loaded = format == MeshFileObj ? LoadObjFile(mesh, path) : LoadPoserFile(mesh, path);
     if (!loaded) {
         FreeMesh(mesh);
         return 0;
@@ -207,6 +180,45 @@ int OpenMeshFile() {
     return 1;
 }
 
+// What the "Open mesh File" command adds to an open: a new model shows its
+// own materials, without wireframe; texturing stays as it was.
+int ShowOpenedMesh(int opened) {
+    if (opened) {
+        SetMenuCheck(IDM_MATERIAL_FIRST + materialSelection, 0);
+        SetMenuCheck(IDM_MATERIAL_PROP, 1);
+        materialSelection = PropMaterialPreset;
+        appState.viewFlags &= ~ViewWireframe;
+        SetToolBarCheck(IDC_WIREFRAME, 0);
+        ApplyMaterialPreset(PropMaterialPreset, 0);
+    }
+    RequestRedraw();
+    return opened;
+}
+
+}  // namespace
+
+int OpenMeshFile() {
+    Mesh* mesh = CreateMesh("prop");
+    if (!mesh) return 0;
+
+    // Full-length buffers: a long path must not look like a cancel, and the
+    // name and extension are taken from the path itself.
+    char path[PlatformPathSize] = "";
+    const FileDialogRequest request{"*.obj *.pp2 *.hr2 *.cr2 *.obz *.ppz *.hrz *.crz",
+                                    "*.obj;*.pp2;*.hr2;*.cr2;*.obz;*.ppz;*.hrz;*.crz", nullptr,
+                                    nullptr, 0};
+    if (!AskOpenFileName(OwnerMainWindow, request, path, sizeof path, nullptr, 0)) {
+        FreeMesh(mesh);
+        return 0;
+    }
+    return OpenIntoScene(mesh, path);
+}
+
+int OpenMeshPath(const char* path) {
+    Mesh* mesh = CreateMesh("prop");
+    return mesh ? OpenIntoScene(mesh, path) : 0;
+}
+
 void SelectMaterialPreset(int selection) {
     if (selection < 0 || selection >= MaterialPresetCount) return;
     SetMenuCheck(IDM_MATERIAL_FIRST + materialSelection, 0);
@@ -218,20 +230,9 @@ void SelectMaterialPreset(int selection) {
     ApplyMaterialPreset(selection, 0);
 }
 
-int OpenMeshCommand() {
-    const int opened = OpenMeshFile();
-    if (opened) {
-        // A new model shows its own materials; texturing stays as it was.
-        SetMenuCheck(IDM_MATERIAL_FIRST + materialSelection, 0);
-        SetMenuCheck(IDM_MATERIAL_PROP, 1);
-        materialSelection = PropMaterialPreset;
-        appState.viewFlags &= ~ViewWireframe;
-        SetToolBarCheck(IDC_WIREFRAME, 0);
-        ApplyMaterialPreset(PropMaterialPreset, 0);
-    }
-    RequestRedraw();
-    return opened;
-}
+int OpenMeshCommand() { return ShowOpenedMesh(OpenMeshFile()); }
+
+int OpenDroppedMesh(const char* path) { return ShowOpenedMesh(OpenMeshPath(path)); }
 
 int CreateHair() {
     Mesh* hair = scene.meshCount >= 1 && scene.meshes[0] ? BuildHairMesh(scene.meshes[0]) : nullptr;

@@ -28,19 +28,25 @@ void ReleaseAppState();
 // mesh), "Create" disabled, the statistics and the hair fields.
 void InitialiseToolBarControls();
 
-// Asks for a model file (.obj, or .pp2/.hr2/.cr2 in any letter case) and reads
-// it. On success the new mesh replaces the scene (any hair mesh goes), the
+// Asks for a model file (.obj, or .pp2/.hr2/.cr2, or their compressed kinds
+// .obz/.ppz/.hrz/.crz, in any letter case) and reads it. On success the new mesh replaces the scene (any hair mesh goes), the
 // hair steps and tool bar return to their start, the view to the identity,
 // and the title shows the file's name; returns 1. On a cancelled dialog, an
 // unsupported name ("Not supported file format", caption the file name), a
 // reader failure (the reader's message) or no memory returns 0 with the
 // application state unchanged.
 int OpenMeshFile();
+// The same for the file at `path`, without a dialog.
+int OpenMeshPath(const char* path);
 
 // The whole "Open mesh File" menu command: OpenMeshFile, and on success
 // select "Prop Material" and turn wireframe off; then a redraw. Returns
 // OpenMeshFile's result.
 int OpenMeshCommand();
+// A file dropped on the main window: opened as the "Open mesh File" command
+// opens the one the dialog returns (OpenMeshPath, then the same material and
+// wireframe changes and the redraw). Returns OpenMeshPath's result.
+int OpenDroppedMesh(const char* path);
 
 // Selects material preset `selection` (0..10) as the "Material" menu does:
 // moves the check mark, turns texturing and wireframe off, applies it.

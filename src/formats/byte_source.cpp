@@ -34,6 +34,12 @@ ByteSource MemoryByteSource(const void* data, size_t size) {
     return source;
 }
 
+void DrainByteSource(ByteSource* source) {
+    unsigned char scratch[ByteBlockSize];
+    while (source->fill(source, scratch, sizeof scratch) == sizeof scratch) {
+    }
+}
+
 void StartByteBlocks(ByteBlocks* in, ByteSource* source) {
     in->source = source;
     in->fill = ByteBlockSize;

@@ -27,6 +27,10 @@ ByteSource MemoryByteSource(const void* data, size_t size);
 
 constexpr size_t ByteBlockSize = 4096;
 
+// Reads what is left of `source` and drops it, so that a read error behind
+// the part a reader needed shows in `failed`.
+void DrainByteSource(ByteSource* source);
+
 // Characters of a source through one block. A further block is asked for
 // only after a full one: a short block, or a fill that yields nothing, is the
 // end of input.

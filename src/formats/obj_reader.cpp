@@ -9,6 +9,7 @@
 #include "core/memory.h"
 #include "core/platform.h"
 #include "formats/byte_source.h"
+#include "formats/file_source.h"
 #include "formats/face_slots.h"
 #include "formats/mtl_reader.h"
 #include "formats/text_scan.h"
@@ -347,11 +348,10 @@ int LoadObjSource(Mesh* mesh, ByteSource* source, const char* path) {
 }
 
 int LoadObjFile(Mesh* mesh, const char* path) {
-    FILE* file = std::fopen(path, "rb");
-    if (!file) return Fail(path);
-    ByteSource source = FileByteSource(file);
+    ByteSource source;
+    if (!OpenMeshFileSource(path, &source)) return Fail(path);
     const int ok = LoadObjSource(mesh, &source, path);
-    std::fclose(file);
+    CloseMeshFileSource(&source);
     return ok;
 }
 

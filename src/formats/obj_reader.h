@@ -8,14 +8,14 @@
 #include "core/mesh.h"
 #include "formats/byte_source.h"
 
-// Reads the OBJ file at `path` into `mesh`, which the caller made empty with
-// CreateMesh and keeps owning. Keeps vertices, texture coordinates, polygons
+// Reads the OBJ file at `path` (gzip-compressed when its extension is "obz")
+// into `mesh`, which the caller made empty with CreateMesh and keeps owning. Keeps vertices, texture coordinates, polygons
 // (fans for more than four corners), `l` strands, groups, materials, and the
 // library named by the last `mtllib` (relative to the OBJ file's folder).
 // On success (1) normals, face planes and bounds are computed and the mesh
 // has texture coordinates (spherical ones when the file had none). On failure
 // (0: no memory, cannot open, no vertex or no face slot, no room for the
-// spherical mapping) the user has been shown "Error: failed to open" with the
+// spherical mapping, a damaged compressed stream) the user has been shown "Error: failed to open" with the
 // path as caption, and the partial mesh is left to the caller to free.
 int LoadObjFile(Mesh* mesh, const char* path);
 // The same load from `size` bytes at `data` (the file's contents). `path`

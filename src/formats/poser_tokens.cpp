@@ -8,6 +8,7 @@
 #include "core/mapping.h"
 #include "core/platform.h"
 #include "formats/byte_source.h"
+#include "formats/file_source.h"
 #include "formats/poser_sections.h"
 
 namespace {
@@ -206,6 +207,10 @@ int LoadPoserSource(Mesh* mesh, ByteSource* source) {
     static char argument[PoserArgumentSize];
     StartPoserInput(source);
     int result = WalkFile(mesh, word, argument);
+    // The walk ends with the file block; a compressed stream can still be
+    // damaged behind it (its tail, its check sum), and such a file must not
+    // load.
+    if (result != WalkFailed) DrainByteSource(source);
     if (source->failed) result = WalkFailed;
     ClosePoserInput();
     return Report(result);
@@ -213,11 +218,10 @@ int LoadPoserSource(Mesh* mesh, ByteSource* source) {
 
 int LoadPoserFile(Mesh* mesh, const char* path) {
     // A file that cannot be opened is told like any other unreadable file.
-    std::FILE* file = std::fopen(path, "rb");
-    if (!file) return Report(WalkFailed);
-    ByteSource source = FileByteSource(file);
+    ByteSource source;
+    if (!OpenMeshFileSource(path, &source)) return Report(WalkFailed);
     const int ok = LoadPoserSource(mesh, &source);
-    std::fclose(file);
+    CloseMeshFileSource(&source);
     return ok;
 }
 

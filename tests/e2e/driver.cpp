@@ -19,10 +19,12 @@
 //   texts TITLE                    the static texts of a dialog box, joined by |
 //   press TITLE ID                 presses a dialog box's button
 //   answer TITLE PATH              types PATH into a file dialog and presses OK
+//   drop PATH...                   drops the files on the main window's display
 //   resize main|display W H        sets a window's outer size
 //   minimise / restore / close / foreground / iconic
 //   quit
 #include <windows.h>
+#include <shlobj.h>
 
 #include <cstdarg>
 #include <cstdio>
@@ -172,6 +174,39 @@ HWND FileNameEdit(HWND dialog) {
     return best;
 }
 
+// Drops `paths` on the main window as the shell does: a DROPFILES record
+// (wide names, each ending in a 0, then one more 0) that the program's
+// DragQueryFile reads and DragFinish releases. The record is written into
+// the program's own memory, since the handle posted with WM_DROPFILES must
+// be valid there; a fixed block's address is what such a handle is.
+bool DropFiles(const std::vector<std::string>& paths) {
+    std::vector<wchar_t> names;
+    for (const std::string& path : paths) {
+        const int n = MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, nullptr, 0);
+        const size_t at = names.size();
+        names.resize(at + n);
+        MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, names.data() + at, n);
+    }
+    names.push_back(L'\0');
+    DROPFILES header = {};
+    header.pFiles = sizeof header;
+    header.pt = {40, 40};  // in the display, in client coordinates
+    header.fWide = TRUE;
+    std::vector<char> record(sizeof header + names.size() * sizeof(wchar_t));
+    std::memcpy(record.data(), &header, sizeof header);
+    std::memcpy(record.data() + sizeof header, names.data(), names.size() * sizeof(wchar_t));
+
+    DWORD processId = 0;
+    GetWindowThreadProcessId(mainWindow, &processId);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, processId);
+    if (!process) return false;
+    void* remote = VirtualAllocEx(process, nullptr, record.size(), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    const bool written =
+        remote && WriteProcessMemory(process, remote, record.data(), record.size(), nullptr);
+    CloseHandle(process);
+    return written && PostMessageA(mainWindow, WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0);
+}
+
 void Run() {
     for (;;) {
         std::string rest = Line();
@@ -290,6 +325,10 @@ void Run() {
             PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                          reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
             Answer("ok");
+        } else if (command == "drop") {
+            std::vector<std::string> paths;
+            while (!rest.empty()) paths.push_back(Word(rest));
+            Answer(DropFiles(paths) ? "ok" : "error drop");
         } else if (command == "cancel") {
             HWND dialog = WaitFor("#32770", Word(rest), 10000);
             if (dialog) PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);

@@ -941,6 +941,26 @@ def names_in_any_script(s):
 
 
 @case
+def drop_files(s):
+    # Two files dropped on the window: the first opens as "Open mesh File"
+    # opens it (its name in the title, "Prop Material", wireframe off).
+    s.require_commands()
+    s.menu(MATERIAL_BRASS)  # texturing off
+    s.click(WIREFRAME)
+    example = os.path.join(s.env.args.source_dir, "examples", "scalp_hair.obj")
+    s.driver.ok('drop "%s" "%s"' % (windows_path(s.files["strands"]), windows_path(example)))
+    s.settle()
+    equal(s.title(), "Quillmere:   strands.obj", "title after dropping two files")
+    equal(s.checked(WIREFRAME), 0, "Wireframe after a drop")
+    equal(s.menu_states(3), [(0, 0)] * 10 + [(1, 0)], "Material menu after a drop")
+    equal(s.enabled(CREATE), 1, "Create enabled for a dropped file with strands")
+    s.file = s.files["strands"]
+    for option in ("--texture", "--material", "--hair"):
+        s.drop_arg(option)
+    s.compare_preview("dropped")
+
+
+@case
 def example_scalp_and_hair(s):
     s.require_commands()
     example = os.path.join(s.env.args.source_dir, "examples", "scalp_hair.obj")

@@ -1,8 +1,10 @@
 // The main window: the menu commands, and what minimising, activation and
 // closing do to the view.
 #include <windows.h>
+#include <shellapi.h>
 
 #include "core/app_state.h"
+#include "core/commands.h"
 #include "core/lights.h"
 #include "core/ui_ids.h"
 #include "core/view.h"
@@ -110,6 +112,17 @@ bool IsMenuCommand(int id) {
     }
 }
 
+// Files dropped on the window: the first one opens as "Open mesh File"
+// would open it. A name longer than the open dialog's buffer is not opened,
+// as that dialog would not return it.
+void OpenDroppedFile(HDROP drop) {
+    char path[PlatformPathSize];
+    const UINT length = DragQueryFileA(drop, 0, nullptr, 0);
+    const bool fits = length > 0 && length < sizeof path && DragQueryFileA(drop, 0, path, sizeof path) == length;
+    DragFinish(drop);
+    if (fits) OpenDroppedMesh(path);
+}
+
 }  // namespace
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -139,6 +152,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
                 return 0;
             }
             break;
+        case WM_DROPFILES:
+            OpenDroppedFile(reinterpret_cast<HDROP>(wParam));
+            return 0;
         case WM_COMMAND: {
             const int id = LOWORD(wParam);
             if (!IsMenuCommand(id)) break;

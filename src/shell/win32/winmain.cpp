@@ -2,6 +2,7 @@
 // windows and their layout, the message loop that also schedules frames, and
 // the release of everything at the end.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdio>
 
@@ -174,6 +175,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int showComman
     UpdateStatistics();
     SetFocus(displayWindow);
     displayReady = 1;
+    // Files dropped anywhere on the window (the display and the tool bar are
+    // its children) come to the main window.
+    DragAcceptFiles(mainWindow, TRUE);
 
     Win32Events events = {};
     const EventSource source = {&events, WaitEvent, PeekEvent, IsQuit, Dispatch, DisplayIsReady,
