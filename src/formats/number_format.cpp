@@ -1,0 +1,144 @@
+// Fixed-point and integer text for the OBJ writer, exact to the last digit.
+//
+// A finite float is m x 2^e with m below 2^24. Below 2^32 the integer part
+// and the scaled fraction both fit 32 bits, and rounding the fraction needs
+// one 32 x 32 -> 64-bit product (F x 10^P < 2^54) and a shift, so the common
+// case never divides a 64-bit number (a library call on i686). Larger values
+// are whole numbers, written from base-10^9 limbs.
+#include "formats/number_format.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const char digitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+const uint32_t powersOfTen[] = {1,      10,      100,      1000,      10000,
+                                100000, 1000000, 10000000, 100000000, 1000000000};
+
+// Writes exactly `count` digits of `value` (which is below 10^count), with
+// leading zeros.
+void WriteDigits(char* out, uint32_t value, int count) {
+    char* p = out + count;
+    while (count >= 2) {
+        const uint32_t pair = value % 100;
+        value /= 100;
+        p -= 2;
+        std::memcpy(p, digitPairs + 2 * pair, 2);
+        count -= 2;
+    }
+    if (count == 1) *--p = static_cast<char>('0' + value);
+}
+
+int DigitCount(uint32_t value) {
+    int n = 1;
+    while (n < 10 && value >= powersOfTen[n]) ++n;
+    return n;
+}
+
+// The digits of m x 2^e (e >= 0, m below 2^24, so below 2^128): returns how
+// many were written, without leading zeros.
+int WriteWholeNumber(char* out, uint32_t m, int e) {
+    constexpr uint32_t LimbBase = 1000000000;
+    uint32_t limbs[6] = {m};  // little-endian, base 10^9
+    int used = 1;
+    while (e > 0) {
+        // Limb x 2^28 plus carry stays far below 2^64.
+        const int k = e < 28 ? e : 28;
+        uint64_t carry = 0;
+        for (int i = 0; i < used; ++i) {
+            const uint64_t t = (static_cast<uint64_t>(limbs[i]) << k) + carry;
+            limbs[i] = static_cast<uint32_t>(t % LimbBase);
+            carry = t / LimbBase;
+        }
+        if (carry != 0) limbs[used++] = static_cast<uint32_t>(carry);
+        e -= k;
+    }
+    const int top = DigitCount(limbs[used - 1]);
+    WriteDigits(out, limbs[used - 1], top);
+    int length = top;
+    for (int i = used - 2; i >= 0; --i, length += 9) WriteDigits(out + length, limbs[i], 9);
+    return length;
+}
+
+// Integer part and P rounded decimals of m x 2^-s (s > 0), rounded to
+// nearest on the exact value, ties to an even last digit.
+void SplitFraction(uint32_t m, int s, int precision, uint32_t* whole, uint32_t* fraction) {
+    const uint32_t scale = powersOfTen[precision];
+    *whole = s < 24 ? m >> s : 0;
+    const uint32_t bits = s < 24 ? m & ((1u << s) - 1) : m;
+    const uint64_t scaled = static_cast<uint64_t>(bits) * scale;
+    // scaled is below 2^54, so from a shift of 56 on it is below half a unit.
+    if (s >= 56) {
+        *fraction = 0;
+        return;
+    }
+    uint32_t q = static_cast<uint32_t>(scaled >> s);
+    const uint64_t rest = scaled & ((uint64_t(1) << s) - 1);
+    const uint64_t half = uint64_t(1) << (s - 1);
+    // The last written digit is the fraction's, or the whole part's without
+    // decimals.
+    const uint32_t last = precision > 0 ? q : *whole;
+    if (rest > half || (rest == half && (last & 1) != 0)) ++q;
+    if (q == scale) {
+        q = 0;
+        ++*whole;
+    }
+    *fraction = q;
+}
+
+}  // namespace
+
+int FormatFixed(char* out, float value, int width, int precision) {
+    uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    const int biased = static_cast<int>((bits >> 23) & 0xFF);
+    if (biased == 0xFF) {
+        // Infinities and NaNs: whatever this platform's C library writes.
+        char text[NumberTextSize];
+        const int n = std::snprintf(text, sizeof text, "%*.*f", width, precision, static_cast<double>(value));
+        std::memcpy(out, text, static_cast<size_t>(n));
+        return n;
+    }
+    const uint32_t m = biased == 0 ? bits & 0x7FFFFF : (bits & 0x7FFFFF) | 0x800000;
+    const int e = biased == 0 ? -149 : biased - 150;
+
+    char body[NumberTextSize];
+    int length = 0;
+    if (bits >> 31) body[length++] = '-';
+    uint32_t fraction = 0;
+    if (e >= 9) {
+        length += WriteWholeNumber(body + length, m, e);
+    } else {
+        uint32_t whole = m << (e > 0 ? e : 0);
+        if (e < 0) SplitFraction(m, -e, precision, &whole, &fraction);
+        const int n = DigitCount(whole);
+        WriteDigits(body + length, whole, n);
+        length += n;
+    }
+    if (precision > 0) {
+        body[length++] = '.';
+        WriteDigits(body + length, fraction, precision);
+        length += precision;
+    }
+    const int pad = width > length ? width - length : 0;
+    std::memset(out, ' ', static_cast<size_t>(pad));
+    std::memcpy(out + pad, body, static_cast<size_t>(length));
+    return pad + length;
+}
+
+int FormatInt32(char* out, int32_t value) {
+    int length = 0;
+    uint32_t magnitude = static_cast<uint32_t>(value);
+    if (value < 0) {
+        out[length++] = '-';
+        magnitude = 0u - magnitude;
+    }
+    const int n = DigitCount(magnitude);
+    WriteDigits(out + length, magnitude, n);
+    return length + n;
+}
