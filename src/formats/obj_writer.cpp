@@ -10,6 +10,7 @@
 #include "core/app_state.h"
 #include "core/memory.h"
 #include "formats/face_slots.h"
+#include "formats/number_format.h"
 
 namespace {
 
@@ -41,24 +42,79 @@ const char* FileNameOf(const char* path) {
     return name;
 }
 
-// A text file being written: the first failed write is remembered, and
+// A text file being written: lines are assembled in one large buffer that
+// goes to the file in few writes (a C runtime may turn every formatted write
+// into a system call of its own), the first failed write is remembered, and
 // closing checks the flush as well.
+constexpr size_t OutBufferSize = size_t(1) << 16;
+// Room for one formatted number or index pair with its separators.
+constexpr size_t PieceRoom = 2 * NumberTextSize;
+
 struct TextOut {
     FILE* file;
     bool ok;
+    size_t used;
+    char buffer[OutBufferSize];
 };
+
+void Flush(TextOut* out) {
+    if (out->used > 0 && std::fwrite(out->buffer, 1, out->used, out->file) != out->used) out->ok = false;
+    out->used = 0;
+}
+
+// Room for `bytes` (at most OutBufferSize) at the end of the buffer.
+char* Reserve(TextOut* out, size_t bytes) {
+    if (OutBufferSize - out->used < bytes) Flush(out);
+    return out->buffer + out->used;
+}
 
 void Put(TextOut* out, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 void Put(TextOut* out, const char* format, ...) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        va_list args;
+        va_start(args, format);
+        const int n = std::vsnprintf(out->buffer + out->used, OutBufferSize - out->used, format, args);
+        va_end(args);
+        if (n < 0) {
+            out->ok = false;
+            return;
+        }
+        if (static_cast<size_t>(n) < OutBufferSize - out->used) {
+            out->used += static_cast<size_t>(n);
+            return;
+        }
+        Flush(out);
+    }
+    // Longer than the whole buffer: straight to the file.
     va_list args;
     va_start(args, format);
     if (std::vfprintf(out->file, format, args) < 0) out->ok = false;
     va_end(args);
 }
 
+// "v %10.8f %10.8f %10.8f \r\n" and "vt %8.6f %8.6f \r\n".
+void PutCoordinates(TextOut* out, const char* keyword, const float* values, int count, int width,
+                    int precision) {
+    char* line = Reserve(out, 8 + static_cast<size_t>(count) * NumberTextSize);
+    size_t n = std::strlen(keyword);
+    std::memcpy(line, keyword, n);
+    for (int i = 0; i < count; ++i) {
+        line[n++] = ' ';
+        n += static_cast<size_t>(FormatFixed(line + n, values[i], width, precision));
+    }
+    std::memcpy(line + n, " \r\n", 3);
+    out->used += n + 3;
+}
+
+void PutLineEnd(TextOut* out) {
+    std::memcpy(Reserve(out, 2), "\r\n", 2);
+    out->used += 2;
+}
+
 // Closes the file; on a failed write or close reports it and removes the file.
 int Finish(TextOut* out, PlatformOwner owner, const char* path) {
+    Flush(out);
     if (std::ferror(out->file)) out->ok = false;
     if (std::fclose(out->file) != 0) out->ok = false;
     if (out->ok) return 1;
@@ -72,11 +128,15 @@ int Finish(TextOut* out, PlatformOwner owner, const char* path) {
 void WriteCorners(TextOut* out, const int32_t* vertices, const int32_t* texIndices, int first,
                   int count, bool withTexture) {
     for (int c = first; c < count && vertices[c] != -1; ++c) {
+        char* piece = Reserve(out, PieceRoom);
+        size_t n = 0;
+        piece[n++] = ' ';
+        n += static_cast<size_t>(FormatInt32(piece + n, vertices[c] + 1));
         if (withTexture) {
-            Put(out, " %d/%d", vertices[c] + 1, texIndices[c] + 1);
-        } else {
-            Put(out, " %d", vertices[c] + 1);
+            piece[n++] = '/';
+            n += static_cast<size_t>(FormatInt32(piece + n, texIndices[c] + 1));
         }
+        out->used += n;
     }
 }
 
@@ -84,13 +144,14 @@ void WriteCorners(TextOut* out, const int32_t* vertices, const int32_t* texIndic
 void WriteFaceLine(TextOut* out, const Mesh& mesh, int32_t slot) {
     const bool withTexture = mesh.texCoordCount > 0;
     const bool line = (mesh.faceAttributes[slot] & FaceLine) != 0;
-    Put(out, "%c", line ? 'l' : 'f');
+    *Reserve(out, 1) = line ? 'l' : 'f';
+    ++out->used;
     const int span = line ? StrandSlotSpan(mesh, slot) : 1;
     for (int s = 0; s < span; ++s) {
         WriteCorners(out, mesh.faceVertexIndices + 4 * (slot + s), mesh.faceTexIndices + 4 * (slot + s),
                      s == 0 ? 0 : 1, 4, withTexture);
     }
-    Put(out, "%c%c", 13, 10);
+    PutLineEnd(out);
 }
 
 int32_t GroupOf(const Mesh& mesh, int32_t slot) {
@@ -184,6 +245,7 @@ int WriteFacesSorted(TextOut* out, const Mesh& mesh) {
 int Create(TextOut* out, PlatformOwner owner, const char* path) {
     out->file = std::fopen(path, "wb");
     out->ok = true;
+    out->used = 0;
     if (out->file) return 1;
     ShowMessageBox(owner, path, "Error cannot create", MessageIconError);
     return 0;
@@ -213,12 +275,12 @@ int WriteObjFile(PlatformOwner owner, const Mesh* mesh, const char* path, const 
     Put(&out, "#materials %d%c%c", mesh->materialCount, 13, 10);
     for (int32_t i = 0; i < mesh->vertexCount; ++i) {
         const Vec3& p = mesh->vertices[i].position;
-        Put(&out, "v %10.8f %10.8f %10.8f %c%c", static_cast<double>(p.x), static_cast<double>(p.y),
-            static_cast<double>(p.z), 13, 10);
+        const float xyz[3] = {p.x, p.y, p.z};
+        PutCoordinates(&out, "v", xyz, 3, 10, 8);
     }
     for (int32_t i = 0; i < mesh->texCoordCount; ++i) {
-        const TexCoord& t = mesh->texCoords[i];
-        Put(&out, "vt %8.6f %8.6f %c%c", static_cast<double>(t.u), static_cast<double>(t.v), 13, 10);
+        const float uv[2] = {mesh->texCoords[i].u, mesh->texCoords[i].v};
+        PutCoordinates(&out, "vt", uv, 2, 8, 6);
     }
     if (mesh->materialCount > 0) Put(&out, "mtllib %s%c%c", libraryName, 13, 10);
     if (!WriteFacesSorted(&out, *mesh)) WriteFacesByPasses(&out, *mesh);
