@@ -92,6 +92,28 @@ TEST(Mesh, ThirtyTwoBitProgramHoldsMoreThanTwoAndAHalfGigabytes) {
 }
 #endif
 
+TEST(Mesh, GeometricGrowthAndFit) {
+    const struct {
+        int32_t capacity;
+        int64_t minimum, increment;
+    } cases[] = {{0, 4096, 4096}, {8192, 4096, 4096}, {10000, 4096, 5000}, {INT32_MAX - 100, 50, 100},
+                 {INT32_MAX - 100, 4096, 4096}};
+    for (const auto& c : cases) EXPECT_EQ(GeometricGrowth(c.capacity, c.minimum), c.increment) << c.capacity;
+
+    MeshPtr mesh(CreateMesh("fit"));
+    ASSERT_TRUE(GrowVertices(mesh.get(), 100) && GrowTexCoords(mesh.get(), 100) && GrowFaces(mesh.get(), 100));
+    mesh->vertexCount = 7;
+    mesh->faceCount = 3;
+    mesh->vertices[6].position = Vec3{1, 2, 3};
+    mesh->faceAttributes[2] = 0x42;
+    FitMeshStorage(mesh.get());
+    EXPECT_EQ(mesh->vertexCapacity, 7);
+    EXPECT_EQ(mesh->texCoordCapacity, 100);  // nothing in use: left alone
+    EXPECT_EQ(mesh->faceCapacity, 3);
+    EXPECT_EQ(mesh->vertices[6].position.z, 3.0f);
+    EXPECT_EQ(mesh->faceAttributes[2], 0x42u);
+}
+
 TEST(Mesh, GrowthKeepsContents) {
     MeshPtr mesh(CreateMesh("keep"));
     ASSERT_TRUE(GrowFaces(mesh.get(), 2));

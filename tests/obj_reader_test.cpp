@@ -307,6 +307,22 @@ TEST(ObjReader, SphericalMappingWhenNoTextureCoordinates) {
     }
 }
 
+// Storage grows geometrically as a large file arrives (a fixed step copies
+// the arrays over and over wherever realloc moves the block) and ends fitted
+// to what was read.
+TEST(ObjReader, LargeFilesGrowStorageGeometrically) {
+    constexpr int points = 300000;
+    std::string text = Vertices(points) + TexCoords(points);
+    for (int i = 1; i < points; i += 2) text += "l " + std::to_string(i) + " " + std::to_string(i + 1) + "\n";
+    const long before = AllocationCallCount();
+    TestMeshPtr mesh;
+    ASSERT_EQ(LoadObjText(text, &mesh), 1);
+    EXPECT_LT(AllocationCallCount() - before, 100);  // steps of 4,096 records take about 300
+    EXPECT_EQ(mesh->vertexCapacity, points);
+    EXPECT_EQ(mesh->texCoordCapacity, points);
+    EXPECT_EQ(mesh->faceCapacity, points / 2);
+}
+
 // Every allocation of a load can fail: the load then fails with the message,
 // and the mesh frees without a leak.
 TEST(ObjReader, AllocationFailures) {

@@ -110,6 +110,32 @@ int GrowFaces(Mesh* mesh, int64_t n) {
     return 1;
 }
 
+int64_t GeometricGrowth(int32_t capacity, int64_t minimum) {
+    int64_t half = capacity / 2;
+    if (half > INT32_MAX - static_cast<int64_t>(capacity)) half = INT32_MAX - static_cast<int64_t>(capacity);
+    return half > minimum ? half : minimum;
+}
+
+void FitMeshStorage(Mesh* mesh) {
+    // A shrink that fails keeps the larger block, which still holds every
+    // record in use, so the capacity can become the count either way.
+    if (mesh->vertexCount > 0 && mesh->vertexCount < mesh->vertexCapacity) {
+        ResizeArray(&mesh->vertices, mesh->vertexCount);
+        mesh->vertexCapacity = mesh->vertexCount;
+    }
+    if (mesh->texCoordCount > 0 && mesh->texCoordCount < mesh->texCoordCapacity) {
+        ResizeArray(&mesh->texCoords, mesh->texCoordCount);
+        mesh->texCoordCapacity = mesh->texCoordCount;
+    }
+    if (mesh->faceCount > 0 && mesh->faceCount < mesh->faceCapacity) {
+        ResizeArray(&mesh->faceVertexIndices, mesh->faceCount, 4);
+        ResizeArray(&mesh->faceTexIndices, mesh->faceCount, 4);
+        ResizeArray(&mesh->faceAttributes, mesh->faceCount);
+        ResizeArray(&mesh->facePlanes, mesh->faceCount);
+        mesh->faceCapacity = mesh->faceCount;
+    }
+}
+
 namespace {
 
 void NormaliseInPlace(float* x, float* y, float* z) {

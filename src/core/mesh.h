@@ -146,6 +146,17 @@ void FreeMesh(Mesh* mesh);
 int GrowVertices(Mesh* mesh, int64_t n);
 int GrowTexCoords(Mesh* mesh, int64_t n);
 int GrowFaces(Mesh* mesh, int64_t n);
+// The increment a producer that grows storage as its input arrives asks for
+// when an array of `capacity` records is full: at least `minimum`, and half
+// the present capacity, so that however large the input, each record is
+// copied only a few times in all (a fixed step makes that quadratic wherever
+// realloc moves the block, as the Windows heap does).
+int64_t GeometricGrowth(int32_t capacity, int64_t minimum);
+// Gives the unused tail of the vertex, texture-coordinate and face arrays
+// back (capacities become the counts in use, where a count is not 0), once a
+// producer that grew them geometrically is done. A shrink that cannot be done
+// leaves that block larger than needed; the mesh stays valid either way.
+void FitMeshStorage(Mesh* mesh);
 void ComputeNormals(Mesh* mesh);
 int ComputeBounds(Mesh* mesh);
 void ClearScene(Scene* scene);

@@ -230,7 +230,7 @@ int HandleStatement(LoadState* state, Keyword keyword, const char* argument) {
         static_cast<uint32_t>(state->currentMaterial);
     switch (keyword) {
         case KeywordVertex: {
-            if (mesh->vertexCount == mesh->vertexCapacity && !GrowVertices(mesh, GrowthStep)) return 0;
+            if (mesh->vertexCount == mesh->vertexCapacity && !GrowVertices(mesh, GeometricGrowth(mesh->vertexCapacity, GrowthStep))) return 0;
             float xyz[3] = {0, 0, 0};
             if (ScanFloats(argument, xyz, 3) != 3) xyz[0] = xyz[1] = xyz[2] = 0;
             MeshVertex& vertex = mesh->vertices[mesh->vertexCount++];
@@ -239,7 +239,8 @@ int HandleStatement(LoadState* state, Keyword keyword, const char* argument) {
             return 1;
         }
         case KeywordTexCoord: {
-            if (mesh->texCoordCount == mesh->texCoordCapacity && !GrowTexCoords(mesh, GrowthStep)) return 0;
+            if (mesh->texCoordCount == mesh->texCoordCapacity && !GrowTexCoords(mesh, GeometricGrowth(mesh->texCoordCapacity, GrowthStep)))
+                return 0;
             float uv[2] = {0, 0};
             if (ScanFloats(argument, uv, 2) != 2) uv[0] = uv[1] = 0;
             mesh->texCoords[mesh->texCoordCount++] = TexCoord{uv[0], uv[1]};
@@ -250,7 +251,7 @@ int HandleStatement(LoadState* state, Keyword keyword, const char* argument) {
                                            vertexIndices, texIndices);
             if (n < 3) return 1;
             if (static_cast<int64_t>(mesh->faceCount) + n - 3 >= mesh->faceCapacity &&
-                !GrowFaces(mesh, GrowthStep))
+                !GrowFaces(mesh, GeometricGrowth(mesh->faceCapacity, GrowthStep)))
                 return 0;
             StorePolygonSlots(mesh, mesh->faceCount, vertexIndices, texIndices, n, attributes, 0, 0);
             mesh->faceCount += PolygonSlotCount(n);
@@ -262,7 +263,7 @@ int HandleStatement(LoadState* state, Keyword keyword, const char* argument) {
                                            vertexIndices, texIndices);
             if (n < 2) return 1;
             if (static_cast<int64_t>(mesh->faceCount) + n >= mesh->faceCapacity &&
-                !GrowFaces(mesh, GrowthStep))
+                !GrowFaces(mesh, GeometricGrowth(mesh->faceCapacity, GrowthStep)))
                 return 0;
             StoreStrandSlots(mesh, mesh->faceCount, vertexIndices, texIndices, n, attributes, 0, 0);
             mesh->faceCount += StrandSlotCount(n);
@@ -329,6 +330,7 @@ int LoadObjSource(Mesh* mesh, ByteSource* source, const char* path) {
     const int read = ReadStatements(source, state);
     int ok = read && !source->failed && mesh->vertexCount > 0 && mesh->faceCount > 0;
     if (ok) {
+        FitMeshStorage(mesh);
         ComputeNormals(mesh);
         ComputeBounds(mesh);
         if (mesh->texCoordCount == 0) ok = MapSpherical(mesh);

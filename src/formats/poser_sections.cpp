@@ -112,7 +112,7 @@ int ReadPoserGeometry(Mesh* mesh, char* word, char* argument) {
             if (n < (line ? 2 : 3)) continue;
             // Room for the statement's last slot (the stored growth test).
             const int64_t last = static_cast<int64_t>(slot) + (line ? n : n - 3);
-            if (last >= mesh->faceCapacity && !GrowFaces(mesh, 1024)) return 0;
+            if (last >= mesh->faceCapacity && !GrowFaces(mesh, GeometricGrowth(mesh->faceCapacity, 1024))) return 0;
             const FaceAttributes attributes = static_cast<FaceAttributes>(group) << FaceGroupShift |
                                               static_cast<FaceAttributes>(material);
             if (line) {

@@ -80,6 +80,7 @@ int WalkFile(Mesh* mesh, char* word, char* argument) {
     }
     if (mesh->vertexCount == 0) return WalkNoGeometry;
     ClampTexIndices(mesh);
+    FitMeshStorage(mesh);
     ComputeNormals(mesh);
     ComputeBounds(mesh);
     if (mesh->texCoordCount == 0 && !MapSpherical(mesh)) return WalkFailed;
