@@ -18,8 +18,8 @@
 
 namespace {
 
-// Low 16 bits of eight 32-bit values, as signed words.
-inline __m128i Low16Row(const int32_t* p) {
+// Low 16 bits of eight 32-bit values, as signed words, in SSE2.
+inline __m128i Low16RowSse2(const int32_t* p) {
     __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 4));
     a = _mm_srai_epi32(_mm_slli_epi32(a, 16), 16);
@@ -105,7 +105,7 @@ void InverseDctSimd(const int32_t* quant, const int32_t* coefficients, uint8_t* 
     __m128i d[8];
     __m128i acBits = _mm_setzero_si128();
     for (int r = 0; r < 8; ++r) {
-        d[r] = Low16Row(coefficients + 8 * r);
+        d[r] = W::Low16Row(coefficients + 8 * r);
         if (r > 0) acBits = _mm_or_si128(acBits, d[r]);
     }
     const __m128i dcOnlyColumns = _mm_cmpeq_epi16(acBits, _mm_setzero_si128());
@@ -113,7 +113,7 @@ void InverseDctSimd(const int32_t* quant, const int32_t* coefficients, uint8_t* 
         InverseDctBlockScalar(quant, coefficients, rows, column, k);
         return;
     }
-    for (int r = 0; r < 8; ++r) d[r] = _mm_mullo_epi16(d[r], Low16Row(quant + 8 * r));
+    for (int r = 0; r < 8; ++r) d[r] = _mm_mullo_epi16(d[r], W::Low16Row(quant + 8 * r));
 
     const typename W::Constants c{W::Pairs(k.evenRotation), W::Pairs(k.evenSum), W::Pairs(k.oddRotation),
                                   W::Pairs(k.oddFirst), W::Pairs(k.oddSecond)};

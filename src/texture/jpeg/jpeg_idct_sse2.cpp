@@ -8,6 +8,7 @@
 namespace {
 
 struct Sse2Stage {
+    static __m128i Low16Row(const int32_t* p) { return Low16RowSse2(p); }
     // a * k.lo + b * k.hi for the four lanes of one half (lo: lanes 0-3).
     struct Half {
         __m128i lo, hi;
