@@ -1,8 +1,8 @@
 // quillmere-cli jpeg IN.jpg -o OUT.bmp|OUT.ppm: decodes with the texture
 // decoder, as "Load texture" does, and writes the image top row first.
-#include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -47,22 +47,24 @@ std::vector<uint8_t> EncodeBmp(const Texture& t) {
     return out;
 }
 
-// Binary PPM, top row first: red, green, blue per pixel.
-std::vector<uint8_t> EncodePpm(const Texture& t) {
-    const std::string header = "P6\n" + std::to_string(t.width) + " " + std::to_string(t.height) + "\n255\n";
+// Binary PPM, top row first: red, green, blue per pixel, a row at a time.
+// Each pixel is stored as one 4-byte word whose fourth byte the next pixel
+// overwrites (the row buffer has one byte to spare); the words are put
+// together for the little-endian processors the program runs on.
+bool WritePpm(FILE* file, const Texture& t) {
     const size_t width = static_cast<size_t>(t.width);
-    std::vector<uint8_t> out(header.size() + width * static_cast<size_t>(t.height) * 3);
-    std::copy(header.begin(), header.end(), out.begin());
-    uint8_t* q = out.data() + header.size();
+    if (std::fprintf(file, "P6\n%d %d\n255\n", t.width, t.height) < 0) return false;
+    std::vector<uint8_t> line(width * 3 + 1);
     for (int32_t row = t.height - 1; row >= 0; --row) {
         const uint32_t* p = t.pixels + static_cast<size_t>(row) * width;
+        uint8_t* q = line.data();
         for (size_t x = 0; x < width; ++x, q += 3) {
-            q[0] = static_cast<uint8_t>(p[x] >> 16);
-            q[1] = static_cast<uint8_t>(p[x] >> 8);
-            q[2] = static_cast<uint8_t>(p[x]);
+            const uint32_t rgb = (p[x] >> 16 & 0xFF) | (p[x] & 0xFF00) | (p[x] & 0xFF) << 16;
+            std::memcpy(q, &rgb, 4);
         }
+        if (std::fwrite(line.data(), 1, width * 3, file) != width * 3) return false;
     }
-    return out;
+    return true;
 }
 
 }  // namespace
@@ -78,10 +80,15 @@ int CliJpeg(const CliArgs& args) {
     char title[256];
     if (!LoadTextureFile(OwnerNone, &texture, title, sizeof title)) return CliFailure;
 
-    const std::vector<uint8_t> bytes = options.bmp ? EncodeBmp(texture) : EncodePpm(texture);
-    ReleaseTexturePixels(&texture);
     FILE* file = std::fopen(options.output.c_str(), "wb");
-    bool written = file && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    bool written = file != nullptr;
+    if (written && options.bmp) {
+        const std::vector<uint8_t> bytes = EncodeBmp(texture);
+        written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    } else if (written) {
+        written = WritePpm(file, texture);
+    }
+    ReleaseTexturePixels(&texture);
     if (file && std::fclose(file) != 0) written = false;
     if (!written) {
         std::fprintf(stderr, "quillmere-cli: cannot write %s\n", options.output.c_str());

@@ -98,9 +98,9 @@ struct FastBits {
     }
 };
 
-// A symbol whose code is longer than the look-up, as the reference finds it
-// bit by bit; -1 when fewer than 17 bits are at hand.
-int LongSymbol(FastBits& fb, const HuffmanDecodeTable& table) {
+// A coefficient whose code is longer than the look-up, found bit by bit as
+// the reference finds it; -1 to hand back (fewer than 17 bits at hand).
+int LongCoefficient(FastBits& fb, const HuffmanDecodeTable& table, bool dc, int32_t& value) {
     if (fb.count < 17) return -1;
     int length = HuffmanLookaheadBits + 1;
     int32_t code = fb.Take(length);
@@ -108,37 +108,32 @@ int LongSymbol(FastBits& fb, const HuffmanDecodeTable& table) {
         code = (code << 1) | fb.Take(1);
         ++length;
     }
-    if (length > 16) return 0;   // no such code: read as symbol 0
-    return table.source->symbols[(code + table.valueOffset[length]) & 0xFF];
+    // No such code reads as symbol 0.
+    const int symbol = length > 16 ? 0 : table.source->symbols[(code + table.valueOffset[length]) & 0xFF];
+    const int size = dc ? symbol : (symbol & 15);
+    value = 0;
+    if (size > 0) {
+        if (!fb.Ensure(size)) return -1;
+        value = Extend(fb.Take(size), size);
+    }
+    return symbol;
 }
 
 // One coefficient: its symbol (-1 to hand back) and, for a non-zero size,
-// the extended value.
+// the extended value. The common case is all here, small enough to inline.
 inline int DecodeCoefficient(FastBits& fb, const HuffmanDecodeTable& table, bool dc, int32_t& value) {
-    if (!fb.Ensure(FastReserve)) return -1;
+    if (fb.count < FastReserve && !fb.Ensure(FastReserve)) return -1;
     const FastCode f = table.fast[fb.Peek(HuffmanFastBits)];
-    int symbol;
-    int size;
-    if ((f & 15) != 0) {
-        fb.count -= static_cast<int>(f & 15);
-        symbol = static_cast<int>((f >> 8) & 255);
-        size = static_cast<int>((f >> 4) & 15);
-        if (size == 0) {
-            value = static_cast<int16_t>(static_cast<uint16_t>(f >> 16));
-            return symbol;
-        }
+    if ((f & 15) == 0) return LongCoefficient(fb, table, dc, value);
+    fb.count -= static_cast<int>(f & 15);
+    const int size = static_cast<int>((f >> 4) & 15);
+    if (size == 0) {
+        value = static_cast<int16_t>(static_cast<uint16_t>(f >> 16));
     } else {
-        symbol = LongSymbol(fb, table);
-        if (symbol < 0) return -1;
-        size = dc ? symbol : (symbol & 15);
-        if (size == 0) {
-            value = 0;
-            return symbol;
-        }
+        if (fb.count < size && !fb.Ensure(size)) return -1;
+        value = Extend(fb.Take(size), size);
     }
-    if (!fb.Ensure(size)) return -1;
-    value = Extend(fb.Take(size), size);
-    return symbol;
+    return static_cast<int>((f >> 8) & 255);
 }
 
 // One block's AC coefficients; 0 to hand back.
