@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "support/mesh_helpers.h"
 #include "support/paths.h"
 
 #ifndef _WIN32
@@ -117,7 +118,7 @@ TEST(HairCli, StrandFilesBecomeRibbonQuads) {
                              "assimp-testmodels/OBJ/testline.obj"}) {
         if (!corpus.empty()) inputs.push_back(corpus + "/" + name);
     }
-    const std::string dir = TempDir("hair-cli");
+    const std::string dir = TempDir(TestDirName());
     const bool assimp = AssimpAvailable(dir);
     for (const std::string& input : inputs) {
         for (bool reduce : {false, true}) {
@@ -150,7 +151,7 @@ TEST(HairCli, StrandFilesBecomeRibbonQuads) {
 // --keep-faces copies the polygons beside the ribbons.
 TEST(HairCli, KeepFacesCopiesPolygons) {
     NATIVE_ONLY();
-    const std::string dir = TempDir("hair-cli-keep");
+    const std::string dir = TempDir(TestDirName());
     const std::string input = SourcePath("examples/brush_mixed.obj");
     const CliRun run = RunCli({"hair", input, "-o", dir + "/brush.obj", "--keep-faces"}, dir);
     ASSERT_EQ(run.status, 0) << run.err;
@@ -161,7 +162,7 @@ TEST(HairCli, KeepFacesCopiesPolygons) {
 
 TEST(HairCli, FailuresAndUsage) {
     NATIVE_ONLY();
-    const std::string dir = TempDir("hair-cli-fail");
+    const std::string dir = TempDir(TestDirName());
     {
         std::ofstream noStrands(dir + "/triangle.obj", std::ios::binary);
         noStrands << "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n";
