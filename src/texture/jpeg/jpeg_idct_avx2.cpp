@@ -10,7 +10,7 @@
 
 namespace {
 
-struct Avx2Stage {
+struct Avx2Stage : IdctPairConstants {
     // Low 16 bits of eight 32-bit values: the two low bytes of each value
     // gathered within each half, then the halves' low quarters joined.
     static __m128i Low16Row(const int32_t* p) {
@@ -20,16 +20,6 @@ struct Avx2Stage {
         return _mm256_castsi256_si128(_mm256_permute4x64_epi64(words, 0x08));
     }
     using Half = __m256i;   // lanes 0-7: columns (pass 1) or rows (pass 2) 0-7
-    struct PairConstants {
-        __m128i first, second;
-    };
-    struct Constants {
-        PairConstants evenRotation, evenSum, oddRotation, oddFirst, oddSecond;
-    };
-    static PairConstants Pairs(const int16_t* group) {
-        const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(group));
-        return {_mm_shuffle_epi32(v, 0x00), _mm_shuffle_epi32(v, 0x55)};
-    }
     static Half MulAdd(__m128i a, __m128i b, __m128i k) {
         const __m256i pairs = _mm256_set_m128i(_mm_unpackhi_epi16(a, b), _mm_unpacklo_epi16(a, b));
         return _mm256_madd_epi16(pairs, _mm256_broadcastsi128_si256(k));

@@ -34,6 +34,21 @@ inline __m128i MulLow32(__m128i a, __m128i b) {
     return _mm_unpacklo_epi32(_mm_shuffle_epi32(even, 0x08), _mm_shuffle_epi32(odd, 0x08));
 }
 
+// The multipliers as the multiply-adds take them: each group as two broadcast
+// pairs, lanes (g[0], g[1]) and (g[2], g[3]).
+struct IdctPairConstants {
+    struct PairConstants {
+        __m128i first, second;
+    };
+    struct Constants {
+        PairConstants evenRotation, evenSum, oddRotation, oddFirst, oddSecond;
+    };
+    static PairConstants Pairs(const int16_t* group) {
+        const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(group));
+        return {_mm_shuffle_epi32(v, 0x00), _mm_shuffle_epi32(v, 0x55)};
+    }
+};
+
 // Whether some DC-only column's 32-bit dequantised DC passes the 16-bit range.
 bool DcNeedsWideShortcut(const int32_t* quant, const int32_t* coefficients, __m128i dcOnlyColumns) {
     const __m128i pa = MulLow32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(coefficients)),

@@ -7,23 +7,12 @@
 
 namespace {
 
-struct Sse2Stage {
+struct Sse2Stage : IdctPairConstants {
     static __m128i Low16Row(const int32_t* p) { return Low16RowSse2(p); }
     // a * k.lo + b * k.hi for the four lanes of one half (lo: lanes 0-3).
     struct Half {
         __m128i lo, hi;
     };
-    // One group of multipliers as two broadcast pairs: lanes (g[0], g[1]) and (g[2], g[3]).
-    struct PairConstants {
-        __m128i first, second;
-    };
-    struct Constants {
-        PairConstants evenRotation, evenSum, oddRotation, oddFirst, oddSecond;
-    };
-    static PairConstants Pairs(const int16_t* group) {
-        const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(group));
-        return {_mm_shuffle_epi32(v, 0x00), _mm_shuffle_epi32(v, 0x55)};
-    }
     static Half MulAdd(__m128i a, __m128i b, __m128i k) {
         return {_mm_madd_epi16(_mm_unpacklo_epi16(a, b), k), _mm_madd_epi16(_mm_unpackhi_epi16(a, b), k)};
     }
