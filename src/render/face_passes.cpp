@@ -214,14 +214,21 @@ void DrawSlot(const PassContext& c, const PendingSlot& p, const Material& materi
     }
 }
 
-// Asks early for the work pixels at a slot's corners: the triangles of a
-// groom land all over the view, so their rows are seldom in the cache.
-void PrefetchCornerPixels(const FrameBuffer& fb, const PendingSlot& p) {
+// Asks early for the work pixels a slot covers, one row at a time at its
+// leftmost and rightmost corners: the triangles of a groom land all over the
+// view, so their rows are seldom in the cache.
+void PrefetchSlotPixels(const FrameBuffer& fb, const PendingSlot& p) {
+    int32_t minX = fb.width, maxX = -1, minY = fb.height, maxY = -1;
     for (int k = 0; k < p.count; ++k) {
         const MeshVertex& v = *p.corners[k];
-        if (v.screenX >= 0 && v.screenX < fb.width && v.screenY >= 0 && v.screenY < fb.height) {
-            __builtin_prefetch(fb.workPixels + static_cast<ptrdiff_t>(v.screenY) * fb.width + v.screenX, 1);
-        }
+        minX = v.screenX < minX ? v.screenX : minX, maxX = v.screenX > maxX ? v.screenX : maxX;
+        minY = v.screenY < minY ? v.screenY : minY, maxY = v.screenY > maxY ? v.screenY : maxY;
+    }
+    if (minX < 0 || maxX >= fb.width || minY < 0 || maxY >= fb.height || maxY - minY > 16) return;
+    for (int32_t y = minY; y <= maxY; ++y) {
+        const WorkPixel* row = fb.workPixels + static_cast<ptrdiff_t>(y) * fb.width;
+        __builtin_prefetch(row + minX, 1);
+        __builtin_prefetch(row + maxX, 1);
     }
 }
 
@@ -232,9 +239,9 @@ void FlushBatch(const PassContext& c, PassBatch* b) {
         c.kernels->vertex.light(b->unlit, b->unlitCount, params);
     }
     constexpr int Ahead = 4;
-    for (int32_t i = 0; i < b->slotCount && i < Ahead; ++i) PrefetchCornerPixels(*c.fb, b->slots[i]);
+    for (int32_t i = 0; i < b->slotCount && i < Ahead; ++i) PrefetchSlotPixels(*c.fb, b->slots[i]);
     for (int32_t i = 0; i < b->slotCount; ++i) {
-        if (i + Ahead < b->slotCount) PrefetchCornerPixels(*c.fb, b->slots[i + Ahead]);
+        if (i + Ahead < b->slotCount) PrefetchSlotPixels(*c.fb, b->slots[i + Ahead]);
         if (c.flags & ViewTextured) SetCornerTexCoords(*c.mesh, b->slots[i]);
         DrawSlot(c, b->slots[i], *b->material);
     }
