@@ -121,12 +121,25 @@ Mesh* BuiltinMesh() {
     return nullptr;
 }
 
-double QuillmereFrame(FrameBuffer* fb, Scene& scene, SimdLevel level) {
+// Frames per sample: enough that a sample lasts at least 50 ms, so that a
+// coarse thread clock (Windows counts in ticks of 10 to 16 ms) still reads
+// it well.
+int frameBatch = 1;
+
+double QuillmereFrames(FrameBuffer* fb, Scene& scene, SimdLevel level) {
     SetActiveSimdLevel(level);
-    appState.fullRedraw = 1;
     const double start = NowMs();
-    DrawFrameInto(fb, ViewWidth, ViewHeight, scene);
-    return NowMs() - start;
+    for (int i = 0; i < frameBatch; ++i) {
+        appState.fullRedraw = 1;
+        DrawFrameInto(fb, ViewWidth, ViewHeight, scene);
+    }
+    return (NowMs() - start) / frameBatch;
+}
+
+void ChooseFrameBatch(FrameBuffer* fb, Scene& scene) {
+    frameBatch = 1;
+    QuillmereFrames(fb, scene, SimdScalar);  // the first frame pays for the page faults
+    while (frameBatch < 4096 && QuillmereFrames(fb, scene, SimdScalar) * frameBatch < 50.0) frameBatch *= 2;
 }
 
 #if defined(QUILLMERE_BENCH_OSMESA)
@@ -175,8 +188,7 @@ bool StartGl(GlScene* g, const Mesh& mesh) {
     return true;
 }
 
-double LlvmpipeFrame(const GlScene& g) {
-    const double start = NowMs();
+void LlvmpipeFrame(const GlScene& g) {
     // The same 500-pixel square the preview maps the clip volume to.
     glViewport(60, 10, 500, 500);
     glMatrixMode(GL_PROJECTION);
@@ -194,7 +206,12 @@ double LlvmpipeFrame(const GlScene& g) {
     glColorPointer(4, GL_UNSIGNED_BYTE, 0, g.colours.data());
     glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(g.indices.size()), GL_UNSIGNED_INT, g.indices.data());
     glFinish();
-    return NowMs() - start;
+}
+
+double LlvmpipeFrames(const GlScene& g) {
+    const double start = NowMs();
+    for (int i = 0; i < frameBatch; ++i) LlvmpipeFrame(g);
+    return (NowMs() - start) / frameBatch;
 }
 #endif
 
@@ -210,22 +227,23 @@ void RunScene(const char* name, Mesh* mesh, int frames) {
     scene.meshCount = 1;
     scene.meshes[0] = mesh;
     const SimdLevel best = DetectedSimdLevel();
-    QuillmereFrame(&fb, scene, best);  // warm caches; leaves the lit colours
+    ChooseFrameBatch(&fb, scene);
+    QuillmereFrames(&fb, scene, best);  // warm caches; leaves the lit colours
     std::vector<double> quillmere, reference, llvmpipe;
 #if defined(QUILLMERE_BENCH_OSMESA)
     GlScene gl;
     const bool haveGl = StartGl(&gl, *mesh);
-    if (haveGl) LlvmpipeFrame(gl);
+    if (haveGl) LlvmpipeFrames(gl);
 #endif
     for (int i = 0; i < frames; ++i) {
-        quillmere.push_back(QuillmereFrame(&fb, scene, best));
-        reference.push_back(QuillmereFrame(&fb, scene, SimdScalar));
+        quillmere.push_back(QuillmereFrames(&fb, scene, best));
+        reference.push_back(QuillmereFrames(&fb, scene, SimdScalar));
 #if defined(QUILLMERE_BENCH_OSMESA)
-        if (haveGl) llvmpipe.push_back(LlvmpipeFrame(gl));
+        if (haveGl) llvmpipe.push_back(LlvmpipeFrames(gl));
 #endif
     }
-    std::printf("render %s: quillmere %.1f ms, reference %.1f ms", name, Median(quillmere), Median(reference));
-    if (!llvmpipe.empty()) std::printf(", llvmpipe %.1f ms", Median(llvmpipe));
+    std::printf("render %s: quillmere %.2f ms, reference %.2f ms", name, Median(quillmere), Median(reference));
+    if (!llvmpipe.empty()) std::printf(", llvmpipe %.2f ms", Median(llvmpipe));
     std::printf("\n");
     std::fflush(stdout);
 #if defined(QUILLMERE_BENCH_OSMESA)
@@ -251,16 +269,15 @@ int main(int argc, char** argv) {
     struct {
         const char* name;
         Mesh* (*make)();
-        int frameFactor;
     } scenes[] = {
-        {"builtin", BuiltinMesh, 20},
-        {"hair500k", [] { return HairMesh(50000); }, 1},
-        {"hair1m", [] { return HairMesh(100000); }, 1},
+        {"builtin", BuiltinMesh},
+        {"hair500k", [] { return HairMesh(50000); }},
+        {"hair1m", [] { return HairMesh(100000); }},
     };
     for (const auto& s : scenes) {
         if (!only.empty() && only != s.name) continue;
         Mesh* mesh = s.make();
-        RunScene(s.name, mesh, frames * s.frameFactor);
+        RunScene(s.name, mesh, frames);
         FreeMesh(mesh);
     }
     return 0;
