@@ -45,7 +45,9 @@ void ProjectBatch(MeshVertex* vertices, int32_t count, const ProjectionParams& p
     int32_t i = 0;
     for (; i + L::Width <= count; i += L::Width) {
         // The vertices stream through once: ask for the lines ahead early.
-        for (int k = 0; k < L::Width; ++k) __builtin_prefetch(vertices + i + 4 * L::Width + k, 1);
+        if (i + 5 * L::Width <= count) {
+            for (int k = 0; k < L::Width; ++k) __builtin_prefetch(vertices + i + 4 * L::Width + k, 1);
+        }
         F x, y, z;
         L::LoadPositions(vertices + i, &x, &y, &z);
         F px = TransformRow<L>(m, x, y, z), py = TransformRow<L>(m + 4, x, y, z), pz = TransformRow<L>(m + 8, x, y, z);
