@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <string>
 
-#include "core/hair_settings.h"
+#include "app/hair_settings.h"
 #include "core/mesh.h"
 #include "formats/obj_writer.h"
 #include "ribbon/ribbon_builder.h"

@@ -10,7 +10,7 @@
 #include <map>
 #include <string>
 
-#include "core/app_state.h"
+#include "app/app_state.h"
 #include "core/mesh.h"
 #include "formats/obj_reader.h"
 #include "formats/obj_writer.h"

@@ -19,12 +19,13 @@
 #include <string>
 #include <vector>
 
-#include "core/app_state.h"
+#include "app/app_state.h"
+#include "app/hair_settings.h"
+#include "app/preview_frame.h"
+#include "app/view.h"
 #include "core/cpu_features.h"
-#include "core/hair_settings.h"
 #include "core/lights.h"
 #include "core/math3d.h"
-#include "core/view.h"
 #include "formats/builtin_model.h"
 #include "render/face_passes.h"
 #include "render/frame_buffer.h"

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "core/app_state.h"
-#include "core/frame_loop.h"
+#include "app/app_state.h"
+#include "app/frame_loop.h"
 #include "core/memory.h"
 
 namespace {

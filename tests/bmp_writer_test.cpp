@@ -11,7 +11,7 @@
 #include <sys/resource.h>
 #endif
 
-#include "core/app_state.h"
+#include "app/app_state.h"
 #include "formats/bmp_writer.h"
 #include "support/paths.h"
 #include "support/platform_fake.h"
@@ -169,7 +169,7 @@ TEST_F(SaveImageTest, AsksWithTheProposalAndAppendsTheExtension) {
 
     Fake().dialogAnswers.push_back(dir + "/kept.name.bmp");
     ResetAppState();  // meshFileName "computer", as after start-up
-    EXPECT_EQ(SaveImageFile(OwnerMainWindow, image), 1);
+    EXPECT_EQ(SaveImageFile(OwnerMainWindow, image, meshFileName), 1);
     EXPECT_EQ(Fake().dialogs[1].proposedName, "computer.bmp");
     EXPECT_TRUE(FileExists(dir + "/kept.name.bmp"));
 }

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "core/app_state.h"
+#include "app/app_state.h"
 #include "formats/builtin_model.h"
 #include "formats/obj_reader.h"
 #include "formats/obj_writer.h"
@@ -129,7 +129,7 @@ TEST_F(CliObj, ExportEqualsTheExportCommand) {
     const std::string own = TempDir(TestDirName("cli-obj-own"));
     Fake().dialogAnswers = {own + "/cli.obj"};
     char name[MeshFileNameSize] = "Strands.OBJ";
-    ASSERT_EQ(SaveObjFile(OwnerMainWindow, mesh.get(), name), 1);
+    ASSERT_EQ(SaveObjFile(OwnerMainWindow, mesh.get(), name, sizeof name), 1);
     EXPECT_EQ(ReadWholeFile(dir_ + "/cli.obj"), ReadWholeFile(own + "/cli.obj"));
     EXPECT_EQ(ReadWholeFile(dir_ + "/cli.mtl"), ReadWholeFile(own + "/cli.mtl"));
     EXPECT_NE(ReadWholeFile(dir_ + "/cli.obj").find("\r\nmtllib cli.mtl\r\ng hair\r\nusemtl skin\r\n"

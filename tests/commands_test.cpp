@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "core/app_state.h"
-#include "core/commands.h"
+#include "app/app_state.h"
+#include "app/commands.h"
 #include "core/memory.h"
-#include "core/ui_ids.h"
-#include "core/view.h"
+#include "app/ui_ids.h"
+#include "app/view.h"
 #include "support/mesh_helpers.h"
 #include "support/paths.h"
 #include "support/platform_fake.h"

@@ -7,7 +7,8 @@
 #include <random>
 #include <vector>
 
-#include "core/app_state.h"
+#include "app/app_state.h"
+#include "app/preview_frame.h"
 #include "core/lights.h"
 #include "core/math3d.h"
 #include "render/face_passes.h"
@@ -30,7 +31,7 @@ protected:
 
     // Projects and classifies `mesh` for a view, as a frame does.
     static void Prepare(Mesh* mesh, int viewWidth, int viewHeight, Vec3 centre = {0, 0, 0}, float radius = 1.0f) {
-        SetupView(centre, radius);
+        SetupView(centre, radius, appState.zoom, appState.rotation);
         ProjectVertices(mesh, viewWidth, viewHeight);
         ClassifyFaces(mesh);
     }
@@ -183,7 +184,7 @@ TEST_F(FacePasses, CornerCountDecidesLinesAndTriangles) {
         mesh->facePlanes[0] = FacePlane{0, 0, 1, 0};
         OwnedFrameBuffer target(100, 100);
         Prepare(mesh.get(), 100, 100);
-        DrawMesh(&target.fb, mesh.get());
+        DrawMesh(&target.fb, mesh.get(), CurrentDrawSettings());
         EXPECT_EQ(LinePixels(target), c.linePixels) << c.name;
         EXPECT_EQ((target.At(50, 50) >> 16) != 0, c.filled) << c.name;
     }
@@ -236,7 +237,7 @@ TEST_F(FacePasses, TextureCoordinatesScaleAndClamp) {
     appState.viewFlags = ViewTextured;
     OwnedFrameBuffer target(100, 100);
     Prepare(mesh.get(), 100, 100);
-    DrawMesh(&target.fb, mesh.get());
+    DrawMesh(&target.fb, mesh.get(), CurrentDrawSettings());
     EXPECT_EQ(mesh->vertices[0].texU, 0);
     EXPECT_EQ(mesh->vertices[0].texV, 32767);
     EXPECT_EQ(mesh->vertices[1].texU, 81917);
@@ -266,7 +267,7 @@ TEST_F(FacePasses, MaterialChoiceAndLightingCache) {
         mesh->materials[3].diffuse[0] = 0.25f;
         OwnedFrameBuffer target(100, 100);
         Prepare(mesh.get(), 100, 100);
-        DrawMesh(&target.fb, mesh.get());
+        DrawMesh(&target.fb, mesh.get(), CurrentDrawSettings());
         const Material& expected = c.propMaterial ? mesh->materials[3]
                                    : c.expectedKeyIndex == 1 ? appState.textureMaterial
                                                              : appState.presetMaterial;
@@ -285,7 +286,7 @@ TEST_F(FacePasses, BackFacesAreLitWithTheReversedNormal) {
     OwnedFrameBuffer target(100, 100);
     Prepare(mesh.get(), 100, 100);
     ASSERT_EQ(mesh->faceAttributes[0] & FaceFront, 0u);
-    DrawMesh(&target.fb, mesh.get());
+    DrawMesh(&target.fb, mesh.get(), CurrentDrawSettings());
     const MeshVertex& v = mesh->vertices[0];
     EXPECT_EQ(static_cast<uint32_t>(v.shadeKey), 0x80000000u);
     const Vec3 reversed{-v.normal.x, -v.normal.y, -v.normal.z};
@@ -295,7 +296,7 @@ TEST_F(FacePasses, BackFacesAreLitWithTheReversedNormal) {
     appState.viewFlags = ViewBackculled;
     OwnedFrameBuffer culled(100, 100);
     Prepare(mesh.get(), 100, 100);
-    DrawMesh(&culled.fb, mesh.get());
+    DrawMesh(&culled.fb, mesh.get(), CurrentDrawSettings());
     for (WorkPixel p : culled.Work()) ASSERT_EQ(p, 0u);
 }
 
@@ -316,7 +317,7 @@ TEST_F(FacePasses, TransparentPassesRunOnlyAfterATransparentFrontFace) {
         Prepare(mesh.get(), 100, 100);
         ASSERT_NE(mesh->faceAttributes[0] & FaceFront, 0u);
         ASSERT_EQ(mesh->faceAttributes[1] & FaceFront, 0u);
-        DrawMesh(&target.fb, mesh.get());
+        DrawMesh(&target.fb, mesh.get(), CurrentDrawSettings());
         EXPECT_EQ((target.At(68, 48) & 0xFFFF) != 0, c.backDrawn) << c.frontMaterial << c.backMaterial;
     }
 }

@@ -5,11 +5,12 @@
 #include <memory>
 #include <vector>
 
-#include "core/app_state.h"
+#include "app/app_state.h"
 #include "core/lights.h"
 #include "core/math3d.h"
 #include "core/memory.h"
 #include "render/frame_buffer.h"
+#include "app/preview_frame.h"
 #include "render/frame_driver.h"
 #include "support/platform_fake.h"
 #include "support/render_helpers.h"

@@ -1,4 +1,4 @@
-#include "core/hair_settings.h"
+#include "app/hair_settings.h"
 
 #include <gtest/gtest.h>
 

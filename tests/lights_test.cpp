@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "core/app_state.h"
+#include "app/app_state.h"
 #include "core/lights.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include <sys/stat.h>
 #endif
 
-#include "core/app_state.h"
+#include "app/app_state.h"
 #include "core/memory.h"
 #include "formats/face_slots.h"
 #include "formats/obj_reader.h"
@@ -202,7 +202,7 @@ TEST(ObjWriter, SaveDialogAndNames) {
     const std::string dir = TempDir(TestDirName("obj-save"));
     char name[MeshFileNameSize] = "hair.hr2";
     Fake().dialogAnswers = {dir + "/hair.obj", "", dir + "/x.mtl"};
-    ASSERT_EQ(SaveObjFile(OwnerMainWindow, b.mesh.get(), name), 1);
+    ASSERT_EQ(SaveObjFile(OwnerMainWindow, b.mesh.get(), name, sizeof name), 1);
     ASSERT_EQ(Fake().dialogs.size(), 1u);
     const FakeDialog& d = Fake().dialogs[0];
     EXPECT_TRUE(d.save);
@@ -218,12 +218,12 @@ TEST(ObjWriter, SaveDialogAndNames) {
     EXPECT_EQ(ReadWholeFile(dir + "/hair.mtl").substr(0, 13), "newmtl skin\r\n");
 
     // Cancel: nothing written, nothing said, the name kept.
-    ASSERT_EQ(SaveObjFile(OwnerMainWindow, b.mesh.get(), name), 0);
+    ASSERT_EQ(SaveObjFile(OwnerMainWindow, b.mesh.get(), name, sizeof name), 0);
     EXPECT_EQ(Fake().dialogs.back().proposedName, "hair.obj");
     EXPECT_STREQ(name, "hair.obj");
 
     // Saving as x.mtl must not let the library replace the OBJ file.
-    ASSERT_EQ(SaveObjFile(OwnerMainWindow, b.mesh.get(), name), 1);
+    ASSERT_EQ(SaveObjFile(OwnerMainWindow, b.mesh.get(), name, sizeof name), 1);
     EXPECT_EQ(ReadWholeFile(dir + "/x.mtl").substr(0, 12), "#vertices  4");
     EXPECT_NE(ReadWholeFile(dir + "/x.mtl").find("mtllib x.mtl.mtl\r\n"), std::string::npos);
     EXPECT_EQ(ReadWholeFile(dir + "/x.mtl.mtl").substr(0, 13), "newmtl skin\r\n");
@@ -239,7 +239,7 @@ TEST(ObjWriter, CreateFailuresAreReported) {
     char name[MeshFileNameSize] = "a.obj";
     const std::string missingFolder = dir + "/no/such/folder/a.obj";
     Fake().dialogAnswers = {missingFolder};
-    EXPECT_EQ(SaveObjFile(OwnerToolBar, b.mesh.get(), name), 0);
+    EXPECT_EQ(SaveObjFile(OwnerToolBar, b.mesh.get(), name, sizeof name), 0);
     ASSERT_EQ(Fake().messages.size(), 1u);
     EXPECT_EQ(Fake().messages[0].text, missingFolder);
     EXPECT_EQ(Fake().messages[0].caption, "Error cannot create");
@@ -250,7 +250,7 @@ TEST(ObjWriter, CreateFailuresAreReported) {
     ResetFake();
     ASSERT_TRUE(std::filesystem::create_directories(dir + "/b.mtl"));
     Fake().dialogAnswers = {dir + "/b.obj"};
-    EXPECT_EQ(SaveObjFile(OwnerMainWindow, b.mesh.get(), name), 1);
+    EXPECT_EQ(SaveObjFile(OwnerMainWindow, b.mesh.get(), name, sizeof name), 1);
     ASSERT_EQ(Fake().messages.size(), 1u);
     EXPECT_EQ(Fake().messages[0].text, dir + "/b.mtl");
     EXPECT_EQ(Fake().messages[0].caption, "Error cannot create");

@@ -11,9 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "core/app_state.h"
+#include "app/app_state.h"
 #include "core/lights.h"
 #include "core/math3d.h"
+#include "app/preview_frame.h"
 #include "render/frame_driver.h"
 #include "support/paths.h"
 #include "support/platform_fake.h"

@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "core/hair_settings.h"
+#include "app/hair_settings.h"
 #include "core/memory.h"
 
 namespace {
@@ -525,7 +525,7 @@ TEST(RibbonBuilder, CreateUsesCurrentSettings) {
     MeshPtr source = b.Make();
     appState.hair.reduce = 1;
     appState.hair.radius = 0.25f;
-    MeshPtr hair(BuildHairMesh(source.get()));
+    MeshPtr hair(BuildHairMesh(source.get(), appState.hair));
     ResetAppState();
     ASSERT_TRUE(hair);
     EXPECT_EQ(hair->faceCount, 2);

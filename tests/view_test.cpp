@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "core/app_state.h"
-#include "core/view.h"
+#include "app/app_state.h"
+#include "app/view.h"
 
 namespace {
 

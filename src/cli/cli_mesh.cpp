@@ -2,8 +2,8 @@
 #include "cli/cli_mesh.h"
 
 #include "cli/cli.h"
-#include "core/app_state.h"
-#include "core/commands.h"
+#include "app/app_state.h"
+#include "app/commands.h"
 
 Mesh* CliLoadMesh(const std::string& path) {
     // "Open mesh File" with the command line's path as the dialog's answer;

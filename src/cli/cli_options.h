@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "cli/cli.h"
-#include "core/app_state.h"
+#include "app/app_state.h"
 
 // Each Parse*Options function reads `args` (the arguments after the command
 // name) into `options` and returns an empty string when they are complete and

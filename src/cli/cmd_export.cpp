@@ -2,7 +2,7 @@
 // "Export as obj" does (OUT.obj, and the MTL library when it has materials).
 #include "cli/cli.h"
 #include "cli/cli_options.h"
-#include "core/commands.h"
+#include "app/commands.h"
 
 int CliExport(const CliArgs& args) {
     ExportOptions options;

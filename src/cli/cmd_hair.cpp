@@ -5,9 +5,9 @@
 // source had materials).
 #include "cli/cli.h"
 #include "cli/cli_options.h"
-#include "core/app_state.h"
-#include "core/commands.h"
-#include "core/hair_settings.h"
+#include "app/app_state.h"
+#include "app/commands.h"
+#include "app/hair_settings.h"
 
 int CliHair(const CliArgs& args) {
     HairOptions options;

@@ -4,7 +4,7 @@
 #include "cli/cli.h"
 #include "cli/cli_mesh.h"
 #include "cli/cli_options.h"
-#include "core/app_state.h"
+#include "app/app_state.h"
 #include "core/platform.h"
 #include "formats/builtin_model.h"
 

@@ -8,9 +8,10 @@
 
 #include "cli/cli.h"
 #include "cli/cli_options.h"
-#include "core/app_state.h"
-#include "core/commands.h"
-#include "core/hair_settings.h"
+#include "app/app_state.h"
+#include "app/commands.h"
+#include "app/hair_settings.h"
+#include "app/preview_frame.h"
 #include "core/lights.h"
 #include "core/math3d.h"
 #include "core/platform.h"

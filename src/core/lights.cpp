@@ -2,7 +2,6 @@
 // Material records the renderer reads.
 #include "core/lights.h"
 
-#include "core/app_state.h"
 #include "core/math3d.h"
 
 namespace {
@@ -69,12 +68,4 @@ Material MaterialFromPreset(const MaterialPreset& preset) {
     m.materialFlags = 0;
     m.transparency = preset.transparency;
     return m;
-}
-
-void ApplyMaterialPreset(int selection, int texturePreset) {
-    if (selection < 0 || selection >= MaterialPresetCount) return;
-    if (texturePreset < 0 || texturePreset >= MaterialPresetCount) return;
-    appState.propMaterial = selection == PropMaterialPreset ? 1 : 0;
-    appState.presetMaterial = MaterialFromPreset(materialPresets[selection]);
-    appState.textureMaterial = MaterialFromPreset(materialPresets[texturePreset]);
 }

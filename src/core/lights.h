@@ -46,11 +46,6 @@ void ResetLights();
 // enabled field (0 off, anything else on). An index outside 0..2 is ignored.
 void SetLight(int index, int32_t value);
 
-// Sets appState.propMaterial (selection 10) and rebuilds presetMaterial from
-// preset `selection` and textureMaterial from preset `texturePreset`. Indices
-// outside 0..10 are ignored.
-void ApplyMaterialPreset(int selection, int texturePreset);
-
 // The Material record a preset stands for: ambient and diffuse both the
 // preset's colour, no flags (always drawn opaque), reserved values 0.
 Material MaterialFromPreset(const MaterialPreset& preset);

@@ -42,7 +42,7 @@ constexpr size_t PlatformPathSize = 1024;
 
 void SetMainWindowTitle(const char* title);
 
-// The tool bar's controls and the menu's items, by the ids of core/ui_ids.h:
+// The tool bar's controls and the menu's items, by the ids of app/ui_ids.h:
 // tick or untick a check box, enable or grey a control, set a field's text;
 // check or uncheck a menu item, set its text, enable or grey it.
 void SetToolBarCheck(int controlId, int checked);

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <filesystem>
 
-#include "core/app_state.h"
 #include "core/memory.h"
 
 namespace {
@@ -128,8 +127,4 @@ int SaveImageFile(PlatformOwner owner, const Image24& image, const char* meshNam
     }
     ShowMessageBox(owner, path, "Error cannot write", MessageIconError);
     return 0;
-}
-
-int SaveImageFile(PlatformOwner owner, const Image24& image) {
-    return SaveImageFile(owner, image, meshFileName);
 }

@@ -50,5 +50,3 @@ BmpWriteResult WriteBmpFile(const char* path, const Image24& image);
 // failure, which is reported with the path as text and the caption
 // "Error cannot create" or "Error cannot write".
 int SaveImageFile(PlatformOwner owner, const Image24& image, const char* meshName);
-// The same with the program's `meshFileName`.
-int SaveImageFile(PlatformOwner owner, const Image24& image);

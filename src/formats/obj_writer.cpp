@@ -7,7 +7,6 @@
 
 #include <sys/stat.h>
 
-#include "core/app_state.h"
 #include "core/memory.h"
 #include "formats/face_slots.h"
 #include "formats/number_format.h"
@@ -320,11 +319,11 @@ int WriteMtlFile(const Mesh* mesh, const char* objPath) {
     return ok;
 }
 
-int SaveObjFile(PlatformOwner owner, const Mesh* mesh, char* meshFileName) {
+int SaveObjFile(PlatformOwner owner, const Mesh* mesh, char* meshFileName, size_t meshFileNameSize) {
     char path[SaveNameSize];
     ProposedObjName(meshFileName, path, sizeof path);
     const FileDialogRequest request{"wavefront obj files", "*.obj", "save mesh", "obj", 1};
-    if (!AskSaveFileName(owner, request, path, sizeof path, meshFileName, MeshFileNameSize)) return 0;
+    if (!AskSaveFileName(owner, request, path, sizeof path, meshFileName, meshFileNameSize)) return 0;
     char library[SaveNameSize + 8];
     MaterialLibraryName(FileNameOf(path), library, sizeof library);
     if (!WriteObjFile(owner, mesh, path, library)) return 0;

@@ -13,12 +13,12 @@
 
 // The export command: proposes meshFileName without its extension plus
 // ".obj", asks for the file in the save dialog (whose file title overwrites
-// meshFileName, a buffer of MeshFileNameSize bytes), writes the OBJ file and,
+// meshFileName, a buffer of meshFileNameSize bytes), writes the OBJ file and,
 // when the mesh has materials, the MTL file beside it. Returns 1 when the OBJ
 // file was written; 0 when the dialog was cancelled (silently) or the OBJ
 // file could not be created or written (reported; the partial file removed).
 // A library that cannot be written is reported but the result stays 1.
-int SaveObjFile(PlatformOwner owner, const Mesh* mesh, char* meshFileName);
+int SaveObjFile(PlatformOwner owner, const Mesh* mesh, char* meshFileName, size_t meshFileNameSize);
 
 // Size of the save dialog's path buffer (the chosen path has at most 319
 // characters).

@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstring>
 
-#include "core/app_state.h"
 #include "render/lighting.h"
 #include "render/rasteriser.h"
 #include "render/vertex_kernels.h"
@@ -58,8 +57,8 @@ int32_t ClipCode(float x, float y, float z) {
     return code;
 }
 
-void SetupView(const Vec3& centre, float radius) {
-    const float s = radius > 0.0f ? appState.zoom / radius : appState.zoom;
+void SetupView(const Vec3& centre, float radius, float zoom, const Matrix4& rotation) {
+    const float s = radius > 0.0f ? zoom / radius : zoom;
     Matrix4 toCentre = Identity();
     toCentre.m[3] = -centre.x;
     toCentre.m[7] = -centre.y;
@@ -73,7 +72,7 @@ void SetupView(const Vec3& centre, float radius) {
     Matrix4 modelView = Identity();
     MultiplyMatrices(modelView, toCentre, &modelView);
     MultiplyMatrices(modelView, scale, &modelView);
-    MultiplyMatrices(modelView, appState.rotation, &modelView);
+    MultiplyMatrices(modelView, rotation, &modelView);
     MultiplyMatrices(modelView, back, &modelView);
 
     // Orthographic box, x and y -1..1, depth from -1 (near) to -3 (far).
@@ -114,16 +113,16 @@ void ClassifyFaces(Mesh* mesh) {
     }
 }
 
-void DrawMesh(FrameBuffer* fb, Mesh* mesh) {
+void DrawMesh(FrameBuffer* fb, Mesh* mesh, const DrawSettings& settings) {
     // The kernels of the whole frame, chosen once.
     const DrawKernels kernels = DrawKernelsFor(ActiveSimdLevel());
-    const bool textured = (appState.viewFlags & ViewTextured) != 0;
-    const bool culled = (appState.viewFlags & ViewBackculled) != 0;
-    const int32_t seen = DrawFacePassWith(kernels, fb, mesh, FaceFront, PassOpaque, textured);
-    if (!culled) DrawFacePassWith(kernels, fb, mesh, 0, PassOpaque, textured);
+    const bool textured = (settings.viewFlags & ViewTextured) != 0;
+    const bool culled = (settings.viewFlags & ViewBackculled) != 0;
+    const int32_t seen = DrawFacePassWith(kernels, fb, mesh, settings, FaceFront, PassOpaque, textured);
+    if (!culled) DrawFacePassWith(kernels, fb, mesh, settings, 0, PassOpaque, textured);
     if (seen) {
-        if (!culled) DrawFacePassWith(kernels, fb, mesh, 0, PassTransparent, textured);
-        DrawFacePassWith(kernels, fb, mesh, FaceFront, PassTransparent, textured);
+        if (!culled) DrawFacePassWith(kernels, fb, mesh, settings, 0, PassTransparent, textured);
+        DrawFacePassWith(kernels, fb, mesh, settings, FaceFront, PassTransparent, textured);
     }
 }
 
@@ -138,6 +137,7 @@ constexpr int BatchSlots = 64;
 struct PassContext {
     FrameBuffer* fb;
     Mesh* mesh;
+    const DrawSettings* settings;
     uint32_t facing;
     uint32_t flags;
     bool textured;
@@ -198,7 +198,7 @@ void DrawSlot(const PassContext& c, const PendingSlot& p, const Material& materi
         DrawLine(c.fb, v[from]->screenX, v[from]->screenY, v[to]->screenX, v[to]->screenY,
                  static_cast<uint32_t>(v[from]->shade));
     };
-    const Texture* texture = appState.currentTexture;
+    const Texture* texture = c.settings->texture;
     const RasterKernels& raster = c.kernels->raster;
     if (c.mesh->faceAttributes[p.slot] & FaceLine) {
         for (int k = 0; k + 1 < p.count; ++k) line(k, k + 1);  // open polyline
@@ -276,7 +276,7 @@ void PrefetchSlotVertices(const Mesh& mesh, int32_t slot) {
 
 int32_t DrawPass(const PassContext& c, FacePass pass) {
     const bool useTextureMaterial = (c.flags & ViewTextured) && !(c.flags & ViewWireframe);
-    const Material* material = useTextureMaterial ? &appState.textureMaterial : &appState.presetMaterial;
+    const Material* material = useTextureMaterial ? &c.settings->textureMaterial : &c.settings->presetMaterial;
     uint32_t index = useTextureMaterial ? 1 : 0;
     int32_t seen = 0;
     PassBatch& batch = passBatch;
@@ -287,7 +287,7 @@ int32_t DrawPass(const PassContext& c, FacePass pass) {
         PrefetchSlotVertices(mesh, i + 16);
         const FaceAttributes attributes = mesh.faceAttributes[i];
         if ((attributes & FaceFront) != c.facing) continue;
-        if (appState.propMaterial) {
+        if (c.settings->propMaterial) {
             index = attributes & FaceMaterialMask;
             material = &mesh.materials[index];
         }
@@ -306,14 +306,15 @@ int32_t DrawPass(const PassContext& c, FacePass pass) {
 
 DrawKernels DrawKernelsFor(SimdLevel level) { return DrawKernels{VertexKernelsFor(level), RasterKernelsFor(level)}; }
 
-int32_t DrawFacePassWith(const DrawKernels& kernels, FrameBuffer* fb, Mesh* mesh, uint32_t facing, FacePass pass,
-                         bool textured) {
-    const PassContext context{fb, mesh, facing, appState.viewFlags, textured, &kernels};
+int32_t DrawFacePassWith(const DrawKernels& kernels, FrameBuffer* fb, Mesh* mesh, const DrawSettings& settings,
+                         uint32_t facing, FacePass pass, bool textured) {
+    const PassContext context{fb, mesh, &settings, facing, settings.viewFlags, textured, &kernels};
     return DrawPass(context, pass);
 }
 
-int32_t DrawFacePass(FrameBuffer* fb, Mesh* mesh, uint32_t facing, FacePass pass, bool textured) {
-    return DrawFacePassWith(DrawKernelsFor(ActiveSimdLevel()), fb, mesh, facing, pass, textured);
+int32_t DrawFacePass(FrameBuffer* fb, Mesh* mesh, const DrawSettings& settings, uint32_t facing, FacePass pass,
+                     bool textured) {
+    return DrawFacePassWith(DrawKernelsFor(ActiveSimdLevel()), fb, mesh, settings, facing, pass, textured);
 }
 
 void DrawLine(FrameBuffer* fb, int32_t x0, int32_t y0, int32_t x1, int32_t y1, uint32_t shade) {

@@ -10,9 +10,27 @@
 #include "core/cpu_features.h"
 #include "core/math3d.h"
 #include "core/mesh.h"
+#include "core/texture.h"
 #include "render/frame_buffer.h"
 #include "render/rasteriser.h"
 #include "render/vertex_kernels.h"
+
+using ViewFlags = uint32_t;
+constexpr ViewFlags ViewBackculled = 0x01;  // back faces are not drawn
+constexpr ViewFlags ViewWireframe = 0x10;   // faces as closed outlines
+constexpr ViewFlags ViewTextured = 0x40;    // faces textured with the current slot
+
+// What a frame is drawn with, as the application holds it.
+struct DrawSettings {
+    ViewFlags viewFlags;
+    int32_t background;  // RGB565 fill of the cleared area
+    float zoom;
+    Matrix4 rotation;
+    int32_t propMaterial;  // non-zero: every face with its mesh's own material
+    Material presetMaterial;
+    Material textureMaterial;  // instead of the preset when textured and not wireframe
+    const Texture* texture;    // the current texture slot
+};
 
 // Rebuilt for every frame by SetupView.
 struct ViewMatrices {
@@ -28,10 +46,10 @@ constexpr int32_t ClipLeft = 0x01, ClipRight = 0x02, ClipBottom = 0x04, ClipTop 
 
 enum FacePass { PassOpaque = 0, PassTransparent = 1 };
 
-// The matrices for a mesh of bounding `centre` and `radius` under the
-// current zoom and rotation: clip = rotation x (zoom / radius) x (p - centre),
-// z negated (zoom alone when radius is not above 0).
-void SetupView(const Vec3& centre, float radius);
+// The matrices for a mesh of bounding `centre` and `radius` under `zoom`
+// and `rotation`: clip = rotation x (zoom / radius) x (p - centre), z negated
+// (zoom alone when radius is not above 0).
+void SetupView(const Vec3& centre, float radius, float zoom, const Matrix4& rotation);
 
 // Screen position, depth (0..32768, larger nearer), clip code and a reset
 // lighting key for every vertex; the mesh's screenRect bounds them all. The
@@ -52,11 +70,12 @@ void ClassifyFaces(Mesh* mesh);
 
 // Opaque front faces, opaque back faces (unless back-culled), then - when
 // the front pass met a transparent material - transparent back and front faces.
-void DrawMesh(FrameBuffer* fb, Mesh* mesh);
+void DrawMesh(FrameBuffer* fb, Mesh* mesh, const DrawSettings& settings);
 
 // Draws the slots of one facing (FaceFront or 0) and one pass; returns
 // MaterialTransparent when a slot of that facing has a transparent material.
-int32_t DrawFacePass(FrameBuffer* fb, Mesh* mesh, uint32_t facing, FacePass pass, bool textured);
+int32_t DrawFacePass(FrameBuffer* fb, Mesh* mesh, const DrawSettings& settings, uint32_t facing, FacePass pass,
+                     bool textured);
 
 // The kernels a frame draws with, chosen once per frame from the
 // instruction-set level; DrawFacePass chooses them from ActiveSimdLevel().
@@ -65,8 +84,8 @@ struct DrawKernels {
     RasterKernels raster;
 };
 DrawKernels DrawKernelsFor(SimdLevel level);
-int32_t DrawFacePassWith(const DrawKernels& kernels, FrameBuffer* fb, Mesh* mesh, uint32_t facing, FacePass pass,
-                         bool textured);
+int32_t DrawFacePassWith(const DrawKernels& kernels, FrameBuffer* fb, Mesh* mesh, const DrawSettings& settings,
+                         uint32_t facing, FacePass pass, bool textured);
 
 // A one-pixel line with both end points, writing only the colour half
 // (RGB565 from the packed shade word). Lines outside the frame buffer are

@@ -2,10 +2,7 @@
 // last frame and the area it covers now are cleared, converted and shown.
 #include "render/frame_driver.h"
 
-#include "core/app_state.h"
 #include "core/platform.h"
-#include "core/view.h"
-#include "render/face_passes.h"
 
 namespace {
 ScreenRect dirtyRect = {0, 0, 0, 0};
@@ -27,18 +24,14 @@ bool PresentRect(const ScreenRect& previous, const ScreenRect& drawn, ScreenRect
     return true;
 }
 
-void DrawFrame(int32_t viewWidth, int32_t viewHeight, Scene& scene) {
-    DrawFrameInto(&frameBuffer, viewWidth, viewHeight, scene);
-}
-
-void DrawFrameInto(FrameBuffer* fb, int32_t viewWidth, int32_t viewHeight, Scene& scene) {
+void DrawMeshFrame(FrameBuffer* fb, int32_t viewWidth, int32_t viewHeight, Mesh* mesh, const DrawSettings& settings,
+                   bool fullRedraw) {
     if (!fb->workPixels || !fb->imagePixels) return;
     // Never draw past the frame buffer, whatever size the view has.
     viewWidth = Max(1, Min(viewWidth, FrameBufferViewWidth(*fb)));
     viewHeight = Max(1, Min(viewHeight, FrameBufferViewHeight(*fb)));
 
-    if (appState.fullRedraw) {
-        appState.fullRedraw = 0;
+    if (fullRedraw) {
         dirtyRect = ScreenRect{0, 0, viewWidth - 1, viewHeight - 1};
     }
     // A rectangle from a larger view than now is cut to the buffer.
@@ -47,19 +40,15 @@ void DrawFrameInto(FrameBuffer* fb, int32_t viewWidth, int32_t viewHeight, Scene
     dirtyRect.minX = Max(dirtyRect.minX, 0);
     dirtyRect.minY = Max(dirtyRect.minY, 0);
     ClearWorkRect(fb->workPixels, dirtyRect.minX, dirtyRect.minY, dirtyRect.maxX, dirtyRect.maxY,
-                  fb->width * 4, static_cast<WorkPixel>(appState.background));
+                  fb->width * 4, static_cast<WorkPixel>(settings.background));
 
-    if (appState.spinning) ApplySpinStep();
-
-    Mesh* mesh = scene.meshes[0];
-    if (appState.showHair && scene.meshCount == 2) mesh = scene.meshes[1];
     // An empty slot draws nothing: the inverted rectangle of an empty mesh.
     ScreenRect drawn{viewWidth - 1, viewHeight - 1, 0, 0};
     if (mesh) {
-        SetupView(mesh->centre, mesh->radius);
+        SetupView(mesh->centre, mesh->radius, settings.zoom, settings.rotation);
         ProjectVertices(mesh, viewWidth, viewHeight);
         ClassifyFaces(mesh);
-        DrawMesh(fb, mesh);
+        DrawMesh(fb, mesh, settings);
         drawn = mesh->screenRect;
     }
 

@@ -5,15 +5,17 @@
 #include <cstdint>
 
 #include "core/mesh.h"
+#include "render/face_passes.h"
 #include "render/frame_buffer.h"
 
-// Draws one frame of `scene` into the program's frameBuffer for a view of
-// viewWidth x viewHeight and presents the changed rectangle through
-// PresentFrameRect. A view larger than the frame buffer is drawn in the part
-// that fits.
-void DrawFrame(int32_t viewWidth, int32_t viewHeight, Scene& scene);
-// The same into a given frame buffer.
-void DrawFrameInto(FrameBuffer* fb, int32_t viewWidth, int32_t viewHeight, Scene& scene);
+// Draws one frame of `mesh` (null: nothing) with `settings` into `fb` for a
+// view of viewWidth x viewHeight and presents the changed rectangle through
+// PresentFrameRect: the area the last frame drew (the whole view when
+// `fullRedraw`) is cleared to the background, the mesh drawn, and the union
+// of both converted. A view larger than the frame buffer is drawn in the
+// part that fits; a frame buffer without storage draws nothing.
+void DrawMeshFrame(FrameBuffer* fb, int32_t viewWidth, int32_t viewHeight, Mesh* mesh, const DrawSettings& settings,
+                   bool fullRedraw);
 
 // Inclusive bounds of what the last frame drew (all zero at start).
 ScreenRect FrameDirtyRect();

@@ -5,8 +5,15 @@
 
 #include <cstdint>
 
-#include "core/app_state.h"
 #include "core/mesh.h"
+
+// What the tool bar sets for the builder.
+struct HairSettings {
+    float radius;         // ribbon half-width at the root
+    float stretch;        // taper: the tip is (1 - stretch * 0.95) times as wide
+    int32_t onlyDynamic;  // 0: the hair mesh also keeps the source's faces
+    int32_t reduce;       // non-zero: only each line slot's first and last points
+};
 
 // Builds the hair mesh of `source` with `settings`.
 //
@@ -24,10 +31,6 @@
 // source has no strand segment or storage cannot be had; the caller tells
 // the user ("unable to create hair", caption "error").
 Mesh* BuildHairMesh(Mesh* source, const HairSettings& settings);
-
-// The same with the application's current settings (appState.hair), as the
-// "Create" command runs it.
-Mesh* BuildHairMesh(Mesh* source);
 
 // Returns the index of the (0, t) texture coordinate of the ribbon pair for
 // t among the first *count coordinates of `mesh` (the even indices hold the

@@ -23,7 +23,7 @@ import xml.sax.saxutils as saxutils
 
 SKIP_STATUS = 77
 
-# Control and command ids (core/ui_ids.h).
+# Control and command ids (app/ui_ids.h).
 RADIUS_VALUE, RADIUS_SCROLL, STRETCH_VALUE, STRETCH_SCROLL = 1030, 1031, 1032, 1033
 ONLY_DYNAMIC, REDUCE, CREATE = 1034, 1056, 1040
 WIREFRAME, BACKCULLED, TEXTURED, ORIGINAL, HAIR, INVERT = 1050, 1051, 1052, 1053, 1054, 1055

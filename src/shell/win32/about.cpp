@@ -2,7 +2,7 @@
 // light grey, and an OK button.
 #include <windows.h>
 
-#include "core/ui_ids.h"
+#include "app/ui_ids.h"
 #include "shell/win32/shell.h"
 
 namespace {

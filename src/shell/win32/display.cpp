@@ -2,8 +2,8 @@
 // turns mouse input into trackball turns and zoom.
 #include <windows.h>
 
-#include "core/app_state.h"
-#include "core/view.h"
+#include "app/app_state.h"
+#include "app/view.h"
 #include "shell/win32/shell.h"
 
 namespace {

@@ -3,7 +3,7 @@
 // no DIB section can be made an owned block and a per-frame bitmap stand in.
 #include <windows.h>
 
-#include "core/app_state.h"
+#include "app/app_state.h"
 #include "core/memory.h"
 #include "shell/win32/providers.h"
 #include "shell/win32/shell.h"
@@ -90,7 +90,7 @@ int SaveDisplayImage() {
     if (height > FrameBufferViewHeight(frameBuffer)) height = FrameBufferViewHeight(frameBuffer);
     const int32_t rowBytes = frameBuffer.width * 3;
     if (frameBuffer.isDibSection) {
-        return SaveImageFile(OwnerMainWindow, Image24{frameBuffer.imagePixels, width, height, rowBytes});
+        return SaveImageFile(OwnerMainWindow, Image24{frameBuffer.imagePixels, width, height, rowBytes}, meshFileName);
     }
     // The fallback block holds only the last presented rectangle: the whole
     // view is converted from the work image for the file.
@@ -99,7 +99,7 @@ int SaveDisplayImage() {
     if (!picture) return 0;
     ConvertWorkToRgb24(frameBuffer.width, frameBuffer.height, picture, frameBuffer.workPixels,
                        static_cast<ptrdiff_t>(frameBuffer.width) * 4, rowBytes);
-    const int saved = SaveImageFile(OwnerMainWindow, Image24{picture, width, height, rowBytes});
+    const int saved = SaveImageFile(OwnerMainWindow, Image24{picture, width, height, rowBytes}, meshFileName);
     ReleaseBytes(picture);
     return saved;
 }

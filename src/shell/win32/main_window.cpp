@@ -3,11 +3,11 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include "core/app_state.h"
-#include "core/commands.h"
+#include "app/app_state.h"
+#include "app/commands.h"
 #include "core/lights.h"
-#include "core/ui_ids.h"
-#include "core/view.h"
+#include "app/ui_ids.h"
+#include "app/view.h"
 #include "shell/win32/providers.h"
 #include "shell/win32/shell.h"
 

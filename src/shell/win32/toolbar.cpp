@@ -2,8 +2,8 @@
 // on show, mirrored into the application state.
 #include <windows.h>
 
-#include "core/app_state.h"
-#include "core/ui_ids.h"
+#include "app/app_state.h"
+#include "app/ui_ids.h"
 #include "shell/win32/providers.h"
 #include "shell/win32/shell.h"
 

@@ -12,8 +12,8 @@
 #include <cpuid.h>
 #endif
 
-#include "core/app_state.h"
-#include "core/frame_loop.h"
+#include "app/app_state.h"
+#include "app/frame_loop.h"
 #include "core/mesh.h"
 #include "shell/win32/providers.h"
 #include "shell/win32/shell.h"

@@ -1,7 +1,7 @@
 // The render-on-demand schedule of the message loop.
-#include "core/frame_loop.h"
+#include "app/frame_loop.h"
 
-#include "core/app_state.h"
+#include "app/app_state.h"
 
 int RunFrameLoop(const EventSource& source) {
     void* context = source.context;

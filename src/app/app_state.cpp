@@ -1,12 +1,12 @@
 // The application's one AppState record and the globals beside it, with their
 // start-up values and the rule that picks the mesh the user works on.
-#include "core/app_state.h"
+#include "app/app_state.h"
 
 #include <cstring>
 
 #include "core/lights.h"
 #include "core/memory.h"
-#include "core/view.h"
+#include "app/view.h"
 
 const int32_t backgroundTable[2] = {0x528A, 0x9492};
 
@@ -67,6 +67,14 @@ void ResetAppState() {
 Mesh* CurrentMesh() {
     if (appState.showHair && scene.meshCount == 2) return scene.meshes[1];
     return scene.meshes[0];
+}
+
+void ApplyMaterialPreset(int selection, int texturePreset) {
+    if (selection < 0 || selection >= MaterialPresetCount) return;
+    if (texturePreset < 0 || texturePreset >= MaterialPresetCount) return;
+    appState.propMaterial = selection == PropMaterialPreset ? 1 : 0;
+    appState.presetMaterial = MaterialFromPreset(materialPresets[selection]);
+    appState.textureMaterial = MaterialFromPreset(materialPresets[texturePreset]);
 }
 
 void RequestRedraw() {

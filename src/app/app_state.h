@@ -7,18 +7,8 @@
 #include "core/math3d.h"
 #include "core/mesh.h"
 #include "core/texture.h"
-
-using ViewFlags = uint32_t;
-constexpr ViewFlags ViewBackculled = 0x01;
-constexpr ViewFlags ViewWireframe = 0x10;
-constexpr ViewFlags ViewTextured = 0x40;
-
-struct HairSettings {
-    float radius;
-    float stretch;
-    int32_t onlyDynamic;
-    int32_t reduce;
-};
+#include "render/face_passes.h"
+#include "ribbon/ribbon_builder.h"
 
 constexpr int TextureSlotCount = 4;
 enum TextureSlot { TextureWood = 0, TextureMetal = 1, TexturePattern = 2, TextureUser = 3 };
@@ -76,6 +66,11 @@ void ResetAppState();
 // The mesh the user is working on: slot 1 when the hair view is chosen and a
 // hair mesh exists, else slot 0 (may be null before start-up).
 Mesh* CurrentMesh();
+
+// Sets appState.propMaterial (selection 10) and rebuilds presetMaterial from
+// preset `selection` and textureMaterial from preset `texturePreset`. Indices
+// outside 0..10 are ignored.
+void ApplyMaterialPreset(int selection, int texturePreset);
 
 // Sets fullRedraw and redrawPending.
 void RequestRedraw();

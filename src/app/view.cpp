@@ -1,9 +1,9 @@
 // Trackball, spin and zoom drag over the view state of the application.
-#include "core/view.h"
+#include "app/view.h"
 
 #include <cmath>
 
-#include "core/app_state.h"
+#include "app/app_state.h"
 
 TrackballState trackball;
 ZoomDragState zoomDrag;

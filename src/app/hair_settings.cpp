@@ -1,5 +1,5 @@
 // Radius and stretch values of the hair settings' steps.
-#include "core/hair_settings.h"
+#include "app/hair_settings.h"
 
 #include <cmath>
 

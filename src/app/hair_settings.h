@@ -3,7 +3,7 @@
 // The tool bar commands and the command-line tool both go through these.
 #pragma once
 
-#include "core/app_state.h"
+#include "app/app_state.h"
 
 // Ribbon half-width at `radiusStep`: baseRadius * 2^((radiusStep - 10) / 2),
 // so each step changes the width by a factor of the square root of two.

@@ -1,17 +1,17 @@
 // The commands of the menu and the tool bar that replace or change meshes,
 // and the start-up sequence that gives the application state its values.
-#include "core/commands.h"
+#include "app/commands.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "core/app_state.h"
-#include "core/hair_settings.h"
+#include "app/app_state.h"
+#include "app/hair_settings.h"
 #include "core/lights.h"
 #include "core/mapping.h"
 #include "core/platform.h"
-#include "core/ui_ids.h"
-#include "core/view.h"
+#include "app/ui_ids.h"
+#include "app/view.h"
 #include "formats/builtin_model.h"
 #include "formats/file_source.h"
 #include "formats/obj_reader.h"
@@ -235,7 +235,7 @@ int OpenMeshCommand() { return ShowOpenedMesh(OpenMeshFile()); }
 int OpenDroppedMesh(const char* path) { return ShowOpenedMesh(OpenMeshPath(path)); }
 
 int CreateHair() {
-    Mesh* hair = scene.meshCount >= 1 && scene.meshes[0] ? BuildHairMesh(scene.meshes[0]) : nullptr;
+    Mesh* hair = scene.meshCount >= 1 && scene.meshes[0] ? BuildHairMesh(scene.meshes[0], appState.hair) : nullptr;
     if (!hair) {
         ShowMessageBox(OwnerToolBar, "unable to create hair", "error", MessageOk);
         return 0;
@@ -255,7 +255,7 @@ int ExportMesh() {
     const int slot = appState.showHair ? 1 : 0;
     Mesh* mesh = slot < scene.meshCount ? scene.meshes[slot] : nullptr;
     if (!mesh) return 0;
-    if (!SaveObjFile(OwnerMainWindow, mesh, meshFileName)) return 0;
+    if (!SaveObjFile(OwnerMainWindow, mesh, meshFileName, MeshFileNameSize)) return 0;
     char title[TitleSize];
     std::snprintf(title, sizeof title, "%s:   File %s saved", ProgramName, meshFileName);
     SetMainWindowTitle(title);
