@@ -200,7 +200,7 @@ int32_t SetupGradientsScalar(RasterSetup& s, const MeshVertex& m, const MeshVert
         const int32_t dm = (ShadeByte(m.shade, lane) - ShadeByte(t.shade, lane)) * 128;
         const int32_t db = (ShadeByte(b.shade, lane) - ShadeByte(t.shade, lane)) * 128;
         // Each product is below 2^30 in magnitude, so the sum fits.
-        s.colourPerX[lane] = SatS16(Sar(dm * g.a0 + db * g.a1, 15));
+        s.colourPerX[lane] = SatS16(ArithmeticShiftRight(dm * g.a0 + db * g.a1, 15));
     }
     SetupWideGradients(s, m, b, t, g);
     return g.cross;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "core/int_math.h"
 #include "core/mesh.h"
 #include "render/rasteriser.h"
 
@@ -18,13 +19,11 @@ inline int16_t Wrap16(int32_t v) { return static_cast<int16_t>(static_cast<uint1
 inline int16_t Add16(int16_t a, int16_t b) { return Wrap16(a + b); }
 inline int16_t SatS16(int32_t v) { return static_cast<int16_t>(v < -32768 ? -32768 : v > 32767 ? 32767 : v); }
 inline uint16_t SatU16(int32_t v) { return static_cast<uint16_t>(v < 0 ? 0 : v > 65535 ? 65535 : v); }
-// Arithmetic shift right (floor division by 2^n) for any sign.
-inline int32_t Sar(int32_t v, int n) { return v >= 0 ? v >> n : ~(~v >> n); }
 inline int32_t Shl(int32_t v, int n) { return static_cast<int32_t>(static_cast<uint32_t>(v) << n); }
 // A difference taken modulo 2^16 as a signed 16-bit value.
 inline int16_t Diff16(int32_t a, int32_t b) { return Wrap16(static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b))); }
 // High half of a signed 16 x 16 product.
-inline int16_t MulHigh(int16_t a, int16_t b) { return static_cast<int16_t>(Sar(a * b, 16)); }
+inline int16_t MulHigh(int16_t a, int16_t b) { return static_cast<int16_t>(ArithmeticShiftRight(a * b, 16)); }
 inline int32_t ShadeByte(int32_t shade, int lane) { return (static_cast<uint32_t>(shade) >> (8 * lane)) & 0xFF; }
 
 // The top 5, 6 and 5 bits of unsigned 8.8 blue, green and red.
@@ -82,13 +81,13 @@ inline bool ComputeGradientFactors(const MeshVertex& m, const MeshVertex& b, con
     // rounding error (below 2^-22 / |cross|) is smaller than its distance to
     // the next integer (at least 1 / |cross|), so the truncation is exact.
     const int32_t inverse = static_cast<int32_t>(2147483647.0 / static_cast<double>(cross));
-    const int32_t hi = Sar(inverse, 16);
+    const int32_t hi = ArithmeticShiftRight(inverse, 16);
     const int32_t lo = inverse & 0xFFFF;
     const int16_t dy[2] = {Diff16(t.screenY, b.screenY), Diff16(m.screenY, t.screenY)};
     int16_t a[2], f[2];
     for (int i = 0; i < 2; ++i) {
         const int32_t p = 2 * (lo >> 1) * dy[i];  // |p| < 2^31: 15 bits times 16 bits, doubled
-        a[i] = SatS16(hi * dy[i] + Sar(p, 16));
+        a[i] = SatS16(hi * dy[i] + ArithmeticShiftRight(p, 16));
         f[i] = static_cast<int16_t>((p & 0xFFFF) >> 1);
     }
     g->a0 = a[0], g->a1 = a[1], g->f0 = f[0], g->f1 = f[1];
@@ -100,7 +99,7 @@ inline int32_t PlaneGradient(int16_t dMiddle, int16_t dBottom, const GradientFac
     // Wrapping 32-bit sums: each 16 x 16 product fits, their sum may not.
     const int32_t whole = Add32(dMiddle * g.a0, dBottom * g.a1);
     const int32_t fraction = Add32(dMiddle * g.f0, dBottom * g.f1);
-    return Add32(Shl(whole, 1), Sar(fraction, 14));
+    return Add32(Shl(whole, 1), ArithmeticShiftRight(fraction, 14));
 }
 
 // Depth and texture gradients (the colour lanes are path-specific).
@@ -114,7 +113,7 @@ inline void SetupWideGradients(RasterSetup& s, const MeshVertex& m, const MeshVe
 // Row step of a 16.16 attribute along an edge of difference `dEdge` with
 // reciprocal q, corrected by perX times the edge's 15-bit slope fraction.
 inline int32_t WideRowStep(int16_t dEdge, int16_t q, int32_t perX, int16_t fraction) {
-    const int32_t perXHigh = Sar(perX, 16);
+    const int32_t perXHigh = ArithmeticShiftRight(perX, 16);
     const int32_t perXLow = perX & 0xFFFF;
     const int32_t edge = SubWrap(dEdge * q, perXHigh * fraction);
     const int32_t low = ((perXLow >> 1) * fraction) >> 16;  // both 15-bit: no overflow
@@ -153,7 +152,7 @@ inline int AdvanceRow(RasterSetup& s) {
     s.leftX = Add32(s.leftX, s.leftStep);
     s.rightX = Add32(s.rightX, s.rightStep);
     s.leftDepth = Add32(s.leftDepth, s.depthRowSteps[index]);
-    s.rowPointer += Sar(s.rowBytes, 2);  // rowBytes is a whole number of pixels
+    s.rowPointer += ArithmeticShiftRight(s.rowBytes, 2);  // rowBytes is a whole number of pixels
     return index;
 }
 

@@ -2,14 +2,13 @@
 // JFIF YCbCr through fixed-point tables, CMYK and YCCK.
 #include "texture/jpeg/jpeg_color.h"
 
+#include "core/int_math.h"
 #include "texture/jpeg/jpeg_context.h"
 #include "texture/jpeg/jpeg_kernels.h"
 
 namespace {
 
 inline int32_t Clamp255(int32_t v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
-// Arithmetic shift right of a signed value.
-inline int32_t Shr(int32_t v, int n) { return v >= 0 ? v >> n : ~(~v >> n); }
 
 // Clamp to 0..255 by table: index v + 256 for v in -256..1023, which covers
 // every sum the conversions below can form.
@@ -30,7 +29,7 @@ void YccRowScalar(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint32
                   const ColorTables& t) {
     for (int x = 0; x < width; ++x) {
         const int32_t luma = y[x];
-        out[x] = Pack(rangeLimit(luma + t.crToR[cr[x]]), rangeLimit(luma + Shr(t.cbToG[cb[x]] + t.crToG[cr[x]], 16)),
+        out[x] = Pack(rangeLimit(luma + t.crToR[cr[x]]), rangeLimit(luma + ArithmeticShiftRight(t.cbToG[cb[x]] + t.crToG[cr[x]], 16)),
                       rangeLimit(luma + t.cbToB[cb[x]]));
     }
 }
@@ -67,7 +66,7 @@ void ConvertRow(JpegContext& jc, int row, uint32_t* out) {
             const uint8_t* k = jc.upsamplers[3].rows[row];
             for (int x = 0; x < width; ++x) {
                 const int32_t y = c0[x] + k[x];
-                out[x] = Pack(rangeLimit(y + crToR[cr[x]]), rangeLimit(y + Shr(cbToG[cb[x]] + crToG[cr[x]], 16)),
+                out[x] = Pack(rangeLimit(y + crToR[cr[x]]), rangeLimit(y + ArithmeticShiftRight(cbToG[cb[x]] + crToG[cr[x]], 16)),
                               rangeLimit(y + cbToB[cb[x]]));
             }
             break;
@@ -104,8 +103,8 @@ int BuildColorTables(JpegContext& jc) {
     // The rounding half of the green sum rides in cbToG so it is added once.
     for (int i = 0; i < 256; ++i) {
         const int32_t x = i - 128;
-        jc.color.crToR[i] = Shr(91881 * x + 32768, 16);
-        jc.color.cbToB[i] = Shr(116130 * x + 32768, 16);
+        jc.color.crToR[i] = ArithmeticShiftRight(91881 * x + 32768, 16);
+        jc.color.cbToB[i] = ArithmeticShiftRight(116130 * x + 32768, 16);
         jc.color.crToG[i] = -46802 * x;
         jc.color.cbToG[i] = -22554 * x + 32768;
     }

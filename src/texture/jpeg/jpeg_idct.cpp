@@ -8,6 +8,7 @@
 #include "texture/jpeg/jpeg_idct.h"
 
 #include "core/cpu_features.h"
+#include "core/int_math.h"
 
 const IdctConstants ProgramIdctConstants = {
     {10703, 4433, 4433, -10703},
@@ -32,8 +33,6 @@ inline int32_t Mul32(int32_t a, int32_t b) {
 }
 inline int16_t Low16(int32_t v) { return static_cast<int16_t>(static_cast<uint16_t>(v)); }
 inline int32_t Saturate16(int32_t v) { return v < -32768 ? -32768 : (v > 32767 ? 32767 : v); }
-// Arithmetic shift right of a signed value.
-inline int32_t Shr(int32_t v, int n) { return v >= 0 ? v >> n : ~(~v >> n); }
 
 // The eight outputs of one 1-D transform of in[0..7], unshifted, in the order
 // e10+o3, e11+o2, e12+o1, e13+o0, e13-o0, e12-o1, e11-o2, e10-o3. The inputs
@@ -97,7 +96,7 @@ void InverseDctBlockScalar(const int32_t* quant, const int32_t* coefficients,
         int32_t out[8];
         Butterflies(d, k, out);
         // out[] is in row order 0, 1, 2, 3, 4, 5, 6, 7 already.
-        for (int r = 0; r < 8; ++r) workspace[r * 8 + c] = Shr(Add32(out[r], IdctPass1Rounding), IdctPass1Shift);
+        for (int r = 0; r < 8; ++r) workspace[r * 8 + c] = ArithmeticShiftRight(Add32(out[r], IdctPass1Rounding), IdctPass1Shift);
     }
 
     // Pass 2: rows.
@@ -109,7 +108,7 @@ void InverseDctBlockScalar(const int32_t* quant, const int32_t* coefficients,
             if (w[i] != 0) dcOnly = false;
         }
         if (dcOnly) {
-            const uint8_t v = ToSample(Shr(Add32(w[0], IdctDcRowRounding), IdctDcRowShift));
+            const uint8_t v = ToSample(ArithmeticShiftRight(Add32(w[0], IdctDcRowRounding), IdctDcRowShift));
             std::memset(out, v, 8);
             continue;
         }
@@ -118,7 +117,7 @@ void InverseDctBlockScalar(const int32_t* quant, const int32_t* coefficients,
         int32_t results[8];
         Butterflies(e, k, results);
         for (int i = 0; i < 8; ++i) {
-            out[i] = ToSample(Saturate16(Shr(Add32(results[i], IdctPass2Rounding), IdctPass2Shift)));
+            out[i] = ToSample(Saturate16(ArithmeticShiftRight(Add32(results[i], IdctPass2Rounding), IdctPass2Shift)));
         }
     }
 }

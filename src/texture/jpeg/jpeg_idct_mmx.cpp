@@ -6,6 +6,8 @@
 
 #include "texture/jpeg/jpeg_idct.h"
 
+#include "core/int_math.h"
+
 #if defined(__MMX__)
 #include <mmintrin.h>
 
@@ -98,7 +100,7 @@ void InverseDctMmx(const int32_t* quant, const int32_t* coefficients, uint8_t* c
         uint8_t* out = rows[r] + column;
         if ((w[1] | w[2] | w[3] | w[4] | w[5] | w[6] | w[7]) == 0) {
             int32_t v = static_cast<int32_t>(static_cast<uint32_t>(w[0]) + IdctDcRowRounding);
-            v = v >= 0 ? v >> IdctDcRowShift : ~(~v >> IdctDcRowShift);
+            v = ArithmeticShiftRight(v, IdctDcRowShift);
             if (v < -128) v = -128;
             if (v > 127) v = 127;
             std::memset(out, v + 128, 8);
