@@ -60,14 +60,16 @@ void StoreStrandSlots(Mesh* mesh, int32_t slot, const int32_t* vertexIndices,
     }
 }
 
-namespace {
+int UsedCorners(const int32_t* corners) {
+    int k = 0;
+    while (k < 4 && corners[k] != -1) ++k;
+    return k;
+}
 
-bool IsContinuationCandidate(const Mesh& mesh, int32_t slot) {
+bool ContinuesStrand(const Mesh& mesh, int32_t slot) {
     const FaceAttributes a = mesh.faceAttributes[slot];
     return (a & FaceLine) && FaceStrandCount(a) == 0;
 }
-
-}  // namespace
 
 int StrandSlotSpan(const Mesh& mesh, int32_t firstSlot) {
     const FaceAttributes a = mesh.faceAttributes[firstSlot];
@@ -76,14 +78,14 @@ int StrandSlotSpan(const Mesh& mesh, int32_t firstSlot) {
     const int wanted = StrandSlotCount(count);
     int span = 1;
     while (span < wanted && firstSlot + span < mesh.faceCount &&
-           IsContinuationCandidate(mesh, firstSlot + span)) {
+           ContinuesStrand(mesh, firstSlot + span)) {
         ++span;
     }
     return span;
 }
 
 bool IsStrandContinuation(const Mesh& mesh, int32_t slot) {
-    if (!IsContinuationCandidate(mesh, slot)) return false;
+    if (!ContinuesStrand(mesh, slot)) return false;
     // A chain is at most StrandSlotCount(511) slots long, so the first slot
     // lies within that distance behind.
     const int longest = StrandSlotCount(static_cast<int>(FaceStrandCountMask));
@@ -101,9 +103,10 @@ int GatherStrandPoints(const Mesh& mesh, int32_t firstSlot, int32_t* vertexIndic
     const int span = StrandSlotSpan(mesh, firstSlot);
     int written = 0;
     for (int s = 0; s < span; ++s) {
-        const int32_t* v = mesh.faceVertexIndices + 4 * (firstSlot + s);
+        const int32_t* v = SlotCorners(mesh, firstSlot + s);
         const int32_t* t = mesh.faceTexIndices + 4 * (firstSlot + s);
-        for (int c = s == 0 ? 0 : 1; c < 4 && v[c] != -1; ++c) {
+        const int used = UsedCorners(v);
+        for (int c = s == 0 ? 0 : 1; c < used; ++c) {
             if (written == capacity) return written;
             vertexIndices[written] = v[c];
             texIndices[written] = t[c];

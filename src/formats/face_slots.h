@@ -42,6 +42,15 @@ void StoreStrandSlots(Mesh* mesh, int32_t slot, const int32_t* vertexIndices,
                       const int32_t* texIndices, int n, FaceAttributes attributes,
                       int32_t vertexBase, int32_t texBase);
 
+// The four vertex indices of face slot `slot`; -1 marks an unused corner.
+inline const int32_t* SlotCorners(const Mesh& mesh, int32_t slot) { return mesh.faceVertexIndices + 4 * slot; }
+inline bool IsLineSlot(const Mesh& mesh, int32_t slot) { return (mesh.faceAttributes[slot] & FaceLine) != 0; }
+// Used corners of a slot: from corner 0 up to the first -1, at most four.
+int UsedCorners(const int32_t* corners);
+// A line slot without a point count, which goes on with the strand of the
+// slot before it.
+bool ContinuesStrand(const Mesh& mesh, int32_t slot);
+
 // Number of slots, from `firstSlot` on, that belong to the strand whose first
 // slot is `firstSlot` (a line slot with a point count): the continuation slots
 // that follow it, as far as its point count asks and as long as they are line

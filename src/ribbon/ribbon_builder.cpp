@@ -6,25 +6,9 @@
 
 #include "core/math3d.h"
 #include "core/memory.h"
+#include "formats/face_slots.h"
 
 namespace {
-
-const int32_t* SlotCorners(const Mesh& mesh, int slot) { return mesh.faceVertexIndices + 4 * slot; }
-
-bool IsLineSlot(const Mesh& mesh, int slot) { return (mesh.faceAttributes[slot] & FaceLine) != 0; }
-
-// The first slot of a strand carries its point count; a continuation slot
-// carries 0 and goes on with the parameter of the slot before it.
-bool StartsStrand(const Mesh& mesh, int slot) {
-    return static_cast<int>(FaceStrandCount(mesh.faceAttributes[slot])) - 1 > 0;
-}
-
-// Used corners of a slot: from corner 0 up to the first -1, at most four.
-int UsedCorners(const int32_t* corners) {
-    int k = 0;
-    while (k < 4 && corners[k] != -1) ++k;
-    return k;
-}
 
 // Corner step of a line slot. With reduce only the slot's first and last
 // points are visited. Never 0: a slot holding one point (which no reader
@@ -133,15 +117,14 @@ void StrandNeighbours(const Mesh& mesh, int slot, int k, int32_t* before, int32_
     *before = *after = corners[k];
     if (k > 0) {
         *before = corners[k - 1];
-    } else if (slot > 0 && !StartsStrand(mesh, slot) && IsLineSlot(mesh, slot - 1)) {
+    } else if (slot > 0 && ContinuesStrand(mesh, slot) && IsLineSlot(mesh, slot - 1)) {
         const int32_t* previous = SlotCorners(mesh, slot - 1);
         const int last = UsedCorners(previous) - 1;
         if (last >= 1) *before = previous[last - 1];
     }
     if (k + 1 < 4 && corners[k + 1] != -1) {
         *after = corners[k + 1];
-    } else if (slot + 1 < mesh.faceCount && IsLineSlot(mesh, slot + 1) &&
-               !StartsStrand(mesh, slot + 1)) {
+    } else if (slot + 1 < mesh.faceCount && ContinuesStrand(mesh, slot + 1)) {
         const int32_t* next = SlotCorners(mesh, slot + 1);
         if (next[0] != -1 && next[1] != -1) *after = next[1];
     }
