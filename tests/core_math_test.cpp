@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <limits>
 
+#include "core/int_math.h"
 #include "core/math3d.h"
 
 namespace {
@@ -159,3 +162,29 @@ TEST(Math3d, NormalMatrixOfNonUniformScaleKeepsNormalsPerpendicular) {
 }
 
 }  // namespace
+
+TEST(IntMath, TruncateSaturatedAtTheEndsOfTheRange) {
+    const float inf = std::numeric_limits<float>::infinity();
+    const int32_t top = std::numeric_limits<int32_t>::max(), bottom = std::numeric_limits<int32_t>::min();
+    const struct {
+        float value;
+        int32_t expected;
+    } cases[] = {
+        {std::numeric_limits<float>::quiet_NaN(), 0},
+        {-std::numeric_limits<float>::quiet_NaN(), 0},
+        {inf, top},
+        {-inf, bottom},
+        {2147483648.0f, top},            // 2^31
+        {-2147483648.0f, bottom},        // -2^31
+        {2147483520.0f, 2147483520},     // the largest float below 2^31
+        {-2147483520.0f, -2147483520},
+        {1e30f, top},
+        {-1e30f, bottom},
+        {7.9f, 7},
+        {-7.9f, -7},
+        {-0.5f, 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(TruncateSaturated(c.value), c.expected) << c.value;
+    }
+}

@@ -6,19 +6,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/int_math.h"
 #include "formats/text_scan.h"
 
 namespace {
 
 constexpr int LineSize = 256;  // 255 characters and the terminator
-
-// Truncation toward zero, saturated to the 32-bit range, so that huge
-// exponents keep their sign instead of wrapping.
-int32_t TruncateSaturated(float value) {
-    if (value >= 2147483648.0f) return INT32_MAX;
-    if (value <= -2147483648.0f) return INT32_MIN;
-    return static_cast<int32_t>(value);
-}
 
 void ApplyColour(const char* value, float* colour) {
     float rgb[3];

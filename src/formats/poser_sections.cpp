@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "core/int_math.h"
 #include "formats/face_slots.h"
 #include "formats/obj_reader.h"
 #include "formats/poser_tokens.h"
@@ -33,13 +34,6 @@ int OpenBlock(char* word, char* argument) {
         if (!NextPoserToken(word, argument) || IsPoserBrace(word, '}')) return 0;
         if (IsPoserBrace(word, '{')) return 1;
     }
-}
-
-// Truncation toward zero that saturates instead of overflowing.
-int32_t TruncateSaturated(float value) {
-    if (!(value > -2147483648.0f)) return value != value ? 0 : INT32_MIN;
-    if (value >= 2147483648.0f) return INT32_MAX;
-    return static_cast<int32_t>(value);
 }
 
 bool IsNumberField(const char* begin, const char* end) {
