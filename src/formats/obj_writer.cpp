@@ -7,6 +7,7 @@
 
 #include <sys/stat.h>
 
+#include "core/compiler.h"
 #include "core/memory.h"
 #include "formats/face_slots.h"
 #include "formats/number_format.h"
@@ -67,7 +68,7 @@ char* Reserve(TextOut* out, size_t bytes) {
     return out->buffer + out->used;
 }
 
-void Put(TextOut* out, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void Put(TextOut* out, const char* format, ...) QUILLMERE_PRINTF_FORMAT(2, 3);
 
 void Put(TextOut* out, const char* format, ...) {
     for (int attempt = 0; attempt < 2; ++attempt) {
