@@ -19,6 +19,10 @@ extern "C" void __real_free(void* block);
 namespace {
 
 constexpr size_t LargeBlock = 128 * 1024;
+// Poisoning writes a shadow byte per 8 bytes: a block of gigabytes (a file
+// announcing a huge count reserves that much, untouched) would cost seconds
+// and the shadow's memory, so only blocks up to this size are kept.
+constexpr size_t LargestKept = 16 * 1024 * 1024;
 constexpr int KeptBlocks = 32;
 
 struct KeptBlock {
@@ -62,6 +66,10 @@ extern "C" void __wrap_free(void* block) {
         return;
     }
     if (IsKept(block)) __builtin_trap();  // freed twice
+    if (size > LargestKept) {
+        __real_free(block);
+        return;
+    }
     if (keptCount == KeptBlocks) ReleaseOldest();
     ASAN_POISON_MEMORY_REGION(block, size);
     kept[keptCount++] = KeptBlock{block, size};

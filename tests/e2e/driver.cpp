@@ -291,6 +291,10 @@ void Run() {
             const std::string title = Word(rest);
             HWND found = WaitFor("#32770", title, std::atoi(rest.c_str()));
             Answer(found ? "ok" : "error no dialog");
+        } else if (command == "anydialog") {
+            // anydialog MS: the title of a dialog or message box open within MS
+            HWND found = WaitFor("#32770", "-", std::atoi(rest.c_str()));
+            Answer(found ? "ok %s" : "error no dialog", WindowText(found).c_str());
         } else if (command == "texts") {
             HWND dialog = FindWindowA("#32770", Word(rest).c_str());
             std::string joined;

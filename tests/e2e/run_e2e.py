@@ -472,6 +472,47 @@ class Session:
             del args[i:i + (2 if has_value else 1)]
 
 
+class FullDisk:
+    """A file system of SIZE bytes mounted at PATH for the length of a with
+    block: writes past it fail as on a disk that is really full. It needs
+    root (as CI is); the harness runs in the Wine root's own mount namespace
+    there, so the program sees it and nothing stays mounted."""
+
+    def __init__(self, path, size):
+        self.path, self.size = path, size
+
+    def __enter__(self):
+        os.makedirs(self.path, exist_ok=True)
+        if os.geteuid() != 0 or not shutil.which("mount"):
+            raise Skip("mounting a small file system needs root")
+        done = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=%d,mode=0777" % self.size, "tmpfs",
+                               self.path], capture_output=True, text=True)
+        if done.returncode != 0:
+            raise Skip("cannot mount a small file system: " + done.stderr.strip())
+        return self
+
+    def __exit__(self, *unused):
+        subprocess.run(["umount", self.path], capture_output=True)
+
+    def files(self):
+        return sorted(os.listdir(self.path))
+
+
+def page_rounded(size):
+    return (size + 4095) // 4096 * 4096
+
+
+def expect_write_error(s, path):
+    """The message box that names PATH under "Error cannot write", answered."""
+    reply = s.driver.ask('dialog "Error cannot write" 15000')
+    check(reply.startswith("ok"), 'no "Error cannot write" message for ' + path)
+    texts = s.driver.ok('texts "Error cannot write"')
+    check(windows_path(path) in texts, "message %r does not name %s" % (texts, windows_path(path)))
+    s.driver.ok('press "Error cannot write" 1')
+    s.driver.ok('gone #32770 "Error cannot write" 10000')
+    s.settle()
+
+
 # ----------------------------------------------------------------------------
 # Test data made at run time
 
@@ -992,6 +1033,101 @@ def example_scalp_and_hair(s):
     s.compare_preview("example-hair-wider-reduced")
 
 
+# The hair settings the example case ends with, as quillmere-cli options.
+EXAMPLE_HAIR = ["--radius-step", "12", "--reduce"]
+
+
+def example_hair_reference(s):
+    """quillmere-cli hair of the example with those settings: work/full-reference/hair.obj."""
+    reference = os.path.join(s.env.work, "full-reference", "hair.obj")
+    if not os.path.exists(reference):
+        os.makedirs(os.path.dirname(reference), exist_ok=True)
+        example = os.path.join(s.env.args.source_dir, "examples", "scalp_hair.obj")
+        status, errors = s.env.cli("hair", windows_path(example), "-o", windows_path(reference), *EXAMPLE_HAIR)
+        check(status == 0 and os.path.exists(reference[:-4] + ".mtl"), "quillmere-cli hair failed: " + errors)
+    return reference
+
+
+def show_example_hair(s):
+    """Opens the example and builds its hair with EXAMPLE_HAIR's settings, as
+    the example case leaves it, whatever came before."""
+    example = os.path.join(s.env.args.source_dir, "examples", "scalp_hair.obj")
+    s.driver.ok("post %d" % OPEN_MESH)
+    s.driver.ok("answer Open %s" % windows_path(example))
+    s.settle()
+    equal(s.title(), "Quillmere:   scalp_hair.obj", "title after opening the example")
+    set_hair_settings(s, 12, 0, 1, 1)
+    s.click(CREATE)
+    if s.checked(HAIR) != 1:
+        s.click(HAIR)
+    s.file = example
+    return example
+
+
+@case
+def full_disk_cli(s):
+    s.require_commands()
+    example = os.path.join(s.env.args.source_dir, "examples", "scalp_hair.obj")
+    full = os.path.join(s.env.work, "full-cli")
+    with FullDisk(full, 8192) as disk:
+        for arguments, target in ((["export", example], "mesh.obj"), (["render"], "frame.bmp")):
+            out = os.path.join(full, target)
+            status, errors = s.env.cli(*(arguments[:1] + [windows_path(a) for a in arguments[1:]]
+                                         + ["-o", windows_path(out)]))
+            equal(status, 1, "exit status of quillmere-cli %s onto a full disk" % arguments[0])
+            check("Error cannot write: " + windows_path(out) in errors, "quillmere-cli said: " + errors)
+            equal(disk.files(), [], "files left on the full disk by quillmere-cli " + arguments[0])
+    # Room for the OBJ file and not for its library: the export still succeeds.
+    reference = example_hair_reference(s)
+    with FullDisk(full, page_rounded(os.path.getsize(reference))) as disk:
+        out = os.path.join(full, "hair.obj")
+        status, errors = s.env.cli("hair", windows_path(example), "-o", windows_path(out), *EXAMPLE_HAIR)
+        equal(status, 0, "exit status when only the library does not fit")
+        check("Error cannot write: " + windows_path(out[:-4] + ".mtl") in errors, "quillmere-cli said: " + errors)
+        equal(disk.files(), ["hair.obj"], "files on the full disk")
+        with open(out, "rb") as fa, open(reference, "rb") as fb:
+            equal(fa.read() == fb.read(), True, "the OBJ file written beside the failed library")
+
+
+@case
+def full_disk_dialogs(s):
+    s.require_commands()
+    show_example_hair(s)
+    title = s.title()
+    full = os.path.join(s.env.work, "full-dialogs")
+    with FullDisk(full, 8192) as disk:
+        out = os.path.join(full, "hair.obj")
+        s.driver.ok("post %d" % EXPORT_OBJ)
+        s.driver.ok('answer "save mesh" %s' % windows_path(out))
+        expect_write_error(s, out)
+        equal(s.title(), title, "title after a failed export")
+        equal(disk.files(), [], "files left by the failed export")
+        s.driver.ok("post %d" % SAVE_IMAGE)
+        s.driver.ok('answer "save image" %s' % windows_path(out)[:-4])
+        expect_write_error(s, out[:-4] + ".bmp")
+        equal(s.title(), title, "title after a failed Save Image")
+        equal(disk.files(), [], "files left by the failed Save Image")
+    reference = example_hair_reference(s)
+    with FullDisk(full, page_rounded(os.path.getsize(reference))) as disk:
+        out = os.path.join(full, "hair.obj")
+        s.driver.ok("post %d" % EXPORT_OBJ)
+        s.driver.ok('answer "save mesh" %s' % windows_path(out))
+        expect_write_error(s, out[:-4] + ".mtl")
+        equal(s.title(), "Quillmere:   File hair.obj saved", "title when only the library failed")
+        equal(disk.files(), ["hair.obj"], "files on the full disk")
+        with open(out, "rb") as fa, open(reference, "rb") as fb:
+            equal(fa.read() == fb.read(), True, "the OBJ file written beside the failed library")
+    # Still working: an export elsewhere.
+    out = os.path.join(s.env.work, "after-full-disk.obj")
+    s.driver.ok("post %d" % EXPORT_OBJ)
+    s.driver.ok('answer "save mesh" %s' % windows_path(out))
+    s.settle()
+    equal(s.title(), "Quillmere:   File after-full-disk.obj saved", "title after the next export")
+    with open(out, "rb") as fa, open(reference, "rb") as fb:
+        equal(fa.read().replace(b"after-full-disk.mtl", b"hair.mtl") == fb.read(), True,
+              "the next export equals quillmere-cli hair")
+
+
 @case
 def spin_frame_rate(s):
     """Frames per second of a spinning groom, the scalp example's hair on show.
@@ -1035,6 +1171,154 @@ def display_outgrows_frame_buffer(s):
     s.read_layout()
     equal(s.view, (618, 518), "view after the display shrank back")
     s.compare_preview("display-back")
+
+
+# ----------------------------------------------------------------------------
+# An input storm: a minute of random use, then the program must still answer
+# and compute as before.
+
+STORM_MENUS = [ABOUT, OPEN_MESH, EXPORT_OBJ, LOAD_TEXTURE, SAVE_IMAGE, RESET_VIEW, GREY1, GREY2,
+               TEXTURE_WOOD, TEXTURE_METAL, TEXTURE_PATTERN, TEXTURE_USER, LIGHT1, LIGHT2, LIGHT3] + \
+              list(range(MATERIAL_BRASS, MATERIAL_PROP + 1))
+STORM_CONTROLS = [RADIUS_SCROLL, STRETCH_SCROLL, ONLY_DYNAMIC, REDUCE, CREATE, WIREFRAME, BACKCULLED,
+                  TEXTURED, ORIGINAL, HAIR, INVERT]
+
+
+DIALOG_MENUS = (ABOUT, OPEN_MESH, EXPORT_OBJ, LOAD_TEXTURE, SAVE_IMAGE)
+
+
+def answer_dialogs(s, rng, files, out_folder, first_wait, tally):
+    """Answers whatever dialog or message box opens, at random: a file dialog
+    with one of FILES (or a new file in OUT_FOLDER) or cancel, the About box
+    with OK, a message box with its button. Waits FIRST_WAIT ms for the first
+    one, and a little for any message box that the answer brings."""
+    wait = first_wait
+    for _ in range(10):
+        reply = s.driver.ask("anydialog %d" % wait)
+        if not reply.startswith("ok"):
+            return
+        title = reply[3:]
+        quoted = '"%s"' % title
+        answered = "cancelled"
+        if title == "About Quillmere":
+            s.driver.ask("press %s %d" % (quoted, ABOUT_OK))
+            answered = "closed"
+        elif title in ("Open", "save mesh", "save image") and rng.random() < 0.6:
+            if title == "Open":
+                path = rng.choice(files)
+            else:
+                path = os.path.join(out_folder, "storm-%d" % rng.randrange(4))
+            s.driver.ask("answer %s %s" % (quoted, windows_path(path)))
+            answered = "answered"
+        elif title in ("Open", "save mesh", "save image"):
+            s.driver.ask("cancel %s" % quoted)
+        else:
+            s.driver.ask("press %s 1" % quoted)  # a message box's OK
+            answered = "closed"
+        if not s.driver.ask("gone #32770 %s 5000" % quoted).startswith("ok"):
+            s.driver.ask("cancel %s" % quoted)
+        key = "%s %s" % (title, answered)
+        tally[key] = tally.get(key, 0) + 1
+        wait = 1500
+
+
+def storm_step(s, rng, files, out_folder, tally):
+    """One random act of a user: the mouse in the display or on the tool bar,
+    a menu command, a new window size, minimise and restore."""
+    kind = rng.random()
+    ox, oy = s.origin
+    w, h = s.view
+    wait = 0
+    if kind < 0.35:
+        act = "display click"
+        x, y = ox + rng.randrange(max(1, w)), oy + rng.randrange(max(1, h))
+        button = rng.choice(["1", "1", "3"])
+        if rng.random() < 0.5:
+            s.env.xdotool("mousemove", x, y, "click", button)
+        else:
+            act = "display drag"
+            s.env.xdotool("mousemove", x, y, "mousedown", button, "mousemove",
+                          ox + rng.randrange(max(1, w)), oy + rng.randrange(max(1, h)), "mouseup", button)
+    elif kind < 0.6:
+        act = "tool bar click"
+        x, y, cw, ch = s.control_rect(rng.choice(STORM_CONTROLS))
+        # A window a resize pushed partly off the screen has controls there.
+        x = min(max(x + rng.randrange(max(1, cw)), 0), 1279)
+        y = min(max(y + rng.randrange(max(1, ch)), 0), 1023)
+        s.env.xdotool("mousemove", x, y, "click", "1")
+    elif kind < 0.85:
+        act = "menu command"
+        command = rng.choice(STORM_MENUS)
+        s.driver.ok("post %d" % command)
+        # A file dialog can take seconds to open on a loaded machine.
+        wait = 15000 if command in DIALOG_MENUS else 0
+    elif kind < 0.95:
+        act = "resize"
+        s.driver.ok("resize main %d %d" % (rng.randrange(320, 1200), rng.randrange(240, 1000)))
+    else:
+        act = "minimise and restore"
+        s.driver.ok("minimise")
+        time.sleep(0.2)
+        s.driver.ok("restore")
+    tally[act] = tally.get(act, 0) + 1
+    answer_dialogs(s, rng, files, out_folder, wait, tally)
+
+
+def set_hair_settings(s, radius_step, stretch_step, only_dynamic, reduce):
+    """The tool bar's hair settings to known steps: the arrows clamp, so a
+    run down to the end and back up lands exactly."""
+    for bar, low, steps in ((RADIUS_SCROLL, 1, radius_step), (STRETCH_SCROLL, -10, stretch_step)):
+        for _ in range(21):
+            s.driver.ok("scroll %d down" % bar)
+        for _ in range(steps - low):
+            s.driver.ok("scroll %d up" % bar)
+    for control, wanted in ((ONLY_DYNAMIC, only_dynamic), (REDUCE, reduce)):
+        if s.checked(control) != wanted:
+            s.click(control)
+
+
+@case
+def input_storm(s):
+    s.require_commands()
+    import random
+    rng = random.Random(int(os.environ.get("QUILLMERE_STORM_SEED", "17")))
+    example = show_example_hair(s)
+    expected_statistics = s.statistics()
+    out_folder = os.path.join(s.env.work, "storm")
+    os.makedirs(out_folder, exist_ok=True)
+    files = [example, s.files["strands"], os.path.join(s.env.args.source_dir, "resources", "wood.jpg")]
+    shape = s.layout["outer"].split(",")[2]
+    deadline = time.time() + float(os.environ.get("QUILLMERE_STORM_SECONDS", "60"))
+    steps, tally = 0, {}
+    try:
+        while time.time() < deadline:
+            storm_step(s, rng, files, out_folder, tally)
+            steps += 1
+    finally:
+        answer_dialogs(s, rng, [example], out_folder, 1000, tally)
+        print("input storm: %d steps: %s" % (steps, ", ".join("%s %d" % kv for kv in sorted(tally.items()))))
+        width, height = (int(v) for v in shape.split("x"))
+        s.driver.ask("restore")
+        s.driver.ask("resize main %d %d" % (width, height))
+        s.env.xdotool("mousemove", 5, 5)
+    check(s.program.poll() is None, "the program ended during the storm (%d steps)" % steps)
+    s.settle()
+    s.read_layout()
+    # The same file and settings again: the same statistics and the same export.
+    show_example_hair(s)
+    equal(s.statistics(), expected_statistics, "statistics of the hair after %d random steps" % steps)
+    out = os.path.join(s.env.work, "after-storm.obj")
+    s.driver.ok("post %d" % EXPORT_OBJ)
+    s.driver.ok('answer "save mesh" %s' % windows_path(out))
+    s.settle()
+    reference = example_hair_reference(s)
+    with open(out, "rb") as fa, open(reference, "rb") as fb:
+        equal(fa.read().replace(b"after-storm.mtl", b"hair.mtl") == fb.read(), True,
+              "the export after the storm equals quillmere-cli hair")
+    with open(s.program.error_path, "rb") as f:
+        errors = [line for line in f.read().decode(errors="replace").splitlines()
+                  if not line.startswith("wine: Read access denied for device")]
+    equal(errors, [], "Wine's error output during the storm")
 
 
 @case
@@ -1123,12 +1407,14 @@ def run(args):
         run_case("launch", start)
         if results[-1][1] == "passed":
             for function in CASES:
-                run_case(function.__name__, function)
+                if not args.only or function.__name__ in args.only.split(","):
+                    run_case(function.__name__, function)
         # A second run: closing the window ends the program cleanly too.
         def restart_and_close(s):
             s.program = environment.launch()
             close_window(s)
-        run_case("close_window", restart_and_close)
+        if not args.only or "close_window" in args.only.split(","):
+            run_case("close_window", restart_and_close)
     finally:
         environment.stop()
     failed = sum(1 for r in results if r[1] == "failed")
@@ -1164,6 +1450,7 @@ def main():
     parser.add_argument("--build-dir", required=True)
     parser.add_argument("--artefacts", required=True, help="folder for screenshots and files")
     parser.add_argument("--xml", help="GoogleTest-style report")
+    parser.add_argument("--only", help="run only these cases (comma-separated; later ones may need earlier ones)")
     args = parser.parse_args()
     status, results = run(args)
     if args.xml and results:
