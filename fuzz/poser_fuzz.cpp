@@ -92,7 +92,11 @@ void RequireSameLoad(const uint8_t* data, size_t size) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (AnnouncesHugeCount(data, size)) return 0;
     CheckMeshLoad(LoadPoser, false, data, size);
-    CheckMeshLoad(LoadRawAsCompressed, false, data, size);
-    RequireSameLoad(data, size);
+    // Compressing and going through two files costs ten plain loads: one
+    // input in eight (by its size, so that a run repeats) takes that road.
+    if (size % 8 == 0) {
+        CheckMeshLoad(LoadRawAsCompressed, false, data, size);
+        RequireSameLoad(data, size);
+    }
     return 0;
 }
