@@ -115,6 +115,9 @@ void PutLineEnd(TextOut* out) {
 // Closes the file; on a failed write or close reports it and removes the file.
 int Finish(TextOut* out, PlatformOwner owner, const char* path) {
     Flush(out);
+    // The flush is checked on its own: one C runtime's fclose forgets that
+    // its final flush failed (a small library onto a full disk read as saved).
+    if (std::fflush(out->file) != 0) out->ok = false;
     if (std::ferror(out->file)) out->ok = false;
     if (std::fclose(out->file) != 0) out->ok = false;
     if (out->ok) return 1;
