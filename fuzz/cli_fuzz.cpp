@@ -91,8 +91,7 @@ void ParseAndCheck(const std::string& command, const CliArgs& args) {
     } else {
         return;
     }
-    Require(usage.empty() || usage.compare(0, command.size() + 2, command + ": ") == 0,
-            "a refusal names its command");
+    Require(usage.empty() || usage.compare(0, command.size() + 2, command + ": ") == 0, "a refusal names its command");
 }
 
 }  // namespace

@@ -3,12 +3,12 @@
 
 #include "core/memory.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 // A storage request the allocator cannot meet comes back as null, as it does

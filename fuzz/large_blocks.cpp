@@ -7,10 +7,10 @@
 // request of exactly its size gets it back unpoisoned. Its redzones stay the
 // allocator's, so overruns are still caught, and a use after free is a use
 // of poisoned memory.
-#include <cstddef>
-#include <cstdlib>
 #include <sanitizer/allocator_interface.h>
 #include <sanitizer/asan_interface.h>
+#include <cstddef>
+#include <cstdlib>
 
 extern "C" void* __real_malloc(size_t size);
 extern "C" void* __real_realloc(void* block, size_t size);

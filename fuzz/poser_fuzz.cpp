@@ -34,7 +34,8 @@ bool AnnouncesHugeCount(const uint8_t* data, size_t size) {
         while (p < size && data[p] != ' ' && data[p] != '\t' && data[p] != '\n' && data[p] != '\r') ++p;
         while (p < size && (data[p] == ' ' || data[p] == '\t')) ++p;
         uint64_t value = 0;
-        while (p < size && data[p] >= '0' && data[p] <= '9' && value <= CountBudget) value = value * 10 + (data[p++] - '0');
+        while (p < size && data[p] >= '0' && data[p] <= '9' && value <= CountBudget)
+            value = value * 10 + (data[p++] - '0');
         if (value > CountBudget) return true;
     }
     return false;
@@ -60,8 +61,7 @@ std::string Gzip(const uint8_t* data, size_t size) {
 
 int LoadCompressed(Mesh* mesh, const uint8_t* data, size_t size) {
     const std::string packed = Gzip(data, size);
-    const char* path =
-        WriteScratchFile("input.hrz", reinterpret_cast<const uint8_t*>(packed.data()), packed.size());
+    const char* path = WriteScratchFile("input.hrz", reinterpret_cast<const uint8_t*>(packed.data()), packed.size());
     return LoadPoserFile(mesh, path);
 }
 
@@ -77,8 +77,7 @@ void RequireSameLoad(const uint8_t* data, size_t size) {
         const int a = LoadPoser(plain, data, size), b = LoadCompressed(packed, data, size);
         Require(a == b, "the compressed file loads as the bytes do");
         Require(!a || (plain->vertexCount == packed->vertexCount && plain->faceCount == packed->faceCount &&
-                       plain->texCoordCount == packed->texCoordCount &&
-                       plain->materialCount == packed->materialCount &&
+                       plain->texCoordCount == packed->texCoordCount && plain->materialCount == packed->materialCount &&
                        std::strcmp(plain->name, packed->name) == 0),
                 "the compressed file gives the same mesh");
     }

@@ -107,9 +107,9 @@ std::string ParseRenderOption(const CliArgs& args, size_t* i, RenderOptions* o) 
     const std::string& a = args[*i];
     const bool hasValue = *i + 1 < args.size();
     const std::string v = hasValue ? args[*i + 1] : std::string();
-    if (hasValue && (a == "-o" || a == "--size" || a == "--material" || a == "--texture" || a == "--background" ||
-                     a == "--lights" || a == "--rotate" || a == "--zoom" || a == "--radius-step" ||
-                     a == "--stretch-step"))
+    if (hasValue &&
+        (a == "-o" || a == "--size" || a == "--material" || a == "--texture" || a == "--background" ||
+         a == "--lights" || a == "--rotate" || a == "--zoom" || a == "--radius-step" || a == "--stretch-step"))
         ++*i;
     if (a == "-o") {
         if (!hasValue) return "render: -o needs a file name";
@@ -128,8 +128,7 @@ std::string ParseRenderOption(const CliArgs& args, size_t* i, RenderOptions* o) 
         return "";
     }
     if (a == "--background") return hasValue && ParseInt(v, 1, 2, &o->background) ? "" : "render: --background 1|2";
-    if (a == "--lights")
-        return hasValue && ParseLights(v, &o->lights) ? "" : "render: --lights 1,2,3 (or none)";
+    if (a == "--lights") return hasValue && ParseLights(v, &o->lights) ? "" : "render: --lights 1,2,3 (or none)";
     if (a == "--rotate") return hasValue && ParseTurns(v, &o->turns) ? "" : "render: --rotate x:DEG,y:DEG,...";
     if (a == "--zoom") {
         if (!hasValue) return "render: --zoom Z";
@@ -137,12 +136,12 @@ std::string ParseRenderOption(const CliArgs& args, size_t* i, RenderOptions* o) 
     }
     if (a == "--radius-step")
         return hasValue && ParseInt(v, RadiusStepMin, RadiusStepMax, &o->radiusStep) ? ""
-                                                                                      : "render: --radius-step 1..20";
+                                                                                     : "render: --radius-step 1..20";
     if (a == "--stretch-step")
         return hasValue && ParseInt(v, StretchStepMin, StretchStepMax, &o->stretchStep)
                    ? ""
                    : "render: --stretch-step -10..10";
-    bool* flag = a == "--wireframe"    ? &o->wireframe
+    bool* flag = a == "--wireframe"     ? &o->wireframe
                  : a == "--no-backcull" ? &o->noBackcull
                  : a == "--invert"      ? &o->invert
                  : a == "--hair"        ? &o->hair

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/cli.h"
 #include "app/app_state.h"
+#include "cli/cli.h"
 
 // Each Parse*Options function reads `args` (the arguments after the command
 // name) into `options` and returns an empty string when they are complete and
@@ -51,15 +51,15 @@ struct ViewTurn {
 };
 
 struct RenderOptions {
-    std::string input;   // empty: the built-in model
-    std::string output;  // never empty after a successful parse
+    std::string input;              // empty: the built-in model
+    std::string output;             // never empty after a successful parse
     int width = 620, height = 520;  // 10..MaxFrameBufferView each
     int material = -1;              // preset index, -1 keeps the start-up choice
     std::string texture;            // wood, metal, pattern or a .jpg path
     bool wireframe = false;
     bool noBackcull = false;
-    int background = 0;  // 1 or 2; 0 keeps the start-up grey
-    int lights = -1;     // bit mask of lights 1..3; -1 keeps light 1 alone
+    int background = 0;           // 1 or 2; 0 keeps the start-up grey
+    int lights = -1;              // bit mask of lights 1..3; -1 keeps light 1 alone
     std::vector<ViewTurn> turns;  // applied in order to the view
     float zoom = 0.0f;            // 0 keeps 1.0; else 1 or more, finite
     bool invert = false;

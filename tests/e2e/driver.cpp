@@ -23,8 +23,8 @@
 //   resize main|display W H        sets a window's outer size
 //   minimise / restore / close / foreground / iconic
 //   quit
-#include <windows.h>
 #include <shlobj.h>
+#include <windows.h>
 
 #include <cstdarg>
 #include <cstdio>
@@ -65,8 +65,7 @@ std::string Word(std::string& rest) {
     }
     if (rest[start] == '"') {  // a quoted word may hold blanks
         size_t close = rest.find('"', start + 1);
-        std::string word = rest.substr(start + 1, close == std::string::npos ? std::string::npos
-                                                                              : close - start - 1);
+        std::string word = rest.substr(start + 1, close == std::string::npos ? std::string::npos : close - start - 1);
         rest = close == std::string::npos ? "" : rest.substr(close + 1);
         const size_t next = rest.find_first_not_of(' ');
         rest = next == std::string::npos ? "" : rest.substr(next);
@@ -105,8 +104,8 @@ BOOL CALLBACK CountWindows(HWND window, LPARAM parameter) {
 std::string WindowText(HWND window) {
     char text[1024] = {};
     DWORD_PTR result = 0;
-    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
-                        SMTO_ABORTIFHUNG, 5000, &result);
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
+                        &result);
     return text;
 }
 
@@ -133,8 +132,8 @@ std::vector<HWND> Children(HWND parent) {
 
 bool Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD_PTR* result = nullptr) {
     DWORD_PTR ignored = 0;
-    return SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 20000,
-                               result ? result : &ignored) != 0;
+    return SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 20000, result ? result : &ignored) !=
+           0;
 }
 
 void Layout() {
@@ -150,13 +149,13 @@ void Layout() {
     ClientToScreen(display, &origin);
     RECT work = {};
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
-    Answer("ok client=%ldx%ld toolbar=%ld,%ld,%ldx%ld display=%ld,%ld,%ldx%ld view=%ldx%ld "
-           "origin=%ld,%ld outer=%ld,%ld,%ldx%ld workarea=%ld,%ld,%ldx%ld",
-           client.right, client.bottom, barAt.x, barAt.y, bar.right - bar.left,
-           bar.bottom - bar.top, shownAt.x, shownAt.y, shown.right - shown.left,
-           shown.bottom - shown.top, shownClient.right, shownClient.bottom, origin.x, origin.y,
-           outer.left, outer.top, outer.right - outer.left, outer.bottom - outer.top, work.left,
-           work.top, work.right - work.left, work.bottom - work.top);
+    Answer(
+        "ok client=%ldx%ld toolbar=%ld,%ld,%ldx%ld display=%ld,%ld,%ldx%ld view=%ldx%ld "
+        "origin=%ld,%ld outer=%ld,%ld,%ldx%ld workarea=%ld,%ld,%ldx%ld",
+        client.right, client.bottom, barAt.x, barAt.y, bar.right - bar.left, bar.bottom - bar.top, shownAt.x, shownAt.y,
+        shown.right - shown.left, shown.bottom - shown.top, shownClient.right, shownClient.bottom, origin.x, origin.y,
+        outer.left, outer.top, outer.right - outer.left, outer.bottom - outer.top, work.left, work.top,
+        work.right - work.left, work.bottom - work.top);
 }
 
 // The file name field of a file dialog: the edit control (alone or inside
@@ -201,8 +200,7 @@ bool DropFiles(const std::vector<std::string>& paths) {
     HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, processId);
     if (!process) return false;
     void* remote = VirtualAllocEx(process, nullptr, record.size(), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-    const bool written =
-        remote && WriteProcessMemory(process, remote, record.data(), record.size(), nullptr);
+    const bool written = remote && WriteProcessMemory(process, remote, record.data(), record.size(), nullptr);
     CloseHandle(process);
     return written && PostMessageA(mainWindow, WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0);
 }
@@ -352,8 +350,7 @@ void Run() {
             HWND window = Word(rest) == "main" ? mainWindow : display;
             const int width = std::atoi(Word(rest).c_str());
             const int height = std::atoi(rest.c_str());
-            Answer(SetWindowPos(window, nullptr, 0, 0, width, height,
-                                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE)
+            Answer(SetWindowPos(window, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE)
                        ? "ok"
                        : "error resize");
         } else if (command == "minimise") {
