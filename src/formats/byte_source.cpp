@@ -54,3 +54,28 @@ int RefillByteBlocks(ByteBlocks* in) {
     if (in->fill == 0) return -1;
     return in->block[in->position++];
 }
+
+size_t TakeToLineEnd(ByteBlocks* in, char* out, size_t room, int* lineEnd) {
+    size_t taken = 0;
+    for (;;) {
+        const unsigned char* start = in->block + in->position;
+        const unsigned char* end = in->block + in->fill;
+        const unsigned char* p = start;
+        while (p < end && *p != '\r' && *p != '\n') ++p;
+        const size_t run = static_cast<size_t>(p - start);
+        if (taken < room) std::memcpy(out + taken, start, run < room - taken ? run : room - taken);
+        taken += run;
+        in->position += run;
+        if (p < end) {
+            *lineEnd = in->block[in->position++];
+            return taken;
+        }
+        const int c = RefillByteBlocks(in);
+        if (c == -1 || c == '\r' || c == '\n') {
+            *lineEnd = c;
+            return taken;
+        }
+        if (taken < room) out[taken] = static_cast<char>(c);
+        ++taken;
+    }
+}

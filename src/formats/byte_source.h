@@ -52,3 +52,10 @@ inline int NextByte(ByteBlocks* in) {
     if (in->position < in->fill) return in->block[in->position++];
     return RefillByteBlocks(in);
 }
+
+// Takes the bytes from here up to the next CR, LF or end of input, whole runs
+// of the block at a time instead of one character each: the first `room` of
+// them are copied to `out`, and the result is how many there were (more than
+// `room` when they did not fit). The CR or LF that ends them is taken too and
+// left in *lineEnd, which is -1 at the end of input.
+size_t TakeToLineEnd(ByteBlocks* in, char* out, size_t room, int* lineEnd);

@@ -171,19 +171,11 @@ int NextStatement(ObjInput* in, Keyword* keyword) {
         in->current = c;
         if (c == EndOfInput) return 0;
         if (IsLineEnd(c)) continue;  // no argument: ignored
-        size_t length = 0;
-        bool tooLong = false;
-        while (c != EndOfInput && !IsLineEnd(c)) {
-            if (length + 1 < ArgumentSize) {
-                in->argument[length++] = static_cast<char>(c);
-            } else {
-                tooLong = true;
-            }
-            c = NextChar(in);
-        }
-        in->current = c;
+        // The argument is the rest of the line, taken a run at a time.
+        in->argument[0] = static_cast<char>(c);
+        const size_t length = 1 + TakeToLineEnd(&in->bytes, in->argument + 1, ArgumentSize - 2, &in->current);
         // An over-long argument costs only its own statement.
-        if (tooLong) continue;
+        if (length + 1 > ArgumentSize) continue;
         in->argument[length] = '\0';
         *keyword = found;
         return 1;

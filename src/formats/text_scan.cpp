@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -18,6 +19,24 @@ namespace {
 // Powers of ten that doubles hold exactly.
 const double exactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                                    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// The float next to the finite `f` in the direction of `d` (as nextafter
+// gives it), by stepping its bits: a library call here costs as much as the
+// whole conversion.
+float NeighbourToward(float f, double d) {
+    uint32_t bits;
+    std::memcpy(&bits, &f, sizeof bits);
+    if (f == 0.0f) {
+        bits = d > 0 ? 1u : 0x80000001u;
+    } else if ((static_cast<double>(f) < d) == (f > 0.0f)) {
+        ++bits;  // away from zero
+    } else {
+        --bits;
+    }
+    float next;
+    std::memcpy(&next, &bits, sizeof next);
+    return next;
+}
 
 // The common case of a plain decimal number with at most 19 significant
 // digits and a small exponent, converted exactly as strtof would: the
@@ -75,7 +94,7 @@ bool ConvertPlainDecimal(const char* text, float* value, const char** end) {
     d = exponent >= 0 ? d * exactPowersOfTen[exponent] : d / exactPowersOfTen[-exponent];
     const float f = static_cast<float>(d);
     if (static_cast<double>(f) != d && std::isfinite(f)) {
-        const float other = std::nextafter(f, static_cast<double>(f) < d ? HUGE_VALF : -HUGE_VALF);
+        const float other = NeighbourToward(f, d);
         if ((static_cast<double>(f) + static_cast<double>(other)) * 0.5 == d) return false;
     }
     *value = negative ? -f : f;
