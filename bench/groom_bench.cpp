@@ -22,9 +22,9 @@
 #include <vector>
 
 #if defined(QUILLMERE_BENCH_ASSIMP)
+#include <assimp/scene.h>
 #include <assimp/Exporter.hpp>
 #include <assimp/Importer.hpp>
-#include <assimp/scene.h>
 #endif
 
 #include "core/hair_settings.h"
@@ -90,11 +90,14 @@ Mesh* Load(const std::string& path, bool poser) {
 
 // One copy of the ribbon mesh's six arrays.
 void CopyArrays(const Mesh& hair) {
-    const size_t bytes[] = {sizeof(MeshVertex) * size_t(hair.vertexCount), sizeof(TexCoord) * size_t(hair.texCoordCount),
-                            16 * size_t(hair.faceCount), 16 * size_t(hair.faceCount), 16 * size_t(hair.faceCount),
+    const size_t bytes[] = {sizeof(MeshVertex) * size_t(hair.vertexCount),
+                            sizeof(TexCoord) * size_t(hair.texCoordCount),
+                            16 * size_t(hair.faceCount),
+                            16 * size_t(hair.faceCount),
+                            16 * size_t(hair.faceCount),
                             4 * size_t(hair.faceCount)};
-    const void* from[] = {hair.vertices, hair.texCoords, hair.faceVertexIndices, hair.faceTexIndices, hair.facePlanes,
-                          hair.faceAttributes};
+    const void* from[] = {hair.vertices,       hair.texCoords,  hair.faceVertexIndices,
+                          hair.faceTexIndices, hair.facePlanes, hair.faceAttributes};
     for (int i = 0; i < 6; ++i) {
         void* to = std::malloc(bytes[i]);
         if (!to) Fail("no memory for the copy");
@@ -195,8 +198,9 @@ int main(int argc, char** argv) {
     std::remove(out.c_str());
     std::remove(poser.c_str());
 
-    std::printf("peers: load tinyobjloader, build one copy of the ribbon arrays, write one copy of the file, "
-                "total assimp import and export\n");
+    std::printf(
+        "peers: load tinyobjloader, build one copy of the ribbon arrays, write one copy of the file, "
+        "total assimp import and export\n");
     Line("load", Median(obj.load), Median(tiny));
     Line("build", Median(obj.build), Median(copy));
     Line("write", Median(obj.write), Median(fileCopy));

@@ -67,9 +67,7 @@ int GrownCapacity(int32_t capacity, int64_t n, int32_t* grown) {
 template <typename T>
 int ResizeArray(T** array, int32_t count, size_t perElement = 1) {
     size_t bytes = 0;
-    if (!ArrayByteSize(static_cast<int64_t>(count) * static_cast<int64_t>(perElement), sizeof(T),
-                       &bytes))
-        return 0;
+    if (!ArrayByteSize(static_cast<int64_t>(count) * static_cast<int64_t>(perElement), sizeof(T), &bytes)) return 0;
     void* block = ReallocateBytes(*array, bytes);
     if (!block) return 0;
     *array = static_cast<T*>(block);

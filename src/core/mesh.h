@@ -55,9 +55,7 @@ constexpr int MaxStrandPoints = 511;
 
 inline uint32_t FaceMaterialIndex(FaceAttributes a) { return a & FaceMaterialMask; }
 inline uint32_t FaceGroupIndex(FaceAttributes a) { return (a >> FaceGroupShift) & FaceGroupMask; }
-inline uint32_t FaceStrandCount(FaceAttributes a) {
-    return (a >> FaceStrandCountShift) & FaceStrandCountMask;
-}
+inline uint32_t FaceStrandCount(FaceAttributes a) { return (a >> FaceStrandCountShift) & FaceStrandCountMask; }
 
 constexpr int32_t MaterialTransparent = 8;
 

@@ -94,8 +94,7 @@ void Put(TextOut* out, const char* format, ...) {
 }
 
 // "v %10.8f %10.8f %10.8f \r\n" and "vt %8.6f %8.6f \r\n".
-void PutCoordinates(TextOut* out, const char* keyword, const float* values, int count, int width,
-                    int precision) {
+void PutCoordinates(TextOut* out, const char* keyword, const float* values, int count, int width, int precision) {
     char* line = Reserve(out, 8 + static_cast<size_t>(count) * NumberTextSize);
     size_t n = std::strlen(keyword);
     std::memcpy(line, keyword, n);
@@ -128,8 +127,8 @@ int Finish(TextOut* out, PlatformOwner owner, const char* path) {
     return 0;
 }
 
-void WriteCorners(TextOut* out, const int32_t* vertices, const int32_t* texIndices, int first,
-                  int count, bool withTexture) {
+void WriteCorners(TextOut* out, const int32_t* vertices, const int32_t* texIndices, int first, int count,
+                  bool withTexture) {
     for (int c = first; c < count && vertices[c] != -1; ++c) {
         char* piece = Reserve(out, PieceRoom);
         size_t n = 0;
@@ -151,8 +150,8 @@ void WriteFaceLine(TextOut* out, const Mesh& mesh, int32_t slot) {
     ++out->used;
     const int span = line ? StrandSlotSpan(mesh, slot) : 1;
     for (int s = 0; s < span; ++s) {
-        WriteCorners(out, mesh.faceVertexIndices + 4 * (slot + s), mesh.faceTexIndices + 4 * (slot + s),
-                     s == 0 ? 0 : 1, 4, withTexture);
+        WriteCorners(out, mesh.faceVertexIndices + 4 * (slot + s), mesh.faceTexIndices + 4 * (slot + s), s == 0 ? 0 : 1,
+                     4, withTexture);
     }
     PutLineEnd(out);
 }
@@ -313,8 +312,8 @@ int WriteMtlFile(const Mesh* mesh, const char* objPath) {
                 static_cast<double>(m.ambient[2]), 13, 10);
             Put(&out, "Kd %f %f %f%c%c", static_cast<double>(m.diffuse[0]), static_cast<double>(m.diffuse[1]),
                 static_cast<double>(m.diffuse[2]), 13, 10);
-            Put(&out, "Ks %f %f %f%c%c", static_cast<double>(m.specular[0]),
-                static_cast<double>(m.specular[1]), static_cast<double>(m.specular[2]), 13, 10);
+            Put(&out, "Ks %f %f %f%c%c", static_cast<double>(m.specular[0]), static_cast<double>(m.specular[1]),
+                static_cast<double>(m.specular[2]), 13, 10);
             if (mesh->textureNames[i][0] != '\0') Put(&out, "map_Kd %s%c%c", mesh->textureNames[i], 13, 10);
         }
         ok = Finish(&out, OwnerMainWindow, path);

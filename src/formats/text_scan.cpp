@@ -8,9 +8,7 @@
 
 namespace {
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
 }  // namespace
 
@@ -69,7 +67,7 @@ bool ConvertPlainDecimal(const char* text, float* value, const char** end) {
             significand = significand * 10 + static_cast<uint64_t>(*p - '0');
         }
     }
-    if (!anyDigit) return false;  // also "inf", "nan", "0x..." after a sign
+    if (!anyDigit) return false;                   // also "inf", "nan", "0x..." after a sign
     if (p[0] == 'x' || p[0] == 'X') return false;  // "0x": hexadecimal
     if (*p == 'e' || *p == 'E') {
         const char* q = p + 1;
