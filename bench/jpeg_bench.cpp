@@ -51,13 +51,13 @@ Bytes ReadFile(const std::string& path) {
 
 // ---- The images -------------------------------------------------------------
 
-struct ImageSpec {
+struct BenchImageKind {
     const char* name;
     int width, height;
     const char* cjpegOptions;
 };
 
-const ImageSpec images[] = {
+const BenchImageKind images[] = {
     {"s420-2mp", 1632, 1224, "-sample 2x2,1x1,1x1"},
     {"s420-8mp", 3264, 2448, "-sample 2x2,1x1,1x1"},
     {"s420-8mp-rst", 3264, 2448, "-sample 2x2,1x1,1x1 -restart 1"},
@@ -99,13 +99,13 @@ void WritePhotoPpm(const std::string& path, int width, int height) {
 }
 
 bool MakeImages(const std::string& dir) {
-    for (const ImageSpec& spec : images) {
-        const std::string jpg = dir + "/" + spec.name + ".jpg";
+    for (const BenchImageKind& kind : images) {
+        const std::string jpg = dir + "/" + kind.name + ".jpg";
         if (!ReadFile(jpg).empty()) continue;
-        const std::string ppm = dir + "/photo-" + std::to_string(spec.width) + "x" + std::to_string(spec.height) + ".ppm";
-        if (ReadFile(ppm).empty()) WritePhotoPpm(ppm, spec.width, spec.height);
+        const std::string ppm = dir + "/photo-" + std::to_string(kind.width) + "x" + std::to_string(kind.height) + ".ppm";
+        if (ReadFile(ppm).empty()) WritePhotoPpm(ppm, kind.width, kind.height);
         const std::string command =
-            std::string("cjpeg -quality 90 ") + spec.cjpegOptions + " -outfile '" + jpg + "' '" + ppm + "'";
+            std::string("cjpeg -quality 90 ") + kind.cjpegOptions + " -outfile '" + jpg + "' '" + ppm + "'";
         if (std::system(command.c_str()) != 0) {
             std::fprintf(stderr, "cannot run: %s\n", command.c_str());
             return false;
@@ -262,8 +262,8 @@ int main(int argc, char** argv) {
     }
     std::printf("jpeg: quillmere at SIMD level %s, %d-bit build, median %s per decode\n",
                 SimdLevelName(ActiveSimdLevel()), static_cast<int>(sizeof(void*) * 8), ClockName());
-    for (const ImageSpec& spec : images) {
-        BenchImage(argv[0], dir + "/" + spec.name + ".jpg", spec.name);
+    for (const BenchImageKind& kind : images) {
+        BenchImage(argv[0], dir + "/" + kind.name + ".jpg", kind.name);
         std::fflush(stdout);
     }
     return 0;
