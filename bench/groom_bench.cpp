@@ -27,7 +27,7 @@
 #include <assimp/Importer.hpp>
 #endif
 
-#include "core/hair_settings.h"
+#include "app/hair_settings.h"
 #include "core/mesh.h"
 #include "formats/obj_reader.h"
 #include "formats/obj_writer.h"
