@@ -69,8 +69,7 @@ void BuildHair(benchmark::State& state) {
     const int64_t points = state.range(0) * PointsPerStrand;
     state.SetItemsProcessed(state.iterations() * points);
     state.SetComplexityN(points);
-    state.counters["points/s"] =
-        benchmark::Counter(double(points), benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["points/s"] = benchmark::Counter(double(points), benchmark::Counter::kIsIterationInvariantRate);
     FreeMesh(source);
 }
 
@@ -78,8 +77,7 @@ void ExportHair(benchmark::State& state) {
     Mesh* source = MakeStrands(static_cast<int>(state.range(0)));
     Mesh* hair = BuildHairMesh(source, DefaultHairSettings());
     FreeMesh(source);
-    const std::string path =
-        (std::filesystem::temp_directory_path() / "quillmere-hair-bench.obj").string();
+    const std::string path = (std::filesystem::temp_directory_path() / "quillmere-hair-bench.obj").string();
     uintmax_t bytes = 0;
     for (auto _ : state) {
         if (!WriteObjFile(OwnerNone, hair, path.c_str(), "quillmere-hair-bench.mtl")) {
@@ -90,18 +88,15 @@ void ExportHair(benchmark::State& state) {
     const int64_t points = state.range(0) * PointsPerStrand;
     state.SetBytesProcessed(state.iterations() * int64_t(bytes));
     state.SetComplexityN(points);
-    state.counters["points/s"] =
-        benchmark::Counter(double(points), benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["points/s"] = benchmark::Counter(double(points), benchmark::Counter::kIsIterationInvariantRate);
     std::filesystem::remove(path);
     FreeMesh(hair);
 }
 
 // 50,000 and 200,000 strands (1.2 and 4.8 million points): linear growth
 // shows as equal points/s and a fitted complexity of O(N).
-BENCHMARK(BuildHair)->Arg(50000)->Arg(100000)->Arg(200000)->Unit(benchmark::kMillisecond)
-    ->Complexity(benchmark::oN);
-BENCHMARK(ExportHair)->Arg(50000)->Arg(200000)->Unit(benchmark::kMillisecond)->Iterations(2)
-    ->Complexity(benchmark::oN);
+BENCHMARK(BuildHair)->Arg(50000)->Arg(100000)->Arg(200000)->Unit(benchmark::kMillisecond)->Complexity(benchmark::oN);
+BENCHMARK(ExportHair)->Arg(50000)->Arg(200000)->Unit(benchmark::kMillisecond)->Iterations(2)->Complexity(benchmark::oN);
 
 }  // namespace
 

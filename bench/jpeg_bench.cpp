@@ -102,7 +102,8 @@ bool MakeImages(const std::string& dir) {
     for (const BenchImageKind& kind : images) {
         const std::string jpg = dir + "/" + kind.name + ".jpg";
         if (!ReadFile(jpg).empty()) continue;
-        const std::string ppm = dir + "/photo-" + std::to_string(kind.width) + "x" + std::to_string(kind.height) + ".ppm";
+        const std::string ppm =
+            dir + "/photo-" + std::to_string(kind.width) + "x" + std::to_string(kind.height) + ".ppm";
         if (ReadFile(ppm).empty()) WritePhotoPpm(ppm, kind.width, kind.height);
         const std::string command =
             std::string("cjpeg -quality 90 ") + kind.cjpegOptions + " -outfile '" + jpg + "' '" + ppm + "'";
@@ -144,7 +145,7 @@ const char* ClockName() {
 
 template <typename Decode>
 double MillisecondsPerDecode(Decode decode) {
-    decode();   // warm up
+    decode();  // warm up
     std::vector<double> times;
     const double start = NowMs();
     while (times.size() < 5 || (times.size() < 31 && NowMs() - start < 2000)) {
@@ -153,7 +154,7 @@ double MillisecondsPerDecode(Decode decode) {
         times.push_back(NowMs() - t0);
     }
     std::sort(times.begin(), times.end());
-    return times[times.size() / 2];   // the median
+    return times[times.size() / 2];  // the median
 }
 
 double TimeQuillmere(const Bytes& data, SimdLevel level) {
@@ -221,7 +222,7 @@ void PrintLine(const char* image, const char* ours, double ourMs, const char* pe
 
 void BenchImage(const char* self, const std::string& path, const char* name) {
     const Bytes data = ReadFile(path);
-    if (data.empty()) return;   // not among the images of this folder
+    if (data.empty()) return;  // not among the images of this folder
     Texture probe{nullptr, 0, 0};
     if (!DecodeJpegMemory(data.data(), data.size(), &probe, nullptr, nullptr)) {
         std::printf("jpeg %s: does not decode\n", name);

@@ -17,9 +17,9 @@
 
 namespace {
 
-constexpr int GridSide = 1001;        // 1,002,001 vertices, 1,000,000 quads
+constexpr int GridSide = 1001;  // 1,002,001 vertices, 1,000,000 quads
 constexpr int StrandCount = 100000;
-constexpr int StrandPoints = 12;      // 1,200,000 vertices
+constexpr int StrandPoints = 12;  // 1,200,000 vertices
 
 std::string Folder() {
     const std::filesystem::path dir = std::filesystem::temp_directory_path() / "quillmere-bench-obj";
@@ -122,12 +122,24 @@ class RatioReporter : public benchmark::ConsoleReporter {
 
 int main(int argc, char** argv) {
     const std::string grid = GridFile(), strands = StrandFile();
-    benchmark::RegisterBenchmark("load/grid-1m/quillmere", QuillmereLoad, grid)->Unit(benchmark::kMillisecond)->Iterations(3);
-    benchmark::RegisterBenchmark("load/grid-1m/tinyobjloader", TinyObjLoad, grid)->Unit(benchmark::kMillisecond)->Iterations(3);
-    benchmark::RegisterBenchmark("load/strands-100k/quillmere", QuillmereLoad, strands)->Unit(benchmark::kMillisecond)->Iterations(3);
-    benchmark::RegisterBenchmark("load/strands-100k/tinyobjloader", TinyObjLoad, strands)->Unit(benchmark::kMillisecond)->Iterations(3);
-    benchmark::RegisterBenchmark("export/grid-1m/quillmere", QuillmereExport, grid)->Unit(benchmark::kMillisecond)->Iterations(2);
-    benchmark::RegisterBenchmark("export/strands-100k/quillmere", QuillmereExport, strands)->Unit(benchmark::kMillisecond)->Iterations(2);
+    benchmark::RegisterBenchmark("load/grid-1m/quillmere", QuillmereLoad, grid)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(3);
+    benchmark::RegisterBenchmark("load/grid-1m/tinyobjloader", TinyObjLoad, grid)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(3);
+    benchmark::RegisterBenchmark("load/strands-100k/quillmere", QuillmereLoad, strands)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(3);
+    benchmark::RegisterBenchmark("load/strands-100k/tinyobjloader", TinyObjLoad, strands)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(3);
+    benchmark::RegisterBenchmark("export/grid-1m/quillmere", QuillmereExport, grid)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(2);
+    benchmark::RegisterBenchmark("export/strands-100k/quillmere", QuillmereExport, strands)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(2);
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
@@ -136,11 +148,11 @@ int main(int argc, char** argv) {
         const std::string ours = std::string("load/") + file + "/quillmere";
         const std::string peer = std::string("load/") + file + "/tinyobjloader";
         if (reporter.realMs.count(ours) && reporter.realMs.count(peer)) {
-            std::printf("%-13s real: quillmere %7.1f ms, tinyobjloader %7.1f ms, ratio %.2f   "
-                        "cpu: quillmere %7.1f ms, tinyobjloader %7.1f ms, ratio %.2f\n",
-                        file, reporter.realMs[ours], reporter.realMs[peer],
-                        reporter.realMs[ours] / reporter.realMs[peer], reporter.cpuMs[ours], reporter.cpuMs[peer],
-                        reporter.cpuMs[ours] / reporter.cpuMs[peer]);
+            std::printf(
+                "%-13s real: quillmere %7.1f ms, tinyobjloader %7.1f ms, ratio %.2f   "
+                "cpu: quillmere %7.1f ms, tinyobjloader %7.1f ms, ratio %.2f\n",
+                file, reporter.realMs[ours], reporter.realMs[peer], reporter.realMs[ours] / reporter.realMs[peer],
+                reporter.cpuMs[ours], reporter.cpuMs[peer], reporter.cpuMs[ours] / reporter.cpuMs[peer]);
         }
     }
     benchmark::Shutdown();

@@ -86,8 +86,8 @@ Mesh* StrandMesh(int strands, int points) {
         const int first = v;
         for (int k = 0; k < points; ++k) {
             const float t = static_cast<float>(k) / static_cast<float>(points - 1);
-            mesh->vertices[v++].position = Vec3{root.x * (1.0f + 0.4f * t), root.y + 0.3f * t - 1.2f * t * t,
-                                                root.z * (1.0f + 0.4f * t)};
+            mesh->vertices[v++].position =
+                Vec3{root.x * (1.0f + 0.4f * t), root.y + 0.3f * t - 1.2f * t * t, root.z * (1.0f + 0.4f * t)};
         }
         for (int start = 0; start < points - 1; start += 3) {
             for (int c = 0; c < 4; ++c) {
@@ -95,7 +95,8 @@ Mesh* StrandMesh(int strands, int points) {
                 mesh->faceVertexIndices[4 * f + c] = k < points ? first + k : -1;
                 mesh->faceTexIndices[4 * f + c] = 0;
             }
-            mesh->faceAttributes[f] = FaceLine | (start == 0 ? static_cast<uint32_t>(points) << FaceStrandCountShift : 0);
+            mesh->faceAttributes[f] =
+                FaceLine | (start == 0 ? static_cast<uint32_t>(points) << FaceStrandCountShift : 0);
             ++f;
         }
     }
@@ -177,11 +178,11 @@ bool StartGl(GlScene* g, const Mesh& mesh) {
         const int32_t* c = mesh.faceVertexIndices + 4 * f;
         if ((mesh.faceAttributes[f] & FaceLine) || c[2] < 0) continue;
         if (c[3] >= 0) {
-            g->indices.insert(g->indices.end(), {static_cast<uint32_t>(c[0]), static_cast<uint32_t>(c[2]),
-                                                 static_cast<uint32_t>(c[3])});
+            g->indices.insert(g->indices.end(),
+                              {static_cast<uint32_t>(c[0]), static_cast<uint32_t>(c[2]), static_cast<uint32_t>(c[3])});
         }
-        g->indices.insert(g->indices.end(), {static_cast<uint32_t>(c[0]), static_cast<uint32_t>(c[1]),
-                                             static_cast<uint32_t>(c[2])});
+        g->indices.insert(g->indices.end(),
+                          {static_cast<uint32_t>(c[0]), static_cast<uint32_t>(c[1]), static_cast<uint32_t>(c[2])});
     }
     for (int r = 0; r < 4; ++r) {
         for (int col = 0; col < 4; ++col) g->modelView[4 * col + r] = viewMatrices.modelView.m[4 * r + col];

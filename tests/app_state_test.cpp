@@ -10,7 +10,7 @@
 namespace {
 
 class AppStateTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ResetAppState(); }
     void TearDown() override { ResetAppState(); }
 };
@@ -60,7 +60,10 @@ TEST_F(AppStateTest, CurrentMeshRule) {
         Mesh* expected;
     };
     const Case cases[] = {
-        {0, 1, original}, {1, 1, original}, {0, 2, original}, {1, 2, hair},
+        {0, 1, original},
+        {1, 1, original},
+        {0, 2, original},
+        {1, 2, hair},
     };
     scene.meshes[0] = original;
     for (const Case& c : cases) {

@@ -19,8 +19,8 @@
 namespace {
 
 uint32_t Get32(const std::string& s, size_t at) {
-    return static_cast<uint8_t>(s[at]) | static_cast<uint8_t>(s[at + 1]) << 8 |
-           static_cast<uint8_t>(s[at + 2]) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(s[at + 3])) << 24;
+    return static_cast<uint8_t>(s[at]) | static_cast<uint8_t>(s[at + 1]) << 8 | static_cast<uint8_t>(s[at + 2]) << 16 |
+           static_cast<uint32_t>(static_cast<uint8_t>(s[at + 3])) << 24;
 }
 uint32_t Get16(const std::string& s, size_t at) {
     return static_cast<uint8_t>(s[at]) | static_cast<uint8_t>(s[at + 1]) << 8;
@@ -31,19 +31,20 @@ uint32_t Get16(const std::string& s, size_t at) {
 std::vector<unsigned char> Pattern(int rowBytes, int height) {
     std::vector<unsigned char> bytes(static_cast<size_t>(rowBytes) * height);
     for (int y = 0; y < height; ++y)
-        for (int x = 0; x < rowBytes; ++x) bytes[static_cast<size_t>(y) * rowBytes + x] = static_cast<unsigned char>(y * 16 + x);
+        for (int x = 0; x < rowBytes; ++x)
+            bytes[static_cast<size_t>(y) * rowBytes + x] = static_cast<unsigned char>(y * 16 + x);
     return bytes;
 }
 
 #if defined(__unix__)
 bool HaveImageMagick() { return std::system("identify -version >/dev/null 2>&1") == 0; }
 
-#define REQUIRE_IMAGEMAGICK()                                                     \
-    do {                                                                          \
-        if (!HaveImageMagick()) {                                                 \
-            if (RunningInCi()) FAIL() << "ImageMagick is required in CI";         \
-            GTEST_SKIP() << "ImageMagick (identify, convert) is not installed";   \
-        }                                                                         \
+#define REQUIRE_IMAGEMAGICK()                                                   \
+    do {                                                                        \
+        if (!HaveImageMagick()) {                                               \
+            if (RunningInCi()) FAIL() << "ImageMagick is required in CI";       \
+            GTEST_SKIP() << "ImageMagick (identify, convert) is not installed"; \
+        }                                                                       \
     } while (0)
 
 std::string CommandOutput(const std::string& command) {
@@ -65,10 +66,12 @@ TEST(BmpWriter, FileSizeAndHeaderFollowTheView) {
     };
     // 620 x 520 is the start-up view (frame buffer rows of 688 pixels);
     // 618 x 518 needs padded rows of 1856 bytes.
+    // clang-format off
     const Case cases[] = {
         {620, 520, 688 * 3, 967254}, {618, 518, 684 * 3, 961462}, {1, 1, 3, 58}, {2, 3, 6, 54 + 8 * 3},
         {5, 2, 15, 54 + 16 * 2},
     };
+    // clang-format on
     const std::string dir = TempDir("bmp-sizes");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.width);
@@ -115,8 +118,7 @@ TEST(BmpWriter, RowsBottomFirstWithPaddingFromTheRow) {
         for (int r = 0; r < c.height; ++r) {
             const int source = c.height - 1 - r;
             for (int x = 0; x < rowBytes; ++x) {
-                const unsigned char want =
-                    x < c.stride ? pixels[static_cast<size_t>(source) * c.stride + x] : 0;
+                const unsigned char want = x < c.stride ? pixels[static_cast<size_t>(source) * c.stride + x] : 0;
                 ASSERT_EQ(static_cast<unsigned char>(file[54 + r * rowBytes + x]), want) << r << "," << x;
             }
         }
@@ -127,10 +129,12 @@ TEST(BmpWriter, ProposedNameReplacesTheExtension) {
     const struct {
         const char* mesh;
         const char* proposal;
+        // clang-format off
     } cases[] = {
         {"computer", "computer.bmp"}, {"hair.hr2", "hair.bmp"}, {"a.b.obj", "a.b.bmp"},
         {".hidden", ".hidden.bmp"},    {"x.", "x.bmp"},          {"", ".bmp"},
     };
+    // clang-format on
     for (const auto& c : cases) {
         char proposal[320];
         ProposeImageFileName(c.mesh, proposal, sizeof proposal);
@@ -216,10 +220,12 @@ TEST_F(SaveImageTest, FailedWriteIsReportedAndThePartialFileRemoved) {
 TEST(BmpWriter, PicturesThatCannotBeDescribedAreRefused) {
     const unsigned char pixel[3] = {1, 2, 3};
     const std::string path = TempDir("bmp-bad") + "/bad.bmp";
+    // clang-format off
     const Image24 cases[] = {
         {pixel, 0, 1, 3}, {pixel, 1, 0, 3}, {pixel, -5, 1, 3}, {nullptr, 1, 1, 3},
         {pixel, 40000, 40000, 3},  // more than 4 GB of rows
     };
+    // clang-format on
     for (const Image24& c : cases) {
         EXPECT_EQ(WriteBmpFile(path.c_str(), c), BmpCannotWrite) << c.width << "x" << c.height;
         EXPECT_FALSE(FileExists(path));

@@ -21,8 +21,8 @@ struct MeshDeleter {
 using MeshPtr = std::unique_ptr<Mesh, MeshDeleter>;
 
 uint32_t Word(const std::string& s, size_t at) {
-    return static_cast<uint8_t>(s[at]) | static_cast<uint8_t>(s[at + 1]) << 8 |
-           static_cast<uint8_t>(s[at + 2]) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(s[at + 3])) << 24;
+    return static_cast<uint8_t>(s[at]) | static_cast<uint8_t>(s[at + 1]) << 8 | static_cast<uint8_t>(s[at + 2]) << 16 |
+           static_cast<uint32_t>(static_cast<uint8_t>(s[at + 3])) << 24;
 }
 float FloatAt(const std::string& s, size_t at) {
     const uint32_t w = Word(s, at);
@@ -167,8 +167,7 @@ TEST(BuiltinModel, EmbeddedBytesAreTheCommittedResource) {
     const unsigned char* data = nullptr;
     size_t size = 0;
     ASSERT_TRUE(LookupEmbeddedBytes("model", &data, &size));
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(data), size),
-              ReadWholeFile(SourcePath("resources/model.bin")));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(data), size), ReadWholeFile(SourcePath("resources/model.bin")));
 }
 
 TEST(BuiltinModel, LoadGivesTheStartupStatistics) {
@@ -353,8 +352,7 @@ TEST(BuiltinModel, GeneratorReproducesTheResource) {
         GTEST_SKIP() << "python3 is not installed";
     }
     const std::string out = TempDir("model-gen") + "/model.bin";
-    const std::string command =
-        "python3 '" + SourcePath("tools/make_model.py") + "' '" + out + "' 2>/dev/null";
+    const std::string command = "python3 '" + SourcePath("tools/make_model.py") + "' '" + out + "' 2>/dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0);
     EXPECT_TRUE(ReadWholeFile(out) == ReadWholeFile(SourcePath("resources/model.bin")));
 }

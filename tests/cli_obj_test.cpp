@@ -40,9 +40,10 @@ class CliObj : public ::testing::Test {
 TEST_F(CliObj, Info) {
     const RunResult r = RunCli("info '" + dir_ + "/Strands.OBJ'");
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out,
-              "file: Strands.OBJ\nname: prop\nvertices: 5\nuv vertices: 2\nfaces: 1\nlines: 2\ngroups: 1\nmaterials: 1\n"
-              "bounds: 0 0 0 1 1 2.5\n");
+    EXPECT_EQ(
+        r.out,
+        "file: Strands.OBJ\nname: prop\nvertices: 5\nuv vertices: 2\nfaces: 1\nlines: 2\ngroups: 1\nmaterials: 1\n"
+        "bounds: 0 0 0 1 1 2.5\n");
     EXPECT_EQ(r.err, "");
 }
 
@@ -57,10 +58,9 @@ TEST_F(CliObj, InfoOfTheBuiltinModel) {
     std::snprintf(expected, sizeof expected,
                   "name: computer\nvertices: %d\nuv vertices: %d\nfaces: %d\nlines: %d\ngroups: %d\n"
                   "materials: %d\nbounds: %.9g %.9g %.9g %.9g %.9g %.9g\n",
-                  mesh->vertexCount, mesh->texCoordCount, mesh->polygonCount, mesh->lineCount,
-                  mesh->groupCount, mesh->materialCount, double(mesh->boundsMin.x), double(mesh->boundsMin.y),
-                  double(mesh->boundsMin.z), double(mesh->boundsMax.x), double(mesh->boundsMax.y),
-                  double(mesh->boundsMax.z));
+                  mesh->vertexCount, mesh->texCoordCount, mesh->polygonCount, mesh->lineCount, mesh->groupCount,
+                  mesh->materialCount, double(mesh->boundsMin.x), double(mesh->boundsMin.y), double(mesh->boundsMin.z),
+                  double(mesh->boundsMax.x), double(mesh->boundsMax.y), double(mesh->boundsMax.z));
     EXPECT_EQ(r.out, expected);
     EXPECT_GT(mesh->polygonCount, 0);
 }
@@ -106,9 +106,12 @@ TEST_F(CliObj, HelpAndVersion) {
         const char* arguments;
         const char* out;  // the start of stdout
     } cases[] = {
-        {"--help", "usage: quillmere-cli COMMAND"}, {"-h", "usage: quillmere-cli COMMAND"},
-        {"render -o x.bmp --help", "usage: quillmere-cli COMMAND"}, {"info --nonsense -h", "usage: quillmere-cli COMMAND"},
-        {"--version", "quillmere-cli 1.0\n"}, {"export x.obj --version", "quillmere-cli 1.0\n"},
+        {"--help", "usage: quillmere-cli COMMAND"},
+        {"-h", "usage: quillmere-cli COMMAND"},
+        {"render -o x.bmp --help", "usage: quillmere-cli COMMAND"},
+        {"info --nonsense -h", "usage: quillmere-cli COMMAND"},
+        {"--version", "quillmere-cli 1.0\n"},
+        {"export x.obj --version", "quillmere-cli 1.0\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments);
@@ -132,9 +135,10 @@ TEST_F(CliObj, ExportEqualsTheExportCommand) {
     ASSERT_EQ(SaveObjFile(OwnerMainWindow, mesh.get(), name, sizeof name), 1);
     EXPECT_EQ(ReadWholeFile(dir_ + "/cli.obj"), ReadWholeFile(own + "/cli.obj"));
     EXPECT_EQ(ReadWholeFile(dir_ + "/cli.mtl"), ReadWholeFile(own + "/cli.mtl"));
-    EXPECT_NE(ReadWholeFile(dir_ + "/cli.obj").find("\r\nmtllib cli.mtl\r\ng hair\r\nusemtl skin\r\n"
-                                                    "f 1/1 2/2 3/1\r\nf 1/1 3/1 4/2\r\nf 1/1 4/2 5/1\r\n"
-                                                    "l 1/1 2/1 3/1 4/1 5/1\r\nl 5/1 1/1\r\n"),
+    EXPECT_NE(ReadWholeFile(dir_ + "/cli.obj")
+                  .find("\r\nmtllib cli.mtl\r\ng hair\r\nusemtl skin\r\n"
+                        "f 1/1 2/2 3/1\r\nf 1/1 3/1 4/2\r\nf 1/1 4/2 5/1\r\n"
+                        "l 1/1 2/1 3/1 4/1 5/1\r\nl 5/1 1/1\r\n"),
               std::string::npos);
 }
 

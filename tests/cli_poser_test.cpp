@@ -49,16 +49,21 @@ TEST_F(CliPoser, InfoReadsPoserFilesInAnyCase) {
         const char* meshName;  // the last named object
         const char* counts;
     } cases[] = {
-        {"hair.hr2", "Hair.HR2", "Ponytail_1", "vertices: 17\nuv vertices: 20\nfaces: 0\nlines: 3\ngroups: 1\nmaterials: 1\n"},
-        {"prop.pp2", "box.pP2", "jewel_box_1", "vertices: 8\nuv vertices: 4\nfaces: 6\nlines: 0\ngroups: 1\nmaterials: 2\n"},
-        {"hair.hr2", "Hair.hrZ", "Ponytail_1", "vertices: 17\nuv vertices: 20\nfaces: 0\nlines: 3\ngroups: 1\nmaterials: 1\n"},
-        {"figure.cr2", "fig.Cr2", "fringe", "vertices: 6\nuv vertices: 3\nfaces: 1\nlines: 1\ngroups: 1\nmaterials: 1\n"},
+        {"hair.hr2", "Hair.HR2", "Ponytail_1",
+         "vertices: 17\nuv vertices: 20\nfaces: 0\nlines: 3\ngroups: 1\nmaterials: 1\n"},
+        {"prop.pp2", "box.pP2", "jewel_box_1",
+         "vertices: 8\nuv vertices: 4\nfaces: 6\nlines: 0\ngroups: 1\nmaterials: 2\n"},
+        {"hair.hr2", "Hair.hrZ", "Ponytail_1",
+         "vertices: 17\nuv vertices: 20\nfaces: 0\nlines: 3\ngroups: 1\nmaterials: 1\n"},
+        {"figure.cr2", "fig.Cr2", "fringe",
+         "vertices: 6\nuv vertices: 3\nfaces: 1\nlines: 1\ngroups: 1\nmaterials: 1\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const CliResult r = Cli("info " + Copy(c.sample, c.name));
         EXPECT_EQ(r.status, 0) << r.err;
-        EXPECT_EQ(r.out.substr(0, r.out.find("bounds:")), std::string("file: ") + c.name + "\nname: " + c.meshName + "\n" + c.counts);
+        EXPECT_EQ(r.out.substr(0, r.out.find("bounds:")),
+                  std::string("file: ") + c.name + "\nname: " + c.meshName + "\n" + c.counts);
         EXPECT_EQ(r.err, "");
     }
 }

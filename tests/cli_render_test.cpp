@@ -25,12 +25,14 @@ struct Picture {
     int height() const { return Read32(22); }
     int Read32(size_t at) const {
         return static_cast<int>(static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8 |
-                                static_cast<uint8_t>(bytes[at + 2]) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 3])) << 24);
+                                static_cast<uint8_t>(bytes[at + 2]) << 16 |
+                                static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 3])) << 24);
     }
     uint32_t At(int x, int y) const {
         const size_t row = (static_cast<size_t>(width()) * 3 + 3) & ~size_t{3};
         const size_t at = 54 + (height() - 1 - y) * row + x * 3;
-        return static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8 | static_cast<uint8_t>(bytes[at + 2]) << 16;
+        return static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8 |
+               static_cast<uint8_t>(bytes[at + 2]) << 16;
     }
 };
 
@@ -41,7 +43,7 @@ const char* const modelObj =
     "f 1 2 3 4\nl 5 6 7\nl 8 9 10\n";
 
 class CliRender : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
 #if defined(_WIN32)
         GTEST_SKIP() << "the command-line tests run on the native build";

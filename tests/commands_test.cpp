@@ -44,15 +44,14 @@ void WriteFile(const std::string& path, const char* text) {
 }
 
 class CommandsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         FailAllocationAfter(0);
         ResetAppState();
         ResetFake();
         // One folder per test process: other checkouts may run the suite at
         // the same time.
-        dir = TempDir("commands-" +
-                      std::to_string(std::chrono::system_clock::now().time_since_epoch().count()));
+        dir = TempDir("commands-" + std::to_string(std::chrono::system_clock::now().time_since_epoch().count()));
     }
     void TearDown() override {
         FailAllocationAfter(0);
@@ -279,11 +278,13 @@ TEST_F(CommandsTest, OpenCommandSelectsPropMaterial) {
         const char* way;
         std::function<int(const std::string&)> open;  // "" stands for a cancel or a failure
     } ways[] = {
-        {"menu", [](const std::string& path) {
+        {"menu",
+         [](const std::string& path) {
              if (!path.empty()) Fake().dialogAnswers.push_back(path);
              return OpenMeshCommand();
          }},
-        {"drop", [this](const std::string& path) {
+        {"drop",
+         [this](const std::string& path) {
              return OpenDroppedMesh((path.empty() ? File("notes.txt", "") : path).c_str());
          }},
     };
@@ -389,8 +390,8 @@ std::string OpenedAs(const std::string& path) {
         const Mesh& m = *scene.meshes[0];
         char bounds[160];
         std::snprintf(bounds, sizeof bounds, " %.9g %.9g %.9g %.9g %.9g %.9g", double(m.boundsMin.x),
-                      double(m.boundsMin.y), double(m.boundsMin.z), double(m.boundsMax.x),
-                      double(m.boundsMax.y), double(m.boundsMax.z));
+                      double(m.boundsMin.y), double(m.boundsMin.z), double(m.boundsMax.x), double(m.boundsMax.y),
+                      double(m.boundsMax.z));
         seen = DescribeMesh(m) + bounds;
     }
     for (const FakeMessage& message : Fake().messages) seen += " | " + message.text;
@@ -420,7 +421,8 @@ TEST_F(CommandsTest, CompressedFilesOpenAsTheirOriginals) {
         const std::filesystem::path folder = dir + "/" + std::to_string(i);
         std::filesystem::create_directories(folder);
         for (const auto& entry : std::filesystem::directory_iterator(original.parent_path())) {
-            if (entry.path().extension() == ".mtl") std::filesystem::copy_file(entry.path(), folder / entry.path().filename());
+            if (entry.path().extension() == ".mtl")
+                std::filesystem::copy_file(entry.path(), folder / entry.path().filename());
         }
         std::string name = original.filename().string();
         name.back() = 'z';
@@ -542,12 +544,14 @@ TEST_F(CommandsTest, HairStepsAndTheirClamps) {
         int step;
         const char* text;
     };
+    // clang-format off
     const Case cases[] = {
         {true, 1, 10, 20, "0.016000"},  {true, 1, 5, 20, "0.016000"},
         {true, 0, 19, 1, "0.000022"},   {true, 0, 3, 1, "0.000022"},
         {true, 1, 9, 10, "0.000500"},   {false, 0, 11, -10, "-1.000"},
         {false, 1, 13, 3, "0.300"},     {false, 1, 30, 10, "1.000"},
     };
+    // clang-format on
     for (const Case& c : cases) {
         for (int i = 0; i < c.presses; ++i) {
             EXPECT_EQ(c.radius ? StepHairRadius(c.up) : StepHairStretch(c.up), 1);
@@ -580,8 +584,8 @@ TEST_F(CommandsTest, AllocationFailuresLeaveThePreviousState) {
     ASSERT_EQ(Open(File("first.obj", strandObj)), 1);
     WriteBytesFile(dir + "/second.obz", GzipBytes(strandObj));
     WriteBytesFile(dir + "/second.hrz", GzipBytes(hairPoser));
-    const std::string files[] = {File("second.obj", strandObj), File("second.hr2", hairPoser),
-                                 dir + "/second.obz", dir + "/second.hrz"};
+    const std::string files[] = {File("second.obj", strandObj), File("second.hr2", hairPoser), dir + "/second.obz",
+                                 dir + "/second.hrz"};
     for (const std::string& path : files) {
         int failures = 0;
         for (long n = 1;; ++n) {

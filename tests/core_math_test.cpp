@@ -174,9 +174,9 @@ TEST(IntMath, TruncateSaturatedAtTheEndsOfTheRange) {
         {-std::numeric_limits<float>::quiet_NaN(), 0},
         {inf, top},
         {-inf, bottom},
-        {2147483648.0f, top},            // 2^31
-        {-2147483648.0f, bottom},        // -2^31
-        {2147483520.0f, 2147483520},     // the largest float below 2^31
+        {2147483648.0f, top},         // 2^31
+        {-2147483648.0f, bottom},     // -2^31
+        {2147483520.0f, 2147483520},  // the largest float below 2^31
         {-2147483520.0f, -2147483520},
         {1e30f, top},
         {-1e30f, bottom},

@@ -21,7 +21,7 @@ namespace {
 using MeshPtr = std::unique_ptr<Mesh, MeshDeleter>;
 
 class FacePasses : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ResetAppState();
         SetLight(0, 1);
@@ -70,7 +70,7 @@ TEST_F(FacePasses, ProjectionFloorsAndPlacesClippedVerticesAtTheCentre) {
         {{0, -1, 0}, 310, 510, 16384, 0},
         {{0, 0, 1}, 310, 260, 32768, 0},
         {{0, 0, -1}, 310, 260, 0, 0},
-        {{0.3f, -0.3f, 0}, 385, 336, 16384, 0},   // 75.000003 floors to 75, -75.000003 to -76
+        {{0.3f, -0.3f, 0}, 385, 336, 16384, 0},  // 75.000003 floors to 75, -75.000003 to -76
         {{-0.3f, 0.3f, 0}, 234, 185, 16384, 0},
         {{1.0000001f, 0, 0.5f}, 310, 260, 16384, ClipRight},
     };
@@ -106,11 +106,13 @@ TEST_F(FacePasses, ZoomAndRadiusScaleTheView) {
         float zoom, radius;
         Vec3 centre;
         int x;
+        // clang-format off
     } cases[] = {
         {2.0f, 0.0f, {0, 0, 0}, 560},   // radius 0: the zoom alone
         {1.0f, 0.5f, {0, 0, 0}, 560},   // 0.25 / 0.5 = half the scale
         {1.0f, 1.0f, {-0.5f, 0, 0}, 560},  // centred at -0.5
     };
+    // clang-format on
     for (const Case& c : cases) {
         appState.zoom = c.zoom;
         MeshPtr mesh(BuildMesh({{c.radius == 0.0f ? 0.5f : 0.5f, 0, 0}}, {}));
@@ -135,7 +137,7 @@ TEST_F(FacePasses, ClassificationThreshold) {
         float nz;
         uint32_t attributes;
         bool front;
-    } cases[] = {{1.0f, 0, true}, {-0.05f, 0, true}, {-0.0500001f, 0, false}, {-1.0f, 0, false},
+    } cases[] = {{1.0f, 0, true}, {-0.05f, 0, true},       {-0.0500001f, 0, false}, {-1.0f, 0, false},
                  {nan, 0, false}, {-1.0f, FaceLine, true}, {0.5f, FaceFront, true}, {-0.5f, FaceFront, false}};
     std::vector<std::vector<int>> slots;
     std::vector<uint32_t> attributes;
@@ -224,7 +226,8 @@ TEST_F(FacePasses, BresenhamTieRules) {
             }
         }
         std::vector<std::pair<int, int>> expected = c.pixels;
-        std::sort(expected.begin(), expected.end(), [](auto a, auto b) { return a.second != b.second ? a.second < b.second : a.first < b.first; });
+        std::sort(expected.begin(), expected.end(),
+                  [](auto a, auto b) { return a.second != b.second ? a.second < b.second : a.first < b.first; });
         EXPECT_EQ(drawn, expected) << c.x0 << "," << c.y0 << " to " << c.x1 << "," << c.y1;
     }
 }
@@ -268,7 +271,7 @@ TEST_F(FacePasses, MaterialChoiceAndLightingCache) {
         OwnedFrameBuffer target(100, 100);
         Prepare(mesh.get(), 100, 100);
         DrawMesh(&target.fb, mesh.get(), CurrentDrawSettings());
-        const Material& expected = c.propMaterial ? mesh->materials[3]
+        const Material& expected = c.propMaterial            ? mesh->materials[3]
                                    : c.expectedKeyIndex == 1 ? appState.textureMaterial
                                                              : appState.presetMaterial;
         const MeshVertex& v = mesh->vertices[1];
@@ -309,7 +312,12 @@ TEST_F(FacePasses, TransparentPassesRunOnlyAfterATransparentFrontFace) {
         bool backDrawn;
     } cases[] = {{0, 1, false}, {1, 1, true}, {0, 0, true}};
     for (const Case& c : cases) {
-        MeshPtr mesh(BuildMesh({{-0.5f, -0.5f, 0}, {-0.1f, -0.5f, 0}, {-0.5f, 0.5f, 0}, {0.5f, -0.5f, 0}, {0.5f, 0.5f, 0}, {0.1f, -0.5f, 0}},
+        MeshPtr mesh(BuildMesh({{-0.5f, -0.5f, 0},
+                                {-0.1f, -0.5f, 0},
+                                {-0.5f, 0.5f, 0},
+                                {0.5f, -0.5f, 0},
+                                {0.5f, 0.5f, 0},
+                                {0.1f, -0.5f, 0}},
                                {{0, 1, 2}, {3, 5, 4}}, {c.frontMaterial, c.backMaterial}));
         mesh->materials[1].materialFlags = MaterialTransparent;
         mesh->materials[1].transparency = 0x808080;
@@ -322,17 +330,23 @@ TEST_F(FacePasses, TransparentPassesRunOnlyAfterATransparentFrontFace) {
     }
 }
 
-
-
 // Every level's vertex kernels against the reference, on random vertices
 // with edge values mixed in (the volume's faces and just past them, signed
 // zeros, infinities, NaN), under random matrices, materials and lights.
 TEST(VertexKernels, EveryLevelMatchesTheReference) {
     std::mt19937 random(1209);
     auto uniform = [&](float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(random); };
-    const float specials[] = {1.0f, -1.0f, 1.0000001f, -1.0000001f, 0.0f, -0.0f, 0.99999994f,
-                              std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
-                              std::numeric_limits<float>::quiet_NaN(), 1e30f};
+    const float specials[] = {1.0f,
+                              -1.0f,
+                              1.0000001f,
+                              -1.0000001f,
+                              0.0f,
+                              -0.0f,
+                              0.99999994f,
+                              std::numeric_limits<float>::infinity(),
+                              -std::numeric_limits<float>::infinity(),
+                              std::numeric_limits<float>::quiet_NaN(),
+                              1e30f};
     auto value = [&](float range) {
         return std::uniform_int_distribution<int>(0, 9)(random) == 0 ? specials[random() % 11] : uniform(-range, range);
     };
@@ -354,7 +368,8 @@ TEST(VertexKernels, EveryLevelMatchesTheReference) {
         for (float& c : material.ambient) c = uniform(0, 1);
         for (float& c : material.diffuse) c = uniform(0, 1);
         for (float& c : material.specular) c = uniform(0, 1);
-        material.ambientLevel = uniform(0, 1), material.diffuseLevel = uniform(0, 2), material.specularLevel = uniform(0, 2);
+        material.ambientLevel = uniform(0, 1), material.diffuseLevel = uniform(0, 2),
+        material.specularLevel = uniform(0, 2);
         material.diffuseExponent = exponents[random() % 8], material.specularExponent = exponents[random() % 8];
         material.materialFlags = round % 3 == 0 ? MaterialTransparent : 0;
         material.transparency = static_cast<int32_t>(random() & 0xFF);

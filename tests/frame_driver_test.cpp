@@ -51,7 +51,11 @@ TEST(FrameBuffer, ClearWorksInPixelPairs) {
     struct Case {
         int minX, minY, maxX, maxY;
         int firstColumn, lastColumn, rows;
-    } cases[] = {{5, 2, 8, 3, 4, 9, 2}, {4, 0, 4, 0, 4, 5, 1}, {7, 1, 6, 1, 6, 7, 1}, {9, 1, 6, 1, 0, -1, 0}, {2, 5, 3, 4, 0, -1, 0}};
+    } cases[] = {{5, 2, 8, 3, 4, 9, 2},
+                 {4, 0, 4, 0, 4, 5, 1},
+                 {7, 1, 6, 1, 6, 7, 1},
+                 {9, 1, 6, 1, 0, -1, 0},
+                 {2, 5, 3, 4, 0, -1, 0}};
     for (const Case& c : cases) {
         OwnedFrameBuffer target(20, 10);
         ClearWorkRect(target.fb.workPixels, c.minX, c.minY, c.maxX, c.maxY, target.fb.width * 4, 0x528A);
@@ -71,8 +75,8 @@ TEST(FrameBuffer, ConversionExpandsTo24Bits) {
     struct Case {
         WorkPixel pixel;
         uint8_t blue, green, red;
-    } cases[] = {{0x528A, 80, 80, 80}, {0x9492, 144, 144, 144}, {0xFFFF, 248, 252, 248},
-                 {0xABCD0000, 0, 0, 0}, {0x001F, 248, 0, 0}, {0x07E0, 0, 252, 0}, {0xF800, 0, 0, 248}};
+    } cases[] = {{0x528A, 80, 80, 80}, {0x9492, 144, 144, 144}, {0xFFFF, 248, 252, 248}, {0xABCD0000, 0, 0, 0},
+                 {0x001F, 248, 0, 0},  {0x07E0, 0, 252, 0},     {0xF800, 0, 0, 248}};
     WorkPixel row[8];
     uint8_t out[24];
     for (const Case& c : cases) {
@@ -122,7 +126,7 @@ TEST(PresentRectangle, AlignsToGroupsOfFour) {
 }
 
 class FrameDriver : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ResetAppState();
         SetLight(0, 1);
@@ -137,8 +141,9 @@ protected:
     }
     // A square facing the viewer covering the middle of the view.
     static Mesh* Square(float half, float dx = 0.0f) {
-        Mesh* mesh = BuildMesh({{-half + dx, -half, 0}, {half + dx, -half, 0}, {half + dx, half, 0}, {-half + dx, half, 0}},
-                               {{0, 1, 2, 3}});
+        Mesh* mesh =
+            BuildMesh({{-half + dx, -half, 0}, {half + dx, -half, 0}, {half + dx, half, 0}, {-half + dx, half, 0}},
+                      {{0, 1, 2, 3}});
         // Bounds of a unit box, so the square is not scaled up to fill the view.
         mesh->centre = Vec3{0, 0, 0};
         mesh->radius = 1.0f;
@@ -187,7 +192,7 @@ TEST_F(FrameDriver, MovingMeshClearsItsOldArea) {
     EXPECT_NE(target.At(435, 260) >> 16, 0u);
     ASSERT_EQ(Fake().presents.size(), 2u);
     const FakePresent& p = Fake().presents[1];
-    EXPECT_EQ(p.x, 132);  // old minX 135 aligned down
+    EXPECT_EQ(p.x, 132);            // old minX 135 aligned down
     EXPECT_EQ(p.x + p.width, 488);  // new maxX 485 aligned up, exclusive
     EXPECT_EQ(p.y, 210);
     EXPECT_EQ(p.height, 102);  // rows 210..311: -0.2 x 250 floors to -51

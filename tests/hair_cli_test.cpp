@@ -110,8 +110,7 @@ bool AssimpAvailable(const std::string& dir) { return Run("assimp", {"version"},
 
 TEST(HairCli, StrandFilesBecomeRibbonQuads) {
     NATIVE_ONLY();
-    std::vector<std::string> inputs = {SourcePath("examples/scalp_hair.obj"),
-                                       SourcePath("examples/scalp_hair.hr2"),
+    std::vector<std::string> inputs = {SourcePath("examples/scalp_hair.obj"), SourcePath("examples/scalp_hair.hr2"),
                                        SourcePath("examples/brush_mixed.obj")};
     const std::string corpus = CorpusPath("obj");
     for (const char* name : {"tinyobjloader/models/line-prim.obj", "assimp-testmodels/OBJ/testmixed.obj",

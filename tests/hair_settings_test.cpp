@@ -19,7 +19,7 @@ TEST(HairSettings, RadiusFromStep) {
         const char* shown;  // as the tool bar's radius field shows it
     };
     const Case cases[] = {{10, "0.000500"}, {20, "0.016000"}, {1, "0.000022"},
-                          {11, "0.000707"}, {9, "0.000354"}, {12, "0.001000"}};
+                          {11, "0.000707"}, {9, "0.000354"},  {12, "0.001000"}};
     for (const Case& c : cases) {
         EXPECT_EQ(Shown("%8.6f", HairRadiusForStep(BaseRadius, c.step)), c.shown) << c.step;
     }
@@ -37,7 +37,7 @@ TEST(HairSettings, StretchFromStep) {
         const char* shown;
     };
     const Case cases[] = {{0, 0.0f, "0.000"}, {-10, -1.0f, "-1.000"}, {10, 1.0f, "1.000"},
-                          {5, 0.5f, "0.500"}, {3, 0.3f, "0.300"}, {-7, -0.7f, "-0.700"}};
+                          {5, 0.5f, "0.500"}, {3, 0.3f, "0.300"},     {-7, -0.7f, "-0.700"}};
     for (const Case& c : cases) {
         EXPECT_EQ(HairStretchForStep(c.step), c.value) << c.step;
         EXPECT_EQ(Shown("%4.3f", HairStretchForStep(c.step)), c.shown) << c.step;
@@ -50,12 +50,14 @@ TEST(HairSettings, SteppingIsClamped) {
         int (*next)(int, int);
         int start, direction, presses, end;
     };
+    // clang-format off
     const Case cases[] = {
         {NextRadiusStep, 10, +1, 10, 20}, {NextRadiusStep, 10, +1, 15, 20},
         {NextRadiusStep, 10, -1, 9, 1},   {NextRadiusStep, 10, -1, 30, 1},
         {NextStretchStep, 0, -1, 11, -10}, {NextStretchStep, 0, +1, 10, 10},
         {NextStretchStep, 9, +1, 3, 10},  {NextStretchStep, -10, +1, 1, -9},
     };
+    // clang-format on
     for (const Case& c : cases) {
         int step = c.start;
         for (int i = 0; i < c.presses; ++i) step = c.next(step, c.direction);

@@ -16,7 +16,7 @@
 namespace {
 
 struct Block {
-    uint8_t samples[8][16];   // output written at column 4 to catch stray writes
+    uint8_t samples[8][16];  // output written at column 4 to catch stray writes
     uint8_t* rows[8];
     Block() {
         std::memset(samples, 0xEE, sizeof samples);
@@ -51,10 +51,19 @@ TEST(JpegIdct, DcOnlyBlocksSaturateAtTheDocumentedProducts) {
         int expected;
     };
     const Case cases[] = {
-        {0, 99, 128},   {8, 1, 129},    {-8, 1, 127}, {1011, 1, 254}, {337, 3, 254},
-        {1012, 1, 255}, {-1020, 1, 1},  {-1021, 1, 0}, {-340, 3, 1},
+        {0, 99, 128},
+        {8, 1, 129},
+        {-8, 1, 127},
+        {1011, 1, 254},
+        {337, 3, 254},
+        {1012, 1, 255},
+        {-1020, 1, 1},
+        {-1021, 1, 0},
+        {-340, 3, 1},
         // The product and the factor 4 wrap at 32 bits, as the lanes compute them.
-        {40000, 60000, 255}, {INT32_MAX, 1, 128}, {65535, 65535, 0},
+        {40000, 60000, 255},
+        {INT32_MAX, 1, 128},
+        {65535, 65535, 0},
     };
     for (InverseDctFunction idct : Implementations()) {
         for (const Case& c : cases) {
@@ -87,21 +96,22 @@ struct BlockGenerator {
             case 0: return static_cast<int32_t>(Next() % 64) - 32;
             case 1: return static_cast<int32_t>(Next() % 2048) - 1024;
             case 2: return static_cast<int32_t>(Next() % 65536) - 32768;
-            default: return static_cast<int32_t>(Next());   // any 32-bit value, as a wrapped DC can be
+            default: return static_cast<int32_t>(Next());  // any 32-bit value, as a wrapped DC can be
         }
     }
     void Fill(int32_t* coefficients, int32_t* quant) {
         const int kind = static_cast<int>(Next() % 4);
-        const int density = static_cast<int>(Next() % 5);   // 0: DC only ... 4: full
+        const int density = static_cast<int>(Next() % 5);  // 0: DC only ... 4: full
         for (int i = 0; i < 64; ++i) {
             const bool present = i == 0 || density == 4 || Next() % 16 < static_cast<uint32_t>(density * density);
             coefficients[i] = present ? Coefficient(kind) : 0;
-            if (Next() % 64 == 0) coefficients[i] = 65536 * static_cast<int32_t>(Next() % 4);   // zero low half
+            if (Next() % 64 == 0) coefficients[i] = 65536 * static_cast<int32_t>(Next() % 4);  // zero low half
         }
         const int quantKind = static_cast<int>(Next() % 3);
         for (int i = 0; i < 64; ++i) {
             quant[i] = quantKind == 0 ? 1 + static_cast<int32_t>(Next() % 100)
-                                      : (quantKind == 1 ? static_cast<int32_t>(Next() % 65536) : 65535 - static_cast<int32_t>(Next() % 4));
+                                      : (quantKind == 1 ? static_cast<int32_t>(Next() % 65536)
+                                                        : 65535 - static_cast<int32_t>(Next() % 4));
         }
     }
 };
@@ -131,7 +141,8 @@ TEST(JpegIdct, EachLevelChoosesItsTransform) {
     EXPECT_EQ(ChooseInverseDct(), InverseDctBlockScalar);
     EXPECT_EQ(ChooseJpegKernels(SimdScalar).yccToPixels, YccRowScalar);
     for (const NamedIdct& simd : SimdImplementations()) {
-        const SimdLevel level = simd.idct == InverseDctBlockMmx ? SimdMmx : (simd.idct == InverseDctBlockSse2 ? SimdSse2 : SimdAvx2);
+        const SimdLevel level =
+            simd.idct == InverseDctBlockMmx ? SimdMmx : (simd.idct == InverseDctBlockSse2 ? SimdSse2 : SimdAvx2);
         SetActiveSimdLevel(level);
         EXPECT_EQ(ChooseInverseDct(), simd.idct) << simd.name;
         EXPECT_EQ(ChooseJpegKernels(level).inverseDct, simd.idct) << simd.name;
@@ -171,7 +182,7 @@ ColorTables ProgramColorTables() {
 
 TEST(JpegRowKernels, ColourConversionMatchesTheTablesOnEveryTriple) {
     const ColorTables tables = ProgramColorTables();
-    constexpr int width = 256 + 13;   // every luminance value and a tail
+    constexpr int width = 256 + 13;  // every luminance value and a tail
     uint8_t y[width], cb[width], cr[width];
     uint32_t expected[width + 1], got[width + 1];
     for (int x = 0; x < width; ++x) y[x] = static_cast<uint8_t>(x);
@@ -201,12 +212,12 @@ TEST(JpegRowKernels, FiltersAndGreyMatchTheReferenceOnRandomRows) {
         for (int trial = 0; trial < 20000; ++trial) {
             const int n = 3 + static_cast<int>(next() % 90);
             uint8_t near[96], far[96];
-            const int extremes = static_cast<int>(next() % 3);   // plain, or mostly 0 and 255
+            const int extremes = static_cast<int>(next() % 3);  // plain, or mostly 0 and 255
             for (int i = 0; i < 96; ++i) {
                 near[i] = static_cast<uint8_t>(extremes ? (next() % 2) * 255 : next());
                 far[i] = static_cast<uint8_t>(extremes == 2 ? 255 - near[i] : next());
             }
-            uint8_t expected[200], got[200];   // guard bytes past 2n catch stray writes
+            uint8_t expected[200], got[200];  // guard bytes past 2n catch stray writes
             std::memset(expected, 0xA5, sizeof expected);
             std::memset(got, 0xA5, sizeof got);
             SmoothH2V1Scalar(near, expected, n);
@@ -219,7 +230,8 @@ TEST(JpegRowKernels, FiltersAndGreyMatchTheReferenceOnRandomRows) {
             greyExpected[n] = greyGot[n] = 7;
             GreyRowScalar(near, greyExpected, n);
             set.kernels.greyToPixels(near, greyGot, n);
-            ASSERT_EQ(std::memcmp(greyExpected, greyGot, (n + 1) * sizeof(uint32_t)), 0) << set.name << " grey, n " << n;
+            ASSERT_EQ(std::memcmp(greyExpected, greyGot, (n + 1) * sizeof(uint32_t)), 0)
+                << set.name << " grey, n " << n;
         }
     }
 }

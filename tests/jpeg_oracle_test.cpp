@@ -29,7 +29,7 @@ std::vector<ReferenceRow> ReadReferenceTable(const std::string& path) {
     std::vector<ReferenceRow> rows;
     std::ifstream in(path);
     std::string line;
-    std::getline(in, line);   // header
+    std::getline(in, line);  // header
     while (std::getline(in, line)) {
         std::vector<std::string> fields;
         std::stringstream split(line);
@@ -43,7 +43,7 @@ std::vector<ReferenceRow> ReadReferenceTable(const std::string& path) {
 
 // What a file's frame header says, read independently of the decoder.
 struct FrameInfo {
-    int marker = 0;   // SOFn code, 0 when none found
+    int marker = 0;  // SOFn code, 0 when none found
     int components = 0;
     int h[4] = {}, v[4] = {};
 };
@@ -112,10 +112,10 @@ TEST(JpegOracle, CorpusBaselineFilesMatchReferenceDecoder) {
     ASSERT_GT(rows.size(), 50u);
     int compared = 0;
     for (const ReferenceRow& row : rows) {
-        if (row.exitStatus != 0) continue;   // only files the reference decodes cleanly
+        if (row.exitStatus != 0) continue;  // only files the reference decodes cleanly
         const Bytes data = ReadBytes(root + "/" + row.file);
         const FrameInfo frame = ReadFrameInfo(data);
-        if (frame.marker != 0xC0 && frame.marker != 0xC1) continue;   // baseline and extended Huffman only
+        if (frame.marker != 0xC0 && frame.marker != 0xC1) continue;  // baseline and extended Huffman only
         // Four-component images convert by the program's own CMYK/YCCK rules,
         // which the reference does differently; JpegColour tests cover them.
         if (frame.components == 4) continue;
@@ -142,7 +142,7 @@ struct Variant {
     int height;
     const char* cjpegOptions;
     bool grey;
-    bool noSmooth;   // vertical-only ratio: the reference replicates with -nosmooth
+    bool noSmooth;  // vertical-only ratio: the reference replicates with -nosmooth
 };
 
 const Variant variants[] = {
@@ -195,7 +195,9 @@ TEST(JpegOracle, CjpegVariantsMatchReferenceDecoder) {
         SCOPED_TRACE(v.name);
         const std::string base = dir + "/" + v.name;
         WriteBytes(base + ".ppm", MakePhotoPpm(v.width, v.height, seed++));
-        ASSERT_EQ(RunCommand(std::string("cjpeg ") + v.cjpegOptions + " -outfile " + base + ".jpg " + base + ".ppm 2>/dev/null"), 0);
+        ASSERT_EQ(RunCommand(std::string("cjpeg ") + v.cjpegOptions + " -outfile " + base + ".jpg " + base +
+                             ".ppm 2>/dev/null"),
+                  0);
         ASSERT_EQ(RunCommand(std::string("djpeg -dct int -pnm ") + (v.noSmooth ? "-nosmooth " : "") + "-outfile " +
                              base + ".pnm " + base + ".jpg"),
                   0);
@@ -223,12 +225,15 @@ TEST(JpegCli, PpmOutputIsTheDecodedImage) {
     layout.height = 21;
     layout.components = {{1, 2, 2}, {2, 1, 1}, {3, 1, 1}};
     layout.jfif = true;
-    layout.sample = [](int component, int bx, int by) { return component == 0 ? 20 + 30 * bx + 9 * by : 90 + 40 * component; };
+    layout.sample = [](int component, int bx, int by) {
+        return component == 0 ? 20 + 30 * bx + 9 * by : 90 + 40 * component;
+    };
     const Bytes jpeg = BuildFlatJpeg(layout);
     WriteBytes(dir + "/in.jpg", jpeg);
     const Bytes expected = ToPnm(DecodeBytes(jpeg), false);
     for (const char* environment : {"", "QUILLMERE_SCALAR=1"}) {
-        const CliRunResult run = RunCliProgram("jpeg-cli", "jpeg " + dir + "/in.jpg -o " + dir + "/out.ppm", environment);
+        const CliRunResult run =
+            RunCliProgram("jpeg-cli", "jpeg " + dir + "/in.jpg -o " + dir + "/out.ppm", environment);
         ASSERT_EQ(run.status, 0) << run.err;
         EXPECT_TRUE(ReadBytes(dir + "/out.ppm") == expected) << environment;
     }

@@ -53,7 +53,7 @@ TEST(JpegDamage, EveryPrefixOfAStreamFailsOrDecodesCleanly) {
 TEST(JpegDamage, ScanEndingWithEndOfImageDecodesTheRestAsMidGrey) {
     size_t scanStart = 0;
     Bytes data = BuildFlatJpeg(ColourLayout(0), &scanStart);
-    data.resize(scanStart + 4);   // a few MCUs' worth of data, then the marker
+    data.resize(scanStart + 4);  // a few MCUs' worth of data, then the marker
     data.insert(data.end(), {0xFF, 0xD9});
     const Decoded d = DecodeBytes(data);
     ASSERT_TRUE(d.ok);
@@ -61,7 +61,7 @@ TEST(JpegDamage, ScanEndingWithEndOfImageDecodesTheRestAsMidGrey) {
     EXPECT_EQ(d.rgb[last], 128);
     EXPECT_EQ(d.rgb[last + 1], 128);
     EXPECT_EQ(d.rgb[last + 2], 128);
-    EXPECT_NE(d.rgb[0], 128);   // the first MCU was decoded from real data
+    EXPECT_NE(d.rgb[0], 128);  // the first MCU was decoded from real data
 }
 
 TEST(JpegDamage, ScanDataEndingWithoutAMarkerFails) {
@@ -82,8 +82,8 @@ TEST(JpegDamage, RestartMarkersResynchronise) {
     ASSERT_GE(markers.size(), 5u);
     struct Case {
         const char* name;
-        int marker;        // which restart marker to damage
-        uint8_t newCode;   // 0: remove it
+        int marker;       // which restart marker to damage
+        uint8_t newCode;  // 0: remove it
     };
     const Case cases[] = {
         {"missing marker", 2, 0},
@@ -95,7 +95,8 @@ TEST(JpegDamage, RestartMarkersResynchronise) {
         Bytes data = whole;
         const size_t at = markers[static_cast<size_t>(c.marker)];
         if (c.newCode == 0) {
-            data.erase(data.begin() + static_cast<std::ptrdiff_t>(at), data.begin() + static_cast<std::ptrdiff_t>(at + 2));
+            data.erase(data.begin() + static_cast<std::ptrdiff_t>(at),
+                       data.begin() + static_cast<std::ptrdiff_t>(at + 2));
         } else {
             data[at + 1] = c.newCode;
         }
@@ -180,7 +181,8 @@ TEST(JpegPaths, EveryLevelGivesTheReferencePixels) {
             SetActiveSimdLevel(static_cast<SimdLevel>(level));
             const Decoded d = DecodeBytes(inputs[i]);
             EXPECT_EQ(d.ok, reference.ok) << "input " << i << " at " << SimdLevelName(static_cast<SimdLevel>(level));
-            EXPECT_TRUE(d.rgb == reference.rgb) << "input " << i << " at " << SimdLevelName(static_cast<SimdLevel>(level));
+            EXPECT_TRUE(d.rgb == reference.rgb)
+                << "input " << i << " at " << SimdLevelName(static_cast<SimdLevel>(level));
         }
     }
     SetActiveSimdLevel(saved);
@@ -194,7 +196,7 @@ TEST(JpegMemory, NothingIsHeldAfterADecode) {
         const long before = LiveAllocationCount();
         Texture t{nullptr, 0, 0};
         const int ok = DecodeJpegMemory(data->data(), data->size(), &t, nullptr, nullptr);
-        EXPECT_EQ(LiveAllocationCount(), before + (ok ? 1 : 0));   // only the pixels remain
+        EXPECT_EQ(LiveAllocationCount(), before + (ok ? 1 : 0));  // only the pixels remain
         ReleaseTexturePixels(&t);
         EXPECT_EQ(LiveAllocationCount(), before);
     }

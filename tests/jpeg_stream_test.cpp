@@ -25,7 +25,8 @@ void Insert(Bytes& data, size_t at, std::initializer_list<uint8_t> bytes) {
 // Removes the whole segment starting at `at` and returns it.
 Bytes Cut(Bytes& data, size_t at) {
     const size_t length = 2 + (static_cast<size_t>(data[at + 2]) << 8 | data[at + 3]);
-    Bytes segment(data.begin() + static_cast<std::ptrdiff_t>(at), data.begin() + static_cast<std::ptrdiff_t>(at + length));
+    Bytes segment(data.begin() + static_cast<std::ptrdiff_t>(at),
+                  data.begin() + static_cast<std::ptrdiff_t>(at + length));
     data.erase(data.begin() + static_cast<std::ptrdiff_t>(at), data.begin() + static_cast<std::ptrdiff_t>(at + length));
     return segment;
 }
@@ -58,6 +59,7 @@ struct StreamCase {
 };
 
 TEST(JpegStream, HeadersAreAcceptedOrRefusedExactly) {
+    // clang-format off
     const StreamCase cases[] = {
         {"plain grey", [] { return BuildFlatJpeg(GreyImage()); }, true},
         {"leading garbage", [] { Bytes b = BuildFlatJpeg(GreyImage()); b.insert(b.begin(), 0x00); return b; }, false},
@@ -99,6 +101,7 @@ TEST(JpegStream, HeadersAreAcceptedOrRefusedExactly) {
         {"more than 10 blocks per MCU", [] { FlatJpeg s = ColourImage(); s.components[0] = {1, 4, 4}; return BuildFlatJpeg(s); }, false},
         {"3 x 1 luminance", [] { FlatJpeg s = ColourImage(); s.components[0] = {1, 3, 1}; return BuildFlatJpeg(s); }, true},
     };
+    // clang-format on
     for (const StreamCase& c : cases) {
         const Decoded d = DecodeBytes(c.make());
         EXPECT_EQ(d.ok, c.accepted ? 1 : 0) << c.name;
@@ -133,7 +136,9 @@ TEST(JpegStream, OverflowingPixelBufferIsAnAllocationFailure) {
 
 // ---- Colour interpretation --------------------------------------------------
 
-int SampleA(int component, int, int) { return component == 0 ? 200 : (component == 1 ? 60 : (component == 2 ? 90 : 40)); }
+int SampleA(int component, int, int) {
+    return component == 0 ? 200 : (component == 1 ? 60 : (component == 2 ? 90 : 40));
+}
 
 struct Rgb {
     int r, g, b;
@@ -277,10 +282,10 @@ TEST(JpegRows, FirstPixelInMemoryIsTheBottomLeft) {
     ASSERT_TRUE(DecodeJpegMemory(data.data(), data.size(), &t, &options, nullptr));
     ASSERT_EQ(t.width, 16);
     ASSERT_EQ(t.height, 16);
-    EXPECT_EQ(t.pixels[0], 140u * 0x010101u);                // bottom-left block (0, 1)
-    EXPECT_EQ(t.pixels[15], 190u * 0x010101u);               // bottom-right block (1, 1)
-    EXPECT_EQ(t.pixels[15 * 16], 40u * 0x010101u);           // top-left block (0, 0)
-    EXPECT_EQ(t.pixels[16 * 16 - 1], 90u * 0x010101u);       // last in memory: top-right
+    EXPECT_EQ(t.pixels[0], 140u * 0x010101u);           // bottom-left block (0, 1)
+    EXPECT_EQ(t.pixels[15], 190u * 0x010101u);          // bottom-right block (1, 1)
+    EXPECT_EQ(t.pixels[15 * 16], 40u * 0x010101u);      // top-left block (0, 0)
+    EXPECT_EQ(t.pixels[16 * 16 - 1], 90u * 0x010101u);  // last in memory: top-right
     ReleaseTexturePixels(&t);
 }
 

@@ -11,7 +11,7 @@ namespace {
 
 // Only light 0, pointing along `direction`; restores the table afterwards.
 class OneLight {
-public:
+  public:
     explicit OneLight(Vec3 direction) {
         ResetLights();
         lights[0].direction = direction;
@@ -42,6 +42,7 @@ TEST(Lighting, ScaledPower) {
         int32_t n;
         float k;
         float expected;
+        // clang-format off
     } cases[] = {
         {2.0f, 0, 3.0f, 3.0f},       {0.0f, 0, 5.0f, 5.0f},        {0.0f, 3, 5.0f, 0.0f},
         {-0.0f, 0, 1.0f, 0.0f},      {-1.0f, 2, 1.0f, 0.0f},       {0.5f, 3, 2.0f, 0.25f},
@@ -49,6 +50,7 @@ TEST(Lighting, ScaledPower) {
         {1.0f, std::numeric_limits<int32_t>::min(), 2.0f, 2.0f}, {0.5f, -1, 1.0f, 0.0f},
         {-nan, 1, 1.0f, 0.0f},
     };
+    // clang-format on
     for (const Case& c : cases) {
         EXPECT_FLOAT_EQ(ScaledPower(c.x, c.n, c.k), c.expected) << c.x << "^" << c.n << " x " << c.k;
     }
@@ -60,6 +62,7 @@ TEST(Lighting, DiffuseFollowsTheSquaredHalfLambert) {
         Vec3 light;
         int32_t exponent;
         float expected;  // per channel, diffuse level 0.5
+        // clang-format off
     } cases[] = {
         {"straight on, any exponent", {0, 0, 1}, 7, 0.5f},
         {"grazing, exponent 1", {1, 0, 0}, 1, 0.125f},
@@ -67,6 +70,7 @@ TEST(Lighting, DiffuseFollowsTheSquaredHalfLambert) {
         {"from behind", {0, 0, -1}, 1, 0.0f},
         {"from behind, exponent 0", {0, 0, -1}, 0, 0.5f},
     };
+    // clang-format on
     for (const Case& c : cases) {
         OneLight light(c.light);
         const LitColour lit = LightVertex(Vec3{0, 0, 1}, Plain(0.5f, c.exponent, 0.0f));
@@ -93,12 +97,14 @@ TEST(Lighting, SpecularOnlyWhereTheMirroredLightFacesTheViewer) {
     struct Case {
         Vec3 light, normal;
         bool highlight;
+        // clang-format off
     } cases[] = {
         {{0, 0, 1}, {0, 0, 1}, true},     // mirrored straight to the viewer
         {{1, 0, 0}, {0, 0, 1}, false},    // mirrored to (-1, 0, 0): s = 0
         {{0, 0.6f, 0.8f}, {0, 0, 1}, true},
         {{0, 0.8f, -0.6f}, {0, 0, 1}, false},
     };
+    // clang-format on
     for (const Case& c : cases) {
         OneLight light(c.light);
         const LitColour lit = LightVertex(c.normal, Plain(0.0f, 1, 0.5f));
@@ -128,8 +134,8 @@ TEST(Lighting, PackColourSaturatesAndFloors) {
     struct Case {
         float v;
         uint32_t byte;
-    } cases[] = {{1.0f, 255}, {2.5f, 255}, {0.999f, 255}, {0.5f, 128}, {0.5f - 1e-6f, 127},
-                 {1.0f / 256, 1}, {0.0039f, 0}, {0.0f, 0}, {-0.25f, 0}, {nan, 0}};
+    } cases[] = {{1.0f, 255},     {2.5f, 255},  {0.999f, 255}, {0.5f, 128}, {0.5f - 1e-6f, 127},
+                 {1.0f / 256, 1}, {0.0039f, 0}, {0.0f, 0},     {-0.25f, 0}, {nan, 0}};
     for (const Case& c : cases) {
         EXPECT_EQ(PackColour(LitColour{c.v, 0, 0, 0}), c.byte) << c.v;
         EXPECT_EQ(PackColour(LitColour{0, 0, c.v, 0}), c.byte << 16) << c.v;

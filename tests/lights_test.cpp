@@ -8,7 +8,7 @@
 namespace {
 
 class LightsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ResetAppState(); }
     void TearDown() override { ResetAppState(); }
 };
@@ -40,6 +40,7 @@ TEST_F(LightsTest, PresetTable) {
         float colourR, specularLevel;
         int32_t specularExponent, transparency;
     };
+    // clang-format off
     const Row rows[MaterialPresetCount] = {
         {"Brass", 0.8f, 0.5f, 3, 0},       {"Wood", 0.84f, 1.0f, 10, 0},
         {"Pewter", 0.7f, 0.5f, 3, 0},      {"Silver", 0.8f, 1.0f, 16, 0},
@@ -48,6 +49,7 @@ TEST_F(LightsTest, PresetTable) {
         {"Crystal", 0.6f, 0.6f, 16, 0x888888}, {"White", 1.0f, 0.8f, 10, 0},
         {"Prop Material", 1.0f, 0.5f, 10, 0},
     };
+    // clang-format on
     for (int i = 0; i < MaterialPresetCount; ++i) {
         EXPECT_STREQ(materialPresetNames[i], rows[i].name);
         EXPECT_EQ(materialPresets[i].colour[0], rows[i].colourR) << rows[i].name;

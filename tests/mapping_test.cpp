@@ -21,8 +21,7 @@ using MeshPtr = std::unique_ptr<Mesh, MeshDeleter>;
 // Slots are given with their corners (missing ones empty); `kinds` marks line
 // slots with 'l' (one character per slot, '-' a polygon). Texture index of
 // corner c of slot s is 10 s + c, so reordering shows.
-MeshPtr MakeMesh(const std::vector<Vec3>& points, const std::vector<std::vector<int>>& slots,
-                 const char* kinds = "") {
+MeshPtr MakeMesh(const std::vector<Vec3>& points, const std::vector<std::vector<int>>& slots, const char* kinds = "") {
     MeshPtr mesh(CreateMesh("test"));
     EXPECT_TRUE(GrowVertices(mesh.get(), static_cast<int>(points.size())));
     EXPECT_TRUE(GrowFaces(mesh.get(), static_cast<int>(slots.size())));
@@ -51,6 +50,7 @@ TEST(Mapping, NormalsToSphereCoordinates) {
         float u, v;
     };
     const float nan = std::numeric_limits<float>::quiet_NaN();
+    // clang-format off
     const Case cases[] = {
         {{0, 1, 0}, 0.5f, 1.0f},
         {{0, -1, 0}, 0.5f, 0.0f},
@@ -61,6 +61,7 @@ TEST(Mapping, NormalsToSphereCoordinates) {
         {{0, -1.5f, 0}, 0.5f, 0.0f},
         {{nan, nan, nan}, 0.0f, 0.0f},     // a degenerate normal maps to a corner
     };
+    // clang-format on
     for (const Case& c : cases) {
         // A slot whose two corners are the same vertex: the seam fix never moves them.
         MeshPtr mesh = MakeMesh({{0, 0, 0}}, {{0, 0}});
@@ -82,7 +83,7 @@ TEST(Mapping, FixSeamMovesValuesFarBelowTheLargest) {
         {{100, 32600, 16000}, {32868, 32600, 48768}},
         {{32600, 100, 16000}, {32600, 32868, 48768}},
         {{16000, 20000, 100}, {16000, 20000, 32868}},
-        {{0, 16384, 16384}, {0, 16384, 16384}},           // exactly half apart stays
+        {{0, 16384, 16384}, {0, 16384, 16384}},  // exactly half apart stays
         {{0, 16385, 5}, {32768, 16385, 5}},
         {{5, 5, 5}, {5, 5, 5}},
         {{INT32_MIN, INT32_MAX, 0}, {INT32_MIN + 32768, INT32_MAX, 32768}},
@@ -209,6 +210,7 @@ TEST(Mapping, InvertReversesPolygonsAndKeepsStrands) {
     struct Expect {
         std::vector<int> vertices, texIndices;
     };
+    // clang-format off
     const Expect expected[] = {
         {{1, 0, 2, -1}, {1, 0, 2, 3}},
         {{2, 3, 1, 0}, {13, 12, 11, 10}},
@@ -216,6 +218,7 @@ TEST(Mapping, InvertReversesPolygonsAndKeepsStrands) {
         {{3, 4, 2, -1}, {30, 31, 32, 33}},
         {{2, 4, -1, -1}, {40, 41, 42, 43}},
     };
+    // clang-format on
     EXPECT_FLOAT_EQ(mesh->facePlanes[0].nz, 1.0f);
     InvertMesh(mesh.get());
     for (int s = 0; s < 5; ++s) {

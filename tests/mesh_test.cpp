@@ -35,8 +35,8 @@ MeshPtr MakeMesh(const std::vector<Vec3>& points, const std::vector<std::vector<
 TEST(Mesh, CreatedWithDefaults) {
     MeshPtr mesh(CreateMesh("a name that is far longer than sixty-three characters, so it must be cut"));
     ASSERT_TRUE(mesh);
-    EXPECT_EQ(mesh->vertexCount + mesh->texCoordCount + mesh->faceCount + mesh->materialCount +
-                  mesh->groupCount + mesh->vertexCapacity,
+    EXPECT_EQ(mesh->vertexCount + mesh->texCoordCount + mesh->faceCount + mesh->materialCount + mesh->groupCount +
+                  mesh->vertexCapacity,
               0);
     EXPECT_EQ(std::strlen(mesh->name), 63u);
     EXPECT_STREQ(mesh->materialNames[0], "Preview");
@@ -58,7 +58,11 @@ TEST(Mesh, GrowthAddsToCapacity) {
         int32_t capacity;
     };
     const Step steps[] = {
-        {0, 1, 0},  {5, 1, 5},  {0, 1, 5},  {3, 1, 8}, {-1, 0, 8},
+        {0, 1, 0},
+        {5, 1, 5},
+        {0, 1, 5},
+        {3, 1, 8},
+        {-1, 0, 8},
         {INT32_MAX, 0, 8},  // would pass the signed 32-bit range
         {int64_t(1) << 40, 0, 8},
     };
@@ -96,7 +100,10 @@ TEST(Mesh, GeometricGrowthAndFit) {
     const struct {
         int32_t capacity;
         int64_t minimum, increment;
-    } cases[] = {{0, 4096, 4096}, {8192, 4096, 4096}, {10000, 4096, 5000}, {INT32_MAX - 100, 50, 100},
+    } cases[] = {{0, 4096, 4096},
+                 {8192, 4096, 4096},
+                 {10000, 4096, 5000},
+                 {INT32_MAX - 100, 50, 100},
                  {INT32_MAX - 100, 4096, 4096}};
     for (const auto& c : cases) EXPECT_EQ(GeometricGrowth(c.capacity, c.minimum), c.increment) << c.capacity;
 
@@ -158,16 +165,27 @@ TEST(Mesh, NewellNormals) {
     };
     const float s = 1.0f / std::sqrt(2.0f);
     const Case cases[] = {
-        {"triangle", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}}, {0, 0, 1, 0},
-         {{0, 0, 1}, {0, 0, 1}, {0, 0, 1}}},
-        {"quad at z=2", {{0, 0, 2}, {0, 1, 2}, {1, 1, 2}, {1, 0, 2}}, {{0, 1, 2, 3}}, {0, 0, -1, -2},
+        {"triangle", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}}, {0, 0, 1, 0}, {{0, 0, 1}, {0, 0, 1}, {0, 0, 1}}},
+        {"quad at z=2",
+         {{0, 0, 2}, {0, 1, 2}, {1, 1, 2}, {1, 0, 2}},
+         {{0, 1, 2, 3}},
+         {0, 0, -1, -2},
          {{0, 0, -1}, {0, 0, -1}, {0, 0, -1}, {0, 0, -1}}},
         {"segment adds nothing", {{0, 0, 0}, {1, 2, 3}}, {{0, 1}}, {0, 0, 0, 0}, {{0, 0, 0}, {0, 0, 0}}},
-        {"three-point line slot is a polygon", {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}}, {{0, 1, 2}}, {0, 0, 1, 0},
+        {"three-point line slot is a polygon",
+         {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}},
+         {{0, 1, 2}},
+         {0, 0, 1, 0},
          {{0, 0, 1}, {0, 0, 1}, {0, 0, 1}}},
-        {"shared edge averages", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{0, 1, 2}, {0, 3, 1}},
-         {0, 0, 1, 0}, {{0, s, s}, {0, s, s}, {0, 0, 1}, {0, 1, 0}}},
-        {"unused vertex stays zero", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {5, 5, 5}}, {{0, 1, 2}}, {0, 0, 1, 0},
+        {"shared edge averages",
+         {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}},
+         {{0, 1, 2}, {0, 3, 1}},
+         {0, 0, 1, 0},
+         {{0, s, s}, {0, s, s}, {0, 0, 1}, {0, 1, 0}}},
+        {"unused vertex stays zero",
+         {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {5, 5, 5}},
+         {{0, 1, 2}},
+         {0, 0, 1, 0},
          {{0, 0, 1}, {0, 0, 1}, {0, 0, 1}, {0, 0, 0}}},
     };
     for (const Case& c : cases) {

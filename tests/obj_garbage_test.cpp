@@ -54,7 +54,7 @@ TEST(ObjGarbage, RandomDamage) {
     const std::string dir = TempDir(TestDirName("obj-damage"));
     std::mt19937 random(20261209);
     const std::string base = validObj;
-    const char pieces[][12] = {" ", "\t", "\r", "\n", "/", "//", "-", "0", "-2147483649", "1e39",
+    const char pieces[][12] = {" ",  "\t", "\r", "\n",      "/",  "//",  "-",           "0",   "-2147483649", "1e39",
                                "f ", "l ", "g ", "usemtl ", "v ", "vt ", "99999999999", "nan", "\0"};
     for (int round = 0; round < 300; ++round) {
         SCOPED_TRACE(round);
@@ -90,8 +90,9 @@ TEST(ObjGarbage, HostileSizes) {
         manyNames += "g g" + std::to_string(i % 700) + "\nusemtl m" + std::to_string(i % 600) + "\n";
         if (i % 97 == 0) manyNames += "f 1 2 3\nl 3 2 1\n";
     }
-    std::string hugeNumbers = "v 1e38 -1e38 3.4e38\nv 1e39 1e-50 -0\nv 123456789012345678901234567890 0 0\n"
-                              "vt 1e300 1e-300\nf 1/1 2/1 3/99999999999999999999\nf 1 2 3\n";
+    std::string hugeNumbers =
+        "v 1e38 -1e38 3.4e38\nv 1e39 1e-50 -0\nv 123456789012345678901234567890 0 0\n"
+        "vt 1e300 1e-300\nf 1/1 2/1 3/99999999999999999999\nf 1 2 3\n";
     std::string longArguments = "v 0 0 0\nv 1 0 0\nv 0 1 0\ng " + std::string(5000, 'g') + "\nusemtl " +
                                 std::string(3000, 'm') + "\nmtllib " + std::string(4000, 'x') + "\nf 1 2 3\n";
     for (const std::string* text : {&longLine, &manyNames, &hugeNumbers, &longArguments}) {

@@ -93,8 +93,8 @@ TEST(ObjReader, Statements) {
         {"index 0", Vertices(3) + "f 0 1 2\nf 1 2 3\n", "f:1,2,3", 1, 0},
         {"negative past the start", Vertices(3) + "f -4 1 2\nf 1 2 3\n", "f:1,2,3", 1, 0},
         {"later vertices cannot be named", Vertices(2) + "f 1 2 3\n" + "v 0 0 1\nf 1 2 3\n", "f:1,2,3", 1, 0},
-        {"index too large for 32 bits", Vertices(3) + "f 1 2 99999999999\nf 1 2 -99999999999\nf 3 2 1\n",
-         "f:3,2,1", 1, 0},
+        {"index too large for 32 bits", Vertices(3) + "f 1 2 99999999999\nf 1 2 -99999999999\nf 3 2 1\n", "f:3,2,1", 1,
+         0},
         {"group that is not a number", Vertices(3) + "f 1 2 x\nf 1 2 3x\nf 1 2 3\n", "f:1,2,3", 1, 0},
         {"tabs separate groups", Vertices(3) + "f 1\t2\t3\n", "f:1,2,3", 1, 0},
         {"tab after the keyword", Vertices(3) + "f\t 1 2 3 \t\n", "f:1,2,3", 1, 0},
@@ -103,15 +103,14 @@ TEST(ObjReader, Statements) {
         {"CR LF line ends", "v 0 0 0\r\nv 1 0 0\r\nv 0 1 0\r\nf 1 2 3\r\n", "f:1,2,3", 1, 0},
         {"line end after the keyword", Vertices(3) + "f\n1 2 3\nf\r\nf 3 2 1\n", "f:3,2,1", 1, 0},
         {"ignored statements",
-         Vertices(3) + "vn 0 1 0\nvp 1\ns 1\no name\n# f 1 2 3\nfx 1 2 3\nff 1 2 3\nvtt 1 1\nf 1 2 3\n",
-         "f:1,2,3", 1, 0},
+         Vertices(3) + "vn 0 1 0\nvp 1\ns 1\no name\n# f 1 2 3\nfx 1 2 3\nff 1 2 3\nvtt 1 1\nf 1 2 3\n", "f:1,2,3", 1,
+         0},
         // A mismatch inside "usemtl" drops that character and starts over
         // right after it, so the "f" behind it begins a statement.
         {"broken usemtl", Vertices(3) + "usXf 1 2 3\n", "f:1,2,3", 1, 0},
         {"broken mtllib", Vertices(3) + "mtlXf 3 2 1\n", "f:3,2,1", 1, 0},
         {"usemtl cut by a line end", Vertices(3) + "use\nf 1 2 3\n", "f:1,2,3", 1, 0},
-        {"argument of 16383 characters", Vertices(3) + "f 1 2 3" + pad16378 + "\nf 3 2 1\n", "f:1,2,3 f:3,2,1", 2,
-         0},
+        {"argument of 16383 characters", Vertices(3) + "f 1 2 3" + pad16378 + "\nf 3 2 1\n", "f:1,2,3 f:3,2,1", 2, 0},
         // An over-long argument costs only its own statement.
         {"argument of 16384 characters", Vertices(3) + "f 1 2 3" + pad16379 + "\nf 3 2 1\n", "f:3,2,1", 1, 0},
         {"only strands", Vertices(3) + "l 1 2 3\nl 3 1\n", "l3:1,2,3 l2:3,1", 0, 2},
@@ -136,6 +135,7 @@ TEST(ObjReader, TextureIndexRules) {
         const char* faces;
         const char* texIndices;
     };
+    // clang-format off
     const Case cases[] = {
         {"f 1/2 2/3 3/5\n", "2,3,5"},
         {"f 1/7 2/7 3/7\n", "1,1,1"},     // past the coordinates read: the first
@@ -144,6 +144,7 @@ TEST(ObjReader, TextureIndexRules) {
         {"f 1/3/5 2/2/1 3/\n", "3,2,1"},  // the normal is ignored
         {"f 1/0 2 3/5\n", "1,1,5"},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.faces);
         TestMeshPtr mesh;

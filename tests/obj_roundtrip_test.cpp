@@ -72,8 +72,8 @@ void CompareRoundTrip(const Mesh& a, const Mesh& b) {
     int wrongPositions = 0, wrongTex = 0;
     for (int i = 0; i < a.vertexCount; ++i) {
         const Vec3 &p = a.vertices[i].position, &q = b.vertices[i].position;
-        wrongPositions += q.x != Printed("%10.8f", p.x) || q.y != Printed("%10.8f", p.y) ||
-                          q.z != Printed("%10.8f", p.z);
+        wrongPositions +=
+            q.x != Printed("%10.8f", p.x) || q.y != Printed("%10.8f", p.y) || q.z != Printed("%10.8f", p.z);
     }
     for (int i = 0; i < a.texCoordCount; ++i) {
         wrongTex += b.texCoords[i].u != Printed("%8.6f", a.texCoords[i].u) ||
@@ -127,9 +127,9 @@ std::vector<std::string> ExportCorpus(const std::string& dirName, std::vector<Ex
             continue;
         }
         const std::string path = dir + "/m" + std::to_string(index++) + ".obj";
-        EXPECT_EQ(WriteObjFile(OwnerMainWindow, mesh.get(), path.c_str(),
-                               ("m" + std::to_string(index - 1) + ".mtl").c_str()),
-                  1);
+        EXPECT_EQ(
+            WriteObjFile(OwnerMainWindow, mesh.get(), path.c_str(), ("m" + std::to_string(index - 1) + ".mtl").c_str()),
+            1);
         EXPECT_EQ(WriteMtlFile(mesh.get(), path.c_str()), 1);
         out->push_back(Exported{file, path, std::move(mesh)});
     }
@@ -245,8 +245,8 @@ TEST(ObjCorpus, ExportsLoadInAssimp) {
                 corners += SlotCornerCount(mesh, s);
             }
         }
-        const std::string report = Capture("cd '" + TempDir(TestDirName("cwd")) + "' && assimp info '" + e.path +
-                                           "' -r 2>/dev/null");
+        const std::string report =
+            Capture("cd '" + TempDir(TestDirName("cwd")) + "' && assimp info '" + e.path + "' -r 2>/dev/null");
         EXPECT_EQ(Field(report, "Faces:"), faces);
         EXPECT_EQ(Field(report, "Vertices:"), corners);
     }

@@ -86,9 +86,7 @@ const char* const noGroupsHeader =
     "v 0.00000000 0.00000000 1.00000000 \r\n"
     "v 123.45678711 -0.00000001 1000000.00000000 \r\n";
 
-std::vector<Vec3> FourPoints() {
-    return {{0, 1.5f, -0.25f}, {1, 0, 0}, {0, 0, 1}, {123.456787f, -1e-8f, 1e6f}};
-}
+std::vector<Vec3> FourPoints() { return {{0, 1.5f, -0.25f}, {1, 0, 0}, {0, 0, 1}, {123.456787f, -1e-8f, 1e6f}}; }
 
 std::string WriteToTemp(const Mesh& mesh, const std::string& dirName, const std::string& name = "out.obj") {
     const std::string path = TempDir(TestDirName(dirName)) + "/" + name;
@@ -165,8 +163,8 @@ TEST(ObjWriter, StrandsAreWrittenWhole) {
     const std::string text = ReadWholeFile(WriteToTemp(*b.mesh, "obj-golden-strands"));
     std::string longStrand = "l 1/1 2/2 3/3";
     for (int i = 4; i <= 32; ++i) longStrand += " " + std::to_string(i) + "/1";
-    const std::string faces = "l 1/1 2/2 3/3 4/1 5/1 6/1 7/1\r\nl 8/1 9/1\r\nf 1/1 2/2 3/3\r\n" + longStrand +
-                              "\r\nl 3/3 1/1\r\n";
+    const std::string faces =
+        "l 1/1 2/2 3/3 4/1 5/1 6/1 7/1\r\nl 8/1 9/1\r\nf 1/1 2/2 3/3\r\n" + longStrand + "\r\nl 3/3 1/1\r\n";
     EXPECT_NE(text.find("#faces     16\r\n"), std::string::npos);
     ASSERT_GE(text.size(), faces.size());
     EXPECT_EQ(text.substr(text.size() - faces.size()), faces);
@@ -178,12 +176,14 @@ TEST(ObjWriter, LibraryAndProposedNames) {
         const char* proposed;
         const char* library;
     };
+    // clang-format off
     const Case cases[] = {
         {"hair.hr2", "hair.obj", "hair.mtl"},   {"computer", "computer.obj", "computer.mtl"},
         {"a.b.obj", "a.b.obj", "a.b.mtl"},      {".hidden", ".hidden.obj", ".hidden.mtl"},
         {"x.mtl", "x.obj", "x.mtl.mtl"},        {"X.MtL", "X.obj", "X.MtL.mtl"},
         {"x.mtlx", "x.obj", "x.mtl"},           {"", ".obj", ".mtl"},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.in);
         char out[64];

@@ -57,15 +57,16 @@ TEST(PoserTokens, WordsArgumentsAndBraces) {
         std::string text;
         Strings tokens;
     } cases[] = {
-        {"word, blanks, argument keeping inner and trailing blanks", "KdColor \t 1 0.5  0 \nx\n",
+        {"word, blanks, argument keeping inner and trailing blanks",
+         "KdColor \t 1 0.5  0 \nx\n",
          {"KdColor|1 0.5  0 ", "x|"}},
         {"braces alone and right after another brace", "{\n  {}\n}\n", {"{|", "{|", "}|", "}|"}},
-        {"a brace after a word belongs to its argument", "version {\nnumber 4.01\n}\n",
+        {"a brace after a word belongs to its argument",
+         "version {\nnumber 4.01\n}\n",
          {"version|{", "number|4.01", "}|"}},
         {"a one-line block is one token", "version { number 4.01 }\n", {"version|{ number 4.01 }"}},
         {"a brace glued to a word is part of it", "a{ b\n", {"a{|b"}},
-        {"comment lines wherever a token may begin", "// head\n{ // after a brace\n  //\n}\n",
-         {"{|", "}|"}},
+        {"comment lines wherever a token may begin", "// head\n{ // after a brace\n  //\n}\n", {"{|", "}|"}},
         {"// after a word is argument text", "name x // y\n", {"name|x // y"}},
         {"CR, CRLF and LF all end lines", "a 1\rb 2\r\nc\r\n\rd 4\n", {"a|1", "b|2", "c|", "d|4"}},
         {"a word alone on its line has no argument", "on   \n", {"on|"}},
@@ -144,8 +145,13 @@ TEST(PoserTokens, Names) {
     const struct {
         std::string text, name;
     } cases[] = {
-        {"hair_1", "hair_1"},   {"rShin:1", "rShin"}, {"skin:1 extra", "skin"}, {"left arm", "left"},
-        {"tab\there", "tab"},   {":1", ""},           {"", ""},
+        {"hair_1", "hair_1"},
+        {"rShin:1", "rShin"},
+        {"skin:1 extra", "skin"},
+        {"left arm", "left"},
+        {"tab\there", "tab"},
+        {":1", ""},
+        {"", ""},
         {std::string(70, 'n'), std::string(63, 'n')},
     };
     for (const auto& c : cases) {
@@ -183,8 +189,7 @@ TEST(PoserSections, TextureFileNames) {
 }
 
 // The smallest geometry block that loads, for cases about the walk.
-const char* const triangle =
-    "geomCustom\n{\nnumbVerts 3\nnumbElems 1\nv 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n}\n";
+const char* const triangle = "geomCustom\n{\nnumbVerts 3\nnumbElems 1\nv 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n}\n";
 
 struct PoserLoad : ::testing::Test {
     void SetUp() override { ResetFake(); }
@@ -248,11 +253,13 @@ TEST_F(PoserLoad, FileStructure) {
         {"v before numbVerts", "{\nprop a\n{\ngeomCustom\n{\nv 0 0 0\nnumbVerts 3\n}\n}\n}\n",
          "Error: Unable to read file", 0},
         {"more v lines than announced room",
-         "{\nprop a\n{\ngeomCustom\n{\nnumbVerts 1\n" + [] {
-             std::string v;
-             for (int i = 0; i < 258; ++i) v += "v 0 0 0\n";
-             return v;
-         }() + "}\n}\n}\n",
+         "{\nprop a\n{\ngeomCustom\n{\nnumbVerts 1\n" +
+             [] {
+                 std::string v;
+                 for (int i = 0; i < 258; ++i) v += "v 0 0 0\n";
+                 return v;
+             }() +
+             "}\n}\n}\n",
          "Error: Unable to read file", 0},
         {"vt before numbTVerts", "{\nprop a\n{\ngeomCustom\n{\nnumbVerts 3\nvt 0 0\n}\n}\n}\n",
          "Error: Unable to read file", 0},
@@ -270,8 +277,7 @@ TEST_F(PoserLoad, FileStructure) {
          "Error: Unable to read file", 0},
         {"a geometry block that closes before it opens", "{\nprop a\n{\ngeomCustom\n}\n}\n}\n",
          "Error: Unable to read file", 0},
-        {"vertices and no faces load", "{\nprop a\n{\ngeomCustom\n{\nnumbVerts 2\nv 0 0 0\nv 1 1 1\n}\n}\n}\n", "",
-         2},
+        {"vertices and no faces load", "{\nprop a\n{\ngeomCustom\n{\nnumbVerts 2\nv 0 0 0\nv 1 1 1\n}\n}\n}\n", "", 2},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -400,7 +406,8 @@ TEST_F(PoserLoad, MaterialValues) {
              EXPECT_EQ(m.specularExponent, 10);
              EXPECT_EQ(m.diffuseLevel, 1.0f);
          }},
-        {"NsExponent truncates", "NsExponent 12.9\n", [](const Material& m, const Mesh&) { EXPECT_EQ(m.specularExponent, 12); }},
+        {"NsExponent truncates", "NsExponent 12.9\n",
+         [](const Material& m, const Mesh&) { EXPECT_EQ(m.specularExponent, 12); }},
         {"NsExponent then KsColor", "NsExponent 50\nKsColor 1 1 1\n",
          [](const Material& m, const Mesh&) { EXPECT_EQ(m.specularExponent, 10); }},
         {"NsExponent saturates", "NsExponent -1e30\n",
@@ -451,7 +458,8 @@ TEST_F(PoserLoad, OnlyMaterialsTheGeometryNamedAreRead) {
     // A block for an unused name is skipped whole, nested blocks included,
     // and even a malformed colour in it does not matter.
     ASSERT_EQ(Load("{\nprop a\n{\n" + geometry +
-                   "material other\n{\nKdColor bad\nshaderTree\n{\nnode\n{\n}\n}\n}\nmaterial skin\n{\nKdColor 0.25 0 0\n}\n}\n}\n"),
+                   "material other\n{\nKdColor bad\nshaderTree\n{\nnode\n{\n}\n}\n}\nmaterial skin\n{\nKdColor 0.25 0 "
+                   "0\n}\n}\n}\n"),
               1);
     EXPECT_EQ(mesh->materials[0].diffuse[0], 0.25f);
     EXPECT_EQ(mesh->materialCount, 1);

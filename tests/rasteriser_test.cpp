@@ -105,8 +105,10 @@ TEST(Rasteriser, NeighboursSharingAnEdgeNeverBothDrawAPixel) {
             for (int diagonal = 0; diagonal < 2; ++diagonal) {
                 const int i0 = diagonal, i1 = diagonal + 1, i2 = diagonal + 2, i3 = (diagonal + 3) % 4;
                 OwnedFrameBuffer first(40, 30), second(40, 30);
-                Draw(first, Gouraud, Corner(q[i0][0], q[i0][1]), Corner(q[i1][0], q[i1][1]), Corner(q[i2][0], q[i2][1]));
-                Draw(second, Gouraud, Corner(q[i0][0], q[i0][1]), Corner(q[i2][0], q[i2][1]), Corner(q[i3][0], q[i3][1]));
+                Draw(first, Gouraud, Corner(q[i0][0], q[i0][1]), Corner(q[i1][0], q[i1][1]),
+                     Corner(q[i2][0], q[i2][1]));
+                Draw(second, Gouraud, Corner(q[i0][0], q[i0][1]), Corner(q[i2][0], q[i2][1]),
+                     Corner(q[i3][0], q[i3][1]));
                 int shared = 0;
                 for (size_t i = 0; i < first.Work().size(); ++i) {
                     if (first.fb.workPixels[i] && second.fb.workPixels[i]) ++shared;
@@ -153,7 +155,8 @@ TEST(Rasteriser, DepthTestKeepsEqualAndNearerPixels) {
         for (const Case& c : cases) {
             for (Fill fill : {Gouraud, Textured}) {
                 OwnedFrameBuffer target(40, 30);
-                Draw(target, Gouraud, Corner(2, 2, 1000, 0x000000), Corner(30, 2, 1000, 0x000000), Corner(2, 25, 1000, 0x000000));
+                Draw(target, Gouraud, Corner(2, 2, 1000, 0x000000), Corner(30, 2, 1000, 0x000000),
+                     Corner(2, 25, 1000, 0x000000));
                 const WorkPixel before = target.At(5, 5);
                 Draw(target, fill, Corner(2, 2, c.secondDepth, 0xFFFFFF), Corner(30, 2, c.secondDepth, 0xFFFFFF),
                      Corner(2, 25, c.secondDepth, 0xFFFFFF));
@@ -218,7 +221,8 @@ TEST(Rasteriser, TexturedFillAddressesAndWraps) {
     // A 4 x 3 texture whose texels name their column and stored row.
     std::vector<uint32_t> texels(12);
     for (int row = 0; row < 3; ++row) {
-        for (int column = 0; column < 4; ++column) texels[row * 4 + column] = 0xFFFFFF - static_cast<uint32_t>(row * 4 + column) * 0x080808;
+        for (int column = 0; column < 4; ++column)
+            texels[row * 4 + column] = 0xFFFFFF - static_cast<uint32_t>(row * 4 + column) * 0x080808;
     }
     Texture texture{texels.data(), 4, 3};
     struct Case {
@@ -237,8 +241,9 @@ TEST(Rasteriser, TexturedFillAddressesAndWraps) {
         LevelScope scope(level);
         for (const Case& c : cases) {
             OwnedFrameBuffer target(40, 30);
-            DrawTriangle(&target.fb, Corner(2, 2, 500, 0xFFFFFF, c.texU, c.texV), Corner(30, 2, 500, 0xFFFFFF, c.texU, c.texV),
-                         Corner(2, 25, 500, 0xFFFFFF, c.texU, c.texV), OpaqueMaterial(), true, &texture);
+            DrawTriangle(&target.fb, Corner(2, 2, 500, 0xFFFFFF, c.texU, c.texV),
+                         Corner(30, 2, 500, 0xFFFFFF, c.texU, c.texV), Corner(2, 25, 500, 0xFFFFFF, c.texU, c.texV),
+                         OpaqueMaterial(), true, &texture);
             const uint32_t texel = texels[c.row * 4 + c.column];
             // Texel times full light (255), scaled by 255/256, top bits kept.
             auto channel = [&](int shift, int bits) {
@@ -257,6 +262,7 @@ TEST(Rasteriser, TexturesWiderThan32767AddressInside) {
     struct Case {
         int width, height, texU, texV;
         size_t expectedIndex;
+        // clang-format off
     } cases[] = {
         // 32767 units reach 65534 / 65536 of the way: one texel short of
         // the end once a side passes 32767.
@@ -264,6 +270,7 @@ TEST(Rasteriser, TexturesWiderThan32767AddressInside) {
         {1, 65500, 0, 32767, 65498},
         {65500, 1, 16384, 0, 32750},
     };
+    // clang-format on
     for (SimdLevel level : AvailableLevels()) {
         LevelScope scope(level);
         for (const Case& c : cases) {
@@ -271,8 +278,9 @@ TEST(Rasteriser, TexturesWiderThan32767AddressInside) {
             texels[c.expectedIndex] = 0xFFFFFF;
             Texture texture{texels.data(), c.width, c.height};
             OwnedFrameBuffer target(40, 30);
-            DrawTriangle(&target.fb, Corner(2, 2, 500, 0xFFFFFF, c.texU, c.texV), Corner(30, 2, 500, 0xFFFFFF, c.texU, c.texV),
-                         Corner(2, 25, 500, 0xFFFFFF, c.texU, c.texV), OpaqueMaterial(), true, &texture);
+            DrawTriangle(&target.fb, Corner(2, 2, 500, 0xFFFFFF, c.texU, c.texV),
+                         Corner(30, 2, 500, 0xFFFFFF, c.texU, c.texV), Corner(2, 25, 500, 0xFFFFFF, c.texU, c.texV),
+                         OpaqueMaterial(), true, &texture);
             EXPECT_EQ(target.At(5, 5) & 0xFFFF, 0xFFFFu) << c.width << "x" << c.height << " " << SimdLevelName(level);
         }
     }
@@ -292,8 +300,8 @@ TEST(Rasteriser, TexturedTransparentBlendsTexelAndStored) {
         target.Fill((10u << 16) | 0xFFFF);  // stored white: bytes 248, 252, 248
         uint32_t black = 0;
         Texture blackTexture{&black, 1, 1};
-        DrawTriangle(&target.fb, Corner(2, 2, 500, 0xFFFFFF), Corner(30, 2, 500, 0xFFFFFF), Corner(2, 25, 500, 0xFFFFFF),
-                     TransparentMaterial(0x804020), true, &blackTexture);
+        DrawTriangle(&target.fb, Corner(2, 2, 500, 0xFFFFFF), Corner(30, 2, 500, 0xFFFFFF),
+                     Corner(2, 25, 500, 0xFFFFFF), TransparentMaterial(0x804020), true, &blackTexture);
         // o = stored byte x filter byte, top bits: red 248*128, green 252*64, blue 248*32.
         const uint32_t red = (248u * 0x80) >> 11, green = (252u * 0x40) >> 10, blue = (248u * 0x20) >> 11;
         EXPECT_EQ(target.At(5, 5), (500u << 16) | (red << 11) | (green << 5) | blue) << SimdLevelName(level);
@@ -303,8 +311,8 @@ TEST(Rasteriser, TexturedTransparentBlendsTexelAndStored) {
 TEST(Rasteriser, ReciprocalsOfEveryValueAgree) {
     struct Case {
         int16_t d, q;
-    } cases[] = {{0, 32767}, {1, 32766}, {-1, -32766}, {2, 16384}, {-2, -16384}, {3, 10922},
-                 {7, 4681}, {-300, -109}, {32767, 1}, {-32768, -1}, {16385, 1}, {16384, 2}};
+    } cases[] = {{0, 32767}, {1, 32766},   {-1, -32766}, {2, 16384},   {-2, -16384}, {3, 10922},
+                 {7, 4681},  {-300, -109}, {32767, 1},   {-32768, -1}, {16385, 1},   {16384, 2}};
     for (const Case& c : cases) {
         const int16_t in[4] = {c.d, 0, c.d, 5};
         int16_t out[4], mmx[4];
@@ -327,7 +335,8 @@ TEST(Rasteriser, ReciprocalsOfEveryValueAgree) {
 TEST(Rasteriser, SliverGradientsUseSaturatedFactors) {
     // cross = -1 and a row difference of -3 give a factor of 98304, which
     // must clamp to 32767 rather than wrap to -32768.
-    const MeshVertex top = Corner(0, 0, 0, 0x000000), middle = Corner(1, 1, 10, 0x00000A), bottom = Corner(2, 3, 0, 0x000000);
+    const MeshVertex top = Corner(0, 0, 0, 0x000000), middle = Corner(1, 1, 10, 0x00000A),
+                     bottom = Corner(2, 3, 0, 0x000000);
     for (SimdLevel level : AvailableLevels()) {
         RasterSetup s{};
         const int32_t cross = RasterKernelsFor(level).setupGradients(s, middle, bottom, top);
@@ -369,8 +378,8 @@ TEST(Rasteriser, EveryLevelMatchesTheFullReferenceOnRandomTriangles) {
     }
     auto randomCorner = [&](int cx, int cy, int spread) {
         MeshVertex v = Corner(std::min(std::max(cx + uniform(-spread, spread), 1), viewWidth - 1),
-                              std::min(std::max(cy + uniform(-spread, spread), 0), viewHeight - 1),
-                              uniform(0, 32768), static_cast<uint32_t>(random()), uniform(0, 120000), uniform(0, 120000));
+                              std::min(std::max(cy + uniform(-spread, spread), 0), viewHeight - 1), uniform(0, 32768),
+                              static_cast<uint32_t>(random()), uniform(0, 120000), uniform(0, 120000));
         return v;
     };
     const RasterKernels referenceKernels = RasterKernelsFor(SimdScalar);
@@ -386,8 +395,8 @@ TEST(Rasteriser, EveryLevelMatchesTheFullReferenceOnRandomTriangles) {
             const MeshVertex a = randomCorner(cx, cy, spread), b = randomCorner(cx, cy, spread),
                              c = randomCorner(cx, cy, spread);
             const int fill = uniform(0, 3);
-            Material material = fill == 1 ? TransparentMaterial(static_cast<uint32_t>(random()) & 0xFFFFFF)
-                                          : OpaqueMaterial();
+            Material material =
+                fill == 1 ? TransparentMaterial(static_cast<uint32_t>(random()) & 0xFFFFFF) : OpaqueMaterial();
             if (fill == 3) material = TransparentMaterial(static_cast<uint32_t>(random()) & 0xFFFFFF);
             const std::vector<uint32_t>& pixels = textures[static_cast<size_t>(uniform(0, 15))];
             const int texels = static_cast<int>(pixels.size() - 1);

@@ -42,7 +42,8 @@ std::string Header() { return "P6\n" + std::to_string(ViewW) + " " + std::to_str
 
 std::vector<Vec3> CubePoints() {
     std::vector<Vec3> p;
-    for (int i = 0; i < 8; ++i) p.push_back(Vec3{(i & 1) ? 0.5f : -0.5f, (i & 2) ? 0.5f : -0.5f, (i & 4) ? 0.5f : -0.5f});
+    for (int i = 0; i < 8; ++i)
+        p.push_back(Vec3{(i & 1) ? 0.5f : -0.5f, (i & 2) ? 0.5f : -0.5f, (i & 4) ? 0.5f : -0.5f});
     return p;
 }
 // Outward-facing, counter-clockwise seen from outside.
@@ -94,8 +95,14 @@ void TexturedQuad(std::vector<MeshPtr>* meshes) {
 void TransparentOverOpaque(std::vector<MeshPtr>* meshes) {
     ApplyMaterialPreset(PropMaterialPreset, 0);
     Turn(0.2f, 0.3f);
-    Mesh* mesh = BuildMesh({{-0.7f, -0.6f, -0.2f}, {0.3f, -0.6f, -0.2f}, {0.3f, 0.4f, -0.2f}, {-0.7f, 0.4f, -0.2f},
-                            {-0.3f, -0.4f, 0.2f}, {0.7f, -0.4f, 0.2f}, {0.7f, 0.6f, 0.2f}, {-0.3f, 0.6f, 0.2f}},
+    Mesh* mesh = BuildMesh({{-0.7f, -0.6f, -0.2f},
+                            {0.3f, -0.6f, -0.2f},
+                            {0.3f, 0.4f, -0.2f},
+                            {-0.7f, 0.4f, -0.2f},
+                            {-0.3f, -0.4f, 0.2f},
+                            {0.7f, -0.4f, 0.2f},
+                            {0.7f, 0.6f, 0.2f},
+                            {-0.3f, 0.6f, 0.2f}},
                            {{0, 1, 2, 3}, {4, 5, 6, 7}}, {0, 1});
     mesh->materials[0].diffuse[0] = 0.9f, mesh->materials[0].diffuse[1] = 0.3f, mesh->materials[0].diffuse[2] = 0.1f;
     mesh->materials[1].diffuse[0] = 0.2f, mesh->materials[1].diffuse[1] = 0.5f, mesh->materials[1].diffuse[2] = 1.0f;
@@ -130,7 +137,7 @@ const Scene1 scenes[] = {
 };
 
 class RenderGolden : public ::testing::TestWithParam<Scene1> {
-protected:
+  protected:
     void SetUp() override {
         ResetAppState();
         SetLight(0, 1);

@@ -98,8 +98,7 @@ double Distance(const Vec3& a, const Vec3& b) {
 
 // Checks that strand point k of n (source vertex v) became the pair at
 // `first` with P -/+ w N, w from the taper formula with the exact k/(n-1).
-void ExpectPair(const Mesh& source, const Mesh& hair, int v, int first, double t,
-                const HairSettings& s) {
+void ExpectPair(const Mesh& source, const Mesh& hair, int v, int first, double t, const HairSettings& s) {
     const double w = (1.0 - t * s.stretch * 0.95) * s.radius;
     const Vec3& p = source.vertices[v].position;
     const Vec3& n = source.vertices[v].normal;
@@ -154,7 +153,8 @@ TEST(RibbonBuilder, FourPointStrand) {
     EXPECT_EQ(hair->faceCount, 3);
     EXPECT_EQ(hair->polygonCount, 3);
     EXPECT_EQ(hair->lineCount, 0);
-    const TexCoord tex[8] = {{0, 0}, {1, 0}, {0, 1.0f / 3}, {1, 1.0f / 3}, {0, 2.0f / 3}, {1, 2.0f / 3}, {0, 1}, {1, 1}};
+    const TexCoord tex[8] = {{0, 0},        {1, 0},        {0, 1.0f / 3}, {1, 1.0f / 3},
+                             {0, 2.0f / 3}, {1, 2.0f / 3}, {0, 1},        {1, 1}};
     ASSERT_EQ(hair->texCoordCount, 8);
     for (int i = 0; i < 8; ++i) {
         EXPECT_EQ(hair->texCoords[i].u, tex[i].u) << i;
@@ -320,7 +320,15 @@ TEST(RibbonBuilder, ZeroNormalStrandsGetFullWidth) {
         {"two points along x", {{0, 0, 0}, {2, 0, 0}}, {0, 0, 1}},
         {"two points along y", {{1, 1, 1}, {1, 3, 1}}, {0, 0, -1}},
         {"two points along z", {{0, 0, 0}, {0, 0, -1}}, {0, -1, 0}},
-        {"straight seven along a diagonal", {{0, 0, 0}, {0.25f, 0.5f, 0.75f}, {0.5f, 1, 1.5f}, {0.75f, 1.5f, 2.25f}, {1, 2, 3}, {1.25f, 2.5f, 3.75f}, {1.5f, 3, 4.5f}}, {0, 0, 0}},
+        {"straight seven along a diagonal",
+         {{0, 0, 0},
+          {0.25f, 0.5f, 0.75f},
+          {0.5f, 1, 1.5f},
+          {0.75f, 1.5f, 2.25f},
+          {1, 2, 3},
+          {1.25f, 2.5f, 3.75f},
+          {1.5f, 3, 4.5f}},
+         {0, 0, 0}},
         {"straight four, uneven spacing", {{0, 0, 0}, {0.5f, -1, 0}, {2, -4, 0}, {2.5f, -5, 0}}, {0, 0, 0}},
     };
     for (const Case& c : cases) {
@@ -332,11 +340,13 @@ TEST(RibbonBuilder, ZeroNormalStrandsGetFullWidth) {
             for (size_t i = 0; i < c.points.size(); ++i) ids.push_back(static_cast<int>(i));
             b.Strand(ids);
             MeshPtr source = b.Make();
-            for (int i = 0; i < source->vertexCount; ++i) ASSERT_EQ(Distance(source->vertices[i].normal, {0, 0, 0}), 0.0);
+            for (int i = 0; i < source->vertexCount; ++i)
+                ASSERT_EQ(Distance(source->vertices[i].normal, {0, 0, 0}), 0.0);
             const HairSettings s = Settings(0.125f, 0, 1, reduce);
             MeshPtr hair = Build(source.get(), s);
             ASSERT_TRUE(hair);
-            const Vec3 d{c.points.back().x - c.points[0].x, c.points.back().y - c.points[0].y, c.points.back().z - c.points[0].z};
+            const Vec3 d{c.points.back().x - c.points[0].x, c.points.back().y - c.points[0].y,
+                         c.points.back().z - c.points[0].z};
             const double dl = Distance(d, {0, 0, 0});
             for (int v = 0; v < hair->vertexCount; v += 2) {
                 const Vec3& m = hair->vertices[v].position;
@@ -351,7 +361,8 @@ TEST(RibbonBuilder, ZeroNormalStrandsGetFullWidth) {
                 }
             }
             // The source's normals are not changed by the substitute.
-            for (int i = 0; i < source->vertexCount; ++i) EXPECT_EQ(Distance(source->vertices[i].normal, {0, 0, 0}), 0.0);
+            for (int i = 0; i < source->vertexCount; ++i)
+                EXPECT_EQ(Distance(source->vertices[i].normal, {0, 0, 0}), 0.0);
         }
     }
 }
@@ -381,7 +392,8 @@ TEST(RibbonBuilder, CurvedStrandsUntouchedByZeroNormalFallback) {
         const int step = reduce ? 3 : 1;
         for (int k = 0, v = 0; k < 10; k += step, v += 2) ExpectPair(*a, *ha, curve[k], v, k / 10.0, s);
         const int tip = ha->vertexCount - 2;
-        EXPECT_NEAR(Distance(ha->vertices[tip].position, ha->vertices[tip + 1].position), 2 * s.radius * (1 - 0.7 * 0.95), 1e-6);
+        EXPECT_NEAR(Distance(ha->vertices[tip].position, ha->vertices[tip + 1].position),
+                    2 * s.radius * (1 - 0.7 * 0.95), 1e-6);
     }
 }
 
@@ -400,8 +412,7 @@ TEST(RibbonBuilder, TaperAtTheTip) {
         MeshPtr hair = Build(source.get(), Settings(radius, c.stretch, 1, 0));
         ASSERT_TRUE(hair);
         EXPECT_NEAR(Distance(hair->vertices[0].position, hair->vertices[1].position) / 2, radius, 1e-6);
-        EXPECT_NEAR(Distance(hair->vertices[16].position, hair->vertices[17].position) / 2, c.tipFactor * radius,
-                    1e-6);
+        EXPECT_NEAR(Distance(hair->vertices[16].position, hair->vertices[17].position) / 2, c.tipFactor * radius, 1e-6);
     }
 }
 
@@ -483,8 +494,8 @@ TEST(RibbonBuilder, LongStrandsTaperOverTheWholeStrand) {
         ExpectPair(*source, *hair, 0, 0, 0.0, s);
         ExpectPair(*source, *hair, n / 2, 2 * (n / 2), (n / 2) / double(n - 1), s);
         EXPECT_NEAR(Distance(hair->vertices[0].position, hair->vertices[1].position), 2 * 0.01, 2e-6);
-        EXPECT_NEAR(Distance(hair->vertices[2 * n - 2].position, hair->vertices[2 * n - 1].position),
-                    2 * 0.05 * 0.01, 2e-6);
+        EXPECT_NEAR(Distance(hair->vertices[2 * n - 2].position, hair->vertices[2 * n - 1].position), 2 * 0.05 * 0.01,
+                    2e-6);
     }
 }
 

@@ -11,8 +11,8 @@
 namespace {
 
 uint32_t U32(const std::string& d, size_t at) {
-    return static_cast<uint8_t>(d[at]) | static_cast<uint8_t>(d[at + 1]) << 8 |
-           static_cast<uint8_t>(d[at + 2]) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(d[at + 3])) << 24;
+    return static_cast<uint8_t>(d[at]) | static_cast<uint8_t>(d[at + 1]) << 8 | static_cast<uint8_t>(d[at + 2]) << 16 |
+           static_cast<uint32_t>(static_cast<uint8_t>(d[at + 3])) << 24;
 }
 uint16_t U16(const std::string& d, size_t at) {
     return static_cast<uint16_t>(static_cast<uint8_t>(d[at]) | static_cast<uint8_t>(d[at + 1]) << 8);
@@ -83,7 +83,7 @@ TEST(ShellResources, ThirtyTwoBitProgramsAreLargeAddressAware) {
         const size_t header = U32(exe, 60);
         ASSERT_GE(exe.size(), header + 24);
         EXPECT_EQ(exe.substr(header, 4), std::string("PE\0\0", 4));
-        EXPECT_EQ(U16(exe, header + 4), 0x14c);  // i386
+        EXPECT_EQ(U16(exe, header + 4), 0x14c);        // i386
         EXPECT_NE(U16(exe, header + 22) & 0x0020, 0);  // IMAGE_FILE_LARGE_ADDRESS_AWARE
     }
 }

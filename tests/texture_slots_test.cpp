@@ -27,7 +27,7 @@ struct Header {
     int frame = 0, components = 0, restart = 0;
     bool jfif = false;
     int samplings[3] = {};
-    std::vector<int> quantTables;   // precision << 4 | index
+    std::vector<int> quantTables;  // precision << 4 | index
 };
 
 Header ReadHeaderBytes(const Bytes& b) {
@@ -40,7 +40,8 @@ Header ReadHeaderBytes(const Bytes& b) {
         if (marker == 0xE0 && std::memcmp(&b[pos + 4], "JFIF", 5) == 0) h.jfif = true;
         if (marker == 0xDD) h.restart = 1;
         if (marker == 0xDB) {
-            for (size_t at = pos + 4; at < pos + 2 + length; at += (b[at] >> 4) ? 129 : 65) h.quantTables.push_back(b[at]);
+            for (size_t at = pos + 4; at < pos + 2 + length; at += (b[at] >> 4) ? 129 : 65)
+                h.quantTables.push_back(b[at]);
         }
         if (marker == 0xC0 || marker == 0xC1 || marker == 0xC2) {
             h.frame = marker;
@@ -98,14 +99,14 @@ TEST(TextureSlots, PatternSquaresShiftByOneEachRow) {
             }
         }
     }
-    const uint32_t topLeft = at(5, 5);   // square 1 is red
+    const uint32_t topLeft = at(5, 5);  // square 1 is red
     EXPECT_GT(static_cast<int>(topLeft >> 16 & 255), 180);
     EXPECT_LT(static_cast<int>(topLeft >> 8 & 255), 90);
     ReleaseTexturePixels(&slot);
 }
 
 class LoadTexture : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ResetFake();
         dir = UniqueTempDir("texture-slots");
@@ -141,7 +142,7 @@ TEST_F(LoadTexture, CancelChangesNothingAndShowsNothing) {
     EXPECT_FALSE(d.save);
     EXPECT_EQ(d.filterDescription, "JPG Files(*.JPG)");
     EXPECT_EQ(d.filterPattern, "*.JPG");
-    EXPECT_GE(d.pathSize, PlatformPathSize);   // full-length paths, never cut
+    EXPECT_GE(d.pathSize, PlatformPathSize);  // full-length paths, never cut
 }
 
 TEST_F(LoadTexture, FailuresShowTheirMessageAndKeepThePreviousImage) {
@@ -194,7 +195,7 @@ TEST_F(LoadTexture, SuccessReplacesTheImageAndNamesItInLowerCase) {
     EXPECT_EQ(slot.height, 8);
     EXPECT_EQ(slot.pixels[0], 90u * 0x010101u);
     EXPECT_EQ(LiveAllocationCount(), live);   // the old pixels went, the new came
-    ASSERT_EQ(Load(folder + "/" + name), 1);   // again: the first copy is freed
+    ASSERT_EQ(Load(folder + "/" + name), 1);  // again: the first copy is freed
     EXPECT_EQ(LiveAllocationCount(), live);
     EXPECT_TRUE(Fake().messages.empty());
 }
@@ -235,14 +236,14 @@ TEST(CliJpeg, WritesTopRowFirstAndReportsFailures) {
     ASSERT_EQ(RunCommand(cli + " jpeg " + dir + "/in.jpg -o " + dir + "/out.ppm"), 0);
     const Decoded ppm = ReadPnm(ReadBytes(dir + "/out.ppm"));
     ASSERT_TRUE(ppm.ok);
-    EXPECT_EQ(ppm.rgb[0], 40);                          // top-left first
-    EXPECT_EQ(ppm.rgb[(16 * 16 - 1) * 3], 190);         // bottom-right last
+    EXPECT_EQ(ppm.rgb[0], 40);                   // top-left first
+    EXPECT_EQ(ppm.rgb[(16 * 16 - 1) * 3], 190);  // bottom-right last
 
     ASSERT_EQ(RunCommand(cli + " jpeg " + dir + "/in.jpg -o " + dir + "/out.bmp"), 0);
     const Bytes bmp = ReadBytes(dir + "/out.bmp");
     ASSERT_EQ(bmp.size(), 54u + 16 * 16 * 3);
     EXPECT_EQ(bmp[0], 'B');
-    EXPECT_EQ(bmp[54], 140);                            // BMP rows are bottom-up
+    EXPECT_EQ(bmp[54], 140);  // BMP rows are bottom-up
     EXPECT_EQ(bmp[54 + 15 * 48], 40);
 
     EXPECT_EQ(RunCommand(cli + " jpeg " + dir + "/bad.jpg -o " + dir + "/x.ppm 2>" + dir + "/err.txt"), 1);

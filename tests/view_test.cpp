@@ -8,7 +8,7 @@
 namespace {
 
 class ViewTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ResetAppState();
         SetIdentity(&appState.rotation);
@@ -141,8 +141,8 @@ TEST_F(ViewTest, ReleaseWithoutPressDoesNothing) {
 TEST_F(ViewTest, ExtremeDragsStayFinite) {
     // (-3000, 260) to (310, -3000) are perpendicular on the ball and their
     // cross product comes out at 1.00000012.
-    const int points[][2] = {{0, 0},         {619, 519},   {-3000, 260}, {310, -3000},
-                             {-5000, 260},   {5000, 260},  {310, -9000}, {310, 260}};
+    const int points[][2] = {{0, 0},       {619, 519},  {-3000, 260}, {310, -3000},
+                             {-5000, 260}, {5000, 260}, {310, -9000}, {310, 260}};
     for (const auto& from : points) {
         for (const auto& to : points) {
             ResetAppState();

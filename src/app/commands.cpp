@@ -205,8 +205,7 @@ int OpenMeshFile() {
     // name and extension are taken from the path itself.
     char path[PlatformPathSize] = "";
     const FileDialogRequest request{"*.obj *.pp2 *.hr2 *.cr2 *.obz *.ppz *.hrz *.crz",
-                                    "*.obj;*.pp2;*.hr2;*.cr2;*.obz;*.ppz;*.hrz;*.crz", nullptr,
-                                    nullptr, 0};
+                                    "*.obj;*.pp2;*.hr2;*.cr2;*.obz;*.ppz;*.hrz;*.crz", nullptr, nullptr, 0};
     if (!AskOpenFileName(OwnerMainWindow, request, path, sizeof path, nullptr, 0)) {
         FreeMesh(mesh);
         return 0;

@@ -29,10 +29,9 @@ void ReleaseAppState();
 void InitialiseToolBarControls();
 
 // Asks for a model file (.obj, or .pp2/.hr2/.cr2, or their compressed kinds
-// .obz/.ppz/.hrz/.crz, in any letter case) and reads it. On success the new mesh replaces the scene (any hair mesh goes), the
-// hair steps and tool bar return to their start, the view to the identity,
-// and the title shows the file's name; returns 1. On a cancelled dialog, an
-// unsupported name ("Not supported file format", caption the file name), a
+// .obz/.ppz/.hrz/.crz, in any letter case) and reads it. On success the new mesh replaces the scene (any hair mesh
+// goes), the hair steps and tool bar return to their start, the view to the identity, and the title shows the file's
+// name; returns 1. On a cancelled dialog, an unsupported name ("Not supported file format", caption the file name), a
 // reader failure (the reader's message) or no memory returns 0 with the
 // application state unchanged.
 int OpenMeshFile();

@@ -27,16 +27,11 @@ int NextStretchStep(int stretchStep, int direction) {
     return Clamp(stretchStep + (direction > 0 ? 1 : -1), StretchStepMin, StretchStepMax);
 }
 
-bool IsValidRadiusStep(int radiusStep) {
-    return radiusStep >= RadiusStepMin && radiusStep <= RadiusStepMax;
-}
+bool IsValidRadiusStep(int radiusStep) { return radiusStep >= RadiusStepMin && radiusStep <= RadiusStepMax; }
 
-bool IsValidStretchStep(int stretchStep) {
-    return stretchStep >= StretchStepMin && stretchStep <= StretchStepMax;
-}
+bool IsValidStretchStep(int stretchStep) { return stretchStep >= StretchStepMin && stretchStep <= StretchStepMax; }
 
-HairSettings HairSettingsFor(float baseRadius, int radiusStep, int stretchStep, int onlyDynamic,
-                             int reduce) {
+HairSettings HairSettingsFor(float baseRadius, int radiusStep, int stretchStep, int onlyDynamic, int reduce) {
     HairSettings settings;
     settings.radius = HairRadiusForStep(baseRadius, radiusStep);
     settings.stretch = HairStretchForStep(stretchStep);
@@ -45,6 +40,4 @@ HairSettings HairSettingsFor(float baseRadius, int radiusStep, int stretchStep, 
     return settings;
 }
 
-HairSettings DefaultHairSettings() {
-    return HairSettingsFor(BaseRadius, RadiusStepStart, 0, 1, 0);
-}
+HairSettings DefaultHairSettings() { return HairSettingsFor(BaseRadius, RadiusStepStart, 0, 1, 0); }

@@ -29,8 +29,7 @@ bool IsValidStretchStep(int stretchStep);
 
 // Settings for the given steps and flags, with `radius` and `stretch` derived
 // from the steps as above.
-HairSettings HairSettingsFor(float baseRadius, int radiusStep, int stretchStep, int onlyDynamic,
-                             int reduce);
+HairSettings HairSettingsFor(float baseRadius, int radiusStep, int stretchStep, int onlyDynamic, int reduce);
 
 // The start-up settings: radius 0.0005 (step 10), stretch 0 (step 0), only
 // dynamic on, reduce off.

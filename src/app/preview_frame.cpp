@@ -6,8 +6,8 @@
 #include "render/frame_driver.h"
 
 DrawSettings CurrentDrawSettings() {
-    return DrawSettings{appState.viewFlags,      appState.background,     appState.zoom,
-                        appState.rotation,       appState.propMaterial,   appState.presetMaterial,
+    return DrawSettings{appState.viewFlags,       appState.background,    appState.zoom,
+                        appState.rotation,        appState.propMaterial,  appState.presetMaterial,
                         appState.textureMaterial, appState.currentTexture};
 }
 

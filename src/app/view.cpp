@@ -26,9 +26,7 @@ Vec3 BallVector(int x, int y) {
     return v;
 }
 
-Vec3 Midpoint(const Vec3& a, const Vec3& b) {
-    return Vec3{(a.x + b.x) * 0.5f, (a.y + b.y) * 0.5f, (a.z + b.z) * 0.5f};
-}
+Vec3 Midpoint(const Vec3& a, const Vec3& b) { return Vec3{(a.x + b.x) * 0.5f, (a.y + b.y) * 0.5f, (a.z + b.z) * 0.5f}; }
 
 // The turn carrying `from` to `current`, about the (normalised) axis stored in
 // trackball.axis: the arcsine of the cross product's length, taken past a
@@ -96,8 +94,8 @@ void TrackballEvent(MouseEvent event, int x, int y) {
             trackball.average = Midpoint(trackball.current, trackball.average);
             Normalise(&trackball.average);
             trackball.current = BallVector(x, y);
-            const float theta = TurnBetween(trackball.current, trackball.average,
-                                            trackball.average, &appState.spinStep);
+            const float theta =
+                TurnBetween(trackball.current, trackball.average, trackball.average, &appState.spinStep);
             ApplySpinStep();
             appState.spinning = theta > SpinThreshold ? 1 : 0;
             redrawPending = 1;

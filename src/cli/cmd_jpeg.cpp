@@ -35,13 +35,13 @@ std::vector<uint8_t> EncodeBmp(const Texture& t) {
     PutLittle(out, 24, 2);
     PutLittle(out, 0, 4);
     PutLittle(out, imageBytes, 4);
-    PutLittle(out, 2835, 4);   // 72 dots per inch
+    PutLittle(out, 2835, 4);  // 72 dots per inch
     PutLittle(out, 2835, 4);
     PutLittle(out, 0, 4);
     PutLittle(out, 0, 4);
     for (int32_t row = 0; row < t.height; ++row) {
         const uint32_t* p = t.pixels + static_cast<size_t>(row) * static_cast<size_t>(t.width);
-        for (int32_t x = 0; x < t.width; ++x) PutLittle(out, p[x], 3);   // blue, green, red
+        for (int32_t x = 0; x < t.width; ++x) PutLittle(out, p[x], 3);  // blue, green, red
         for (uint32_t pad = static_cast<uint32_t>(t.width) * 3; pad < stride; ++pad) out.push_back(0);
     }
     return out;

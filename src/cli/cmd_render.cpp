@@ -49,7 +49,8 @@ int ApplyView(const RenderOptions& o) {
         }
         if (slot < 0) {
             AnswerDialogsWith(o.texture);
-            if (!LoadTextureFile(OwnerMainWindow, &appState.textures[TextureUser], userTextureName, UserTextureNameSize)) {
+            if (!LoadTextureFile(OwnerMainWindow, &appState.textures[TextureUser], userTextureName,
+                                 UserTextureNameSize)) {
                 return CliFailure;  // the loader told why
             }
             slot = TextureUser;

@@ -26,8 +26,7 @@ struct Command {
 };
 
 const Command commands[] = {
-    {"info", CliInfo}, {"export", CliExport}, {"hair", CliHair},
-    {"render", CliRender}, {"jpeg", CliJpeg},
+    {"info", CliInfo}, {"export", CliExport}, {"hair", CliHair}, {"render", CliRender}, {"jpeg", CliJpeg},
 };
 
 // Help and the version are asked for anywhere on the line, after a command

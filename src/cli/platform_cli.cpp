@@ -36,13 +36,13 @@ void ShowMessageBox(PlatformOwner, const char* text, const char* caption, unsign
     std::fprintf(stderr, "%s: %s\n", caption, text);
 }
 
-int AskOpenFileName(PlatformOwner, const FileDialogRequest&, char* path, size_t pathSize,
-                    char* fileTitle, size_t fileTitleSize) {
+int AskOpenFileName(PlatformOwner, const FileDialogRequest&, char* path, size_t pathSize, char* fileTitle,
+                    size_t fileTitleSize) {
     return Answer(path, pathSize, fileTitle, fileTitleSize);
 }
 
-int AskSaveFileName(PlatformOwner, const FileDialogRequest&, char* path, size_t pathSize,
-                    char* fileTitle, size_t fileTitleSize) {
+int AskSaveFileName(PlatformOwner, const FileDialogRequest&, char* path, size_t pathSize, char* fileTitle,
+                    size_t fileTitleSize) {
     return Answer(path, pathSize, fileTitle, fileTitleSize);
 }
 

@@ -39,8 +39,7 @@ const MaterialPreset materialPresets[MaterialPresetCount] = {
 };
 
 const char* const materialPresetNames[MaterialPresetCount] = {
-    "Brass", "Wood", "Pewter", "Silver", "Gold", "Green",
-    "Chalk", "Brick", "Crystal", "White", "Prop Material",
+    "Brass", "Wood", "Pewter", "Silver", "Gold", "Green", "Chalk", "Brick", "Crystal", "White", "Prop Material",
 };
 
 void ResetLights() {

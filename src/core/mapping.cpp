@@ -80,8 +80,8 @@ int MapSpherical(Mesh* mesh) {
         FixSeam(&u[0], &u[1], &u[2], SeamRange);
         for (int c = 0; c < 4; ++c) {
             if (corners[c] >= 0) {
-                coords[n] = TexCoord{static_cast<float>(u[c]) * InverseTexScale,
-                                     static_cast<float>(v[c]) * InverseTexScale};
+                coords[n] =
+                    TexCoord{static_cast<float>(u[c]) * InverseTexScale, static_cast<float>(v[c]) * InverseTexScale};
                 texIndices[c] = n;
                 ++n;
             } else {

@@ -30,6 +30,7 @@ void AxisAngleMatrix(float angle, float x, float y, float z, Matrix4* out) {
     float* m = out->m;
     // The unit axes are recognised by exact comparison and get the short
     // forms; any other axis takes the general formula.
+    // clang-format off
     if (x == 1.0f) {
         m[0] = 1; m[1] = 0; m[2] = 0;
         m[4] = 0; m[5] = c; m[6] = s;
@@ -53,8 +54,11 @@ void AxisAngleMatrix(float angle, float x, float y, float z, Matrix4* out) {
         m[9] = t * y * z - s * x;
         m[10] = t * z * z + c;
     }
+    // clang-format on
+    // clang-format off
     m[3] = 0; m[7] = 0; m[11] = 0;
     m[12] = 0; m[13] = 0; m[14] = 0; m[15] = 1;
+    // clang-format on
 }
 
 void CrossProduct(const Vec3& a, const Vec3& b, Vec3* out) {
@@ -89,8 +93,10 @@ void NormalMatrix(Matrix4* out, const Matrix4& source) {
     o[8] = M(0, 1) * M(1, 2) - M(1, 1) * M(0, 2);
     o[9] = M(0, 2) * M(1, 0) - M(1, 2) * M(0, 0);
     o[10] = M(0, 0) * M(1, 1) - M(1, 0) * M(0, 1);
+    // clang-format off
     o[3] = 0; o[7] = 0; o[11] = 0;
     o[12] = 0; o[13] = 0; o[14] = 0; o[15] = 1;
+    // clang-format on
     // The cofactors of a rotation scaled by k are the rotation scaled by k*k;
     // dividing by the first column's length gives the rotation back.
     const float length = std::sqrt(o[0] * o[0] + o[4] * o[4] + o[8] * o[8]);

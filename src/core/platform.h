@@ -8,7 +8,7 @@
 
 // Who owns a message box or dialog.
 enum PlatformOwner {
-    OwnerNone = 0,      // no owner window
+    OwnerNone = 0,  // no owner window
     OwnerMainWindow = 1,
     OwnerToolBar = 2,
 };
@@ -32,10 +32,10 @@ struct FileDialogRequest {
 // for a save dialog and the chosen full path on return; `fileTitle`, when not
 // null, receives the chosen name without its folder. Returns 1 when the user
 // chose a file, 0 on cancel.
-int AskOpenFileName(PlatformOwner owner, const FileDialogRequest& request, char* path,
-                    size_t pathSize, char* fileTitle, size_t fileTitleSize);
-int AskSaveFileName(PlatformOwner owner, const FileDialogRequest& request, char* path,
-                    size_t pathSize, char* fileTitle, size_t fileTitleSize);
+int AskOpenFileName(PlatformOwner owner, const FileDialogRequest& request, char* path, size_t pathSize, char* fileTitle,
+                    size_t fileTitleSize);
+int AskSaveFileName(PlatformOwner owner, const FileDialogRequest& request, char* path, size_t pathSize, char* fileTitle,
+                    size_t fileTitleSize);
 
 // Full path length the dialogs' buffers hold.
 constexpr size_t PlatformPathSize = 1024;

@@ -82,14 +82,12 @@ BmpWriteResult WriteBmpFile(const char* path, const Image24& image) {
         if (ok) std::memset(padded, 0, static_cast<size_t>(rowBytes));
     }
     for (int32_t r = 0; ok && r < image.height; ++r) {
-        const unsigned char* row =
-            image.pixels + static_cast<int64_t>(image.height - 1 - r) * image.rowBytes;
+        const unsigned char* row = image.pixels + static_cast<int64_t>(image.height - 1 - r) * image.rowBytes;
         if (!direct) {
             std::memcpy(padded, row, static_cast<size_t>(image.width) * 3);
             row = padded;
         }
-        ok = std::fwrite(row, 1, static_cast<size_t>(rowBytes), file) ==
-             static_cast<size_t>(rowBytes);
+        ok = std::fwrite(row, 1, static_cast<size_t>(rowBytes), file) == static_cast<size_t>(rowBytes);
     }
     ReleaseBytes(padded);
     if (std::fclose(file) != 0) ok = false;
@@ -117,13 +115,9 @@ int SaveImageFile(PlatformOwner owner, const Image24& image, const char* meshNam
         std::memcpy(path + length, ".bmp", 5);
     }
     switch (WriteBmpFile(path, image)) {
-        case BmpWritten:
-            return 1;
-        case BmpCannotCreate:
-            ShowMessageBox(owner, path, "Error cannot create", MessageIconError);
-            return 0;
-        case BmpCannotWrite:
-            break;
+        case BmpWritten: return 1;
+        case BmpCannotCreate: ShowMessageBox(owner, path, "Error cannot create", MessageIconError); return 0;
+        case BmpCannotWrite: break;
     }
     ShowMessageBox(owner, path, "Error cannot write", MessageIconError);
     return 0;

@@ -19,9 +19,8 @@ void ClearSlot(Mesh* mesh, int32_t slot) {
 
 }  // namespace
 
-void StorePolygonSlots(Mesh* mesh, int32_t slot, const int32_t* vertexIndices,
-                       const int32_t* texIndices, int n, FaceAttributes attributes,
-                       int32_t vertexBase, int32_t texBase) {
+void StorePolygonSlots(Mesh* mesh, int32_t slot, const int32_t* vertexIndices, const int32_t* texIndices, int n,
+                       FaceAttributes attributes, int32_t vertexBase, int32_t texBase) {
     const int32_t vb = vertexBase - 1, tb = texBase - 1;
     if (n <= 4) {
         ClearSlot(mesh, slot);
@@ -38,17 +37,16 @@ void StorePolygonSlots(Mesh* mesh, int32_t slot, const int32_t* vertexIndices,
     }
 }
 
-void StoreStrandSlots(Mesh* mesh, int32_t slot, const int32_t* vertexIndices,
-                      const int32_t* texIndices, int n, FaceAttributes attributes,
-                      int32_t vertexBase, int32_t texBase) {
+void StoreStrandSlots(Mesh* mesh, int32_t slot, const int32_t* vertexIndices, const int32_t* texIndices, int n,
+                      FaceAttributes attributes, int32_t vertexBase, int32_t texBase) {
     const int32_t vb = vertexBase - 1, tb = texBase - 1;
     ClearSlot(mesh, slot);
     int point = 0;
     for (; point < n && point < 4; ++point) {
         SetCorner(mesh, slot, point, vb + vertexIndices[point], tb + texIndices[point]);
     }
-    mesh->faceAttributes[slot] = attributes | FaceLine |
-                                 ((static_cast<uint32_t>(n) & FaceStrandCountMask) << FaceStrandCountShift);
+    mesh->faceAttributes[slot] =
+        attributes | FaceLine | ((static_cast<uint32_t>(n) & FaceStrandCountMask) << FaceStrandCountShift);
     while (point < n) {
         ++slot;
         ClearSlot(mesh, slot);
@@ -77,8 +75,7 @@ int StrandSlotSpan(const Mesh& mesh, int32_t firstSlot) {
     if (!(a & FaceLine) || count == 0) return 1;
     const int wanted = StrandSlotCount(count);
     int span = 1;
-    while (span < wanted && firstSlot + span < mesh.faceCount &&
-           ContinuesStrand(mesh, firstSlot + span)) {
+    while (span < wanted && firstSlot + span < mesh.faceCount && ContinuesStrand(mesh, firstSlot + span)) {
         ++span;
     }
     return span;
@@ -98,8 +95,7 @@ bool IsStrandContinuation(const Mesh& mesh, int32_t slot) {
     return false;
 }
 
-int GatherStrandPoints(const Mesh& mesh, int32_t firstSlot, int32_t* vertexIndices,
-                       int32_t* texIndices, int capacity) {
+int GatherStrandPoints(const Mesh& mesh, int32_t firstSlot, int32_t* vertexIndices, int32_t* texIndices, int capacity) {
     const int span = StrandSlotSpan(mesh, firstSlot);
     int written = 0;
     for (int s = 0; s < span; ++s) {

@@ -35,12 +35,10 @@ int StrandSlotCount(int n);
 // indices relative to `vertexBase` / `texBase` (stored: base + index - 1).
 // Every slot gets `attributes`; a strand's slots also get FaceLine, and its
 // first slot the point count n. They do not touch the mesh's counts.
-void StorePolygonSlots(Mesh* mesh, int32_t slot, const int32_t* vertexIndices,
-                       const int32_t* texIndices, int n, FaceAttributes attributes,
-                       int32_t vertexBase, int32_t texBase);
-void StoreStrandSlots(Mesh* mesh, int32_t slot, const int32_t* vertexIndices,
-                      const int32_t* texIndices, int n, FaceAttributes attributes,
-                      int32_t vertexBase, int32_t texBase);
+void StorePolygonSlots(Mesh* mesh, int32_t slot, const int32_t* vertexIndices, const int32_t* texIndices, int n,
+                       FaceAttributes attributes, int32_t vertexBase, int32_t texBase);
+void StoreStrandSlots(Mesh* mesh, int32_t slot, const int32_t* vertexIndices, const int32_t* texIndices, int n,
+                      FaceAttributes attributes, int32_t vertexBase, int32_t texBase);
 
 // The four vertex indices of face slot `slot`; -1 marks an unused corner.
 inline const int32_t* SlotCorners(const Mesh& mesh, int32_t slot) { return mesh.faceVertexIndices + 4 * slot; }
@@ -63,5 +61,4 @@ bool IsStrandContinuation(const Mesh& mesh, int32_t slot);
 // repeated shared points: vertex and texture indices (0-based, as stored) into
 // arrays of `capacity` entries. Returns the number of points written (at most
 // `capacity`).
-int GatherStrandPoints(const Mesh& mesh, int32_t firstSlot, int32_t* vertexIndices,
-                       int32_t* texIndices, int capacity);
+int GatherStrandPoints(const Mesh& mesh, int32_t firstSlot, int32_t* vertexIndices, int32_t* texIndices, int capacity);

@@ -24,7 +24,6 @@ bool IsCompressedMeshName(const char* name);
 // (nothing to close then). A compressed stream that is damaged, truncated or
 // inflates past `limit` bytes sets `source->failed` when the reading meets
 // it; a file that is not gzip at all is read as it is, as gzip -dc -f would.
-int OpenMeshFileSource(const char* path, ByteSource* source,
-                       uint64_t limit = InflatedSizeLimit);
+int OpenMeshFileSource(const char* path, ByteSource* source, uint64_t limit = InflatedSizeLimit);
 // Closes what OpenMeshFileSource opened.
 void CloseMeshFileSource(ByteSource* source);

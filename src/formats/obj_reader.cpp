@@ -19,9 +19,7 @@ namespace {
 constexpr int GrowthStep = 4096;
 constexpr size_t ArgumentSize = StatementArgumentSize;
 
-bool IsScanBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
+bool IsScanBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
 // One "%d" of an index group read as "%d %d" reads the group's text with
 // every '/' turned into a blank and " 0" appended, so that a lone vertex
@@ -42,8 +40,8 @@ int ScanGroupInt(const char** p, const char* end, bool* tailUsed, int32_t* value
 
 }  // namespace
 
-int ParseIndexGroups(const char* text, int32_t vertexCount, int32_t texCoordCount,
-                     int32_t* vertexIndices, int32_t* texIndices) {
+int ParseIndexGroups(const char* text, int32_t vertexCount, int32_t texCoordCount, int32_t* vertexIndices,
+                     int32_t* texIndices) {
     int n = 0;
     const char* p = text;
     for (;;) {
@@ -59,8 +57,7 @@ int ParseIndexGroups(const char* text, int32_t vertexCount, int32_t texCoordCoun
         const char* cursor = start;
         bool tailUsed = false;
         int32_t vertex = 0, tex = 0;
-        if (!ScanGroupInt(&cursor, p, &tailUsed, &vertex) || !ScanGroupInt(&cursor, p, &tailUsed, &tex))
-            return 0;
+        if (!ScanGroupInt(&cursor, p, &tailUsed, &vertex) || !ScanGroupInt(&cursor, p, &tailUsed, &tex)) return 0;
         if (noTexture) tex = 0;
 
         int64_t v = vertex;
@@ -81,8 +78,15 @@ int ParseIndexGroups(const char* text, int32_t vertexCount, int32_t texCoordCoun
 
 namespace {
 
-enum Keyword { KeywordVertex, KeywordTexCoord, KeywordPolygon, KeywordLine, KeywordGroup,
-               KeywordUseMaterial, KeywordMaterialLibrary };
+enum Keyword {
+    KeywordVertex,
+    KeywordTexCoord,
+    KeywordPolygon,
+    KeywordLine,
+    KeywordGroup,
+    KeywordUseMaterial,
+    KeywordMaterialLibrary
+};
 
 constexpr int EndOfInput = -1;
 
@@ -192,8 +196,7 @@ struct LoadState {
 // The group and material rule: an exact name already in the table becomes
 // current; a new one is appended while there is room; the first name of an
 // empty table renames entry 0 (which the faces read so far already use).
-void SelectName(char (*names)[MeshNameSize], int32_t* count, int32_t limit, const char* text,
-                int32_t* current) {
+void SelectName(char (*names)[MeshNameSize], int32_t* count, int32_t limit, const char* text, int32_t* current) {
     char name[MeshNameSize];
     CopyName(name, text, MeshNameSize);
     if (*count == 0) {
@@ -218,11 +221,12 @@ int HandleStatement(LoadState* state, Keyword keyword, const char* argument) {
     Mesh* mesh = state->mesh;
     int32_t vertexIndices[MaxCornersPerStatement], texIndices[MaxCornersPerStatement];
     const FaceAttributes attributes =
-        (static_cast<uint32_t>(state->currentGroup) << FaceGroupShift) |
-        static_cast<uint32_t>(state->currentMaterial);
+        (static_cast<uint32_t>(state->currentGroup) << FaceGroupShift) | static_cast<uint32_t>(state->currentMaterial);
     switch (keyword) {
         case KeywordVertex: {
-            if (mesh->vertexCount == mesh->vertexCapacity && !GrowVertices(mesh, GeometricGrowth(mesh->vertexCapacity, GrowthStep))) return 0;
+            if (mesh->vertexCount == mesh->vertexCapacity &&
+                !GrowVertices(mesh, GeometricGrowth(mesh->vertexCapacity, GrowthStep)))
+                return 0;
             float xyz[3] = {0, 0, 0};
             if (ScanFloats(argument, xyz, 3) != 3) xyz[0] = xyz[1] = xyz[2] = 0;
             MeshVertex& vertex = mesh->vertices[mesh->vertexCount++];
@@ -231,7 +235,8 @@ int HandleStatement(LoadState* state, Keyword keyword, const char* argument) {
             return 1;
         }
         case KeywordTexCoord: {
-            if (mesh->texCoordCount == mesh->texCoordCapacity && !GrowTexCoords(mesh, GeometricGrowth(mesh->texCoordCapacity, GrowthStep)))
+            if (mesh->texCoordCount == mesh->texCoordCapacity &&
+                !GrowTexCoords(mesh, GeometricGrowth(mesh->texCoordCapacity, GrowthStep)))
                 return 0;
             float uv[2] = {0, 0};
             if (ScanFloats(argument, uv, 2) != 2) uv[0] = uv[1] = 0;
@@ -239,8 +244,7 @@ int HandleStatement(LoadState* state, Keyword keyword, const char* argument) {
             return 1;
         }
         case KeywordPolygon: {
-            const int n = ParseIndexGroups(argument, mesh->vertexCount, mesh->texCoordCount,
-                                           vertexIndices, texIndices);
+            const int n = ParseIndexGroups(argument, mesh->vertexCount, mesh->texCoordCount, vertexIndices, texIndices);
             if (n < 3) return 1;
             if (static_cast<int64_t>(mesh->faceCount) + n - 3 >= mesh->faceCapacity &&
                 !GrowFaces(mesh, GeometricGrowth(mesh->faceCapacity, GrowthStep)))
@@ -251,8 +255,7 @@ int HandleStatement(LoadState* state, Keyword keyword, const char* argument) {
             return 1;
         }
         case KeywordLine: {
-            const int n = ParseIndexGroups(argument, mesh->vertexCount, mesh->texCoordCount,
-                                           vertexIndices, texIndices);
+            const int n = ParseIndexGroups(argument, mesh->vertexCount, mesh->texCoordCount, vertexIndices, texIndices);
             if (n < 2) return 1;
             if (static_cast<int64_t>(mesh->faceCount) + n >= mesh->faceCapacity &&
                 !GrowFaces(mesh, GeometricGrowth(mesh->faceCapacity, GrowthStep)))
@@ -266,12 +269,9 @@ int HandleStatement(LoadState* state, Keyword keyword, const char* argument) {
             SelectName(mesh->groupNames, &mesh->groupCount, MaxGroups, argument, &state->currentGroup);
             return 1;
         case KeywordUseMaterial:
-            SelectName(mesh->materialNames, &mesh->materialCount, MaxMaterials, argument,
-                       &state->currentMaterial);
+            SelectName(mesh->materialNames, &mesh->materialCount, MaxMaterials, argument, &state->currentMaterial);
             return 1;
-        case KeywordMaterialLibrary:
-            std::memcpy(state->library, argument, std::strlen(argument) + 1);
-            return 1;
+        case KeywordMaterialLibrary: std::memcpy(state->library, argument, std::strlen(argument) + 1); return 1;
     }
     return 1;
 }
@@ -291,8 +291,7 @@ int ReadStatements(ByteSource* source, LoadState* state) {
 
 // The library path: absolute names as they are, others beside the OBJ file.
 void LibraryPath(const char* objPath, const char* name, char* out, size_t outSize) {
-    const bool absolute = name[0] == '/' || name[0] == '\\' ||
-                          (name[0] != '\0' && name[1] == ':');
+    const bool absolute = name[0] == '/' || name[0] == '\\' || (name[0] != '\0' && name[1] == ':');
     size_t folder = 0;
     if (!absolute) {
         for (size_t i = 0; objPath[i] != '\0'; ++i) {
@@ -310,8 +309,7 @@ int Fail(const char* path) {
 }  // namespace
 
 int LoadObjSource(Mesh* mesh, ByteSource* source, const char* path) {
-    if (!GrowVertices(mesh, GrowthStep) || !GrowTexCoords(mesh, GrowthStep) ||
-        !GrowFaces(mesh, GrowthStep))
+    if (!GrowVertices(mesh, GrowthStep) || !GrowTexCoords(mesh, GrowthStep) || !GrowFaces(mesh, GrowthStep))
         return Fail(path);
     LoadState* state = static_cast<LoadState*>(AllocateBytes(sizeof(LoadState)));
     if (!state) return Fail(path);

@@ -9,14 +9,12 @@
 #include "formats/byte_source.h"
 
 // Reads the OBJ file at `path` (gzip-compressed when its extension is "obz")
-// into `mesh`, which the caller made empty with CreateMesh and keeps owning. Keeps vertices, texture coordinates, polygons
-// (fans for more than four corners), `l` strands, groups, materials, and the
-// library named by the last `mtllib` (relative to the OBJ file's folder).
-// On success (1) normals, face planes and bounds are computed and the mesh
-// has texture coordinates (spherical ones when the file had none). On failure
-// (0: no memory, cannot open, no vertex or no face slot, no room for the
-// spherical mapping, a damaged compressed stream) the user has been shown "Error: failed to open" with the
-// path as caption, and the partial mesh is left to the caller to free.
+// into `mesh`, which the caller made empty with CreateMesh and keeps owning. Keeps vertices, texture coordinates,
+// polygons (fans for more than four corners), `l` strands, groups, materials, and the library named by the last
+// `mtllib` (relative to the OBJ file's folder). On success (1) normals, face planes and bounds are computed and the
+// mesh has texture coordinates (spherical ones when the file had none). On failure (0: no memory, cannot open, no
+// vertex or no face slot, no room for the spherical mapping, a damaged compressed stream) the user has been shown
+// "Error: failed to open" with the path as caption, and the partial mesh is left to the caller to free.
 int LoadObjFile(Mesh* mesh, const char* path);
 // The same load from `size` bytes at `data` (the file's contents). `path`
 // stands for the file: it is the message's caption, and the material library
@@ -35,5 +33,5 @@ int LoadObjSource(Mesh* mesh, ByteSource* source, const char* path);
 // MaxCornersPerStatement (511) entries and returns how many there are, or 0
 // when the statement is to be dropped: a group that is not a number, a vertex
 // index out of range, or more than 511 groups.
-int ParseIndexGroups(const char* text, int32_t vertexCount, int32_t texCoordCount,
-                     int32_t* vertexIndices, int32_t* texIndices);
+int ParseIndexGroups(const char* text, int32_t vertexCount, int32_t texCoordCount, int32_t* vertexIndices,
+                     int32_t* texIndices);

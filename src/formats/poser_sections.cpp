@@ -13,9 +13,7 @@
 namespace {
 
 // A block's announced count: a 32-bit integer that is not negative.
-bool ReadCount(const char* text, int32_t* value) {
-    return ScanInt32(text, value, nullptr) && *value >= 0;
-}
+bool ReadCount(const char* text, int32_t* value) { return ScanInt32(text, value, nullptr) && *value >= 0; }
 
 // Finds `name` among the first `count` entries of `names`; appends it when
 // absent and there is room. Returns the index, or -1 when the table is full.
@@ -101,14 +99,14 @@ int ReadPoserGeometry(Mesh* mesh, char* word, char* argument) {
             mesh->texCoords[texCounter++] = TexCoord{t[0], t[1]};
         } else if (std::strcmp(word, "f") == 0 || std::strcmp(word, "l") == 0) {
             const bool line = word[0] == 'l';
-            const int n = ParseIndexGroups(argument, vertexCounter - vertexBase, texCounter - texBase,
-                                           vertexIndices, texIndices);
+            const int n =
+                ParseIndexGroups(argument, vertexCounter - vertexBase, texCounter - texBase, vertexIndices, texIndices);
             if (n < (line ? 2 : 3)) continue;
             // Room for the statement's last slot (the stored growth test).
             const int64_t last = static_cast<int64_t>(slot) + (line ? n : n - 3);
             if (last >= mesh->faceCapacity && !GrowFaces(mesh, GeometricGrowth(mesh->faceCapacity, 1024))) return 0;
-            const FaceAttributes attributes = static_cast<FaceAttributes>(group) << FaceGroupShift |
-                                              static_cast<FaceAttributes>(material);
+            const FaceAttributes attributes =
+                static_cast<FaceAttributes>(group) << FaceGroupShift | static_cast<FaceAttributes>(material);
             if (line) {
                 StoreStrandSlots(mesh, slot, vertexIndices, texIndices, n, attributes, vertexBase, texBase);
                 slot += StrandSlotCount(n);
@@ -124,8 +122,7 @@ int ReadPoserGeometry(Mesh* mesh, char* word, char* argument) {
                 const int index = FindOrAddName(mesh->groupNames, &mesh->groupCount, argument, MaxGroups);
                 if (index >= 0) group = index;
             } else {
-                const int index =
-                    FindOrAddName(mesh->materialNames, &mesh->materialCount, argument, MaxMaterials);
+                const int index = FindOrAddName(mesh->materialNames, &mesh->materialCount, argument, MaxMaterials);
                 if (index >= 0) material = index;
             }
         }

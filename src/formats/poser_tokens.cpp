@@ -51,8 +51,8 @@ int ReadObjectBlock(Mesh* mesh, char* word, char* argument) {
 }
 
 bool IsObjectKeyword(const char* word) {
-    return std::strcmp(word, "prop") == 0 || std::strcmp(word, "hairProp") == 0 ||
-           std::strcmp(word, "actor") == 0 || std::strcmp(word, "figure") == 0;
+    return std::strcmp(word, "prop") == 0 || std::strcmp(word, "hairProp") == 0 || std::strcmp(word, "actor") == 0 ||
+           std::strcmp(word, "figure") == 0;
 }
 
 // A geometry block without texture coordinates after one with them leaves

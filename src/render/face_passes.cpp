@@ -28,16 +28,13 @@ int32_t TextureUnits(float coordinate) {
     return static_cast<int32_t>(units);
 }
 
-uint32_t Rgb565FromShade(uint32_t c) {
-    return ((c >> 8) & 0xF800) | ((c >> 5) & 0x07E0) | ((c >> 3) & 0x001F);
-}
+uint32_t Rgb565FromShade(uint32_t c) { return ((c >> 8) & 0xF800) | ((c >> 5) & 0x07E0) | ((c >> 3) & 0x001F); }
 
 }  // namespace
 
 void TransformPoint(Vec3* out, const Matrix4& m, const Vec3& p) {
     const float* e = m.m;
-    const Vec3 result{e[0] * p.x + e[1] * p.y + e[2] * p.z + e[3],
-                      e[4] * p.x + e[5] * p.y + e[6] * p.z + e[7],
+    const Vec3 result{e[0] * p.x + e[1] * p.y + e[2] * p.z + e[3], e[4] * p.x + e[5] * p.y + e[6] * p.z + e[7],
                       e[8] * p.x + e[9] * p.y + e[10] * p.z + e[11]};
     *out = result;
 }

@@ -41,8 +41,7 @@ struct ViewMatrices {
 extern ViewMatrices viewMatrices;
 
 // Clip code bits: outside x < -1, x > 1, y < -1, y > 1, z < -1, z > 1.
-constexpr int32_t ClipLeft = 0x01, ClipRight = 0x02, ClipBottom = 0x04, ClipTop = 0x08,
-                  ClipNear = 0x10, ClipFar = 0x20;
+constexpr int32_t ClipLeft = 0x01, ClipRight = 0x02, ClipBottom = 0x04, ClipTop = 0x08, ClipNear = 0x10, ClipFar = 0x20;
 
 enum FacePass { PassOpaque = 0, PassTransparent = 1 };
 

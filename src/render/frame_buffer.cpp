@@ -16,8 +16,7 @@ int32_t FrameBufferViewWidth(const FrameBuffer& fb) { return fb.width - 65; }
 int32_t FrameBufferViewHeight(const FrameBuffer& fb) { return fb.height - 64; }
 
 int AllocateWorkImage(FrameBuffer* fb, int32_t viewWidth, int32_t viewHeight) {
-    if (viewWidth < 1 || viewHeight < 1 || viewWidth > MaxFrameBufferView ||
-        viewHeight > MaxFrameBufferView) {
+    if (viewWidth < 1 || viewHeight < 1 || viewWidth > MaxFrameBufferView || viewHeight > MaxFrameBufferView) {
         return 0;
     }
     const int32_t width = FrameBufferWidth(viewWidth);
@@ -74,8 +73,8 @@ void ReleaseFrameBufferImages(FrameBuffer* fb) {
     fb->height = 0;
 }
 
-void ClearWorkRect(WorkPixel* work, int32_t minX, int32_t minY, int32_t maxX, int32_t maxY,
-                   int32_t rowBytes, WorkPixel value) {
+void ClearWorkRect(WorkPixel* work, int32_t minX, int32_t minY, int32_t maxX, int32_t maxY, int32_t rowBytes,
+                   WorkPixel value) {
     // Whole 8-byte pairs: the byte offsets (minX * 4) & ~7 to (maxX * 4) & ~7.
     const int32_t first = minX & ~1;
     const int32_t last = (maxX & ~1) + 1;
@@ -87,9 +86,8 @@ void ClearWorkRect(WorkPixel* work, int32_t minX, int32_t minY, int32_t maxX, in
     }
 }
 
-void ConvertWorkToRgb24(int32_t pixelCount, int32_t rowCount, uint8_t* destination,
-                        const WorkPixel* source, ptrdiff_t sourceRowBytes,
-                        ptrdiff_t destinationRowBytes) {
+void ConvertWorkToRgb24(int32_t pixelCount, int32_t rowCount, uint8_t* destination, const WorkPixel* source,
+                        ptrdiff_t sourceRowBytes, ptrdiff_t destinationRowBytes) {
     const int32_t groups = pixelCount / 4 > 0 ? pixelCount / 4 : 1;
     const uint8_t* sourceBytes = reinterpret_cast<const uint8_t*>(source);
     for (int32_t r = 0; r < rowCount; ++r) {

@@ -17,15 +17,15 @@
 using WorkPixel = uint32_t;
 
 struct FrameBuffer {
-    void* memoryDc;        // window-system handles, owned and used by the shell only
+    void* memoryDc;  // window-system handles, owned and used by the shell only
     void* dibSection;
     void* previousBitmap;
-    WorkPixel* workPixels;  // width x height, top row first, owned
-    uint8_t* imagePixels;   // 24-bit image, blue green red, width * 3 bytes per row
-    int32_t isDibSection;   // 1: imagePixels is the whole picture, top row first
-                            // 0: fallback, holds the last presented rectangle bottom-up
-    int32_t height;         // view height + 64
-    int32_t width;          // ((view width + 64) & ~3) + 4
+    WorkPixel* workPixels;    // width x height, top row first, owned
+    uint8_t* imagePixels;     // 24-bit image, blue green red, width * 3 bytes per row
+    int32_t isDibSection;     // 1: imagePixels is the whole picture, top row first
+                              // 0: fallback, holds the last presented rectangle bottom-up
+    int32_t height;           // view height + 64
+    int32_t width;            // ((view width + 64) & ~3) + 4
     int32_t ownsImagePixels;  // imagePixels was allocated here and is freed here
 };
 
@@ -60,14 +60,13 @@ void ReleaseFrameBufferImages(FrameBuffer* fb);
 
 // Fills whole pixel pairs: columns (minX & ~1) to (maxX & ~1) + 1, rows minY
 // to maxY, with `value`. Nothing when the columns or rows are empty.
-void ClearWorkRect(WorkPixel* work, int32_t minX, int32_t minY, int32_t maxX, int32_t maxY,
-                   int32_t rowBytes, WorkPixel value);
+void ClearWorkRect(WorkPixel* work, int32_t minX, int32_t minY, int32_t maxX, int32_t maxY, int32_t rowBytes,
+                   WorkPixel value);
 
 // Converts rowCount rows of pixelCount work pixels (a multiple of 4; at least
 // one group of four per row) to blue, green, red bytes, each 5- or 6-bit
 // value shifted to the top of its byte (white is 248, 252, 248). The source
 // steps by sourceRowBytes (negative walks upwards), the destination by
 // destinationRowBytes.
-void ConvertWorkToRgb24(int32_t pixelCount, int32_t rowCount, uint8_t* destination,
-                        const WorkPixel* source, ptrdiff_t sourceRowBytes,
-                        ptrdiff_t destinationRowBytes);
+void ConvertWorkToRgb24(int32_t pixelCount, int32_t rowCount, uint8_t* destination, const WorkPixel* source,
+                        ptrdiff_t sourceRowBytes, ptrdiff_t destinationRowBytes);

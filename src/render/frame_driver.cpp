@@ -15,8 +15,8 @@ ScreenRect FrameDirtyRect() { return dirtyRect; }
 void ResetFrameDriver() { dirtyRect = ScreenRect{0, 0, 0, 0}; }
 
 bool PresentRect(const ScreenRect& previous, const ScreenRect& drawn, ScreenRect* present) {
-    ScreenRect r{Min(previous.minX, drawn.minX), Min(previous.minY, drawn.minY),
-                 Max(previous.maxX, drawn.maxX), Max(previous.maxY, drawn.maxY)};
+    ScreenRect r{Min(previous.minX, drawn.minX), Min(previous.minY, drawn.minY), Max(previous.maxX, drawn.maxX),
+                 Max(previous.maxY, drawn.maxY)};
     if (r.minX > r.maxX || r.minY > r.maxY) return false;
     r.minX &= ~3;
     r.maxX = (r.maxX & ~3) + 4;
@@ -39,8 +39,8 @@ void DrawMeshFrame(FrameBuffer* fb, int32_t viewWidth, int32_t viewHeight, Mesh*
     dirtyRect.maxY = Min(dirtyRect.maxY, FrameBufferViewHeight(*fb) - 1);
     dirtyRect.minX = Max(dirtyRect.minX, 0);
     dirtyRect.minY = Max(dirtyRect.minY, 0);
-    ClearWorkRect(fb->workPixels, dirtyRect.minX, dirtyRect.minY, dirtyRect.maxX, dirtyRect.maxY,
-                  fb->width * 4, static_cast<WorkPixel>(settings.background));
+    ClearWorkRect(fb->workPixels, dirtyRect.minX, dirtyRect.minY, dirtyRect.maxX, dirtyRect.maxY, fb->width * 4,
+                  static_cast<WorkPixel>(settings.background));
 
     // An empty slot draws nothing: the inverted rectangle of an empty mesh.
     ScreenRect drawn{viewWidth - 1, viewHeight - 1, 0, 0};
@@ -62,8 +62,7 @@ void DrawMeshFrame(FrameBuffer* fb, int32_t viewWidth, int32_t viewHeight, Mesh*
     const ptrdiff_t width = fb->width;
     if (fb->isDibSection) {
         const ptrdiff_t first = present.minY * width + present.minX;
-        ConvertWorkToRgb24(columns, rows, fb->imagePixels + first * 3, fb->workPixels + first, width * 4,
-                           width * 3);
+        ConvertWorkToRgb24(columns, rows, fb->imagePixels + first * 3, fb->workPixels + first, width * 4, width * 3);
     } else {
         // Fallback: the rectangle packed bottom row first at the start.
         ConvertWorkToRgb24(columns, rows, fb->imagePixels, fb->workPixels + present.maxY * width + present.minX,

@@ -75,10 +75,10 @@ void RunFill(const RasterKernels& kernels, RasterSetup& s, const Material& mater
 
 RasterKernels RasterKernelsFor(SimdLevel level) {
     if (level >= SimdMmx && MmxPathAvailable()) {
-        return RasterKernels{Reciprocal15Fast, SetupGradientsMmx, SetupEdgesMmx,
-                             FillGouraudMmx,       FillTransparentMmx, FillTexturedMmx};
+        return RasterKernels{Reciprocal15Fast, SetupGradientsMmx,  SetupEdgesMmx,
+                             FillGouraudMmx,   FillTransparentMmx, FillTexturedMmx};
     }
-    return RasterKernels{Reciprocal15Scalar, SetupGradientsScalar, SetupEdgesScalar,
+    return RasterKernels{Reciprocal15Scalar, SetupGradientsScalar,  SetupEdgesScalar,
                          FillGouraudScalar,  FillTransparentScalar, FillTexturedScalar};
 }
 
@@ -92,15 +92,14 @@ void DrawTriangleWith(const RasterKernels& kernels, FrameBuffer* fb, const MeshV
     DrawTriangleWalk(kernels, fb, a, b, c, material, textured, texture, true);
 }
 
-void raster::DrawTriangleInFull(const RasterKernels& kernels, FrameBuffer* fb, const MeshVertex& a,
-                                const MeshVertex& b, const MeshVertex& c, const Material& material, bool textured,
-                                const Texture* texture) {
+void raster::DrawTriangleInFull(const RasterKernels& kernels, FrameBuffer* fb, const MeshVertex& a, const MeshVertex& b,
+                                const MeshVertex& c, const Material& material, bool textured, const Texture* texture) {
     DrawTriangleWalk(kernels, fb, a, b, c, material, textured, texture, false);
 }
 
-void raster::DrawTriangleWalk(const RasterKernels& kernels, FrameBuffer* fb, const MeshVertex& a,
-                              const MeshVertex& b, const MeshVertex& c, const Material& material, bool textured,
-                              const Texture* texture, bool skipEmpty) {
+void raster::DrawTriangleWalk(const RasterKernels& kernels, FrameBuffer* fb, const MeshVertex& a, const MeshVertex& b,
+                              const MeshVertex& c, const Material& material, bool textured, const Texture* texture,
+                              bool skipEmpty) {
     if (!CornerInside(*fb, a) || !CornerInside(*fb, b) || !CornerInside(*fb, c)) return;
     const SortedCorners o = SortByRow(a, b, c);
     const int32_t cross = GradientCross(*o.middle, *o.bottom, *o.top);
@@ -137,8 +136,8 @@ void EdgeRowDifferences(const MeshVertex& l, const MeshVertex& r, const MeshVert
     d[3] = Diff16(r.screenY, b.screenY);
 }
 
-void EdgeSlopes(RasterSetup& s, const MeshVertex& l, const MeshVertex& r, const MeshVertex& t,
-                const MeshVertex& b, const int16_t q[4], int16_t fraction[2]) {
+void EdgeSlopes(RasterSetup& s, const MeshVertex& l, const MeshVertex& r, const MeshVertex& t, const MeshVertex& b,
+                const int16_t q[4], int16_t fraction[2]) {
     const int32_t upper = Diff16(l.screenX, t.screenX) * q[0];
     const int32_t lower = Diff16(l.screenX, b.screenX) * q[1];
     s.leftStep = Shl(upper, 1);
@@ -236,8 +235,8 @@ void Reciprocal15Fast(const int16_t in[4], int16_t out[4]) {
     }
 }
 
-void SetupEdgesScalar(RasterSetup& s, const MeshVertex& l, const MeshVertex& t, const MeshVertex& b,
-                      EdgeSetupMode mode, const int16_t q[4], const int16_t fraction[2]) {
+void SetupEdgesScalar(RasterSetup& s, const MeshVertex& l, const MeshVertex& t, const MeshVertex& b, EdgeSetupMode mode,
+                      const int16_t q[4], const int16_t fraction[2]) {
     SetupEdgesWide(s, l, t, b, mode, q, fraction);
     if (!(mode & 2)) return;
     for (int lane = 0; lane < 4; ++lane) {
@@ -275,7 +274,8 @@ struct ScalarCursor {
     }
     template <bool Textured>
     static void StepRow(const RasterSetup& s, int index, Row* row) {
-        for (int lane = 0; lane < 4; ++lane) row->colour[lane] = Add16(row->colour[lane], s.colourRowSteps[index][lane]);
+        for (int lane = 0; lane < 4; ++lane)
+            row->colour[lane] = Add16(row->colour[lane], s.colourRowSteps[index][lane]);
         if (Textured) {
             row->tex[0] = Add32(row->tex[0], s.texRowSteps[index][0]);
             row->tex[1] = Add32(row->tex[1], s.texRowSteps[index][1]);

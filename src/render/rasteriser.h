@@ -134,10 +134,8 @@ void Reciprocal15Scalar(const int16_t in[4], int16_t out[4]);
 // The same values from a table for |d| below 1024 and one single-precision
 // division above, exact for every 16-bit d.
 void Reciprocal15Fast(const int16_t in[4], int16_t out[4]);
-int32_t SetupGradientsScalar(RasterSetup& s, const MeshVertex& middle, const MeshVertex& bottom,
-                             const MeshVertex& top);
-int32_t SetupGradientsMmx(RasterSetup& s, const MeshVertex& middle, const MeshVertex& bottom,
-                          const MeshVertex& top);
+int32_t SetupGradientsScalar(RasterSetup& s, const MeshVertex& middle, const MeshVertex& bottom, const MeshVertex& top);
+int32_t SetupGradientsMmx(RasterSetup& s, const MeshVertex& middle, const MeshVertex& bottom, const MeshVertex& top);
 void SetupEdgesScalar(RasterSetup& s, const MeshVertex& left, const MeshVertex& top, const MeshVertex& bottom,
                       EdgeSetupMode mode, const int16_t q[4], const int16_t fraction[2]);
 void SetupEdgesMmx(RasterSetup& s, const MeshVertex& left, const MeshVertex& top, const MeshVertex& bottom,

@@ -14,22 +14,25 @@ namespace raster {
 // Wrapping and saturating arithmetic, written out so that no signed
 // overflow or negative shift is left to the compiler.
 inline int32_t Wrap32(int64_t v) { return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(v))); }
-inline int32_t Add32(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b)); }
+inline int32_t Add32(int32_t a, int32_t b) {
+    return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
+}
 inline int16_t Wrap16(int32_t v) { return static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint32_t>(v))); }
 inline int16_t Add16(int16_t a, int16_t b) { return Wrap16(a + b); }
 inline int16_t SatS16(int32_t v) { return static_cast<int16_t>(v < -32768 ? -32768 : v > 32767 ? 32767 : v); }
 inline uint16_t SatU16(int32_t v) { return static_cast<uint16_t>(v < 0 ? 0 : v > 65535 ? 65535 : v); }
 inline int32_t Shl(int32_t v, int n) { return static_cast<int32_t>(static_cast<uint32_t>(v) << n); }
 // A difference taken modulo 2^16 as a signed 16-bit value.
-inline int16_t Diff16(int32_t a, int32_t b) { return Wrap16(static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b))); }
+inline int16_t Diff16(int32_t a, int32_t b) {
+    return Wrap16(static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b)));
+}
 // High half of a signed 16 x 16 product.
 inline int16_t MulHigh(int16_t a, int16_t b) { return static_cast<int16_t>(ArithmeticShiftRight(a * b, 16)); }
 inline int32_t ShadeByte(int32_t shade, int lane) { return (static_cast<uint32_t>(shade) >> (8 * lane)) & 0xFF; }
 
 // The top 5, 6 and 5 bits of unsigned 8.8 blue, green and red.
 inline uint32_t PackRgb565(uint16_t blue, uint16_t green, uint16_t red) {
-    return (static_cast<uint32_t>(red >> 11) << 11) | (static_cast<uint32_t>(green >> 10) << 5) |
-           (blue >> 11);
+    return (static_cast<uint32_t>(red >> 11) << 11) | (static_cast<uint32_t>(green >> 10) << 5) | (blue >> 11);
 }
 
 // Dither amplitudes of blue, green, red, coverage: half a 5-bit step of an
@@ -72,8 +75,7 @@ inline int32_t GradientCross(const MeshVertex& m, const MeshVertex& b, const Mes
 }
 
 // False for a degenerate triangle (cross 0).
-inline bool ComputeGradientFactors(const MeshVertex& m, const MeshVertex& b, const MeshVertex& t,
-                                    GradientFactors* g) {
+inline bool ComputeGradientFactors(const MeshVertex& m, const MeshVertex& b, const MeshVertex& t, GradientFactors* g) {
     const int32_t cross = GradientCross(m, b, t);
     g->cross = cross;
     if (cross == 0) return false;
@@ -103,8 +105,8 @@ inline int32_t PlaneGradient(int16_t dMiddle, int16_t dBottom, const GradientFac
 }
 
 // Depth and texture gradients (the colour lanes are path-specific).
-inline void SetupWideGradients(RasterSetup& s, const MeshVertex& m, const MeshVertex& b,
-                                const MeshVertex& t, const GradientFactors& g) {
+inline void SetupWideGradients(RasterSetup& s, const MeshVertex& m, const MeshVertex& b, const MeshVertex& t,
+                               const GradientFactors& g) {
     s.depthPerX = PlaneGradient(Diff16(m.depth, t.depth), Diff16(b.depth, t.depth), g);
     s.texPerX[0] = PlaneGradient(Diff16(m.texV, t.texV), Diff16(b.texV, t.texV), g);
     s.texPerX[1] = PlaneGradient(Diff16(m.texU, t.texU), Diff16(b.texU, t.texU), g);
@@ -123,7 +125,7 @@ inline int32_t WideRowStep(int16_t dEdge, int16_t q, int32_t perX, int16_t fract
 // Everything of SetupEdges except the colour lanes: the depth and texture
 // row steps and start values.
 inline void SetupEdgesWide(RasterSetup& s, const MeshVertex& l, const MeshVertex& t, const MeshVertex& b,
-                            EdgeSetupMode mode, const int16_t q[4], const int16_t fraction[2]) {
+                           EdgeSetupMode mode, const int16_t q[4], const int16_t fraction[2]) {
     s.depthRowSteps[0] = WideRowStep(Diff16(l.depth, t.depth), q[0], s.depthPerX, fraction[0]);
     s.depthRowSteps[1] = Add32(s.depthRowSteps[0], s.depthPerX);
     s.depthRowSteps[2] = WideRowStep(Diff16(l.depth, b.depth), q[1], s.depthPerX, fraction[1]);

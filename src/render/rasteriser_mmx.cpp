@@ -162,8 +162,8 @@ int32_t SetupGradientsMmx(RasterSetup& s, const MeshVertex& m, const MeshVertex&
     return g.cross;
 }
 
-void SetupEdgesMmx(RasterSetup& s, const MeshVertex& l, const MeshVertex& t, const MeshVertex& b,
-                   EdgeSetupMode mode, const int16_t q[4], const int16_t fraction[2]) {
+void SetupEdgesMmx(RasterSetup& s, const MeshVertex& l, const MeshVertex& t, const MeshVertex& b, EdgeSetupMode mode,
+                   const int16_t q[4], const int16_t fraction[2]) {
     SetupEdgesWide(s, l, t, b, mode, q, fraction);
     if (!(mode & 2)) return;
     const __m64 left = ByteLanes(static_cast<uint32_t>(l.shade));
@@ -210,8 +210,8 @@ bool MmxPathAvailable() { return false; }
 int32_t SetupGradientsMmx(RasterSetup& s, const MeshVertex& m, const MeshVertex& b, const MeshVertex& t) {
     return SetupGradientsScalar(s, m, b, t);
 }
-void SetupEdgesMmx(RasterSetup& s, const MeshVertex& l, const MeshVertex& t, const MeshVertex& b,
-                   EdgeSetupMode mode, const int16_t q[4], const int16_t fraction[2]) {
+void SetupEdgesMmx(RasterSetup& s, const MeshVertex& l, const MeshVertex& t, const MeshVertex& b, EdgeSetupMode mode,
+                   const int16_t q[4], const int16_t fraction[2]) {
     SetupEdgesScalar(s, l, t, b, mode, q, fraction);
 }
 void FillGouraudMmx(RasterSetup& s) { FillGouraudScalar(s); }

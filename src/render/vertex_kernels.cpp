@@ -41,8 +41,7 @@ void LightCorner(MeshVertex* v, const LightingParams& params) {
     v->shadeKey = params.key;
 }
 
-void ProjectVerticesScalar(MeshVertex* vertices, int32_t count, const ProjectionParams& params,
-                           ScreenRect* rect) {
+void ProjectVerticesScalar(MeshVertex* vertices, int32_t count, const ProjectionParams& params, ScreenRect* rect) {
     for (int32_t i = 0; i < count; ++i) ProjectVertex(&vertices[i], params, rect);
 }
 

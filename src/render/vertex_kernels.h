@@ -33,8 +33,7 @@ struct LightingParams {
 // Projects vertices[0..count): screenX, screenY, depth, clipCode, shadeKey
 // reset to 0, and `rect` widened to include every (screenX, screenY). A
 // vertex outside the view volume is placed at the view centre, depth 16384.
-using ProjectKernel = void (*)(MeshVertex* vertices, int32_t count, const ProjectionParams& params,
-                               ScreenRect* rect);
+using ProjectKernel = void (*)(MeshVertex* vertices, int32_t count, const ProjectionParams& params, ScreenRect* rect);
 // Sets shade = PackColour(LightVertex(n, material)) and shadeKey = key for
 // every corner of the list (the same vertex may appear more than once).
 using LightKernel = void (*)(MeshVertex* const* corners, int32_t count, const LightingParams& params);
@@ -49,19 +48,16 @@ struct VertexKernels {
 VertexKernels VertexKernelsFor(SimdLevel level);
 
 // The reference kernels, and one vertex of each (the SIMD kernels' tails).
-void ProjectVerticesScalar(MeshVertex* vertices, int32_t count, const ProjectionParams& params,
-                           ScreenRect* rect);
+void ProjectVerticesScalar(MeshVertex* vertices, int32_t count, const ProjectionParams& params, ScreenRect* rect);
 void LightCornersScalar(MeshVertex* const* corners, int32_t count, const LightingParams& params);
 void ProjectVertex(MeshVertex* v, const ProjectionParams& params, ScreenRect* rect);
 void LightCorner(MeshVertex* v, const LightingParams& params);
 
 // The SIMD kernels; each falls back to the reference where it is not
 // compiled in (SimdKernelsCompiled says which are).
-void ProjectVerticesSse2(MeshVertex* vertices, int32_t count, const ProjectionParams& params,
-                         ScreenRect* rect);
+void ProjectVerticesSse2(MeshVertex* vertices, int32_t count, const ProjectionParams& params, ScreenRect* rect);
 void LightCornersSse2(MeshVertex* const* corners, int32_t count, const LightingParams& params);
-void ProjectVerticesAvx2(MeshVertex* vertices, int32_t count, const ProjectionParams& params,
-                         ScreenRect* rect);
+void ProjectVerticesAvx2(MeshVertex* vertices, int32_t count, const ProjectionParams& params, ScreenRect* rect);
 void LightCornersAvx2(MeshVertex* const* corners, int32_t count, const LightingParams& params);
 bool Sse2VertexKernelsCompiled();
 bool Avx2VertexKernelsCompiled();

@@ -44,7 +44,9 @@ struct Avx2Lanes {
     static I CmpEqI(I a, I b) { return _mm256_cmpeq_epi32(a, b); }
     static I SignMask(I a) { return _mm256_srai_epi32(a, 31); }
     template <int N>
-    static I ShlI(I a) { return _mm256_slli_epi32(a, N); }
+    static I ShlI(I a) {
+        return _mm256_slli_epi32(a, N);
+    }
     static I MinI(I a, I b) { return _mm256_min_epi32(a, b); }
     static I MaxI(I a, I b) { return _mm256_max_epi32(a, b); }
 

@@ -150,8 +150,9 @@ void LightBatch(MeshVertex* const* corners, int32_t count, const LightingParams&
         for (const Light& light : lights) {
             if (light.enabled) AddLight<L>(light, material, base.share, nx, ny, nz, &colour);
         }
-        const I shade = L::OrI(L::OrI(PackChannelLanes<L>(colour.blue), L::template ShlI<8>(PackChannelLanes<L>(colour.green))),
-                               L::OrI(L::template ShlI<16>(PackChannelLanes<L>(colour.red)), coverage));
+        const I shade =
+            L::OrI(L::OrI(PackChannelLanes<L>(colour.blue), L::template ShlI<8>(PackChannelLanes<L>(colour.green))),
+                   L::OrI(L::template ShlI<16>(PackChannelLanes<L>(colour.red)), coverage));
         L::StoreShades(corners + i, shade, params.key);
     }
     for (; i < count; ++i) LightCorner(corners[i], params);

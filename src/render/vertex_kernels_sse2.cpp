@@ -39,7 +39,9 @@ struct Sse2Lanes {
     static I CmpEqI(I a, I b) { return _mm_cmpeq_epi32(a, b); }
     static I SignMask(I a) { return _mm_srai_epi32(a, 31); }
     template <int N>
-    static I ShlI(I a) { return _mm_slli_epi32(a, N); }
+    static I ShlI(I a) {
+        return _mm_slli_epi32(a, N);
+    }
     static I MinI(I a, I b) { return SelectI(_mm_cmpgt_epi32(a, b), b, a); }
     static I MaxI(I a, I b) { return SelectI(_mm_cmpgt_epi32(a, b), a, b); }
 
@@ -83,8 +85,8 @@ struct Sse2Lanes {
     // Three consecutive floats of each lane's record, as x, y and z lanes.
     static void LoadColumns(const float* const* rows, F* x, F* y, F* z) {
         F unused;
-        Transpose(_mm_loadu_ps(rows[0]), _mm_loadu_ps(rows[1]), _mm_loadu_ps(rows[2]), _mm_loadu_ps(rows[3]), x, y,
-                  z, &unused);
+        Transpose(_mm_loadu_ps(rows[0]), _mm_loadu_ps(rows[1]), _mm_loadu_ps(rows[2]), _mm_loadu_ps(rows[3]), x, y, z,
+                  &unused);
     }
     static void LoadPositions(const MeshVertex* v, F* x, F* y, F* z) {
         const float* rows[4] = {&v[0].position.x, &v[1].position.x, &v[2].position.x, &v[3].position.x};

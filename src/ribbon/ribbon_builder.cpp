@@ -72,8 +72,7 @@ bool ResizePairIndex(PairIndex* index, uint32_t capacity) {
 int FindOrAddIndexedPair(PairIndex* index, Mesh* mesh, float t, int32_t* count) {
     const bool findable = t == t;
     if (findable && (index->used + 1) * 2 > index->capacity) {
-        if (index->capacity >= 0x40000000u ||
-            !ResizePairIndex(index, index->capacity ? index->capacity * 2 : 256))
+        if (index->capacity >= 0x40000000u || !ResizePairIndex(index, index->capacity ? index->capacity * 2 : 256))
             return -1;
     }
     const uint32_t key = KeyOf(t);
@@ -287,8 +286,7 @@ Mesh* BuildHairMesh(Mesh* source, const HairSettings& settings) {
         const int32_t* corners = SlotCorners(*source, slot);
         const int stride = SlotStride(corners, reduce);
         for (int k = 0; k < 4 && corners[k] != -1; k += stride) {
-            const int index =
-                FindOrAddIndexedPair(&scratch.pairs, hair, vertices[corners[k]].strandT, &texCount);
+            const int index = FindOrAddIndexedPair(&scratch.pairs, hair, vertices[corners[k]].strandT, &texCount);
             if (index < 0) {
                 FreeMesh(hair);
                 return nullptr;
@@ -302,9 +300,7 @@ Mesh* BuildHairMesh(Mesh* source, const HairSettings& settings) {
     // table reads as its first coordinate, and a source without coordinates
     // gives (0, 0).
     const int32_t sourceTexCount = source->texCoordCount;
-    auto sourceTex = [&](int32_t index) {
-        return index >= 0 && index < sourceTexCount ? index : 0;
-    };
+    auto sourceTex = [&](int32_t index) { return index >= 0 && index < sourceTexCount ? index : 0; };
     if (keepFaces) {
         scratch.copyTex = AllocateArray<int32_t>(sourceTexCount);
         if (!scratch.copyTex) {

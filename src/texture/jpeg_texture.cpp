@@ -45,8 +45,8 @@ void ReleaseTexturePixels(Texture* texture) {
     texture->pixels = nullptr;
 }
 
-int DecodeJpegMemory(const unsigned char* data, size_t size, Texture* out,
-                     const JpegDecodeOptions* options, int* progressiveRejected) {
+int DecodeJpegMemory(const unsigned char* data, size_t size, Texture* out, const JpegDecodeOptions* options,
+                     int* progressiveRejected) {
     JpegContext* jc = static_cast<JpegContext*>(AllocateBytes(sizeof(JpegContext)));
     *out = Texture{nullptr, 0, 0};
     if (progressiveRejected) *progressiveRejected = 0;

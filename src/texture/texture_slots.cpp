@@ -80,8 +80,7 @@ int LoadTextureFile(PlatformOwner owner, Texture* target, char* title, size_t ti
     ReleaseBytes(jc);
 
     if (!ok) {
-        ShowMessageBox(owner, progressive ? ProgressiveJpegMessage : JpegErrorMessage, JpegErrorCaption,
-                       MessageOk);
+        ShowMessageBox(owner, progressive ? ProgressiveJpegMessage : JpegErrorMessage, JpegErrorCaption, MessageOk);
         ReleaseTexturePixels(&decoded);
         return 0;
     }

@@ -9,9 +9,9 @@
 #include "texture/jpeg/jpeg_idct.h"
 
 // The two texts a user sees when a texture file does not load (caption "error").
-extern const char* const ProgressiveJpegMessage;   // "Progressive Jpeg not supported"
-extern const char* const JpegErrorMessage;         // "Error reading Jpeg file"
-extern const char* const JpegErrorCaption;         // "error"
+extern const char* const ProgressiveJpegMessage;  // "Progressive Jpeg not supported"
+extern const char* const JpegErrorMessage;        // "Error reading Jpeg file"
+extern const char* const JpegErrorCaption;        // "error"
 
 // Asks for a JPEG file and decodes it into `target`. Returns 1 when the target
 // now holds the new image (its previous pixels freed) and `title` (titleSize
@@ -30,14 +30,14 @@ void ReleaseTexturePixels(Texture* texture);
 
 // How a decode runs; zeroed options mean the program's own choices.
 struct JpegDecodeOptions {
-    const IdctConstants* idctConstants;   // null: the program's constants
-    InverseDctFunction inverseDct;        // null: ChooseInverseDct()
-    int referenceEntropyDecoder;          // 1: every MCU through the reference bit reader
+    const IdctConstants* idctConstants;  // null: the program's constants
+    InverseDctFunction inverseDct;       // null: ChooseInverseDct()
+    int referenceEntropyDecoder;         // 1: every MCU through the reference bit reader
 };
 
 // Decodes a JPEG held in memory into a fresh texture. Returns 1 on success
 // (`out->pixels` owned by the caller, free with ReleaseTexturePixels), 0 on
 // failure with `out->pixels` null; `progressiveRejected` (may be null) tells
 // whether the failure was a progressive frame. No message is shown.
-int DecodeJpegMemory(const unsigned char* data, size_t size, Texture* out,
-                     const JpegDecodeOptions* options, int* progressiveRejected);
+int DecodeJpegMemory(const unsigned char* data, size_t size, Texture* out, const JpegDecodeOptions* options,
+                     int* progressiveRejected);

@@ -9,11 +9,10 @@
 #include "support/mesh_helpers.h"
 #include "support/paths.h"
 
-CliRunResult RunCliProgram(const std::string& tag, const std::string& arguments,
-                           const std::string& environment) {
+CliRunResult RunCliProgram(const std::string& tag, const std::string& arguments, const std::string& environment) {
     const std::string dir = TempDir(TestDirName(tag));
-    const std::string command = environment + " '" + QUILLMERE_CLI_PATH + "' " + arguments + " >'" +
-                                dir + "/out' 2>'" + dir + "/err'";
+    const std::string command =
+        environment + " '" + QUILLMERE_CLI_PATH + "' " + arguments + " >'" + dir + "/out' 2>'" + dir + "/err'";
     const int raw = std::system(command.c_str());
 #if defined(_WIN32)
     const int status = raw;

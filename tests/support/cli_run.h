@@ -11,5 +11,4 @@ struct CliRunResult {
 // `arguments` are shell words after the program name; `environment` is put in
 // front of the command ("QUILLMERE_SCALAR=1"). `tag` names the folder that
 // catches the output streams.
-CliRunResult RunCliProgram(const std::string& tag, const std::string& arguments,
-                           const std::string& environment = "");
+CliRunResult RunCliProgram(const std::string& tag, const std::string& arguments, const std::string& environment = "");

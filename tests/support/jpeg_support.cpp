@@ -18,6 +18,7 @@
 #include <sys/wait.h>
 #endif
 
+// clang-format off
 const IdctConstants ReferenceIdctConstants = {
     {10703, 4433, 4433, -10704},
     {8192, 8192, 8192, -8192},
@@ -25,6 +26,7 @@ const IdctConstants ReferenceIdctConstants = {
     {-7373, -4927, -4176, -20995},
     {4926, -7373, -20995, 4177},
 };
+// clang-format on
 
 namespace {
 
@@ -110,7 +112,7 @@ Decoded ReadPnm(const Bytes& pnm) {
         v = 0;
         while (pos < pnm.size() && std::isdigit(pnm[pos])) v = v * 10 + (pnm[pos++] - '0');
     }
-    ++pos;   // the single white-space byte before the samples
+    ++pos;  // the single white-space byte before the samples
     d.width = values[0];
     d.height = values[1];
     const size_t count = static_cast<size_t>(d.width) * d.height * (grey ? 1 : 3);
@@ -277,14 +279,14 @@ struct BitWriter {
             buffer = (buffer << 1) | ((bits >> i) & 1);
             if (++count == 8) {
                 out.push_back(static_cast<uint8_t>(buffer));
-                if (buffer == 0xFF) out.push_back(0);   // byte stuffing
+                if (buffer == 0xFF) out.push_back(0);  // byte stuffing
                 buffer = 0;
                 count = 0;
             }
         }
     }
     void Flush() {
-        while (count != 0) Put(1, 1);   // pad with one bits
+        while (count != 0) Put(1, 1);  // pad with one bits
     }
 };
 
@@ -302,8 +304,8 @@ Bytes BuildFlatJpeg(const FlatJpeg& layout, size_t* scanDataOffset) {
         out.insert(out.end(), std::begin(app0), std::end(app0));
     }
     if (layout.adobeTransform >= 0) {
-        const uint8_t app14[] = {0xFF, 0xEE, 0, 14, 'A', 'd', 'o', 'b', 'e', 0, 100, 0, 0, 0, 0,
-                                 static_cast<uint8_t>(layout.adobeTransform)};
+        const uint8_t app14[] = {0xFF, 0xEE, 0,   14, 'A', 'd', 'o', 'b',
+                                 'e',  0,    100, 0,  0,   0,   0,   static_cast<uint8_t>(layout.adobeTransform)};
         out.insert(out.end(), std::begin(app14), std::end(app14));
     }
     // Quantisation table 0: all ones, so a DC of 8 * (s - 128) decodes to s.
@@ -373,7 +375,7 @@ Bytes BuildFlatJpeg(const FlatJpeg& layout, size_t* scanDataOffset) {
                             const int raw = diff >= 0 ? diff : diff + (1 << category) - 1;
                             bits.Put(static_cast<uint32_t>(raw), category);
                         }
-                        bits.Put(0, 1);   // end of block
+                        bits.Put(0, 1);  // end of block
                     }
                 }
             }

@@ -26,8 +26,7 @@ struct Decoded {
     Bytes rgb;
 };
 
-Decoded DecodeBytes(const Bytes& data, const IdctConstants* constants = nullptr,
-                    InverseDctFunction idct = nullptr);
+Decoded DecodeBytes(const Bytes& data, const IdctConstants* constants = nullptr, InverseDctFunction idct = nullptr);
 Decoded DecodeFile(const std::string& path, const IdctConstants* constants = nullptr);
 // The decode by the reference paths only: scalar kernels, reference bit reader.
 Decoded DecodeReference(const Bytes& data);
@@ -71,7 +70,7 @@ struct FlatJpeg {
     int (*sample)(int component, int bx, int by) = nullptr;
     int restartInterval = 0;
     bool jfif = false;
-    int adobeTransform = -1;   // -1: no Adobe segment
+    int adobeTransform = -1;  // -1: no Adobe segment
     uint8_t frameMarker = 0xC0;
     bool endOfImage = true;
 };

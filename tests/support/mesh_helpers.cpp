@@ -46,8 +46,7 @@ std::string TestDirName(const std::string& suffix) {
     return suffix.empty() ? name : name + "-" + suffix;
 }
 
-int LoadObjText(const std::string& text, TestMeshPtr* out, const std::string& fileName,
-                const std::string& dirName) {
+int LoadObjText(const std::string& text, TestMeshPtr* out, const std::string& fileName, const std::string& dirName) {
     const std::string path = TempDir(dirName.empty() ? TestDirName() : dirName) + "/" + fileName;
     WriteBytesFile(path, text);
     const size_t before = Fake().messages.size();

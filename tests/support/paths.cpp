@@ -6,9 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-std::string SourcePath(const std::string& relative) {
-    return std::string(QUILLMERE_SOURCE_DIR) + "/" + relative;
-}
+std::string SourcePath(const std::string& relative) { return std::string(QUILLMERE_SOURCE_DIR) + "/" + relative; }
 
 std::string CorpusPath(const std::string& relative) {
     // Beside the clone; a git worktree one level further down finds it too.

@@ -15,10 +15,10 @@ bool RunningInCi();
 
 // Skips the test with the reason when the corpus is absent (a newcomer's
 // clone); in CI (CI=true) nothing may be skipped, so it fails instead.
-#define REQUIRE_CORPUS(path)                                                              \
-    do {                                                                                  \
-        if ((path).empty()) {                                                             \
-            if (RunningInCi()) FAIL() << "corpus missing in CI: ../shared/corpus";         \
-            GTEST_SKIP() << "../shared/corpus is not next to this clone";                  \
-        }                                                                                 \
+#define REQUIRE_CORPUS(path)                                                       \
+    do {                                                                           \
+        if ((path).empty()) {                                                      \
+            if (RunningInCi()) FAIL() << "corpus missing in CI: ../shared/corpus"; \
+            GTEST_SKIP() << "../shared/corpus is not next to this clone";          \
+        }                                                                          \
     } while (0)

@@ -10,10 +10,17 @@ FakePlatform fake;
 
 std::string Text(const char* s) { return s ? s : ""; }
 
-int Answer(bool save, PlatformOwner owner, const FileDialogRequest& request, char* path,
-           size_t pathSize, char* fileTitle, size_t fileTitleSize) {
-    FakeDialog d{save, owner, request, Text(request.filterDescription), Text(request.filterPattern),
-                 Text(request.title), Text(request.defaultExtension), Text(path), pathSize,
+int Answer(bool save, PlatformOwner owner, const FileDialogRequest& request, char* path, size_t pathSize,
+           char* fileTitle, size_t fileTitleSize) {
+    FakeDialog d{save,
+                 owner,
+                 request,
+                 Text(request.filterDescription),
+                 Text(request.filterPattern),
+                 Text(request.title),
+                 Text(request.defaultExtension),
+                 Text(path),
+                 pathSize,
                  fileTitleSize};
     fake.dialogs.push_back(d);
     if (fake.dialogAnswers.empty()) return 0;
@@ -37,14 +44,14 @@ void ShowMessageBox(PlatformOwner owner, const char* text, const char* caption, 
     fake.messages.push_back(FakeMessage{owner, Text(text), Text(caption), style});
 }
 
-int AskOpenFileName(PlatformOwner owner, const FileDialogRequest& request, char* path,
-                    size_t pathSize, char* fileTitle, size_t fileTitleSize) {
+int AskOpenFileName(PlatformOwner owner, const FileDialogRequest& request, char* path, size_t pathSize, char* fileTitle,
+                    size_t fileTitleSize) {
     if (pathSize > 0) path[0] = '\0';
     return Answer(false, owner, request, path, pathSize, fileTitle, fileTitleSize);
 }
 
-int AskSaveFileName(PlatformOwner owner, const FileDialogRequest& request, char* path,
-                    size_t pathSize, char* fileTitle, size_t fileTitleSize) {
+int AskSaveFileName(PlatformOwner owner, const FileDialogRequest& request, char* path, size_t pathSize, char* fileTitle,
+                    size_t fileTitleSize) {
     return Answer(true, owner, request, path, pathSize, fileTitle, fileTitleSize);
 }
 

@@ -12,9 +12,7 @@ std::vector<WorkPixel> OwnedFrameBuffer::Work() const {
     return std::vector<WorkPixel>(fb.workPixels, fb.workPixels + fb.width * fb.height);
 }
 
-void OwnedFrameBuffer::Fill(WorkPixel value) {
-    std::fill(fb.workPixels, fb.workPixels + fb.width * fb.height, value);
-}
+void OwnedFrameBuffer::Fill(WorkPixel value) { std::fill(fb.workPixels, fb.workPixels + fb.width * fb.height, value); }
 
 MeshVertex Corner(int x, int y, int depth, uint32_t shade, int texU, int texV) {
     MeshVertex v{};

@@ -30,11 +30,11 @@ Material TransparentMaterial(uint32_t filter);
 // Makes the renderer's kernels those of one instruction-set level for a
 // scope, then restores the level before it.
 class LevelScope {
-public:
+  public:
     explicit LevelScope(SimdLevel level) : saved_(SetActiveSimdLevel(level)) {}
     ~LevelScope() { SetActiveSimdLevel(saved_); }
 
-private:
+  private:
     SimdLevel saved_;
 };
 

@@ -23,10 +23,8 @@ bool DrawBanner(const DRAWITEMSTRUCT& item) {
 
 INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-        case WM_INITDIALOG:
-            return TRUE;
-        case WM_DRAWITEM:
-            return DrawBanner(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)) ? TRUE : FALSE;
+        case WM_INITDIALOG: return TRUE;
+        case WM_DRAWITEM: return DrawBanner(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)) ? TRUE : FALSE;
         case WM_COMMAND:
             if (LOWORD(wParam) == IDC_ABOUT_OK) EndDialog(dialog, 0);
             return FALSE;
@@ -39,9 +37,7 @@ INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
             SetTextColor(context, StaticTextBlue);
             return reinterpret_cast<INT_PTR>(dialogBrush);
         }
-        case WM_CTLCOLORDLG:
-            return reinterpret_cast<INT_PTR>(dialogBrush);
-        default:
-            return FALSE;
+        case WM_CTLCOLORDLG: return reinterpret_cast<INT_PTR>(dialogBrush);
+        default: return FALSE;
     }
 }

@@ -23,9 +23,7 @@ constexpr int MinimumViewSide = 10;
 
 LRESULT CALLBACK DisplayProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-        case WM_CREATE:
-            appState.fullRedraw = 1;
-            return 0;
+        case WM_CREATE: appState.fullRedraw = 1; return 0;
         case WM_SIZE: {
             const int width = LOWORD(lParam);
             const int height = HIWORD(lParam);
@@ -71,8 +69,7 @@ LRESULT CALLBACK DisplayProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             ZoomEvent(MouseRelease, CursorInDisplay(window).y);
             redrawPending = 1;
             return 0;
-        default:
-            break;
+        default: break;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }

@@ -27,8 +27,8 @@ int BuildFrameBuffer(HWND window, FrameBuffer* fb, int32_t width, int32_t height
     fb->memoryDc = memory;
     HDC windowDc = GetDC(window);
     void* bits = nullptr;
-    HBITMAP section = CreateDIBSection(windowDc, reinterpret_cast<const BITMAPINFO*>(&header),
-                                       DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP section =
+        CreateDIBSection(windowDc, reinterpret_cast<const BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits, nullptr, 0);
     ReleaseDC(window, windowDc);
     if (section && bits && memory) {
         fb->dibSection = section;
@@ -59,8 +59,7 @@ void ReleaseFrameBuffer(FrameBuffer* fb) {
 // made for; a larger one is made before the next frame. When that fails the
 // old one stays and the drawing keeps inside it.
 void FitFrameBufferToView() {
-    if (viewWidth <= FrameBufferViewWidth(frameBuffer) &&
-        viewHeight <= FrameBufferViewHeight(frameBuffer)) {
+    if (viewWidth <= FrameBufferViewWidth(frameBuffer) && viewHeight <= FrameBufferViewHeight(frameBuffer)) {
         return;
     }
     FrameBuffer larger = {};

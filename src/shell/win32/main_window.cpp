@@ -53,18 +53,12 @@ void ShowAbout() {
 // Returns false when the command asks for no redraw.
 bool RunMenuCommand(HWND window, int id) {
     switch (id) {
-        case IDM_EXIT:
-            DestroyWindow(window);
-            return false;
-        case IDM_ABOUT:
-            ShowAbout();
-            return true;
+        case IDM_EXIT: DestroyWindow(window); return false;
+        case IDM_ABOUT: ShowAbout(); return true;
         case IDM_OPEN_MESH:
             OpenMeshCommand();  // on success also "Prop Material", wireframe off
             return true;
-        case IDM_EXPORT_OBJ:
-            ExportMesh();
-            return true;
+        case IDM_EXPORT_OBJ: ExportMesh(); return true;
         case IDM_LOAD_TEXTURE: {
             if (!LoadTextureFile(OwnerMainWindow, &appState.textures[TextureUser], userTextureName,
                                  sizeof userTextureName)) {
@@ -75,14 +69,9 @@ bool RunMenuCommand(HWND window, int id) {
             SelectTexture(TextureUser);
             return true;
         }
-        case IDM_SAVE_IMAGE:
-            SaveDisplayImage();
-            return true;
-        case IDM_RESET_VIEW:
-            ResetView();
-            return true;
-        default:
-            break;
+        case IDM_SAVE_IMAGE: SaveDisplayImage(); return true;
+        case IDM_RESET_VIEW: ResetView(); return true;
+        default: break;
     }
     if (id >= IDM_TEXTURE_WOOD && id <= IDM_TEXTURE_USER) {
         SelectTexture(id - IDM_TEXTURE_WOOD);
@@ -101,13 +90,17 @@ bool RunMenuCommand(HWND window, int id) {
 
 bool IsMenuCommand(int id) {
     switch (id) {
-        case IDM_EXIT: case IDM_ABOUT: case IDM_OPEN_MESH: case IDM_EXPORT_OBJ:
-        case IDM_LOAD_TEXTURE: case IDM_SAVE_IMAGE: case IDM_RESET_VIEW:
-        case IDM_BACKGROUND_GREY1: case IDM_BACKGROUND_GREY2:
-            return true;
+        case IDM_EXIT:
+        case IDM_ABOUT:
+        case IDM_OPEN_MESH:
+        case IDM_EXPORT_OBJ:
+        case IDM_LOAD_TEXTURE:
+        case IDM_SAVE_IMAGE:
+        case IDM_RESET_VIEW:
+        case IDM_BACKGROUND_GREY1:
+        case IDM_BACKGROUND_GREY2: return true;
         default:
-            return (id >= IDM_TEXTURE_WOOD && id <= IDM_TEXTURE_USER) ||
-                   (id >= IDM_LIGHT1 && id <= IDM_LIGHT3) ||
+            return (id >= IDM_TEXTURE_WOOD && id <= IDM_TEXTURE_USER) || (id >= IDM_LIGHT1 && id <= IDM_LIGHT3) ||
                    (id >= IDM_MATERIAL_FIRST && id <= IDM_MATERIAL_PROP);
     }
 }
@@ -127,11 +120,8 @@ void OpenDroppedFile(HDROP drop) {
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-        case WM_CREATE:
-            return 0;
-        case WM_DESTROY:
-            PostQuitMessage(0);
-            break;
+        case WM_CREATE: return 0;
+        case WM_DESTROY: PostQuitMessage(0); break;
         case WM_SIZE:
             if (wParam == SIZE_MINIMIZED) {
                 SetWindowTextA(window, className);
@@ -152,17 +142,14 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
                 return 0;
             }
             break;
-        case WM_DROPFILES:
-            OpenDroppedFile(reinterpret_cast<HDROP>(wParam));
-            return 0;
+        case WM_DROPFILES: OpenDroppedFile(reinterpret_cast<HDROP>(wParam)); return 0;
         case WM_COMMAND: {
             const int id = LOWORD(wParam);
             if (!IsMenuCommand(id)) break;
             if (RunMenuCommand(window, id)) RequestRedraw();
             return 0;
         }
-        default:
-            break;
+        default: break;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }

@@ -32,8 +32,8 @@ void BuildFilter(const FileDialogRequest& request, char* filter, size_t size) {
     std::memcpy(filter + description + 1, request.filterPattern, pattern);
 }
 
-OPENFILENAMEA DialogFields(PlatformOwner owner, const FileDialogRequest& request, char* filter,
-                           char* path, size_t pathSize, char* fileTitle, size_t fileTitleSize) {
+OPENFILENAMEA DialogFields(PlatformOwner owner, const FileDialogRequest& request, char* filter, char* path,
+                           size_t pathSize, char* fileTitle, size_t fileTitleSize) {
     OPENFILENAMEA fields = {};
     fields.lStructSize = sizeof fields;
     fields.hwndOwner = OwnerWindow(owner);
@@ -55,24 +55,22 @@ void ShowMessageBox(PlatformOwner owner, const char* text, const char* caption, 
     MessageBoxA(OwnerWindow(owner), text, caption, style);
 }
 
-int AskOpenFileName(PlatformOwner owner, const FileDialogRequest& request, char* path,
-                    size_t pathSize, char* fileTitle, size_t fileTitleSize) {
+int AskOpenFileName(PlatformOwner owner, const FileDialogRequest& request, char* path, size_t pathSize, char* fileTitle,
+                    size_t fileTitleSize) {
     if (pathSize == 0) return 0;
     char filter[512];
     BuildFilter(request, filter, sizeof filter);
     path[0] = '\0';
-    OPENFILENAMEA fields =
-        DialogFields(owner, request, filter, path, pathSize, fileTitle, fileTitleSize);
+    OPENFILENAMEA fields = DialogFields(owner, request, filter, path, pathSize, fileTitle, fileTitleSize);
     return GetOpenFileNameA(&fields) ? 1 : 0;
 }
 
-int AskSaveFileName(PlatformOwner owner, const FileDialogRequest& request, char* path,
-                    size_t pathSize, char* fileTitle, size_t fileTitleSize) {
+int AskSaveFileName(PlatformOwner owner, const FileDialogRequest& request, char* path, size_t pathSize, char* fileTitle,
+                    size_t fileTitleSize) {
     if (pathSize == 0) return 0;
     char filter[512];
     BuildFilter(request, filter, sizeof filter);
-    OPENFILENAMEA fields =
-        DialogFields(owner, request, filter, path, pathSize, fileTitle, fileTitleSize);
+    OPENFILENAMEA fields = DialogFields(owner, request, filter, path, pathSize, fileTitle, fileTitleSize);
     return GetSaveFileNameA(&fields) ? 1 : 0;
 }
 
@@ -89,8 +87,7 @@ void EnableToolBarControl(int controlId, int enabled) {
 void SetToolBarText(int controlId, const char* text) { SetDlgItemTextA(toolBar, controlId, text); }
 
 void SetMenuCheck(int commandId, int checked) {
-    CheckMenuItem(GetMenu(mainWindow), commandId,
-                  MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+    CheckMenuItem(GetMenu(mainWindow), commandId, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
 }
 
 void SetMenuText(int commandId, const char* text) {
@@ -98,8 +95,7 @@ void SetMenuText(int commandId, const char* text) {
 }
 
 void EnableMenuCommand(int commandId, int enabled) {
-    EnableMenuItem(GetMenu(mainWindow), commandId,
-                   MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+    EnableMenuItem(GetMenu(mainWindow), commandId, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
 }
 
 int FindEmbeddedResource(const char* name, const unsigned char** data, size_t* size) {

@@ -9,9 +9,7 @@
 
 namespace {
 
-bool Ticked(HWND dialog, int id) {
-    return SendDlgItemMessageA(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
+bool Ticked(HWND dialog, int id) { return SendDlgItemMessageA(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
 void SetViewFlag(ViewFlags flag, bool on) {
     if (on) {
@@ -32,21 +30,11 @@ void ShowHair(HWND dialog, bool hair) {
 // and for the Enter key, which ask for no redraw.
 bool RunControl(HWND dialog, int id) {
     switch (id) {
-        case IDC_ONLY_DYNAMIC:
-            appState.hair.onlyDynamic = Ticked(dialog, id) ? 1 : 0;
-            return true;
-        case IDC_REDUCE:
-            appState.hair.reduce = Ticked(dialog, id) ? 1 : 0;
-            return true;
-        case IDC_CREATE:
-            CreateHair();
-            return true;
-        case IDC_WIREFRAME:
-            SetViewFlag(ViewWireframe, Ticked(dialog, id));
-            return true;
-        case IDC_BACKCULLED:
-            SetViewFlag(ViewBackculled, Ticked(dialog, id));
-            return true;
+        case IDC_ONLY_DYNAMIC: appState.hair.onlyDynamic = Ticked(dialog, id) ? 1 : 0; return true;
+        case IDC_REDUCE: appState.hair.reduce = Ticked(dialog, id) ? 1 : 0; return true;
+        case IDC_CREATE: CreateHair(); return true;
+        case IDC_WIREFRAME: SetViewFlag(ViewWireframe, Ticked(dialog, id)); return true;
+        case IDC_BACKCULLED: SetViewFlag(ViewBackculled, Ticked(dialog, id)); return true;
         case IDC_TEXTURED:
             if (Ticked(dialog, id)) {
                 SetViewFlag(ViewTextured, true);
@@ -56,20 +44,11 @@ bool RunControl(HWND dialog, int id) {
                 SetViewFlag(ViewTextured, false);
             }
             return true;
-        case IDC_ORIGINAL:
-            ShowHair(dialog, !Ticked(dialog, id));
-            return true;
-        case IDC_HAIR:
-            ShowHair(dialog, Ticked(dialog, id));
-            return true;
-        case IDC_INVERT:
-            InvertCurrentMesh();
-            return true;
-        case IDOK:
-            SetFocus(dialog);
-            return false;
-        default:
-            return false;
+        case IDC_ORIGINAL: ShowHair(dialog, !Ticked(dialog, id)); return true;
+        case IDC_HAIR: ShowHair(dialog, Ticked(dialog, id)); return true;
+        case IDC_INVERT: InvertCurrentMesh(); return true;
+        case IDOK: SetFocus(dialog); return false;
+        default: return false;
     }
 }
 
@@ -100,7 +79,6 @@ INT_PTR CALLBACK ToolBarProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
         case WM_COMMAND:
             if (RunControl(dialog, LOWORD(wParam))) RequestRedraw();
             return FALSE;
-        default:
-            return FALSE;
+        default: return FALSE;
     }
 }

@@ -125,11 +125,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int showComman
     dialogBrush = CreateSolidBrush(DialogGrey);
 
     if (!RegisterWindowClass(className, MainWindowProc, "AppMenu")) return 0;
-    mainWindow = CreateWindowExA(0, className, className,
-                                 WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME |
-                                     WS_MINIMIZEBOX | WS_CLIPCHILDREN,
-                                 CW_USEDEFAULT, CW_USEDEFAULT, viewWidth + 163, viewHeight + 50,
-                                 nullptr, nullptr, instance, nullptr);
+    mainWindow = CreateWindowExA(
+        0, className, className,
+        WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_CLIPCHILDREN, CW_USEDEFAULT,
+        CW_USEDEFAULT, viewWidth + 163, viewHeight + 50, nullptr, nullptr, instance, nullptr);
     if (!mainWindow) return 0;
 
     // The start-up state cannot fail except for want of the built-in model,
@@ -159,9 +158,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int showComman
     UpdateWindow(toolBar);
 
     if (!RegisterWindowClass("display", DisplayProc, nullptr)) return 0;
-    displayWindow = CreateWindowExA(WS_EX_TOPMOST, "display", "hola", WS_CHILD | WS_BORDER,
-                                    CW_USEDEFAULT, CW_USEDEFAULT, viewWidth, viewHeight,
-                                    mainWindow, nullptr, instance, nullptr);
+    displayWindow = CreateWindowExA(WS_EX_TOPMOST, "display", "hola", WS_CHILD | WS_BORDER, CW_USEDEFAULT,
+                                    CW_USEDEFAULT, viewWidth, viewHeight, mainWindow, nullptr, instance, nullptr);
     if (!CreateDisplayFrameBuffer(displayWindow)) {
         MessageBoxA(nullptr, "Failed to create 3D context.", "", MB_OK);
         return 0;
@@ -180,8 +178,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int showComman
     DragAcceptFiles(mainWindow, TRUE);
 
     Win32Events events = {};
-    const EventSource source = {&events, WaitEvent, PeekEvent, IsQuit, Dispatch, DisplayIsReady,
-                                DrawOneFrame};
+    const EventSource source = {&events, WaitEvent, PeekEvent, IsQuit, Dispatch, DisplayIsReady, DrawOneFrame};
     RunFrameLoop(source);
 
     DestroyDisplayFrameBuffer();

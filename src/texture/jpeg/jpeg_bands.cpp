@@ -41,7 +41,7 @@ BandResult DecodeBand(JpegContext& jc, uint8_t** const* componentRows) {
                     if (!lastBand || y + yi < comp.lastRowHeight) {
                         for (int xi = 0; xi < usefulWidth; ++xi) {
                             jc.kernels.inverseDct(comp.quantTable, jc.coefficientBlocks[b + xi], rows,
-                                          firstColumn + 8 * xi, *jc.idctConstants);
+                                                  firstColumn + 8 * xi, *jc.idctConstants);
                         }
                     }
                     b += comp.mcuWidth;

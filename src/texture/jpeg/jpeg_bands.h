@@ -8,9 +8,9 @@
 struct JpegContext;
 
 enum BandResult {
-    BandError = 0,        // the data ended without a marker
-    BandMoreFollow = 3,   // the band is done and more follow
-    BandLast = 4,         // the last band is done
+    BandError = 0,       // the data ended without a marker
+    BandMoreFollow = 3,  // the band is done and more follow
+    BandLast = 4,        // the last band is done
 };
 
 // Sets the MCU rows of the next band.

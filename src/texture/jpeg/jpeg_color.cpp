@@ -29,7 +29,8 @@ void YccRowScalar(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint32
                   const ColorTables& t) {
     for (int x = 0; x < width; ++x) {
         const int32_t luma = y[x];
-        out[x] = Pack(rangeLimit(luma + t.crToR[cr[x]]), rangeLimit(luma + ArithmeticShiftRight(t.cbToG[cb[x]] + t.crToG[cr[x]], 16)),
+        out[x] = Pack(rangeLimit(luma + t.crToR[cr[x]]),
+                      rangeLimit(luma + ArithmeticShiftRight(t.cbToG[cb[x]] + t.crToG[cr[x]], 16)),
                       rangeLimit(luma + t.cbToB[cb[x]]));
     }
 }
@@ -47,9 +48,7 @@ void ConvertRow(JpegContext& jc, int row, uint32_t* out) {
     const int32_t* crToG = jc.color.crToG;
     const int32_t* cbToG = jc.color.cbToG;
     switch (d.colorSpace) {
-        case JpegColorGrey:
-            jc.kernels.greyToPixels(c0, out, width);
-            break;
+        case JpegColorGrey: jc.kernels.greyToPixels(c0, out, width); break;
         case JpegColorRgb: {
             const uint8_t* c1 = jc.upsamplers[1].rows[row];
             const uint8_t* c2 = jc.upsamplers[2].rows[row];
@@ -66,7 +65,8 @@ void ConvertRow(JpegContext& jc, int row, uint32_t* out) {
             const uint8_t* k = jc.upsamplers[3].rows[row];
             for (int x = 0; x < width; ++x) {
                 const int32_t y = c0[x] + k[x];
-                out[x] = Pack(rangeLimit(y + crToR[cr[x]]), rangeLimit(y + ArithmeticShiftRight(cbToG[cb[x]] + crToG[cr[x]], 16)),
+                out[x] = Pack(rangeLimit(y + crToR[cr[x]]),
+                              rangeLimit(y + ArithmeticShiftRight(cbToG[cb[x]] + crToG[cr[x]], 16)),
                               rangeLimit(y + cbToB[cb[x]]));
             }
             break;
@@ -82,8 +82,7 @@ void ConvertRow(JpegContext& jc, int row, uint32_t* out) {
             }
             break;
         }
-        default:
-            break;
+        default: break;
     }
 }
 

@@ -36,18 +36,18 @@ struct JpegContext {
     BitReader bits;
     int32_t dataExhausted;
     int32_t restartsToGo;
-    int32_t fastEntropy;   // 0: every MCU through the reference decoder
+    int32_t fastEntropy;  // 0: every MCU through the reference decoder
 
     // Band decoder.
     int32_t mcuRowsPerBand;
     int32_t* coefficientBlocks[JpegMaxBlocksPerMcu];
-    JpegKernels kernels;   // kernels.inverseDct is the transform this decode uses
+    JpegKernels kernels;  // kernels.inverseDct is the transform this decode uses
     const IdctConstants* idctConstants;
 
     // Row output.
-    uint8_t** bandRows[JpegMaxComponents];   // simple manager: the band buffers
+    uint8_t** bandRows[JpegMaxComponents];  // simple manager: the band buffers
     uint8_t** physicalRows[JpegMaxComponents];
-    uint8_t*** pointerLists[2];              // context manager: [list][component]
+    uint8_t*** pointerLists[2];  // context manager: [list][component]
     int32_t needsContext;
     ComponentUpsampler upsamplers[JpegMaxComponents];
     int32_t upsampledRowBytes;

@@ -40,27 +40,20 @@ int SetupImage(JpegContext& jc) {
 void ChooseColorSpace(JpegContext& jc) {
     JpegDecoder& d = jc.decoder;
     switch (d.componentCount) {
-        case 1:
-            d.colorSpace = JpegColorGrey;
-            break;
+        case 1: d.colorSpace = JpegColorGrey; break;
         case 3:
             if (d.sawJfif) {
                 d.colorSpace = JpegColorYCbCr;
             } else if (d.sawAdobe) {
                 d.colorSpace = d.adobeTransform == 0 ? JpegColorRgb : JpegColorYCbCr;
-            } else if (d.components[0].id == 82 && d.components[1].id == 71 &&
-                       d.components[2].id == 66) {
-                d.colorSpace = JpegColorRgb;   // identifiers 'R', 'G', 'B'
+            } else if (d.components[0].id == 82 && d.components[1].id == 71 && d.components[2].id == 66) {
+                d.colorSpace = JpegColorRgb;  // identifiers 'R', 'G', 'B'
             } else {
                 d.colorSpace = JpegColorYCbCr;
             }
             break;
-        case 4:
-            d.colorSpace = d.sawAdobe && d.adobeTransform != 0 ? JpegColorYcck : JpegColorCmyk;
-            break;
-        default:
-            d.colorSpace = JpegColorUnknown;
-            break;
+        case 4: d.colorSpace = d.sawAdobe && d.adobeTransform != 0 ? JpegColorYcck : JpegColorCmyk; break;
+        default: d.colorSpace = JpegColorUnknown; break;
     }
 }
 

@@ -35,10 +35,10 @@ int FillBits(JpegContext& jc, BitReader& br, int minimum) {
                     --br.remaining;
                 } while (byte == 0xFF);
                 if (byte != 0) {
-                    d.unreadMarker = byte;   // the entropy-coded data ends here
+                    d.unreadMarker = byte;  // the entropy-coded data ends here
                     break;
                 }
-                byte = 0xFF;   // 0xFF 0x00 stands for a data byte 0xFF
+                byte = 0xFF;  // 0xFF 0x00 stands for a data byte 0xFF
             }
             br.bitBuffer = (br.bitBuffer << 8) | byte;
             br.bitCount += 8;
@@ -85,7 +85,7 @@ int DecodeSymbol(JpegContext& jc, BitReader& br, const HuffmanDecodeTable& table
         code = (code << 1) | TakeBits(br, 1);
         ++length;
     }
-    if (length > 16) return 0;   // no such code: read as symbol 0
+    if (length > 16) return 0;  // no such code: read as symbol 0
     return table.source->symbols[(code + table.valueOffset[length]) & 0xFF];
 }
 
@@ -162,7 +162,7 @@ int BuildDecodeTable(JpegContext& jc, int isDc, int tableIndex, HuffmanDecodeTab
 
     if (isDc) {
         for (int i = 0; i < total; ++i) {
-            if (source->symbols[i] > 15) return 0;   // a DC symbol is a bit count
+            if (source->symbols[i] > 15) return 0;  // a DC symbol is a bit count
         }
     }
     return 1;
@@ -217,8 +217,8 @@ int DecodeMcuReference(JpegContext& jc, BitReader& br, int32_t* const* blocks) {
             if (!ok) return 0;
         }
         // The predictor wraps at 32 bits rather than overflowing.
-        br.lastDc[scanIndex] = static_cast<int32_t>(static_cast<uint32_t>(br.lastDc[scanIndex]) +
-                                                    static_cast<uint32_t>(diff));
+        br.lastDc[scanIndex] =
+            static_cast<int32_t>(static_cast<uint32_t>(br.lastDc[scanIndex]) + static_cast<uint32_t>(diff));
         block[0] = br.lastDc[scanIndex];
 
         const HuffmanDecodeTable& ac = *jc.blockAcTable[b];
@@ -235,7 +235,7 @@ int DecodeMcuReference(JpegContext& jc, BitReader& br, int32_t* const* blocks) {
             } else if (r == 15) {
                 k += 15;
             } else {
-                break;   // end of block
+                break;  // end of block
             }
         }
     }

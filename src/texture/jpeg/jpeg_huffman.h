@@ -34,8 +34,8 @@ using FastCode = uint32_t;
 inline int32_t Extend(int32_t v, int s) { return v < (1 << s >> 1) ? v - (1 << s) + 1 : v; }
 
 struct HuffmanDecodeTable {
-    int32_t maxCode[18];       // largest code of each length, -1 none; [17] stops the search
-    int32_t valueOffset[17];   // symbol index = code + valueOffset[length]
+    int32_t maxCode[18];      // largest code of each length, -1 none; [17] stops the search
+    int32_t valueOffset[17];  // symbol index = code + valueOffset[length]
     const HuffmanTable* source;
     int32_t lookaheadLength[1 << HuffmanLookaheadBits];  // code length for a prefix, 0 when longer
     uint8_t lookaheadSymbol[1 << HuffmanLookaheadBits];
@@ -47,7 +47,7 @@ struct HuffmanDecodeTable {
 struct BitReader {
     const uint8_t* next;
     int32_t remaining;
-    BitWord bitBuffer;    // unconsumed bits are the low bitCount bits, oldest highest
+    BitWord bitBuffer;  // unconsumed bits are the low bitCount bits, oldest highest
     int32_t bitCount;
     int32_t lastDc[JpegMaxScanComponents];
 };

@@ -52,7 +52,7 @@ struct FastBits {
             if (remaining < 2) return false;
             const uint8_t byte = next[0];
             if (byte == 0xFF) {
-                if (next[1] != 0) return false;   // a marker or fill bytes
+                if (next[1] != 0) return false;  // a marker or fill bytes
                 next += 2;
                 remaining -= 2;
             } else {
@@ -70,11 +70,13 @@ struct FastBits {
         BitWord word;
         std::memcpy(&word, next, sizeof word);
         const BitWord inverted = ~word;
-        const BitWord ones = ~BitWord{0} / 255;   // 0x01 in every byte
-        if (((inverted - ones) & ~inverted & (ones << 7)) != 0) return false;   // some byte is 0xFF
+        const BitWord ones = ~BitWord{0} / 255;                                // 0x01 in every byte
+        if (((inverted - ones) & ~inverted & (ones << 7)) != 0) return false;  // some byte is 0xFF
         word = BigEndian(word);
         const int take = (BitWordBits - count) >> 3;
-        buffer = take == static_cast<int>(sizeof(BitWord)) ? word : (buffer << (8 * take)) | (word >> (BitWordBits - 8 * take));
+        buffer = take == static_cast<int>(sizeof(BitWord))
+                     ? word
+                     : (buffer << (8 * take)) | (word >> (BitWordBits - 8 * take));
         count += 8 * take;
         next += take;
         remaining -= take;
@@ -88,9 +90,7 @@ struct FastBits {
         }
     }
     bool Ensure(int n) { return count >= n || (Fill() && count >= n); }
-    int32_t Peek(int n) const {
-        return static_cast<int32_t>((buffer >> (count - n)) & ((BitWord{1} << n) - 1));
-    }
+    int32_t Peek(int n) const { return static_cast<int32_t>((buffer >> (count - n)) & ((BitWord{1} << n) - 1)); }
     int32_t Take(int n) {
         const int32_t v = Peek(n);
         count -= n;
@@ -149,7 +149,7 @@ int DecodeAcFast(FastBits& fb, const HuffmanDecodeTable& ac, int32_t* block) {
         } else if (r == 15) {
             k += 15;
         } else {
-            break;   // end of block
+            break;  // end of block
         }
     }
     return 1;

@@ -10,6 +10,7 @@
 #include "core/cpu_features.h"
 #include "core/int_math.h"
 
+// clang-format off
 const IdctConstants ProgramIdctConstants = {
     {10703, 4433, 4433, -10703},
     {8192, 8192, 8192, -8192},
@@ -17,20 +18,15 @@ const IdctConstants ProgramIdctConstants = {
     {-7373, -4926, -4176, -20995},
     {4926, -7373, -20995, 4176},
 };
+// clang-format on
 
 namespace {
 
 // Wrapping 32-bit arithmetic, as the lanes do it (and free of C++ overflow).
 inline int32_t Wrap32(uint32_t v) { return static_cast<int32_t>(v); }
-inline int32_t Add32(int32_t a, int32_t b) {
-    return Wrap32(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
-}
-inline int32_t Sub32(int32_t a, int32_t b) {
-    return Wrap32(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
-}
-inline int32_t Mul32(int32_t a, int32_t b) {
-    return Wrap32(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));
-}
+inline int32_t Add32(int32_t a, int32_t b) { return Wrap32(static_cast<uint32_t>(a) + static_cast<uint32_t>(b)); }
+inline int32_t Sub32(int32_t a, int32_t b) { return Wrap32(static_cast<uint32_t>(a) - static_cast<uint32_t>(b)); }
+inline int32_t Mul32(int32_t a, int32_t b) { return Wrap32(static_cast<uint32_t>(a) * static_cast<uint32_t>(b)); }
 inline int16_t Low16(int32_t v) { return static_cast<int16_t>(static_cast<uint16_t>(v)); }
 inline int32_t Saturate16(int32_t v) { return v < -32768 ? -32768 : (v > 32767 ? 32767 : v); }
 
@@ -47,7 +43,7 @@ void Butterflies(const int16_t* in, const IdctConstants& k, int32_t* out) {
     const int32_t t2 = d2 * k.evenRotation[2] + d6 * k.evenRotation[3];
     const int32_t e10 = t0 + t3, e13 = t0 - t3, e11 = t1 + t2, e12 = t1 - t2;
 
-    const int32_t p = Low16(d1 + d5);   // 16-bit sums, as the lanes add them
+    const int32_t p = Low16(d1 + d5);  // 16-bit sums, as the lanes add them
     const int32_t q = Low16(d7 + d3);
     const int32_t z3 = p * k.oddRotation[0] + q * k.oddRotation[1];
     const int32_t z4 = p * k.oddRotation[2] + q * k.oddRotation[3];
@@ -76,9 +72,9 @@ inline uint8_t ToSample(int32_t v) {
 
 }  // namespace
 
-void InverseDctBlockScalar(const int32_t* quant, const int32_t* coefficients,
-                           uint8_t* const* rows, int column, const IdctConstants& k) {
-    int32_t workspace[64];   // W[r][c] at r * 8 + c
+void InverseDctBlockScalar(const int32_t* quant, const int32_t* coefficients, uint8_t* const* rows, int column,
+                           const IdctConstants& k) {
+    int32_t workspace[64];  // W[r][c] at r * 8 + c
 
     // Pass 1: columns, keeping IdctPass1ExtraBits fraction bits.
     for (int c = 0; c < 8; ++c) {
@@ -96,7 +92,8 @@ void InverseDctBlockScalar(const int32_t* quant, const int32_t* coefficients,
         int32_t out[8];
         Butterflies(d, k, out);
         // out[] is in row order 0, 1, 2, 3, 4, 5, 6, 7 already.
-        for (int r = 0; r < 8; ++r) workspace[r * 8 + c] = ArithmeticShiftRight(Add32(out[r], IdctPass1Rounding), IdctPass1Shift);
+        for (int r = 0; r < 8; ++r)
+            workspace[r * 8 + c] = ArithmeticShiftRight(Add32(out[r], IdctPass1Rounding), IdctPass1Shift);
     }
 
     // Pass 2: rows.

@@ -44,11 +44,11 @@ extern const IdctConstants ProgramIdctConstants;
 
 // quant: 64 values, coefficients: 64 values, both in natural order. Writes
 // columns column..column+7 of rows[0]..rows[7].
-using InverseDctFunction = void (*)(const int32_t* quant, const int32_t* coefficients,
-                                    uint8_t* const* rows, int column, const IdctConstants& k);
+using InverseDctFunction = void (*)(const int32_t* quant, const int32_t* coefficients, uint8_t* const* rows, int column,
+                                    const IdctConstants& k);
 
-void InverseDctBlockScalar(const int32_t* quant, const int32_t* coefficients,
-                           uint8_t* const* rows, int column, const IdctConstants& k);
+void InverseDctBlockScalar(const int32_t* quant, const int32_t* coefficients, uint8_t* const* rows, int column,
+                           const IdctConstants& k);
 // Null when the build has no such instructions.
 extern const InverseDctFunction InverseDctBlockMmx;
 extern const InverseDctFunction InverseDctBlockSse2;

@@ -28,12 +28,12 @@ struct Outputs {
 };
 
 inline Outputs Transform(__m64 even, __m64 odd, const IdctConstants& k) {
-    const __m64 d26 = _mm_unpacklo_pi32(even, even);   // D2 D6 D2 D6
-    const __m64 d04 = _mm_unpackhi_pi32(even, even);   // D0 D4 D0 D4
-    const __m64 t32 = _mm_madd_pi16(d26, Load(k.evenRotation));   // t3, t2
-    const __m64 t01 = _mm_madd_pi16(d04, Load(k.evenSum));        // t0, t1
-    const __m64 e1011 = _mm_add_pi32(t01, t32);                   // e10, e11
-    const __m64 e1312 = _mm_sub_pi32(t01, t32);                   // e13, e12
+    const __m64 d26 = _mm_unpacklo_pi32(even, even);             // D2 D6 D2 D6
+    const __m64 d04 = _mm_unpackhi_pi32(even, even);             // D0 D4 D0 D4
+    const __m64 t32 = _mm_madd_pi16(d26, Load(k.evenRotation));  // t3, t2
+    const __m64 t01 = _mm_madd_pi16(d04, Load(k.evenSum));       // t0, t1
+    const __m64 e1011 = _mm_add_pi32(t01, t32);                  // e10, e11
+    const __m64 e1312 = _mm_sub_pi32(t01, t32);                  // e13, e12
 
     const __m64 sums = _mm_add_pi16(odd, _mm_srli_si64(odd, 32));  // D1+D5, D7+D3 (16-bit)
     const __m64 pq = _mm_unpacklo_pi32(sums, sums);                // p q p q
@@ -58,27 +58,25 @@ inline int32_t Lane1(__m64 v) { return _mm_cvtsi64_si32(_mm_srli_si64(v, 32)); }
 
 inline int16_t Low16(int32_t v) { return static_cast<int16_t>(static_cast<uint16_t>(v)); }
 
-void InverseDctMmx(const int32_t* quant, const int32_t* coefficients, uint8_t* const* rows,
-                   int column, const IdctConstants& k) {
+void InverseDctMmx(const int32_t* quant, const int32_t* coefficients, uint8_t* const* rows, int column,
+                   const IdctConstants& k) {
     int32_t workspace[64];
 
     for (int c = 0; c < 8; ++c) {
         const int32_t* cc = coefficients + c;
         const int32_t* qq = quant + c;
-        if ((Low16(cc[8]) | Low16(cc[16]) | Low16(cc[24]) | Low16(cc[32]) | Low16(cc[40]) |
-             Low16(cc[48]) | Low16(cc[56])) == 0) {
+        if ((Low16(cc[8]) | Low16(cc[16]) | Low16(cc[24]) | Low16(cc[32]) | Low16(cc[40]) | Low16(cc[48]) |
+             Low16(cc[56])) == 0) {
             const int32_t dc = static_cast<int32_t>(static_cast<uint32_t>(cc[0]) * static_cast<uint32_t>(qq[0]) *
                                                     (1u << IdctPass1ExtraBits));
             for (int r = 0; r < 8; ++r) workspace[r * 8 + c] = dc;
             continue;
         }
         // _mm_set_pi16 lists the highest lane first.
-        const __m64 even = _mm_mullo_pi16(
-            _mm_set_pi16(Low16(cc[32]), Low16(cc[0]), Low16(cc[48]), Low16(cc[16])),
-            _mm_set_pi16(Low16(qq[32]), Low16(qq[0]), Low16(qq[48]), Low16(qq[16])));
-        const __m64 odd = _mm_mullo_pi16(
-            _mm_set_pi16(Low16(cc[24]), Low16(cc[40]), Low16(cc[56]), Low16(cc[8])),
-            _mm_set_pi16(Low16(qq[24]), Low16(qq[40]), Low16(qq[56]), Low16(qq[8])));
+        const __m64 even = _mm_mullo_pi16(_mm_set_pi16(Low16(cc[32]), Low16(cc[0]), Low16(cc[48]), Low16(cc[16])),
+                                          _mm_set_pi16(Low16(qq[32]), Low16(qq[0]), Low16(qq[48]), Low16(qq[16])));
+        const __m64 odd = _mm_mullo_pi16(_mm_set_pi16(Low16(cc[24]), Low16(cc[40]), Low16(cc[56]), Low16(cc[8])),
+                                         _mm_set_pi16(Low16(qq[24]), Low16(qq[40]), Low16(qq[56]), Low16(qq[8])));
         const Outputs o = Transform(even, odd, k);
         const __m64 r01 = RoundShift(o.r01, IdctPass1Rounding, IdctPass1Shift);
         const __m64 r32 = RoundShift(o.r32, IdctPass1Rounding, IdctPass1Shift);

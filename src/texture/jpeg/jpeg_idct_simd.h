@@ -76,7 +76,7 @@ void Transform(const __m128i* d, const typename W::Constants& k, int32_t half, i
     const Half t1 = MulAdd(d[0], d[4], k.evenSum.second);
     const Half e10 = Add(t0, t3), e13 = Sub(t0, t3), e11 = Add(t1, t2), e12 = Sub(t1, t2);
 
-    const __m128i p = _mm_add_epi16(d[1], d[5]);   // 16-bit sums, as the reference wraps them
+    const __m128i p = _mm_add_epi16(d[1], d[5]);  // 16-bit sums, as the reference wraps them
     const __m128i q = _mm_add_epi16(d[7], d[3]);
     const Half z3 = MulAdd(p, q, k.oddRotation.first);
     const Half z4 = MulAdd(p, q, k.oddRotation.second);
@@ -139,7 +139,7 @@ void InverseDctSimd(const int32_t* quant, const int32_t* coefficients, uint8_t* 
     Transpose(w);
     __m128i s[8];
     Transform<W>(w, c, IdctPass2Rounding, IdctPass2Shift, s);
-    Transpose(s);   // back to one vector per output row
+    Transpose(s);  // back to one vector per output row
 
     const __m128i levelShift = _mm_set1_epi8(static_cast<char>(0x80));
     for (int r = 0; r < 8; r += 2) {

@@ -1,5 +1,5 @@
-// The AVX2 kernel set: 16 lanes of 16 bits for the row kernels. This file alone is compiled for AVX2; nothing in it runs
-// unless ActiveSimdLevel() allows AVX2.
+// The AVX2 kernel set: 16 lanes of 16 bits for the row kernels. This file alone is compiled for AVX2; nothing in it
+// runs unless ActiveSimdLevel() allows AVX2.
 #include "texture/jpeg/jpeg_kernels.h"
 
 #if defined(__AVX2__)
@@ -29,11 +29,13 @@ struct Avx2Lanes {
     // Unpacking and packing both work within each 128-bit half, so the lane
     // order comes back as it went in.
     static Vector MulAddShift16(Vector a, Vector b, int16_t ka, int16_t kb, int32_t round) {
-        const __m256i k = _mm256_set1_epi32(static_cast<int32_t>(
-            static_cast<uint16_t>(ka) | static_cast<uint32_t>(static_cast<uint16_t>(kb)) << 16));
+        const __m256i k = _mm256_set1_epi32(
+            static_cast<int32_t>(static_cast<uint16_t>(ka) | static_cast<uint32_t>(static_cast<uint16_t>(kb)) << 16));
         const __m256i r = _mm256_set1_epi32(round);
-        const __m256i lo = _mm256_srai_epi32(_mm256_add_epi32(_mm256_madd_epi16(_mm256_unpacklo_epi16(a, b), k), r), 16);
-        const __m256i hi = _mm256_srai_epi32(_mm256_add_epi32(_mm256_madd_epi16(_mm256_unpackhi_epi16(a, b), k), r), 16);
+        const __m256i lo =
+            _mm256_srai_epi32(_mm256_add_epi32(_mm256_madd_epi16(_mm256_unpacklo_epi16(a, b), k), r), 16);
+        const __m256i hi =
+            _mm256_srai_epi32(_mm256_add_epi32(_mm256_madd_epi16(_mm256_unpackhi_epi16(a, b), k), r), 16);
         return _mm256_packs_epi32(lo, hi);
     }
     static void StoreInterleaved(uint8_t* out, Vector even, Vector odd) {

@@ -27,8 +27,8 @@ struct Sse2Lanes {
     static Vector Max(Vector a, Vector b) { return _mm_max_epi16(a, b); }
     // (a * ka + b * kb + round) >> 16 in 32 bits, back in 16-bit lanes.
     static Vector MulAddShift16(Vector a, Vector b, int16_t ka, int16_t kb, int32_t round) {
-        const __m128i k = _mm_set1_epi32(static_cast<int32_t>(static_cast<uint16_t>(ka) |
-                                                              static_cast<uint32_t>(static_cast<uint16_t>(kb)) << 16));
+        const __m128i k = _mm_set1_epi32(
+            static_cast<int32_t>(static_cast<uint16_t>(ka) | static_cast<uint32_t>(static_cast<uint16_t>(kb)) << 16));
         const __m128i r = _mm_set1_epi32(round);
         const __m128i lo = _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(a, b), k), r), 16);
         const __m128i hi = _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(a, b), k), r), 16);

@@ -9,6 +9,7 @@
 #include "texture/jpeg/jpeg_geometry.h"
 #include "texture/jpeg/jpeg_scratch.h"
 
+// clang-format off
 const int32_t ZigzagToNatural[80] = {
     0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,
     12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,
@@ -17,6 +18,7 @@ const int32_t ZigzagToNatural[80] = {
     // Guard entries for runs past the end of the block.
     63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63,
 };
+// clang-format on
 
 namespace {
 
@@ -86,7 +88,7 @@ int ReadSos(JpegContext& jc) {
         found->dcTableIndex = tables >> 4;
         found->acTableIndex = tables & 15;
     }
-    ReadByte(jc);   // Ss, Se and Ah/Al: a sequential scan has no use for them
+    ReadByte(jc);  // Ss, Se and Ah/Al: a sequential scan has no use for them
     ReadByte(jc);
     ReadByte(jc);
     jc.nextRestartNumber = 0;
@@ -199,16 +201,15 @@ MarkerResult ConsumeMarkers(JpegContext& jc) {
     if (jc.endOfImage) return MarkerEndOfImage;
     switch (ReadMarkers(jc)) {
         case MarkerStartOfScan:
-            if (!jc.readingHeaders) return MarkerError;   // only one scan is ever set up
+            if (!jc.readingHeaders) return MarkerError;  // only one scan is ever set up
             if (!SetupImage(jc)) return MarkerError;
             jc.readingHeaders = 0;
             return MarkerStartOfScan;
         case MarkerEndOfImage:
             jc.endOfImage = 1;
-            if (jc.readingHeaders && jc.sawSof) return MarkerError;   // a frame without a scan
+            if (jc.readingHeaders && jc.sawSof) return MarkerError;  // a frame without a scan
             return MarkerEndOfImage;
-        default:
-            return MarkerError;
+        default: return MarkerError;
     }
 }
 
@@ -273,7 +274,7 @@ MarkerResult ReadMarkers(JpegContext& jc) {
         } else if (marker == 0xE0 || marker == 0xEE) {
             ok = ReadAppSegment(jc, marker);
         } else {
-            ok = 0;   // lossless, differential, hierarchical, JPGn and unknown codes
+            ok = 0;  // lossless, differential, hierarchical, JPGn and unknown codes
         }
         if (!ok) return MarkerError;
         d.unreadMarker = 0;
@@ -291,17 +292,17 @@ int ReadRestartMarker(JpegContext& jc) {
         for (;;) {
             const int32_t marker = d.unreadMarker;
             if (marker < 0xC0) {
-                NextMarker(jc);   // not a valid marker code: look further
+                NextMarker(jc);  // not a valid marker code: look further
                 continue;
             }
-            if (marker < 0xD0 || marker > 0xD7) break;   // some other marker: leave it
+            if (marker < 0xD0 || marker > 0xD7) break;  // some other marker: leave it
             const int32_t number = marker - 0xD0;
             if (number == ((expected + 1) & 7) || number == ((expected + 2) & 7)) break;
             if (number == ((expected + 7) & 7) || number == ((expected + 6) & 7)) {
-                NextMarker(jc);   // an old marker: skip it
+                NextMarker(jc);  // an old marker: skip it
                 continue;
             }
-            d.unreadMarker = 0;   // any other restart marker is taken as this one
+            d.unreadMarker = 0;  // any other restart marker is taken as this one
             break;
         }
     }

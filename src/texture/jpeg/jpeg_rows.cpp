@@ -15,9 +15,7 @@
 
 namespace {
 
-
-void UpsampleAndConvertRow(JpegContext& jc, uint8_t** const* componentRows, int32_t& rowGroupCounter,
-                           uint32_t* out) {
+void UpsampleAndConvertRow(JpegContext& jc, uint8_t** const* componentRows, int32_t& rowGroupCounter, uint32_t* out) {
     const JpegDecoder& d = jc.decoder;
     if (jc.nextRowOut >= d.maxVSamp) {
         for (int i = 0; i < d.componentCount; ++i) {
@@ -51,8 +49,8 @@ int ProduceRowSimple(JpegContext& jc, uint32_t* out) {
 // band is written over the rows no longer needed.
 int AllocPointerLists(JpegContext& jc) {
     const JpegDecoder& d = jc.decoder;
-    uint8_t*** lists = static_cast<uint8_t***>(
-        ScratchAlloc(jc, 2 * static_cast<size_t>(d.componentCount) * sizeof(uint8_t**)));
+    uint8_t*** lists =
+        static_cast<uint8_t***>(ScratchAlloc(jc, 2 * static_cast<size_t>(d.componentCount) * sizeof(uint8_t**)));
     if (!lists) return 0;
     jc.pointerLists[0] = lists;
     jc.pointerLists[1] = lists + d.componentCount;
@@ -80,7 +78,7 @@ void BuildPointerLists(JpegContext& jc) {
             l1[6 * g + i] = p[8 * g + i];
             l1[8 * g + i] = p[6 * g + i];
         }
-        for (int i = 0; i < g; ++i) l0[-g + i] = p[0];   // above the first band the first row repeats
+        for (int i = 0; i < g; ++i) l0[-g + i] = p[0];  // above the first band the first row repeats
     }
 }
 
@@ -149,7 +147,7 @@ int ProduceRowContext(JpegContext& jc, uint32_t* out) {
 int StartDecompression(JpegContext& jc) {
     JpegDecoder& d = jc.decoder;
     if (!StartUpsampler(jc)) return 0;
-    if (d.arithmetic) return 0;   // first, so a progressive arithmetic frame gets the general message
+    if (d.arithmetic) return 0;  // first, so a progressive arithmetic frame gets the general message
     if (d.progressive) {
         jc.progressiveRejected = 1;
         return 0;
@@ -166,8 +164,8 @@ int StartDecompression(JpegContext& jc) {
     }
     for (int i = 0; i < d.componentCount; ++i) {
         const JpegComponent& c = d.components[i];
-        uint8_t** rows = ScratchAllocRows(jc, 8 * static_cast<size_t>(c.widthInBlocks),
-                                          static_cast<size_t>(c.vSamp) * groups);
+        uint8_t** rows =
+            ScratchAllocRows(jc, 8 * static_cast<size_t>(c.widthInBlocks), static_cast<size_t>(c.vSamp) * groups);
         if (!rows) return 0;
         jc.bandRows[i] = rows;
         jc.physicalRows[i] = rows;

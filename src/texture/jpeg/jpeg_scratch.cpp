@@ -8,7 +8,7 @@
 #include "texture/jpeg/jpeg_context.h"
 
 namespace {
-constexpr size_t ScratchHeader = 8;   // holds the link to the previous block
+constexpr size_t ScratchHeader = 8;  // holds the link to the previous block
 }  // namespace
 
 void* ScratchAlloc(JpegContext& jc, size_t size) {

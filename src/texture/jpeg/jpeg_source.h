@@ -9,16 +9,16 @@
 
 struct JpegContext;
 
-constexpr int32_t JpegFileBufferSize = 4096;   // read size of a file source
+constexpr int32_t JpegFileBufferSize = 4096;  // read size of a file source
 
 struct JpegSource {
     const uint8_t* next;
     int32_t remaining;
-    FILE* file;              // null for a memory source
-    const uint8_t* buffer;   // read buffer (file) or the data (memory)
-    uint8_t* fileBuffer;     // writable view of `buffer` for a file source
+    FILE* file;             // null for a memory source
+    const uint8_t* buffer;  // read buffer (file) or the data (memory)
+    uint8_t* fileBuffer;    // writable view of `buffer` for a file source
     int32_t bufferSize;
-    uint8_t endOfImage[2];   // the synthetic 0xFF 0xD9 delivered past the end
+    uint8_t endOfImage[2];  // the synthetic 0xFF 0xD9 delivered past the end
 };
 
 // The caller keeps `data` (or `file` and `buffer`) alive for the decode.
@@ -28,6 +28,6 @@ void UseFileSource(JpegContext& jc, FILE* file, uint8_t* buffer, int32_t bufferS
 // synthetic end-of-image marker is then the next data).
 int FillSource(JpegContext& jc);
 uint8_t ReadByte(JpegContext& jc);
-int32_t ReadWord(JpegContext& jc);   // big-endian
+int32_t ReadWord(JpegContext& jc);  // big-endian
 // Skips `count` bytes (none when count <= 0); 0 when the data ends first.
 int SkipBytes(JpegContext& jc, int32_t count);

@@ -10,7 +10,6 @@
 
 namespace {
 
-
 // Writes each input sample `times` times until at least `width` samples are out.
 void Replicate(const uint8_t* in, uint8_t* out, int times, int width) {
     for (int o = 0; o < width; ++in) {
@@ -78,9 +77,7 @@ void UpsampleGroup(JpegContext& jc, const JpegComponent& c, uint8_t* const* in) 
     const int width = d.outputWidth;
     const int n = c.sampledWidth;
     switch (u.method) {
-        case UpsampleFull:
-            u.rows = const_cast<uint8_t**>(in);
-            break;
+        case UpsampleFull: u.rows = const_cast<uint8_t**>(in); break;
         case UpsampleH2V1:
             for (int r = 0; r < d.maxVSamp; ++r) Replicate(in[r], u.rows[r], 2, width);
             break;

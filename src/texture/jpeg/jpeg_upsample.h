@@ -20,7 +20,7 @@ struct ComponentUpsampler {
     UpsampleMethod method;
     uint8_t expandH;
     uint8_t expandV;
-    uint8_t** rows;   // maxVSamp upsampled rows (or band rows for UpsampleFull)
+    uint8_t** rows;  // maxVSamp upsampled rows (or band rows for UpsampleFull)
 };
 
 // Chooses every component's method and allocates its rows; sets needsContext
