@@ -90,6 +90,10 @@ BmpWriteResult WriteBmpFile(const char* path, const Image24& image) {
         ok = std::fwrite(row, 1, static_cast<size_t>(rowBytes), file) == static_cast<size_t>(rowBytes);
     }
     ReleaseBytes(padded);
+    // The flush is checked on its own: one C runtime's fclose forgets that
+    // its final flush failed, and a picture smaller than its buffer is
+    // written by that flush alone (onto a full disk it read as saved).
+    if (std::fflush(file) != 0 || std::ferror(file)) ok = false;
     if (std::fclose(file) != 0) ok = false;
     if (!ok) {
         // Only a file of our own making is removed, never a device the user

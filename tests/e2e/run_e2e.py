@@ -498,6 +498,16 @@ class FullDisk:
         return sorted(os.listdir(self.path))
 
 
+def fill_disk(disk):
+    """Takes the last free byte of DISK with a file named filler."""
+    with open(os.path.join(disk.path, "filler"), "wb", buffering=0) as filler:
+        try:
+            while True:
+                filler.write(b"\0" * 4096)
+        except OSError:
+            pass
+
+
 def page_rounded(size):
     return (size + 4095) // 4096 * 4096
 
@@ -1077,6 +1087,14 @@ def full_disk_cli(s):
             equal(status, 1, "exit status of quillmere-cli %s onto a full disk" % arguments[0])
             check("Error cannot write: " + windows_path(out) in errors, "quillmere-cli said: " + errors)
             equal(disk.files(), [], "files left on the full disk by quillmere-cli " + arguments[0])
+        # A picture smaller than the C runtime's buffer reaches the disk only
+        # when the file is closed: that failure too is reported.
+        out = os.path.join(full, "small.bmp")
+        fill_disk(disk)
+        status, errors = s.env.cli("render", "--size", "20x20", "-o", windows_path(out))
+        equal(status, 1, "exit status of a small render onto a full disk")
+        check("Error cannot write: " + windows_path(out) in errors, "quillmere-cli said: " + errors)
+        equal(disk.files(), ["filler"], "files left on the full disk by a small render")
     # Room for the OBJ file and not for its library: the export still succeeds.
     reference = example_hair_reference(s)
     with FullDisk(full, page_rounded(os.path.getsize(reference))) as disk:
@@ -1107,6 +1125,16 @@ def full_disk_dialogs(s):
         expect_write_error(s, out[:-4] + ".bmp")
         equal(s.title(), title, "title after a failed Save Image")
         equal(disk.files(), [], "files left by the failed Save Image")
+        # A small display's picture, written by the close alone.
+        fill_disk(disk)
+        s.driver.ok("resize display 22 22")
+        s.settle()
+        s.driver.ok("post %d" % SAVE_IMAGE)
+        s.driver.ok('answer "save image" %s' % windows_path(out)[:-4])
+        expect_write_error(s, out[:-4] + ".bmp")
+        s.driver.ok("resize display 620 520")
+        s.settle()
+        equal(disk.files(), ["filler"], "files left by the failed Save Image of a small display")
     reference = example_hair_reference(s)
     with FullDisk(full, page_rounded(os.path.getsize(reference))) as disk:
         out = os.path.join(full, "hair.obj")
