@@ -66,7 +66,7 @@ struct FastBits {
     }
     // The common case in one step: the next word of data holds no 0xFF, so
     // as many of its bytes as fit are appended at once.
-    bool FillWord() {
+    [[gnu::always_inline]] bool FillWord() {
         BitWord word;
         std::memcpy(&word, next, sizeof word);
         const BitWord inverted = ~word;
@@ -98,10 +98,32 @@ struct FastBits {
     }
 };
 
+// The bit state after a step taken out of line, with what it decoded. The
+// slow steps take and return the state by value so that the hot loop's copy
+// never has its address taken and stays in registers.
+struct SlowStep {
+    FastBits bits;
+    int symbol;  // -1: hand back
+    int32_t value;
+};
+
+// Refills; a null `next` says the fill met a marker, a fill byte or the end
+// of the buffer.
+[[gnu::noinline]] FastBits RefilledSlowly(FastBits fb) {
+    if (!fb.Fill()) fb.next = nullptr;
+    return fb;
+}
+
+// The common refill, a word free of 0xFF bytes, in line; the rest out of it.
+inline FastBits Refilled(FastBits fb) {
+    if (fb.remaining >= static_cast<int32_t>(sizeof(BitWord)) && fb.FillWord()) return fb;
+    return RefilledSlowly(fb);
+}
+
 // A coefficient whose code is longer than the look-up, found bit by bit as
-// the reference finds it; -1 to hand back (fewer than 17 bits at hand).
-int LongCoefficient(FastBits& fb, const HuffmanDecodeTable& table, bool dc, int32_t& value) {
-    if (fb.count < 17) return -1;
+// the reference finds it; symbol -1 to hand back (fewer than 17 bits at hand).
+[[gnu::noinline]] SlowStep LongCoefficient(FastBits fb, const HuffmanDecodeTable& table, bool dc) {
+    if (fb.count < 17) return {fb, -1, 0};
     int length = HuffmanLookaheadBits + 1;
     int32_t code = fb.Take(length);
     while (code > table.maxCode[length]) {
@@ -111,26 +133,37 @@ int LongCoefficient(FastBits& fb, const HuffmanDecodeTable& table, bool dc, int3
     // No such code reads as symbol 0.
     const int symbol = length > 16 ? 0 : table.source->symbols[(code + table.valueOffset[length]) & 0xFF];
     const int size = dc ? symbol : (symbol & 15);
-    value = 0;
+    int32_t value = 0;
     if (size > 0) {
-        if (!fb.Ensure(size)) return -1;
+        if (!fb.Ensure(size)) return {fb, -1, 0};
         value = Extend(fb.Take(size), size);
     }
-    return symbol;
+    return {fb, symbol, value};
 }
 
 // One coefficient: its symbol (-1 to hand back) and, for a non-zero size,
 // the extended value. The common case is all here, small enough to inline.
 inline int DecodeCoefficient(FastBits& fb, const HuffmanDecodeTable& table, bool dc, int32_t& value) {
-    if (fb.count < FastReserve && !fb.Ensure(FastReserve)) return -1;
+    if (fb.count < FastReserve) {
+        fb = Refilled(fb);
+        if (!fb.next || fb.count < FastReserve) return -1;
+    }
     const FastCode f = table.fast[fb.Peek(HuffmanFastBits)];
-    if ((f & 15) == 0) return LongCoefficient(fb, table, dc, value);
+    if ((f & 15) == 0) {
+        const SlowStep step = LongCoefficient(fb, table, dc);
+        fb = step.bits;
+        value = step.value;
+        return step.symbol;
+    }
     fb.count -= static_cast<int>(f & 15);
     const int size = static_cast<int>((f >> 4) & 15);
     if (size == 0) {
         value = static_cast<int16_t>(static_cast<uint16_t>(f >> 16));
     } else {
-        if (fb.count < size && !fb.Ensure(size)) return -1;
+        if (fb.count < size) {
+            fb = Refilled(fb);
+            if (!fb.next || fb.count < size) return -1;
+        }
         value = Extend(fb.Take(size), size);
     }
     return static_cast<int>((f >> 8) & 255);
