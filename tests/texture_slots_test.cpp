@@ -246,6 +246,12 @@ TEST(CliJpeg, WritesTopRowFirstAndReportsFailures) {
     EXPECT_EQ(bmp[54], 140);  // BMP rows are bottom-up
     EXPECT_EQ(bmp[54 + 15 * 48], 40);
 
+    // An output named as the input: the input is read to its end before it is replaced.
+    WriteBytes(dir + "/same.ppm", BuildFlatJpeg(layout));
+    ASSERT_EQ(RunCommand(cli + " jpeg " + dir + "/same.ppm -o " + dir + "/same.ppm"), 0);
+    EXPECT_TRUE(ReadBytes(dir + "/same.ppm") == ReadBytes(dir + "/out.ppm"));
+    EXPECT_FALSE(FileExists(dir + "/same.ppm.part"));
+
     EXPECT_EQ(RunCommand(cli + " jpeg " + dir + "/bad.jpg -o " + dir + "/x.ppm 2>" + dir + "/err.txt"), 1);
     EXPECT_EQ(ReadWholeFile(dir + "/err.txt"), "error: Error reading Jpeg file\n");
     EXPECT_FALSE(FileExists(dir + "/x.ppm"));

@@ -47,24 +47,72 @@ std::vector<uint8_t> EncodeBmp(const Texture& t) {
     return out;
 }
 
-// Binary PPM, top row first: red, green, blue per pixel, a row at a time.
-// Each pixel is stored as one 4-byte word whose fourth byte the next pixel
-// overwrites (the row buffer has one byte to spare); the words are put
-// together for the little-endian processors the program runs on.
-bool WritePpm(FILE* file, const Texture& t) {
-    const size_t width = static_cast<size_t>(t.width);
-    if (std::fprintf(file, "P6\n%d %d\n255\n", t.width, t.height) < 0) return false;
-    std::vector<uint8_t> line(width * 3 + 1);
-    for (int32_t row = t.height - 1; row >= 0; --row) {
-        const uint32_t* p = t.pixels + static_cast<size_t>(row) * width;
-        uint8_t* q = line.data();
-        for (size_t x = 0; x < width; ++x, q += 3) {
-            const uint32_t rgb = (p[x] >> 16 & 0xFF) | (p[x] & 0xFF00) | (p[x] & 0xFF) << 16;
-            std::memcpy(q, &rgb, 4);
-        }
-        if (std::fwrite(line.data(), 1, width * 3, file) != width * 3) return false;
+// Binary PPM, top row first (red, green, blue per pixel), written while the
+// image decodes: each row is converted and written as soon as it is out, so
+// the whole image is never held.
+struct PpmStream {
+    const char* path;
+    FILE* file;
+    bool failed;  // the file could not be created or written
+    std::vector<uint32_t> row;
+    std::vector<uint8_t> line;
+};
+
+// 0x00RRGGBB pixels into red, green, blue bytes, four pixels as one 8-byte
+// and one 4-byte store.
+void PixelsToRgb(const uint32_t* p, size_t width, uint8_t* q) {
+    size_t x = 0;
+    for (; x + 4 <= width; x += 4, q += 12) {
+        // Each swapped pixel is red, green, blue in its three low bytes' order.
+        const uint64_t a = __builtin_bswap32(p[x]) >> 8, b = __builtin_bswap32(p[x + 1]) >> 8;
+        const uint64_t c = __builtin_bswap32(p[x + 2]) >> 8, d = __builtin_bswap32(p[x + 3]) >> 8;
+        const uint64_t first = a | b << 24 | c << 48;
+        const uint32_t second = static_cast<uint32_t>(c >> 16 | d << 8);
+        std::memcpy(q, &first, 8);
+        std::memcpy(q + 8, &second, 4);
     }
-    return true;
+    for (; x < width; ++x, q += 3) {
+        q[0] = static_cast<uint8_t>(p[x] >> 16);
+        q[1] = static_cast<uint8_t>(p[x] >> 8);
+        q[2] = static_cast<uint8_t>(p[x]);
+    }
+}
+
+int StartPpm(void* context, int32_t width, int32_t height) {
+    PpmStream& s = *static_cast<PpmStream*>(context);
+    s.file = std::fopen(s.path, "wb");
+    if (!s.file || std::fprintf(s.file, "P6\n%d %d\n255\n", width, height) < 0) {
+        s.failed = true;
+        return 0;
+    }
+    s.row.resize(static_cast<size_t>(width));
+    s.line.resize(static_cast<size_t>(width) * 3);
+    return 1;
+}
+
+uint32_t* PpmRow(void* context, int32_t) { return static_cast<PpmStream*>(context)->row.data(); }
+
+int PpmRowDone(void* context, int32_t) {
+    PpmStream& s = *static_cast<PpmStream*>(context);
+    PixelsToRgb(s.row.data(), s.row.size(), s.line.data());
+    if (std::fwrite(s.line.data(), 1, s.line.size(), s.file) != s.line.size()) s.failed = true;
+    return !s.failed;
+}
+
+bool WriteBmp(const std::string& path, const Texture& texture) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    bool written = file != nullptr;
+    if (written) {
+        const std::vector<uint8_t> bytes = EncodeBmp(texture);
+        written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    }
+    if (file && std::fclose(file) != 0) written = false;
+    return written;
+}
+
+int CannotWrite(const std::string& path) {
+    std::fprintf(stderr, "quillmere-cli: cannot write %s\n", path.c_str());
+    return CliFailure;
 }
 
 }  // namespace
@@ -76,24 +124,32 @@ int CliJpeg(const CliArgs& args) {
 
     // The same load as the "Load texture" command, the path standing in for the dialog.
     AnswerDialogsWith(options.input);
-    Texture texture{nullptr, 1, 1};
-    char title[256];
-    if (!LoadTextureFile(OwnerNone, &texture, title, sizeof title)) return CliFailure;
-
-    FILE* file = std::fopen(options.output.c_str(), "wb");
-    bool written = file != nullptr;
-    if (written && options.bmp) {
-        const std::vector<uint8_t> bytes = EncodeBmp(texture);
-        written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    } else if (written) {
-        written = WritePpm(file, texture);
-    }
-    ReleaseTexturePixels(&texture);
-    if (file && std::fclose(file) != 0) written = false;
-    if (!written) {
-        std::fprintf(stderr, "quillmere-cli: cannot write %s\n", options.output.c_str());
+    if (options.bmp) {
+        Texture texture{nullptr, 1, 1};
+        char title[256];
+        if (!LoadTextureFile(OwnerNone, &texture, title, sizeof title)) return CliFailure;
+        const bool written = WriteBmp(options.output, texture);
+        ReleaseTexturePixels(&texture);
+        if (written) return CliSuccess;
         std::remove(options.output.c_str());
-        return CliFailure;
+        return CannotWrite(options.output);
+    }
+    // The rows go to a file beside the output, which takes the output's name
+    // only once the whole image is in it: a failed decode leaves whatever was
+    // there before, and an output named as the input is read to the end first.
+    const std::string partial = options.output + ".part";
+    PpmStream stream{partial.c_str(), nullptr, false, {}, {}};
+    const int ok = StreamTextureFile(OwnerNone, JpegRowSink{&stream, StartPpm, PpmRow, PpmRowDone});
+    if (stream.file && std::fclose(stream.file) != 0) stream.failed = true;
+    if (!ok || stream.failed) {
+        if (stream.file) std::remove(partial.c_str());
+        return stream.failed ? CannotWrite(options.output) : CliFailure;
+    }
+    // Where renaming does not replace a file, the old one goes first.
+    if (std::rename(partial.c_str(), options.output.c_str()) != 0 &&
+        (std::remove(options.output.c_str()) != 0 || std::rename(partial.c_str(), options.output.c_str()) != 0)) {
+        std::remove(partial.c_str());
+        return CannotWrite(options.output);
     }
     return CliSuccess;
 }

@@ -13,6 +13,7 @@
 
 void PrepareJpegContext(JpegContext& jc, const JpegDecodeOptions* options) {
     jc.progressiveRejected = 0;
+    jc.sinkStopped = 0;
     ResetScratchPool(jc);
     jc.idctConstants = options && options->idctConstants ? options->idctConstants : &ProgramIdctConstants;
     jc.kernels = ChooseJpegKernels(ActiveSimdLevel());
@@ -20,25 +21,48 @@ void PrepareJpegContext(JpegContext& jc, const JpegDecodeOptions* options) {
     jc.fastEntropy = options && options->referenceEntropyDecoder ? 0 : 1;
 }
 
-// Decodes the current byte source into `target`: sets its size and allocates
-// and fills its pixels. On failure the pixels are null or a partly filled
-// buffer that the caller frees.
-int DecodeJpegTexture(JpegContext& jc, Texture* target) {
+namespace {
+
+// The texture as a row sink: rows bottom-up, as a texture stores them.
+int StartTexture(void* context, int32_t width, int32_t height) {
+    Texture* target = static_cast<Texture*>(context);
+    target->width = width;
+    target->height = height;
+    // A buffer past the signed 32-bit byte range is an allocation failure,
+    // never a short allocation.
+    const int64_t bytes = static_cast<int64_t>(width) * height * 4;
+    if (bytes > INT32_MAX) return 0;
+    target->pixels = static_cast<uint32_t*>(AllocateBytes(static_cast<size_t>(bytes)));
+    return target->pixels != nullptr;
+}
+
+uint32_t* TextureRow(void* context, int32_t r) {
+    const Texture* target = static_cast<const Texture*>(context);
+    return target->pixels + static_cast<size_t>(target->height - 1 - r) * static_cast<size_t>(target->width);
+}
+
+int TextureRowDone(void*, int32_t) { return 1; }
+
+}  // namespace
+
+int DecodeJpegRows(JpegContext& jc, const JpegRowSink& sink) {
     ResetDecoder(jc);
     if (!ReadHeader(jc)) return 0;
     ChooseColorSpace(jc);
     ComputeOutputSize(jc);
-    const JpegDecoder& d = jc.decoder;
-    target->width = d.outputWidth;
-    target->height = d.outputHeight;
-    // A buffer past the signed 32-bit byte range is an allocation failure,
-    // never a short allocation.
-    const int64_t bytes = static_cast<int64_t>(d.outputWidth) * d.outputHeight * 4;
-    if (bytes > INT32_MAX) return 0;
-    target->pixels = static_cast<uint32_t*>(AllocateBytes(static_cast<size_t>(bytes)));
-    if (!target->pixels) return 0;
-    return DecodeAllRows(jc, target->pixels);
+    if (!sink.start(sink.context, jc.decoder.outputWidth, jc.decoder.outputHeight)) {
+        jc.sinkStopped = 1;
+        return 0;
+    }
+    return DecodeAllRows(jc, sink);
 }
+
+// Decodes the current byte source into `target`: sets its size and allocates
+// and fills its pixels. On failure the pixels are null or a partly filled
+// buffer that the caller frees.
+JpegRowSink TextureRowSink(Texture* target) { return JpegRowSink{target, StartTexture, TextureRow, TextureRowDone}; }
+
+int DecodeJpegTexture(JpegContext& jc, Texture* target) { return DecodeJpegRows(jc, TextureRowSink(target)); }
 
 void ReleaseTexturePixels(Texture* texture) {
     if (texture->pixels) ReleaseBytes(texture->pixels);

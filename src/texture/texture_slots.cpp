@@ -39,7 +39,13 @@ int LoadTextureResource(Texture* target, const char* name) {
     return 1;
 }
 
-int LoadTextureFile(PlatformOwner owner, Texture* target, char* title, size_t titleSize) {
+namespace {
+
+// Asks for a JPEG file, names `title` after it and decodes it into `sink`.
+// 0 when the user cancelled (nothing shown), or after a message box when the
+// file could not be opened or decoded; a decode the sink itself stopped is
+// left for the sink's owner to report when `sinkReports` is set.
+int DecodeChosenFile(PlatformOwner owner, char* title, size_t titleSize, const JpegRowSink& sink, bool sinkReports) {
     // Buffers of the platform's full path length: an ordinary long path is
     // never refused or cut.
     char path[PlatformPathSize] = "";
@@ -64,27 +70,40 @@ int LoadTextureFile(PlatformOwner owner, Texture* target, char* title, size_t ti
     }
     JpegContext* jc = static_cast<JpegContext*>(AllocateBytes(sizeof(JpegContext)));
     uint8_t* buffer = static_cast<uint8_t*>(AllocateBytes(JpegFileBufferSize));
-    Texture decoded{nullptr, 0, 0};
     int ok = 0;
     int progressive = 0;
+    int sinkStopped = 0;
     if (jc && buffer) {
         std::memset(jc, 0, sizeof *jc);
         PrepareJpegContext(*jc, nullptr);
         UseFileSource(*jc, file, buffer, JpegFileBufferSize);
-        ok = DecodeJpegTexture(*jc, &decoded);
+        ok = DecodeJpegRows(*jc, sink);
         FreeScratchPool(*jc);
         progressive = jc->progressiveRejected;
+        sinkStopped = jc->sinkStopped;
     }
     std::fclose(file);
     ReleaseBytes(buffer);
     ReleaseBytes(jc);
-
-    if (!ok) {
+    if (!ok && !(sinkReports && sinkStopped)) {
         ShowMessageBox(owner, progressive ? ProgressiveJpegMessage : JpegErrorMessage, JpegErrorCaption, MessageOk);
+    }
+    return ok;
+}
+
+}  // namespace
+
+int LoadTextureFile(PlatformOwner owner, Texture* target, char* title, size_t titleSize) {
+    Texture decoded{nullptr, 0, 0};
+    if (!DecodeChosenFile(owner, title, titleSize, TextureRowSink(&decoded), false)) {
         ReleaseTexturePixels(&decoded);
         return 0;
     }
     ReleaseTexturePixels(target);
     *target = decoded;
     return 1;
+}
+
+int StreamTextureFile(PlatformOwner owner, const JpegRowSink& sink) {
+    return DecodeChosenFile(owner, nullptr, 0, sink, true);
 }

@@ -7,6 +7,7 @@
 #include "core/platform.h"
 #include "core/texture.h"
 #include "texture/jpeg/jpeg_idct.h"
+#include "texture/jpeg/jpeg_rows.h"
 
 // The two texts a user sees when a texture file does not load (caption "error").
 extern const char* const ProgressiveJpegMessage;  // "Progressive Jpeg not supported"
@@ -19,6 +20,12 @@ extern const char* const JpegErrorCaption;        // "error"
 // the user cancelled (nothing shown), or after a message box when the file
 // could not be opened or decoded; the target is then unchanged.
 int LoadTextureFile(PlatformOwner owner, Texture* target, char* title, size_t titleSize);
+
+// The same load with the decoded rows handed, top row first, to `sink`
+// instead of a texture, so that a whole image is never held. The messages are
+// LoadTextureFile's, except when the sink stopped the decode: its owner says
+// why.
+int StreamTextureFile(PlatformOwner owner, const JpegRowSink& sink);
 
 // Decodes the embedded resource `name` ("wood", "metal", "pattern", any case)
 // into `target`, replacing what it held. Silent: returns 0 with the slot empty

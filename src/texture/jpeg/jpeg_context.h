@@ -59,4 +59,5 @@ struct JpegContext {
     ContextState contextState;
     int32_t rowGroupsAvailable;
     int32_t bandsRead;
+    int32_t sinkStopped;  // the row sink ended the decode
 };

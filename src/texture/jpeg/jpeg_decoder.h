@@ -16,6 +16,7 @@
 
 #include "core/texture.h"
 #include "texture/jpeg/jpeg_context.h"
+#include "texture/jpeg/jpeg_rows.h"
 #include "texture/jpeg/jpeg_scratch.h"
 #include "texture/jpeg/jpeg_source.h"
 
@@ -27,3 +28,7 @@ struct JpegDecodeOptions;
 // allocating its pixels (left for the caller to free after a failure).
 void PrepareJpegContext(JpegContext& jc, const JpegDecodeOptions* options);
 int DecodeJpegTexture(JpegContext& jc, Texture* target);
+// Decodes the current byte source into `sink`, top row first; the texture
+// decode is this with TextureRowSink(target).
+int DecodeJpegRows(JpegContext& jc, const JpegRowSink& sink);
+JpegRowSink TextureRowSink(Texture* target);

@@ -176,7 +176,7 @@ int StartDecompression(JpegContext& jc) {
     return 1;
 }
 
-int DecodeAllRows(JpegContext& jc, uint32_t* pixels) {
+int DecodeAllRows(JpegContext& jc, const JpegRowSink& sink) {
     JpegDecoder& d = jc.decoder;
     if (!BuildColorTables(jc)) return 0;
     if (!StartDecompression(jc)) return 0;
@@ -190,9 +190,13 @@ int DecodeAllRows(JpegContext& jc, uint32_t* pixels) {
     jc.bufferFull = 0;
     jc.rowGroup = 0;
     for (int32_t r = 0; r < d.outputHeight; ++r) {
-        uint32_t* out = pixels + static_cast<size_t>(d.outputHeight - 1 - r) * static_cast<size_t>(d.outputWidth);
+        uint32_t* out = sink.row(sink.context, r);
         const int ok = jc.needsContext ? ProduceRowContext(jc, out) : ProduceRowSimple(jc, out);
         if (!ok) return 0;
+        if (!sink.done(sink.context, r)) {
+            jc.sinkStopped = 1;
+            return 0;
+        }
     }
     return 1;
 }

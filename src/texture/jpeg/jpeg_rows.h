@@ -13,6 +13,17 @@ enum ContextState { ContextPrepare, ContextProcess, ContextPostponed };
 // Refuses arithmetic and progressive frames, allocates the buffers and starts
 // the scan.
 int StartDecompression(JpegContext& jc);
-// The whole decompression into outputWidth x outputHeight pixels, rows
-// bottom-up as a texture stores them.
-int DecodeAllRows(JpegContext& jc, uint32_t* pixels);
+// Where the output rows go, top row first. `start` is told the output size
+// once the header is read; `row` gives the buffer (width pixels) that output
+// row r is written into; `done` is told when it is filled. A 0 from `start`
+// or `done` stops the decode there.
+struct JpegRowSink {
+    void* context;
+    int (*start)(void* context, int32_t width, int32_t height);
+    uint32_t* (*row)(void* context, int32_t r);
+    int (*done)(void* context, int32_t r);
+};
+
+// The whole decompression, row by row into the sink; 0 when the data fails
+// or the sink stops it (then jc.sinkStopped is 1).
+int DecodeAllRows(JpegContext& jc, const JpegRowSink& sink);
