@@ -6,8 +6,13 @@
 #include <string>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <tmmintrin.h>
+#endif
+
 #include "cli/cli.h"
 #include "cli/cli_options.h"
+#include "core/cpu_features.h"
 #include "core/texture.h"
 #include "texture/texture_slots.h"
 
@@ -55,7 +60,8 @@ struct PpmStream {
     FILE* file;
     bool failed;  // the file could not be created or written
     std::vector<uint32_t> row;
-    std::vector<uint8_t> line;
+    std::vector<uint8_t> line;  // width * 3 bytes and 4 to spare
+    void (*toRgb)(const uint32_t* pixels, size_t width, uint8_t* out);
 };
 
 // 0x00RRGGBB pixels into red, green, blue bytes, four pixels as one 8-byte
@@ -78,6 +84,20 @@ void PixelsToRgb(const uint32_t* p, size_t width, uint8_t* q) {
     }
 }
 
+#if defined(__SSE2__)
+// The same bytes by one byte shuffle per four pixels, on processors that have
+// SSSE3 (every one with AVX2). Each store runs 4 bytes past its 12.
+__attribute__((target("ssse3"))) void PixelsToRgbSsse3(const uint32_t* p, size_t width, uint8_t* q) {
+    const __m128i order = _mm_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1);
+    size_t x = 0;
+    for (; x + 4 <= width; x += 4, q += 12) {
+        const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + x));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(q), _mm_shuffle_epi8(pixels, order));
+    }
+    PixelsToRgb(p + x, width - x, q);
+}
+#endif
+
 int StartPpm(void* context, int32_t width, int32_t height) {
     PpmStream& s = *static_cast<PpmStream*>(context);
     s.file = std::fopen(s.path, "wb");
@@ -86,7 +106,11 @@ int StartPpm(void* context, int32_t width, int32_t height) {
         return 0;
     }
     s.row.resize(static_cast<size_t>(width));
-    s.line.resize(static_cast<size_t>(width) * 3);
+    s.line.resize(static_cast<size_t>(width) * 3 + 4);
+    s.toRgb = PixelsToRgb;
+#if defined(__SSE2__)
+    if (ActiveSimdLevel() >= SimdAvx2) s.toRgb = PixelsToRgbSsse3;
+#endif
     return 1;
 }
 
@@ -94,8 +118,9 @@ uint32_t* PpmRow(void* context, int32_t) { return static_cast<PpmStream*>(contex
 
 int PpmRowDone(void* context, int32_t) {
     PpmStream& s = *static_cast<PpmStream*>(context);
-    PixelsToRgb(s.row.data(), s.row.size(), s.line.data());
-    if (std::fwrite(s.line.data(), 1, s.line.size(), s.file) != s.line.size()) s.failed = true;
+    const size_t bytes = s.row.size() * 3;
+    s.toRgb(s.row.data(), s.row.size(), s.line.data());
+    if (std::fwrite(s.line.data(), 1, bytes, s.file) != bytes) s.failed = true;
     return !s.failed;
 }
 
@@ -138,7 +163,7 @@ int CliJpeg(const CliArgs& args) {
     // only once the whole image is in it: a failed decode leaves whatever was
     // there before, and an output named as the input is read to the end first.
     const std::string partial = options.output + ".part";
-    PpmStream stream{partial.c_str(), nullptr, false, {}, {}};
+    PpmStream stream{partial.c_str(), nullptr, false, {}, {}, nullptr};
     const int ok = StreamTextureFile(OwnerNone, JpegRowSink{&stream, StartPpm, PpmRow, PpmRowDone});
     if (stream.file && std::fclose(stream.file) != 0) stream.failed = true;
     if (!ok || stream.failed) {
