@@ -429,7 +429,7 @@ TEST_F(PoserLoad, MaterialValues) {
              EXPECT_EQ(m.materialFlags, 0);
          }},
         {"texture map", "textureMap \"C:\\Runtime\\textures\\hair.jpg\" 0 0\n",
-         [](const Material&, const Mesh& mesh) { EXPECT_STREQ(mesh.textureNames[0], "hair.jpg"); }},
+         [](const Material&, const Mesh& loaded) { EXPECT_STREQ(loaded.textureNames[0], "hair.jpg"); }},
         {"nested blocks are skipped", "shaderTree\n{\nnode x\n{\nKdColor 0 0 0\n}\n}\nKdColor 0.5 0.5 0.5\n",
          [](const Material& m, const Mesh&) { EXPECT_EQ(m.diffuse[0], 0.5f); }},
         {"unknown lines are ignored", "TextureColor 1 1 1 1\nbumpMap NO_MAP\nreflectionStrength 1\n",

@@ -187,6 +187,6 @@ TEST_P(RenderGolden, FrameMatchesCommittedImage) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenes, RenderGolden, ::testing::ValuesIn(scenes),
-                         [](const ::testing::TestParamInfo<Scene1>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<Scene1>& param) { return std::string(param.param.name); });
 
 }  // namespace

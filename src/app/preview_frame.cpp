@@ -11,16 +11,14 @@ DrawSettings CurrentDrawSettings() {
                         appState.textureMaterial, appState.currentTexture};
 }
 
-void DrawFrameInto(FrameBuffer* fb, int32_t viewWidth, int32_t viewHeight, Scene& scene) {
+void DrawFrameInto(FrameBuffer* fb, int32_t width, int32_t height, Scene& shown) {
     if (!fb->workPixels || !fb->imagePixels) return;
     const bool fullRedraw = appState.fullRedraw != 0;
     appState.fullRedraw = 0;
     if (appState.spinning) ApplySpinStep();
-    Mesh* mesh = scene.meshes[0];
-    if (appState.showHair && scene.meshCount == 2) mesh = scene.meshes[1];
-    DrawMeshFrame(fb, viewWidth, viewHeight, mesh, CurrentDrawSettings(), fullRedraw);
+    Mesh* mesh = shown.meshes[0];
+    if (appState.showHair && shown.meshCount == 2) mesh = shown.meshes[1];
+    DrawMeshFrame(fb, width, height, mesh, CurrentDrawSettings(), fullRedraw);
 }
 
-void DrawFrame(int32_t viewWidth, int32_t viewHeight, Scene& scene) {
-    DrawFrameInto(&frameBuffer, viewWidth, viewHeight, scene);
-}
+void DrawFrame(int32_t width, int32_t height, Scene& shown) { DrawFrameInto(&frameBuffer, width, height, shown); }
