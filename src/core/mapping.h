@@ -6,7 +6,10 @@
 
 // Replaces the texture coordinates with ones derived from the vertex normals
 // (one per used corner). Allocates the new table before releasing the old
-// one, so a failure leaves the mesh as it was. Returns 1 on success.
+// one, so a failure leaves the mesh as it was. Returns 1 on success, 0 when
+// storage cannot be had (after showing "Out of memory" when even the
+// per-vertex table cannot). A corner index past the vertices is never used
+// to read the table, so a damaged mesh cannot send it outside.
 int MapSpherical(Mesh* mesh);
 // Moves values that lie more than range/2 below the largest of the three
 // across the u seam by adding range.

@@ -8,8 +8,16 @@
 #include <cstddef>
 #include <cstdint>
 
+// A block of `size` bytes (a size of 0 still gives a distinct block), or
+// null when the heap or the test hook refuses. The contents are undefined.
+// Blocks from here go back through ReleaseBytes, never free(), so that the
+// live count stays true. The counters are plain globals: one thread only.
 void* AllocateBytes(size_t size);
+// `block` resized to `size` bytes, its contents kept up to the smaller size;
+// a null block allocates. On failure returns null and `block` is untouched and
+// still owned by the caller, so `p = ReallocateBytes(p, n)` would leak it.
 void* ReallocateBytes(void* block, size_t size);
+// Null is ignored.
 void ReleaseBytes(void* block);
 
 // Byte size of an array of `count` elements of `elementSize` bytes, or failure

@@ -118,7 +118,7 @@ struct Mesh {
 };
 
 // Corner count of a face slot (2 line segment, 3 triangle, 4 quadrilateral),
-// decided by the vertex indices alone.
+// decided by the vertex indices alone. `slot` must be below faceCount.
 inline int SlotCornerCount(const Mesh& mesh, int slot) {
     const int32_t* c = mesh.faceVertexIndices + 4 * slot;
     if (c[2] == -1) return 2;
@@ -135,14 +135,37 @@ struct Scene {
     float radius;
 };
 
-// Copies `text` into a fixed name buffer of `size` bytes, cut to size - 1.
+// Copies the NUL-terminated `text` into a fixed name buffer of `size` bytes,
+// cut to size - 1 characters and always terminated; a size of 0 writes
+// nothing. Names from files go through here, so no name overruns its field.
 void CopyName(char* destination, const char* text, size_t size);
 
+// The material a mesh slot holds until a file says otherwise: white diffuse,
+// half-grey specular, every level 1, exponents 1 and 10, opaque.
 Material DefaultMaterial();
+
+// A new empty mesh named `name` (cut to MeshNameSize - 1): every count,
+// capacity and array 0 or null, every material DefaultMaterial(), material 0
+// named "Preview" and group 0 "default". The record alone is about 150 KB (the
+// name tables), taken through AllocateBytes. Null when that fails. The caller
+// owns the mesh and frees it with FreeMesh.
 Mesh* CreateMesh(const char* name);
+// Releases the mesh's arrays and the record. Null is ignored; a mesh whose
+// Grow call failed half way is still freed whole.
 void FreeMesh(Mesh* mesh);
+
+// The Grow operations add `n` records of room to an array's capacity; they
+// never change a count, and the new records are uninitialised (the producer
+// that raises the count writes them). `n` may come straight from a file's
+// declared count: a negative n, a capacity past INT32_MAX or a byte size past
+// size_t (the 32-bit program's limit) returns 0 without allocating, as does a
+// failed allocation; on failure the capacity stays as it was and every array
+// still holds at least that many records, so the mesh is valid and freeable. n == 0 succeeds at once.
+// Returns 1 on success.
 int GrowVertices(Mesh* mesh, int64_t n);
 int GrowTexCoords(Mesh* mesh, int64_t n);
+// Grows the four per-slot arrays (vertex and texture corners, attributes,
+// planes) together; faceCapacity changes only when all four have the room.
 int GrowFaces(Mesh* mesh, int64_t n);
 // The increment a producer that grows storage as its input arrives asks for
 // when an array of `capacity` records is full: at least `minimum`, and half
@@ -155,7 +178,20 @@ int64_t GeometricGrowth(int32_t capacity, int64_t minimum);
 // producer that grew them geometrically is done. A shrink that cannot be done
 // leaves that block larger than needed; the mesh stays valid either way.
 void FitMeshStorage(Mesh* mesh);
+// Face planes and unit vertex normals from the positions: each slot's normal
+// is the Newell sum over its corners, normalised, and each vertex's normal the
+// normalised sum of the normals of the slots that use it (a zero sum stays
+// zero). Every corner of slots 0..faceCount-1 must already be a vertex index
+// below vertexCount (unused corners -1): the readers check indices from a
+// file before calling this, which does not.
 void ComputeNormals(Mesh* mesh);
+// Sets boundsMin, boundsMax, centre and radius (half the box's diagonal) from
+// the vertex positions and returns 1; with no vertices returns 0 and leaves
+// them as they were, which callers report as an empty model.
 int ComputeBounds(Mesh* mesh);
+// Frees every mesh of the scene and sets its count to 0.
 void ClearScene(Scene* scene);
+// The scene's box, centre and radius from its meshes' boxes (ComputeBounds
+// done). Needs meshCount >= 1 and meshes[0] non-null; null later slots are
+// passed over.
 void ComputeSceneBounds(Scene* scene);
