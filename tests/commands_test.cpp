@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -49,9 +48,7 @@ class CommandsTest : public ::testing::Test {
         FailAllocationAfter(0);
         ResetAppState();
         ResetFake();
-        // One folder per test process: other checkouts may run the suite at
-        // the same time.
-        dir = TempDir("commands-" + std::to_string(std::chrono::system_clock::now().time_since_epoch().count()));
+        dir = TempDir("commands");
     }
     void TearDown() override {
         FailAllocationAfter(0);

@@ -189,7 +189,7 @@ TEST(JpegOracle, CjpegVariantsMatchReferenceDecoder) {
         if (RunningInCi()) FAIL() << "cjpeg/djpeg missing in CI (Debian libjpeg-turbo-progs)";
         GTEST_SKIP() << "cjpeg/djpeg not installed (Debian libjpeg-turbo-progs)";
     }
-    const std::string dir = UniqueTempDir("jpeg-oracle");
+    const std::string dir = TempDir("jpeg-oracle");
     uint32_t seed = 1;
     for (const Variant& v : variants) {
         SCOPED_TRACE(v.name);
@@ -219,7 +219,7 @@ TEST(JpegOracle, CjpegVariantsMatchReferenceDecoder) {
 // quillmere-cli jpeg writes the texture decoder's pixels, top row first, in
 // the oracle's PPM layout; every kernel level writes the same file.
 TEST(JpegCli, PpmOutputIsTheDecodedImage) {
-    const std::string dir = UniqueTempDir("jpeg-cli");
+    const std::string dir = TempDir("jpeg-cli");
     FlatJpeg layout;
     layout.width = 37;
     layout.height = 21;

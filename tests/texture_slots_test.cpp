@@ -109,7 +109,7 @@ class LoadTexture : public ::testing::Test {
   protected:
     void SetUp() override {
         ResetFake();
-        dir = UniqueTempDir("texture-slots");
+        dir = TempDir("texture-slots");
         previous = Texture{static_cast<uint32_t*>(AllocateBytes(4)), 1, 1};
         previous.pixels[0] = 0x123456;
         slot = previous;
@@ -224,7 +224,7 @@ TEST_F(LoadTexture, EveryAllocationFailureKeepsThePreviousImage) {
 
 #ifndef _WIN32
 TEST(CliJpeg, WritesTopRowFirstAndReportsFailures) {
-    const std::string dir = UniqueTempDir("cli-jpeg");
+    const std::string dir = TempDir("cli-jpeg");
     FlatJpeg layout;
     layout.width = 16;
     layout.height = 16;

@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
 
 #include "core/cpu_features.h"
 #include "support/paths.h"
@@ -206,11 +205,6 @@ Bytes ReadBytes(const std::string& path) {
 void WriteBytes(const std::string& path, const Bytes& data) {
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-}
-
-std::string UniqueTempDir(const std::string& name) {
-    std::random_device random;
-    return TempDir(name + "-" + std::to_string(random()) + std::to_string(random()));
 }
 
 int RunCommand(const std::string& command) {

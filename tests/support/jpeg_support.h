@@ -42,9 +42,6 @@ std::string Md5Hex(const Bytes& data);
 Bytes ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const Bytes& data);
 
-// A fresh folder whose name no other test process (or clone) uses at once.
-std::string UniqueTempDir(const std::string& name);
-
 // Runs a shell command; its exit status.
 int RunCommand(const std::string& command);
 // Whether cjpeg and djpeg can be run here (never in a Windows build).

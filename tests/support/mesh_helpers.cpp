@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
-#include <cstdio>
 #include <fstream>
-#include <functional>
 
 #include "formats/obj_reader.h"
 #include "support/paths.h"
@@ -37,12 +35,6 @@ std::string TestDirName(const std::string& suffix) {
     for (char& c : name) {
         if (c == '/') c = '-';
     }
-    // Builds of other checkouts may run the same tests at the same time:
-    // the build's own program path keeps their folders apart.
-    char build[16];
-    std::snprintf(build, sizeof build, "%08x",
-                  static_cast<unsigned>(std::hash<std::string>()(QUILLMERE_CLI_PATH) & 0xffffffffu));
-    name += std::string("-") + build;
     return suffix.empty() ? name : name + "-" + suffix;
 }
 

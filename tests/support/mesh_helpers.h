@@ -17,8 +17,7 @@ void WriteBytesFile(const std::string& path, const std::string& bytes);
 // `bytes` as one gzip member, as gzip writes a compressed file.
 std::string GzipBytes(const std::string& bytes);
 
-// A name for TempDir unique to the running test and to this build (tests
-// run in parallel, and other checkouts may run theirs at the same time).
+// A name for TempDir unique to the running test.
 std::string TestDirName(const std::string& suffix = "");
 
 // Writes `text` to <TempDir(dirName)>/<fileName>, loads it with LoadObjFile

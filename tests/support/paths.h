@@ -7,7 +7,8 @@
 std::string SourcePath(const std::string& relative);
 // ../shared/corpus/<relative> next to the repository, or "" when absent.
 std::string CorpusPath(const std::string& relative);
-// A fresh empty folder for one test's output files.
+// A fresh empty folder for one test's output files, inside a folder of this
+// process's own (removed when it exits), so that no other process shares it.
 std::string TempDir(const std::string& name);
 bool FileExists(const std::string& path);
 std::string ReadWholeFile(const std::string& path);
