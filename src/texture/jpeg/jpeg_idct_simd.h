@@ -19,7 +19,7 @@
 namespace {
 
 // Low 16 bits of eight 32-bit values, as signed words, in SSE2.
-inline __m128i Low16RowSse2(const int32_t* p) {
+[[gnu::always_inline]] inline __m128i Low16RowSse2(const int32_t* p) {
     __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 4));
     a = _mm_srai_epi32(_mm_slli_epi32(a, 16), 16);
@@ -28,7 +28,7 @@ inline __m128i Low16RowSse2(const int32_t* p) {
 }
 
 // Low 32 bits of the lane-wise products of four 32-bit values.
-inline __m128i MulLow32(__m128i a, __m128i b) {
+[[gnu::always_inline]] inline __m128i MulLow32(__m128i a, __m128i b) {
     const __m128i even = _mm_mul_epu32(a, b);
     const __m128i odd = _mm_mul_epu32(_mm_srli_epi64(a, 32), _mm_srli_epi64(b, 32));
     return _mm_unpacklo_epi32(_mm_shuffle_epi32(even, 0x08), _mm_shuffle_epi32(odd, 0x08));
@@ -64,7 +64,8 @@ bool DcNeedsWideShortcut(const int32_t* quant, const int32_t* coefficients, __m1
 // The 1-D transform of d[0..7] in every lane, each output rounded, shifted
 // and saturated to 16 bits, in the reference's output order.
 template <class W>
-void Transform(const __m128i* d, const typename W::Constants& k, int32_t half, int shift, __m128i* out) {
+[[gnu::always_inline]] inline void Transform(const __m128i* d, const typename W::Constants& k, int32_t half, int shift,
+                                             __m128i* out) {
     using Half = typename W::Half;
     const auto MulAdd = W::MulAdd;
     const auto Add = W::Add;
@@ -95,7 +96,7 @@ void Transform(const __m128i* d, const typename W::Constants& k, int32_t half, i
     out[7] = Descale(Sub(e10, o3), half, shift);
 }
 
-void Transpose(__m128i* r) {
+[[gnu::always_inline]] inline void Transpose(__m128i* r) {
     const __m128i t0 = _mm_unpacklo_epi16(r[0], r[1]), t1 = _mm_unpackhi_epi16(r[0], r[1]);
     const __m128i t2 = _mm_unpacklo_epi16(r[2], r[3]), t3 = _mm_unpackhi_epi16(r[2], r[3]);
     const __m128i t4 = _mm_unpacklo_epi16(r[4], r[5]), t5 = _mm_unpackhi_epi16(r[4], r[5]);

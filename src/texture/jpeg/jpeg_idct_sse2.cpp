@@ -8,18 +8,22 @@
 namespace {
 
 struct Sse2Stage : IdctPairConstants {
-    static __m128i Low16Row(const int32_t* p) { return Low16RowSse2(p); }
+    [[gnu::always_inline]] static __m128i Low16Row(const int32_t* p) { return Low16RowSse2(p); }
     // a * k.lo + b * k.hi for the four lanes of one half (lo: lanes 0-3).
     struct Half {
         __m128i lo, hi;
     };
-    static Half MulAdd(__m128i a, __m128i b, __m128i k) {
+    [[gnu::always_inline]] static Half MulAdd(__m128i a, __m128i b, __m128i k) {
         return {_mm_madd_epi16(_mm_unpacklo_epi16(a, b), k), _mm_madd_epi16(_mm_unpackhi_epi16(a, b), k)};
     }
-    static Half Add(Half a, Half b) { return {_mm_add_epi32(a.lo, b.lo), _mm_add_epi32(a.hi, b.hi)}; }
-    static Half Sub(Half a, Half b) { return {_mm_sub_epi32(a.lo, b.lo), _mm_sub_epi32(a.hi, b.hi)}; }
+    [[gnu::always_inline]] static Half Add(Half a, Half b) {
+        return {_mm_add_epi32(a.lo, b.lo), _mm_add_epi32(a.hi, b.hi)};
+    }
+    [[gnu::always_inline]] static Half Sub(Half a, Half b) {
+        return {_mm_sub_epi32(a.lo, b.lo), _mm_sub_epi32(a.hi, b.hi)};
+    }
     // Rounds, shifts and saturates both halves into eight words.
-    static __m128i Descale(Half v, int32_t half, int shift) {
+    [[gnu::always_inline]] static __m128i Descale(Half v, int32_t half, int shift) {
         const __m128i h = _mm_set1_epi32(half);
         const __m128i n = _mm_cvtsi32_si128(shift);
         return _mm_packs_epi32(_mm_sra_epi32(_mm_add_epi32(v.lo, h), n), _mm_sra_epi32(_mm_add_epi32(v.hi, h), n));
