@@ -156,15 +156,30 @@ const char* ClockName() {
 #endif
 }
 
+// Windows counts process time in scheduler ticks (about 10 ms, under Wine
+// too), so there each sample is a batch of decodes lasting 100 ms or more.
+#if defined(_WIN32)
+constexpr double MinimumSampleMs = 100;
+#else
+constexpr double MinimumSampleMs = 0;
+#endif
+
 template <typename Decode>
 double MillisecondsPerDecode(Decode decode) {
     decode();  // warm up
+    int batch = 1;
+    while (!useWallClock && batch < 64) {
+        const double t0 = NowMs();
+        for (int i = 0; i < batch; ++i) decode();
+        if (NowMs() - t0 >= MinimumSampleMs) break;
+        batch *= 2;
+    }
     std::vector<double> times;
     const double start = NowMs();
     while (times.size() < 5 || (times.size() < 31 && NowMs() - start < 2000)) {
         const double t0 = NowMs();
-        decode();
-        times.push_back(NowMs() - t0);
+        for (int i = 0; i < batch; ++i) decode();
+        times.push_back((NowMs() - t0) / batch);
     }
     std::sort(times.begin(), times.end());
     return times[times.size() / 2];  // the median

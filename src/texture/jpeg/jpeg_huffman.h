@@ -27,7 +27,7 @@ constexpr int BitWordBits = static_cast<int>(sizeof(BitWord) * 8);
 // An entry is one word: bits 0-3 the bits it consumes (0: a longer code),
 // 4-7 the magnitude bits still to take after them, 8-15 the symbol (run << 4 |
 // size for AC, the size for DC), 16-31 the extended value when included.
-constexpr int HuffmanFastBits = 9;
+constexpr int HuffmanFastBits = 11;
 using FastCode = uint32_t;
 
 // EXTEND (T.81 F.2.2.1): s magnitude bits v as a signed value.
