@@ -33,7 +33,7 @@ inline int32_t Saturate16(int32_t v) { return v < -32768 ? -32768 : (v > 32767 ?
 // The eight outputs of one 1-D transform of in[0..7], unshifted, in the order
 // e10+o3, e11+o2, e12+o1, e13+o0, e13-o0, e12-o1, e11-o2, e10-o3. The inputs
 // are 16-bit, so every product and every partial sum fits in 32 bits.
-void Butterflies(const int16_t* in, const IdctConstants& k, int32_t* out) {
+[[gnu::always_inline]] inline void Butterflies(const int16_t* in, const IdctConstants& k, int32_t* out) {
     const int32_t d0 = in[0], d1 = in[1], d2 = in[2], d3 = in[3];
     const int32_t d4 = in[4], d5 = in[5], d6 = in[6], d7 = in[7];
 
