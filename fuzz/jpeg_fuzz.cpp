@@ -3,10 +3,15 @@
 // size and only 0x00RRGGBB pixels. Inputs whose frame header asks for more
 // than 4,096 pixels are passed over: each such decode costs milliseconds
 // under the sanitizers, and small frames of odd sizes take the same paths
-// (sizes past the signed 32-bit range are the unit tests' part).
+// (sizes past the signed 32-bit range are the unit tests' part). Under a
+// faster kernel level, one input in four is decoded again with the portable
+// kernels, which must give the same pixels.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 
+#include "core/cpu_features.h"
 #include "core/memory.h"
 #include "fuzz_support.h"
 #include "texture/texture_slots.h"
@@ -31,19 +36,53 @@ bool AsksForLargeFrame(const uint8_t* data, size_t size) {
 
 }  // namespace
 
+// The kernels' level is the program's own choice (QUILLMERE_SIMD caps it, so
+// that a run covers one level); the log names it.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    std::fprintf(stderr, "fuzz_jpeg: kernels at level %s\n", SimdLevelName(ActiveSimdLevel()));
+    return 0;
+}
+
+namespace {
+
+void CheckDecoded(const Texture& texture) {
+    Require(texture.pixels != nullptr, "a decoded image has pixels");
+    Require(texture.width >= 1 && texture.width <= 65500 && texture.height >= 1 && texture.height <= 65500,
+            "the image size is the frame's");
+    const size_t count = static_cast<size_t>(texture.width) * static_cast<size_t>(texture.height);
+    uint32_t high = 0;
+    for (size_t i = 0; i < count; ++i) high |= texture.pixels[i];
+    Require((high >> 24) == 0, "pixels are 0x00RRGGBB");
+}
+
+// The same bytes through the portable kernels give the same result, pixel
+// for pixel.
+void CheckSameAsScalar(const uint8_t* data, size_t size, int decoded, const Texture& texture) {
+    const SimdLevel level = SetActiveSimdLevel(SimdScalar);
+    Texture scalar{nullptr, 0, 0};
+    const int scalarDecoded = DecodeJpegMemory(data, size, &scalar, nullptr, nullptr);
+    SetActiveSimdLevel(level);
+    Require(scalarDecoded == decoded, "the portable kernels decode or fail alike");
+    if (decoded) {
+        Require(scalar.width == texture.width && scalar.height == texture.height,
+                "the portable kernels give the same size");
+        const size_t bytes = static_cast<size_t>(texture.width) * static_cast<size_t>(texture.height) * 4;
+        Require(std::memcmp(scalar.pixels, texture.pixels, bytes) == 0, "the portable kernels give the same pixels");
+    }
+    ReleaseTexturePixels(&scalar);
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (AsksForLargeFrame(data, size)) return 0;
     const long live = LiveAllocationCount();
     Texture texture{nullptr, 0, 0};
-    if (DecodeJpegMemory(data, size, &texture, nullptr, nullptr)) {
-        Require(texture.pixels != nullptr, "a decoded image has pixels");
-        Require(texture.width >= 1 && texture.width <= 65500 && texture.height >= 1 && texture.height <= 65500,
-                "the image size is the frame's");
-        const size_t count = static_cast<size_t>(texture.width) * static_cast<size_t>(texture.height);
-        uint32_t high = 0;
-        for (size_t i = 0; i < count; ++i) high |= texture.pixels[i];
-        Require((high >> 24) == 0, "pixels are 0x00RRGGBB");
-    }
+    const int decoded = DecodeJpegMemory(data, size, &texture, nullptr, nullptr);
+    if (decoded) CheckDecoded(texture);
+    // A second decode costs a whole one: one input in four (by its size, so
+    // that a run repeats) is compared with the portable kernels.
+    if (ActiveSimdLevel() != SimdScalar && size % 4 == 0) CheckSameAsScalar(data, size, decoded, texture);
     ReleaseTexturePixels(&texture);
     Require(LiveAllocationCount() == live, "no block outlives the decode");
     return 0;

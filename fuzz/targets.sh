@@ -33,6 +33,13 @@ fuzz_seed_files() {
   } | grep -v ',' | sort
 }
 
+# The kernel levels target $1 is run at, one run each (QUILLMERE_SIMD caps
+# the program's choice; a level above the processor's runs as the highest it
+# has): the decoder's, which reach its SIMD kernels; "" for the others.
+fuzz_levels() {
+  if [ "$1" = jpeg ]; then echo scalar mmx sse2 avx2; else echo ""; fi
+}
+
 # libFuzzer options of target $1 besides the time: its dictionary, the
 # largest input worth growing, and a per-input time limit.
 fuzz_options() {

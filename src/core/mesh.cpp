@@ -39,14 +39,24 @@ Mesh* CreateMesh(const char* name) {
     return mesh;
 }
 
-void FreeMesh(Mesh* mesh) {
-    if (!mesh) return;
+void ReleaseMeshArrays(Mesh* mesh) {
     ReleaseBytes(mesh->vertices);
     ReleaseBytes(mesh->texCoords);
     ReleaseBytes(mesh->faceTexIndices);
     ReleaseBytes(mesh->faceVertexIndices);
     ReleaseBytes(mesh->facePlanes);
     ReleaseBytes(mesh->faceAttributes);
+    mesh->vertices = nullptr;
+    mesh->texCoords = nullptr;
+    mesh->faceTexIndices = nullptr;
+    mesh->faceVertexIndices = nullptr;
+    mesh->facePlanes = nullptr;
+    mesh->faceAttributes = nullptr;
+}
+
+void FreeMesh(Mesh* mesh) {
+    if (!mesh) return;
+    ReleaseMeshArrays(mesh);
     ReleaseBytes(mesh);
 }
 

@@ -153,6 +153,9 @@ Mesh* CreateMesh(const char* name);
 // Releases the mesh's arrays and the record. Null is ignored; a mesh whose
 // Grow call failed half way is still freed whole.
 void FreeMesh(Mesh* mesh);
+// The vertex, texture coordinate and face arrays released and their pointers
+// null; the record itself and its counts stay.
+void ReleaseMeshArrays(Mesh* mesh);
 
 // The Grow operations add `n` records of room to an array's capacity; they
 // never change a count, and the new records are uninitialised (the producer
