@@ -26,14 +26,15 @@ namespace {
 
 constexpr uint64_t CountBudget = 1u << 14;
 
-// Whether a "numb..." word is followed, after its blanks, by a number past
-// the budget.
+// Whether a "numb..." word is followed on its line by a number past the
+// budget. Anything before the digits is passed (a sign, blanks of any kind,
+// other text), so that every count the reader could take is seen: a "+"
+// once let 120 million elements through, twenty seconds of reservation.
 bool AnnouncesHugeCount(const uint8_t* data, size_t size) {
     for (size_t i = 0; i + 4 < size; ++i) {
         if (std::memcmp(data + i, "numb", 4) != 0) continue;
         size_t p = i + 4;
-        while (p < size && data[p] != ' ' && data[p] != '\t' && data[p] != '\n' && data[p] != '\r') ++p;
-        while (p < size && (data[p] == ' ' || data[p] == '\t')) ++p;
+        while (p < size && data[p] != '\n' && (data[p] < '0' || data[p] > '9')) ++p;
         uint64_t value = 0;
         while (p < size && data[p] >= '0' && data[p] <= '9' && value <= CountBudget)
             value = value * 10 + (data[p++] - '0');
