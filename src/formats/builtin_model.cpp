@@ -31,54 +31,78 @@ float ReadFloat(const unsigned char* p) {
 // single-precision 1/32767 (bit pattern 0x38000100).
 const float texScale = 1.0f / 32767.0f;
 
-}  // namespace
+// The counts of the header and where each table starts in the bytes.
+struct ModelLayout {
+    int32_t vertices;
+    int32_t faces;
+    int32_t materials;  // 0 unless the Material records are used
+    uint64_t positions;
+    uint64_t corners;
+    uint64_t texWords;
+    uint64_t records;
+};
 
-int LoadModelBytes(Mesh* mesh, const unsigned char* data, size_t size, int32_t* materialsTaken) {
-    *materialsTaken = 0;
-    if (!data || size < BuiltinHeaderSize) return 0;
+// Reads the header; false when the tables it announces do not lie within
+// `size` bytes. A vertex index has twenty bits.
+bool ReadLayout(const unsigned char* data, size_t size, ModelLayout* layout) {
+    if (!data || size < BuiltinHeaderSize) return false;
     const int32_t v = ReadInt(data);
     const int32_t f = ReadInt(data + 4);
     const int32_t m = ReadInt(data + 8);
     const int32_t recordSize = ReadInt(data + 12);
-    // The layout must lie within the bytes; a vertex index has twenty bits.
-    if (v < 0 || f < 0 || v > 0xFFFFF) return 0;
+    if (v < 0 || f < 0 || v > 0xFFFFF) return false;
     const bool useRecords = m > 0 && recordSize == BuiltinMaterialRecordSize;
-    if (useRecords && m > MaxMaterials) return 0;
-    const uint64_t positions = BuiltinHeaderSize;
-    const uint64_t corners = positions + 12ull * static_cast<uint64_t>(v);
-    const uint64_t texWords = corners + 16ull * static_cast<uint64_t>(f);
-    const uint64_t records = texWords + 16ull * static_cast<uint64_t>(f);
-    const uint64_t end = records + (useRecords ? 96ull * static_cast<uint64_t>(m) : 0);
-    if (end > size) return 0;
+    if (useRecords && m > MaxMaterials) return false;
+    layout->vertices = v;
+    layout->faces = f;
+    layout->materials = useRecords ? m : 0;
+    layout->positions = BuiltinHeaderSize;
+    layout->corners = layout->positions + 12ull * static_cast<uint64_t>(v);
+    layout->texWords = layout->corners + 16ull * static_cast<uint64_t>(f);
+    layout->records = layout->texWords + 16ull * static_cast<uint64_t>(f);
+    const uint64_t end = layout->records + 96ull * static_cast<uint64_t>(layout->materials);
+    return end <= size;
+}
 
-    mesh->vertexCount = v;
-    if (!GrowVertices(mesh, static_cast<int64_t>(v) + 256)) return 0;
-    mesh->texCoordCount = v;
-    if (!GrowTexCoords(mesh, v)) return 0;
-    mesh->faceCount = f;
-    mesh->polygonCount = f;
-    if (!GrowFaces(mesh, static_cast<int64_t>(f) + 256)) return 0;
+bool ReserveStorage(Mesh* mesh, const ModelLayout& layout) {
+    mesh->vertexCount = layout.vertices;
+    if (!GrowVertices(mesh, static_cast<int64_t>(layout.vertices) + 256)) return false;
+    mesh->texCoordCount = layout.vertices;
+    if (!GrowTexCoords(mesh, layout.vertices)) return false;
+    mesh->faceCount = layout.faces;
+    mesh->polygonCount = layout.faces;
+    return GrowFaces(mesh, static_cast<int64_t>(layout.faces) + 256) != 0;
+}
 
-    for (int32_t i = 0; i < v; ++i) {
-        const unsigned char* p = data + positions + 12ull * static_cast<uint64_t>(i);
+void ReadPositions(Mesh* mesh, const unsigned char* data, const ModelLayout& layout) {
+    for (int32_t i = 0; i < layout.vertices; ++i) {
+        const unsigned char* p = data + layout.positions + 12ull * static_cast<uint64_t>(i);
         MeshVertex& vertex = mesh->vertices[i];
         std::memset(&vertex, 0, sizeof vertex);
         vertex.position = Vec3{ReadFloat(p), ReadFloat(p + 4), ReadFloat(p + 8)};
     }
-    for (int32_t i = 0; i < f; ++i) {
-        const unsigned char* p = data + corners + 16ull * static_cast<uint64_t>(i);
+}
+
+// False at the first corner past the vertices, which would send the
+// renderer outside them.
+bool ReadCorners(Mesh* mesh, const unsigned char* data, const ModelLayout& layout) {
+    for (int32_t i = 0; i < layout.faces; ++i) {
+        const unsigned char* p = data + layout.corners + 16ull * static_cast<uint64_t>(i);
         int32_t* slot = mesh->faceVertexIndices + 4 * i;
         for (int c = 0; c < 4; ++c) slot[c] = ReadInt(p + 4 * c);
         mesh->faceAttributes[i] = (static_cast<uint32_t>(slot[0]) >> 20) & 0x1FF;
         slot[0] &= 0xFFFFF;
-        // A corner past the vertices would send the renderer outside them.
         for (int c = 0; c < 4; ++c) {
-            if (slot[c] >= v || slot[c] < -1 || (c < 3 && slot[c] < 0)) return 0;
+            if (slot[c] >= layout.vertices || slot[c] < -1 || (c < 3 && slot[c] < 0)) return false;
         }
     }
-    // A vertex named by several corners keeps the coordinate of the last.
-    for (int32_t i = 0; i < f; ++i) {
-        const unsigned char* p = data + texWords + 16ull * static_cast<uint64_t>(i);
+    return true;
+}
+
+// A vertex named by several corners keeps the coordinate of the last.
+void ReadTexCoords(Mesh* mesh, const unsigned char* data, const ModelLayout& layout) {
+    for (int32_t i = 0; i < layout.faces; ++i) {
+        const unsigned char* p = data + layout.texWords + 16ull * static_cast<uint64_t>(i);
         for (int c = 0; c < 4; ++c) {
             const int32_t index = mesh->faceVertexIndices[4 * i + c];
             if (index >= 0 && index < mesh->texCoordCount) {
@@ -91,21 +115,35 @@ int LoadModelBytes(Mesh* mesh, const unsigned char* data, size_t size, int32_t* 
             }
         }
     }
+}
 
-    mesh->materialCount = 0;
+// The Material records, named "mat1".. in order; without records the mesh
+// keeps the one "Preview" name and no materials of its own.
+void ReadMaterials(Mesh* mesh, const unsigned char* data, const ModelLayout& layout) {
+    mesh->materialCount = layout.materials;
     CopyName(mesh->materialNames[0], "Preview", MeshNameSize);
-    if (useRecords) {
-        mesh->materialCount = m;
-        *materialsTaken = 1;
-        for (int32_t i = 0; i < m; ++i) {
-            const unsigned char* p = data + records + 96ull * static_cast<uint64_t>(i);
-            uint32_t words[24];
-            for (int k = 0; k < 24; ++k) words[k] = Read32(p + 4 * k);
-            static_assert(sizeof words == sizeof(Material), "one record per Material");
-            std::memcpy(&mesh->materials[i], words, sizeof words);
-            std::snprintf(mesh->materialNames[i], MeshNameSize, "mat%d", static_cast<int>(i + 1));
-        }
+    for (int32_t i = 0; i < layout.materials; ++i) {
+        const unsigned char* p = data + layout.records + 96ull * static_cast<uint64_t>(i);
+        uint32_t words[24];
+        for (int k = 0; k < 24; ++k) words[k] = Read32(p + 4 * k);
+        static_assert(sizeof words == sizeof(Material), "one record per Material");
+        std::memcpy(&mesh->materials[i], words, sizeof words);
+        std::snprintf(mesh->materialNames[i], MeshNameSize, "mat%d", static_cast<int>(i + 1));
     }
+}
+
+}  // namespace
+
+int LoadModelBytes(Mesh* mesh, const unsigned char* data, size_t size, int32_t* materialsTaken) {
+    *materialsTaken = 0;
+    ModelLayout layout;
+    if (!ReadLayout(data, size, &layout)) return 0;
+    if (!ReserveStorage(mesh, layout)) return 0;
+    ReadPositions(mesh, data, layout);
+    if (!ReadCorners(mesh, data, layout)) return 0;
+    ReadTexCoords(mesh, data, layout);
+    ReadMaterials(mesh, data, layout);
+    *materialsTaken = layout.materials > 0 ? 1 : 0;
     CopyName(mesh->groupNames[0], "default", MeshNameSize);
     mesh->groupCount = 1;
     mesh->lineCount = 0;
