@@ -84,25 +84,22 @@ int ResizeArray(T** array, int32_t count, size_t perElement = 1) {
     return 1;
 }
 
+// One array and its capacity grown by `n`; both stay as they were on failure.
+template <typename T>
+int GrowArray(T** array, int32_t* capacity, int64_t n) {
+    if (n == 0) return 1;
+    int32_t grown = 0;
+    if (!GrownCapacity(*capacity, n, &grown)) return 0;
+    if (!ResizeArray(array, grown)) return 0;
+    *capacity = grown;
+    return 1;
+}
+
 }  // namespace
 
-int GrowVertices(Mesh* mesh, int64_t n) {
-    if (n == 0) return 1;
-    int32_t capacity = 0;
-    if (!GrownCapacity(mesh->vertexCapacity, n, &capacity)) return 0;
-    if (!ResizeArray(&mesh->vertices, capacity)) return 0;
-    mesh->vertexCapacity = capacity;
-    return 1;
-}
+int GrowVertices(Mesh* mesh, int64_t n) { return GrowArray(&mesh->vertices, &mesh->vertexCapacity, n); }
 
-int GrowTexCoords(Mesh* mesh, int64_t n) {
-    if (n == 0) return 1;
-    int32_t capacity = 0;
-    if (!GrownCapacity(mesh->texCoordCapacity, n, &capacity)) return 0;
-    if (!ResizeArray(&mesh->texCoords, capacity)) return 0;
-    mesh->texCoordCapacity = capacity;
-    return 1;
-}
+int GrowTexCoords(Mesh* mesh, int64_t n) { return GrowArray(&mesh->texCoords, &mesh->texCoordCapacity, n); }
 
 int GrowFaces(Mesh* mesh, int64_t n) {
     if (n == 0) return 1;
