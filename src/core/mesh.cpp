@@ -155,29 +155,31 @@ void NormaliseInPlace(float* x, float* y, float* z) {
 
 }  // namespace
 
+void AddFaceNormal(Mesh* mesh, int slot) {
+    const int32_t* corners = mesh->faceVertexIndices + 4 * slot;
+    const int k = SlotCornerCount(*mesh, slot);
+    float nx = 0, ny = 0, nz = 0;
+    for (int i = 0; i < k; ++i) {
+        const Vec3& a = mesh->vertices[corners[i]].position;
+        const Vec3& b = mesh->vertices[corners[i + 1 == k ? 0 : i + 1]].position;
+        nx += (a.y - b.y) * (a.z + b.z);
+        ny += (a.z - b.z) * (a.x + b.x);
+        nz += (a.x - b.x) * (a.y + b.y);
+    }
+    NormaliseInPlace(&nx, &ny, &nz);
+    for (int i = 0; i < k; ++i) {
+        Vec3& normal = mesh->vertices[corners[i]].normal;
+        normal.x += nx;
+        normal.y += ny;
+        normal.z += nz;
+    }
+    const Vec3& p = mesh->vertices[corners[0]].position;
+    mesh->facePlanes[slot] = FacePlane{nx, ny, nz, nx * p.x + ny * p.y + nz * p.z};
+}
+
 void ComputeNormals(Mesh* mesh) {
     for (int i = 0; i < mesh->vertexCount; ++i) mesh->vertices[i].normal = Vec3{0, 0, 0};
-    for (int slot = 0; slot < mesh->faceCount; ++slot) {
-        const int32_t* corners = mesh->faceVertexIndices + 4 * slot;
-        const int k = SlotCornerCount(*mesh, slot);
-        float nx = 0, ny = 0, nz = 0;
-        for (int i = 0; i < k; ++i) {
-            const Vec3& a = mesh->vertices[corners[i]].position;
-            const Vec3& b = mesh->vertices[corners[i + 1 == k ? 0 : i + 1]].position;
-            nx += (a.y - b.y) * (a.z + b.z);
-            ny += (a.z - b.z) * (a.x + b.x);
-            nz += (a.x - b.x) * (a.y + b.y);
-        }
-        NormaliseInPlace(&nx, &ny, &nz);
-        for (int i = 0; i < k; ++i) {
-            Vec3& normal = mesh->vertices[corners[i]].normal;
-            normal.x += nx;
-            normal.y += ny;
-            normal.z += nz;
-        }
-        const Vec3& p = mesh->vertices[corners[0]].position;
-        mesh->facePlanes[slot] = FacePlane{nx, ny, nz, nx * p.x + ny * p.y + nz * p.z};
-    }
+    for (int slot = 0; slot < mesh->faceCount; ++slot) AddFaceNormal(mesh, slot);
     for (int i = 0; i < mesh->vertexCount; ++i) {
         Vec3& n = mesh->vertices[i].normal;
         NormaliseInPlace(&n.x, &n.y, &n.z);
@@ -192,15 +194,6 @@ void CentreAndRadius(const Vec3& lo, const Vec3& hi, Vec3* centre, float* radius
     *radius = std::sqrt(hx * hx + hy * hy + hz * hz);
 }
 
-void Widen(Vec3* lo, Vec3* hi, const Vec3& pmin, const Vec3& pmax) {
-    if (lo->x > pmin.x) lo->x = pmin.x;
-    if (lo->y > pmin.y) lo->y = pmin.y;
-    if (lo->z > pmin.z) lo->z = pmin.z;
-    if (hi->x < pmax.x) hi->x = pmax.x;
-    if (hi->y < pmax.y) hi->y = pmax.y;
-    if (hi->z < pmax.z) hi->z = pmax.z;
-}
-
 }  // namespace
 
 int ComputeBounds(Mesh* mesh) {
@@ -208,12 +201,16 @@ int ComputeBounds(Mesh* mesh) {
     Vec3 lo = mesh->vertices[0].position, hi = lo;
     for (int i = 1; i < mesh->vertexCount; ++i) {
         const Vec3& p = mesh->vertices[i].position;
-        Widen(&lo, &hi, p, p);
+        WidenBox(&lo, &hi, p, p);
     }
+    SetBounds(mesh, lo, hi);
+    return 1;
+}
+
+void SetBounds(Mesh* mesh, const Vec3& lo, const Vec3& hi) {
     mesh->boundsMin = lo;
     mesh->boundsMax = hi;
     CentreAndRadius(lo, hi, &mesh->centre, &mesh->radius);
-    return 1;
 }
 
 void ClearScene(Scene* scene) {
@@ -227,7 +224,7 @@ void ClearScene(Scene* scene) {
 void ComputeSceneBounds(Scene* scene) {
     Vec3 lo = scene->meshes[0]->boundsMin, hi = scene->meshes[0]->boundsMax;
     for (int i = 1; i < scene->meshCount && i < MaxSceneMeshes; ++i) {
-        if (scene->meshes[i]) Widen(&lo, &hi, scene->meshes[i]->boundsMin, scene->meshes[i]->boundsMax);
+        if (scene->meshes[i]) WidenBox(&lo, &hi, scene->meshes[i]->boundsMin, scene->meshes[i]->boundsMax);
     }
     scene->boundsMin = lo;
     scene->boundsMax = hi;

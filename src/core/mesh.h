@@ -188,10 +188,25 @@ void FitMeshStorage(Mesh* mesh);
 // below vertexCount (unused corners -1): the readers check indices from a
 // file before calling this, which does not.
 void ComputeNormals(Mesh* mesh);
+// ComputeNormals' work for one slot: adds the slot's unit normal to its
+// corners' vertex normals and sets its plane. ComputeNormals zeroes the
+// vertex normals, does this for every slot in order, then normalises them.
+void AddFaceNormal(Mesh* mesh, int slot);
 // Sets boundsMin, boundsMax, centre and radius (half the box's diagonal) from
 // the vertex positions and returns 1; with no vertices returns 0 and leaves
 // them as they were, which callers report as an empty model.
 int ComputeBounds(Mesh* mesh);
+// Sets the bounds of `mesh` to the box lo..hi, and its centre and radius.
+void SetBounds(Mesh* mesh, const Vec3& lo, const Vec3& hi);
+// Widens the box lo..hi to take in pmin..pmax (a NaN coordinate never does).
+inline void WidenBox(Vec3* lo, Vec3* hi, const Vec3& pmin, const Vec3& pmax) {
+    if (lo->x > pmin.x) lo->x = pmin.x;
+    if (lo->y > pmin.y) lo->y = pmin.y;
+    if (lo->z > pmin.z) lo->z = pmin.z;
+    if (hi->x < pmax.x) hi->x = pmax.x;
+    if (hi->y < pmax.y) hi->y = pmax.y;
+    if (hi->z < pmax.z) hi->z = pmax.z;
+}
 // Frees every mesh of the scene and sets its count to 0.
 void ClearScene(Scene* scene);
 // The scene's box, centre and radius from its meshes' boxes (ComputeBounds

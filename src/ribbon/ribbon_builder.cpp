@@ -94,18 +94,33 @@ int FindOrAddIndexedPair(PairIndex* index, Mesh* mesh, float t, int32_t* count) 
     return at;
 }
 
-// Scratch storage of one build; released whatever the outcome.
+// Scratch storage of one build; released whatever the outcome. The per
+// vertex tables are compact copies of what the passes need, so that the
+// passes over face slots do not walk the source's large vertex records.
 struct BuildScratch {
-    Vec3* fallbackNormals = nullptr;  // per source vertex, only when needed
+    int32_t* mark = nullptr;          // per source vertex: -1, 0 when visited, then the new index
+    float* strandT = nullptr;         // per source vertex: its strandT
     int32_t* ribbonTex = nullptr;     // per source vertex
     int32_t* copyTex = nullptr;       // per source texture coordinate
+    Vec3* fallbackNormals = nullptr;  // per source vertex, only when needed
     PairIndex pairs;
     ~BuildScratch() {
-        ReleaseBytes(fallbackNormals);
+        ReleaseBytes(mark);
+        ReleaseBytes(strandT);
         ReleaseBytes(ribbonTex);
         ReleaseBytes(copyTex);
+        ReleaseBytes(fallbackNormals);
         ReleaseBytes(pairs.entries);
     }
+};
+
+// What the marking pass counted.
+struct StrandCounts {
+    int64_t segments = 0;
+    int64_t visits = 0;
+    int64_t copiedSlots = 0;
+    int64_t strandPoints = 0;  // distinct source vertices visited
+    bool zeroNormals = false;
 };
 
 // The strand's neighbours of corner k of line slot `slot`: the point before
@@ -167,6 +182,228 @@ void ComputeFallbackNormals(const Mesh& source, bool reduce, Vec3* fallbackNorma
     }
 }
 
+// Step 1: marks the strand points and gives each its parameter t. t and
+// step are single precision, and t is carried from slot to slot by adding
+// and taking back stride * step, so the parameters come out exactly as the
+// running sum gives them; the last visit of a point decides its t.
+void MarkStrands(Mesh* source, bool reduce, bool keepFaces, BuildScratch* scratch, StrandCounts* counts) {
+    MeshVertex* vertices = source->vertices;
+    float t = 0.0f, step = 0.0f;
+    for (int slot = 0; slot < source->faceCount; ++slot) {
+        if (!IsLineSlot(*source, slot)) {
+            if (keepFaces) ++counts->copiedSlots;
+            continue;
+        }
+        const int32_t* corners = SlotCorners(*source, slot);
+        const int n = static_cast<int>(FaceStrandCount(source->faceAttributes[slot]));
+        if (n - 1 > 0) {
+            step = 1.0f / static_cast<float>(n - 1);
+            t = 0.0f;
+        }
+        const int stride = SlotStride(corners, reduce);
+        int visited = 0;
+        for (int k = 0; k < 4 && corners[k] != -1; k += stride) {
+            const int32_t v = corners[k];
+            if (scratch->mark[v] < 0) {
+                scratch->mark[v] = 0;
+                ++counts->strandPoints;
+                counts->zeroNormals = counts->zeroNormals || IsZero(vertices[v].normal);
+            }
+            vertices[v].strandT = t;
+            scratch->strandT[v] = t;
+            t = t + static_cast<float>(stride) * step;
+            ++visited;
+        }
+        t = t - static_cast<float>(stride) * step;
+        // A slot of k points is k - 1 segments; an empty slot is none.
+        if (visited > 0) counts->segments += visited - 1;
+        counts->visits += visited;
+    }
+}
+
+// Step 2: the new mesh. Texture storage is reserved at its upper bound: a
+// pair per visited point and a copy per corner of every copied slot.
+Mesh* CreateHairMesh(const Mesh& source, const StrandCounts& counts, bool keepFaces) {
+    const int64_t loose = keepFaces ? source.vertexCount - counts.strandPoints : 0;
+    const int64_t newVertexCount = 2 * counts.strandPoints + loose;
+    const int64_t faceCount = counts.segments + counts.copiedSlots;
+    const int64_t texCoordBound = 2 * counts.visits + 4 * counts.copiedSlots;
+    if (newVertexCount > INT32_MAX || faceCount > INT32_MAX) return nullptr;
+    Mesh* hair = CreateMesh("hair");
+    if (!hair) return nullptr;
+    if (!GrowVertices(hair, newVertexCount + 256) || !GrowTexCoords(hair, texCoordBound) ||
+        !GrowFaces(hair, faceCount + 256)) {
+        FreeMesh(hair);
+        return nullptr;
+    }
+    hair->vertexCount = static_cast<int32_t>(newVertexCount);
+    return hair;
+}
+
+// Step 3: vertices, in source order, with their normals zeroed for the face
+// pass; the mark becomes the new index (or -1 for a vertex left out).
+// A ribbon pair is P - w*N, P + w*N with w = (1 - t * stretch * 0.95) * radius.
+void WriteHairVertices(Mesh* source, Mesh* hair, const HairSettings& settings, BuildScratch* scratch) {
+    const bool keepFaces = settings.onlyDynamic == 0;
+    const float radius = settings.radius, stretch = settings.stretch;
+    MeshVertex* vertices = source->vertices;
+    MeshVertex* out = hair->vertices;
+    int32_t i = 0;
+    for (int v = 0; v < source->vertexCount; ++v) {
+        MeshVertex& vertex = vertices[v];
+        const Vec3& p = vertex.position;
+        if (scratch->mark[v] == 0) {
+            Vec3 normal = vertex.normal;
+            if (scratch->fallbackNormals && IsZero(normal)) normal = scratch->fallbackNormals[v];
+            const float w = (1.0f - scratch->strandT[v] * stretch * 0.95f) * radius;
+            out[i] = MeshVertex{};
+            out[i + 1] = MeshVertex{};
+            out[i].position = Vec3{p.x - w * normal.x, p.y - w * normal.y, p.z - w * normal.z};
+            out[i + 1].position = Vec3{p.x + w * normal.x, p.y + w * normal.y, p.z + w * normal.z};
+            scratch->mark[v] = i;
+            i += 2;
+        } else if (keepFaces) {
+            out[i] = MeshVertex{};
+            out[i].position = p;
+            scratch->mark[v] = i;
+            i += 1;
+        }
+        vertex.strandMark = scratch->mark[v];
+    }
+}
+
+// Step 4: ribbon texture pairs, in the order of first use. False when the
+// pair index cannot grow.
+bool AddRibbonTexPairs(const Mesh& source, Mesh* hair, bool reduce, BuildScratch* scratch, int32_t* texCount) {
+    for (int slot = 0; slot < source.faceCount; ++slot) {
+        if (!IsLineSlot(source, slot)) continue;
+        const int32_t* corners = SlotCorners(source, slot);
+        const int stride = SlotStride(corners, reduce);
+        for (int k = 0; k < 4 && corners[k] != -1; k += stride) {
+            const int32_t v = corners[k];
+            const int index = FindOrAddIndexedPair(&scratch->pairs, hair, scratch->strandT[v], texCount);
+            if (index < 0) return false;
+            scratch->ribbonTex[v] = index;
+        }
+    }
+    return true;
+}
+
+// A texture index outside the source's table reads as its first coordinate.
+int32_t SourceTex(const Mesh& source, int32_t index) { return index >= 0 && index < source.texCoordCount ? index : 0; }
+
+// Step 5: with the faces kept, a copy of the source texture coordinate of
+// every corner of every copied slot; a source without coordinates gives
+// (0, 0). False when the copy table cannot be had.
+bool CopySourceTexCoords(const Mesh& source, Mesh* hair, BuildScratch* scratch, int32_t* texCount) {
+    scratch->copyTex = AllocateArray<int32_t>(source.texCoordCount);
+    if (!scratch->copyTex) return false;
+    for (int slot = 0; slot < source.faceCount; ++slot) {
+        if (IsLineSlot(source, slot)) continue;
+        const int32_t* corners = SlotCorners(source, slot);
+        const int32_t* texCorners = source.faceTexIndices + 4 * slot;
+        for (int j = 0; j < 4 && corners[j] != -1; ++j) {
+            const int32_t from = SourceTex(source, texCorners[j]);
+            hair->texCoords[*texCount] = source.texCoordCount > 0 ? source.texCoords[from] : TexCoord{0, 0};
+            scratch->copyTex[from] = *texCount;
+            ++*texCount;
+        }
+    }
+    return true;
+}
+
+// The ribbon quads of line slot `slot` from new slot *q on. A quad runs a's
+// minus vertex, b's minus, b's plus, a's plus, so u is 0 along the minus edge.
+void WriteRibbonQuads(const Mesh& source, Mesh* hair, int slot, bool reduce, const BuildScratch& scratch, int32_t* q) {
+    const int32_t* corners = SlotCorners(source, slot);
+    const FaceAttributes attributes = source.faceAttributes[slot] & FaceCopyMask;
+    const int stride = SlotStride(corners, reduce);
+    for (int k = 0; k + stride < 4; k += stride) {
+        const int32_t a = corners[k], b = corners[k + stride];
+        if (a == -1 || b == -1) break;
+        int32_t* out = hair->faceVertexIndices + 4 * *q;
+        int32_t* outTex = hair->faceTexIndices + 4 * *q;
+        const int32_t ma = scratch.mark[a], mb = scratch.mark[b];
+        out[0] = ma;
+        out[1] = mb;
+        out[2] = mb + 1;
+        out[3] = ma + 1;
+        outTex[0] = scratch.ribbonTex[a];
+        outTex[1] = scratch.ribbonTex[b];
+        outTex[2] = scratch.ribbonTex[b] + 1;
+        outTex[3] = scratch.ribbonTex[a] + 1;
+        hair->faceAttributes[*q] = attributes;
+        AddFaceNormal(hair, *q);
+        ++*q;
+    }
+}
+
+// The copy of a slot that is not a line slot, as new slot q. A strand point
+// among its corners is its minus-side ribbon vertex.
+void WriteCopiedSlot(const Mesh& source, Mesh* hair, int slot, const BuildScratch& scratch, int32_t q) {
+    const int32_t* corners = SlotCorners(source, slot);
+    const int32_t* texCorners = source.faceTexIndices + 4 * slot;
+    int32_t* out = hair->faceVertexIndices + 4 * q;
+    int32_t* outTex = hair->faceTexIndices + 4 * q;
+    int j = 0;
+    for (; j < 4 && corners[j] != -1; ++j) {
+        out[j] = scratch.mark[corners[j]];
+        outTex[j] = scratch.copyTex[SourceTex(source, texCorners[j])];
+    }
+    for (; j < 4; ++j) {
+        out[j] = -1;
+        outTex[j] = 0;
+    }
+    hair->faceAttributes[q] = source.faceAttributes[slot] & FaceCopyMask;
+    AddFaceNormal(hair, q);
+}
+
+// Step 6: face slots in source order, each adding its normal to its corners
+// as it is written (the normal pass of any mesh, slot by slot).
+void WriteHairFaces(const Mesh& source, Mesh* hair, bool reduce, bool keepFaces, const BuildScratch& scratch) {
+    int32_t q = 0;
+    for (int slot = 0; slot < source.faceCount; ++slot) {
+        if (IsLineSlot(source, slot)) {
+            WriteRibbonQuads(source, hair, slot, reduce, scratch, &q);
+        } else if (keepFaces) {
+            WriteCopiedSlot(source, hair, slot, scratch, q++);
+        }
+    }
+    hair->faceCount = q;
+    hair->polygonCount = q;
+    hair->lineCount = 0;
+}
+
+// Step 7: vertex normals normalised and the bounds taken in one pass; names
+// of groups and materials, the materials keeping CreateMesh's defaults.
+void FinishHairMesh(const Mesh& source, Mesh* hair) {
+    Vec3 lo = hair->vertices[0].position, hi = lo;
+    for (int i = 0; i < hair->vertexCount; ++i) {
+        MeshVertex& vertex = hair->vertices[i];
+        Normalise(&vertex.normal);
+        WidenBox(&lo, &hi, vertex.position, vertex.position);
+    }
+    SetBounds(hair, lo, hi);
+    hair->groupCount = source.groupCount;
+    hair->materialCount = source.materialCount;
+    for (int g = 0; g < source.groupCount && g < MaxGroups; ++g) {
+        std::memcpy(hair->groupNames[g], source.groupNames[g], MeshNameSize);
+    }
+    for (int m = 0; m < source.materialCount && m < MaxMaterials; ++m) {
+        std::memcpy(hair->materialNames[m], source.materialNames[m], MeshNameSize);
+    }
+}
+
+// The scratch tables every build needs; false when they cannot be had.
+bool AllocateVertexTables(const Mesh& source, BuildScratch* scratch) {
+    scratch->mark = AllocateArray<int32_t>(source.vertexCount);
+    scratch->strandT = AllocateArray<float>(source.vertexCount);
+    scratch->ribbonTex = AllocateArray<int32_t>(source.vertexCount);
+    if (!scratch->mark || !scratch->strandT || !scratch->ribbonTex) return false;
+    std::memset(scratch->mark, 0xFF, sizeof(int32_t) * static_cast<size_t>(source.vertexCount));
+    return true;
+}
+
 }  // namespace
 
 int FindOrAddRibbonTexPair(Mesh* mesh, float t, int32_t* count) {
@@ -183,201 +420,31 @@ int FindOrAddRibbonTexPair(Mesh* mesh, float t, int32_t* count) {
 Mesh* BuildHairMesh(Mesh* source, const HairSettings& settings) {
     const bool reduce = settings.reduce != 0;
     const bool keepFaces = settings.onlyDynamic == 0;
-    MeshVertex* vertices = source->vertices;
-
-    // Step 1: mark the strand points and give each its parameter t. t and
-    // step are single precision, and t is carried from slot to slot by
-    // adding and taking back stride * step, so the parameters come out
-    // exactly as the running sum gives them.
-    for (int v = 0; v < source->vertexCount; ++v) vertices[v].strandMark = -1;
-    float t = 0.0f, step = 0.0f;
-    int64_t segments = 0, visits = 0, copiedSlots = 0;
-    bool zeroNormals = false;
-    for (int slot = 0; slot < source->faceCount; ++slot) {
-        if (!IsLineSlot(*source, slot)) {
-            if (keepFaces) ++copiedSlots;
-            continue;
-        }
-        const int32_t* corners = SlotCorners(*source, slot);
-        const int n = static_cast<int>(FaceStrandCount(source->faceAttributes[slot]));
-        if (n - 1 > 0) {
-            step = 1.0f / static_cast<float>(n - 1);
-            t = 0.0f;
-        }
-        const int stride = SlotStride(corners, reduce);
-        int visited = 0;
-        for (int k = 0; k < 4 && corners[k] != -1; k += stride) {
-            MeshVertex& vertex = vertices[corners[k]];
-            vertex.strandMark = 0;
-            vertex.strandT = t;
-            zeroNormals = zeroNormals || IsZero(vertex.normal);
-            t = t + static_cast<float>(stride) * step;
-            ++visited;
-        }
-        t = t - static_cast<float>(stride) * step;
-        // A slot of k points is k - 1 segments; an empty slot is none.
-        if (visited > 0) segments += visited - 1;
-        visits += visited;
-    }
-    if (segments <= 0) return nullptr;
-
     BuildScratch scratch;
-    if (zeroNormals) {
+    if (!AllocateVertexTables(*source, &scratch)) return nullptr;
+    StrandCounts counts;
+    MarkStrands(source, reduce, keepFaces, &scratch, &counts);
+    if (counts.segments <= 0) {
+        // The marks a failed build leaves: -1 off the strands, 0 on them.
+        for (int v = 0; v < source->vertexCount; ++v) source->vertices[v].strandMark = scratch.mark[v];
+        return nullptr;
+    }
+    if (counts.zeroNormals) {
         scratch.fallbackNormals = AllocateArray<Vec3>(source->vertexCount);
         if (!scratch.fallbackNormals) return nullptr;
         ComputeFallbackNormals(*source, reduce, scratch.fallbackNormals);
     }
-
-    // Step 2: the new mesh. Texture storage is reserved at its upper bound:
-    // a pair per visited point and a copy per corner of every copied slot.
-    int64_t newVertexCount = 0;
-    for (int v = 0; v < source->vertexCount; ++v) {
-        if (vertices[v].strandMark == 0) {
-            newVertexCount += 2;
-        } else if (keepFaces) {
-            newVertexCount += 1;
-        }
-    }
-    const int64_t faceCount = segments + copiedSlots;
-    const int64_t texCoordBound = 2 * visits + 4 * copiedSlots;
-    if (newVertexCount > INT32_MAX || faceCount > INT32_MAX) return nullptr;
-    Mesh* hair = CreateMesh("hair");
+    Mesh* hair = CreateHairMesh(*source, counts, keepFaces);
     if (!hair) return nullptr;
-    if (!GrowVertices(hair, newVertexCount + 256) || !GrowTexCoords(hair, texCoordBound) ||
-        !GrowFaces(hair, faceCount + 256)) {
-        FreeMesh(hair);
-        return nullptr;
-    }
-    hair->vertexCount = static_cast<int32_t>(newVertexCount);
-
-    // Step 3: vertices, in source order; the mark becomes the new index.
-    int32_t i = 0;
-    const float radius = settings.radius, stretch = settings.stretch;
-    for (int v = 0; v < source->vertexCount; ++v) {
-        MeshVertex& vertex = vertices[v];
-        if (vertex.strandMark == 0) {
-            vertex.strandMark = i;
-            Vec3 normal = vertex.normal;
-            if (scratch.fallbackNormals && IsZero(normal)) normal = scratch.fallbackNormals[v];
-            const float w = (1.0f - vertex.strandT * stretch * 0.95f) * radius;
-            const Vec3& p = vertex.position;
-            hair->vertices[i] = MeshVertex{};
-            hair->vertices[i + 1] = MeshVertex{};
-            hair->vertices[i].position = Vec3{p.x - w * normal.x, p.y - w * normal.y, p.z - w * normal.z};
-            hair->vertices[i + 1].position = Vec3{p.x + w * normal.x, p.y + w * normal.y, p.z + w * normal.z};
-            i += 2;
-        } else if (keepFaces) {
-            vertex.strandMark = i;
-            hair->vertices[i] = MeshVertex{};
-            hair->vertices[i].position = vertex.position;
-            i += 1;
-        }
-    }
-
-    // Step 4: ribbon texture pairs, in the order of first use.
-    scratch.ribbonTex = AllocateArray<int32_t>(source->vertexCount);
-    if (!scratch.ribbonTex) {
-        FreeMesh(hair);
-        return nullptr;
-    }
+    WriteHairVertices(source, hair, settings, &scratch);
     int32_t texCount = 0;
-    for (int slot = 0; slot < source->faceCount; ++slot) {
-        if (!IsLineSlot(*source, slot)) continue;
-        const int32_t* corners = SlotCorners(*source, slot);
-        const int stride = SlotStride(corners, reduce);
-        for (int k = 0; k < 4 && corners[k] != -1; k += stride) {
-            const int index = FindOrAddIndexedPair(&scratch.pairs, hair, vertices[corners[k]].strandT, &texCount);
-            if (index < 0) {
-                FreeMesh(hair);
-                return nullptr;
-            }
-            scratch.ribbonTex[corners[k]] = index;
-        }
-    }
-
-    // Step 5: with the faces kept, a copy of the source texture coordinate of
-    // every corner of every copied slot. A texture index outside the source's
-    // table reads as its first coordinate, and a source without coordinates
-    // gives (0, 0).
-    const int32_t sourceTexCount = source->texCoordCount;
-    auto sourceTex = [&](int32_t index) { return index >= 0 && index < sourceTexCount ? index : 0; };
-    if (keepFaces) {
-        scratch.copyTex = AllocateArray<int32_t>(sourceTexCount);
-        if (!scratch.copyTex) {
-            FreeMesh(hair);
-            return nullptr;
-        }
-        for (int slot = 0; slot < source->faceCount; ++slot) {
-            if (IsLineSlot(*source, slot)) continue;
-            const int32_t* corners = SlotCorners(*source, slot);
-            const int32_t* texCorners = source->faceTexIndices + 4 * slot;
-            for (int j = 0; j < 4 && corners[j] != -1; ++j) {
-                const int32_t from = sourceTex(texCorners[j]);
-                hair->texCoords[texCount] = sourceTexCount > 0 ? source->texCoords[from] : TexCoord{0, 0};
-                scratch.copyTex[from] = texCount;
-                ++texCount;
-            }
-        }
+    if (!AddRibbonTexPairs(*source, hair, reduce, &scratch, &texCount) ||
+        (keepFaces && !CopySourceTexCoords(*source, hair, &scratch, &texCount))) {
+        FreeMesh(hair);
+        return nullptr;
     }
     hair->texCoordCount = texCount;
-
-    // Step 6: face slots in source order. A quad runs a's minus vertex, b's
-    // minus, b's plus, a's plus, so u is 0 along the minus edge.
-    int32_t q = 0;
-    for (int slot = 0; slot < source->faceCount; ++slot) {
-        const int32_t* corners = SlotCorners(*source, slot);
-        const FaceAttributes attributes = source->faceAttributes[slot] & FaceCopyMask;
-        if (IsLineSlot(*source, slot)) {
-            const int stride = SlotStride(corners, reduce);
-            for (int k = 0; k + stride < 4; k += stride) {
-                const int32_t a = corners[k], b = corners[k + stride];
-                if (a == -1 || b == -1) break;
-                int32_t* out = hair->faceVertexIndices + 4 * q;
-                int32_t* outTex = hair->faceTexIndices + 4 * q;
-                const int32_t ma = vertices[a].strandMark, mb = vertices[b].strandMark;
-                out[0] = ma;
-                out[1] = mb;
-                out[2] = mb + 1;
-                out[3] = ma + 1;
-                outTex[0] = scratch.ribbonTex[a];
-                outTex[1] = scratch.ribbonTex[b];
-                outTex[2] = scratch.ribbonTex[b] + 1;
-                outTex[3] = scratch.ribbonTex[a] + 1;
-                hair->faceAttributes[q] = attributes;
-                ++q;
-            }
-        } else if (keepFaces) {
-            const int32_t* texCorners = source->faceTexIndices + 4 * slot;
-            int32_t* out = hair->faceVertexIndices + 4 * q;
-            int32_t* outTex = hair->faceTexIndices + 4 * q;
-            int j = 0;
-            for (; j < 4 && corners[j] != -1; ++j) {
-                out[j] = vertices[corners[j]].strandMark;
-                outTex[j] = scratch.copyTex[sourceTex(texCorners[j])];
-            }
-            for (; j < 4; ++j) {
-                out[j] = -1;
-                outTex[j] = 0;
-            }
-            hair->faceAttributes[q] = attributes;
-            ++q;
-        }
-    }
-    hair->faceCount = q;
-    hair->polygonCount = q;
-    hair->lineCount = 0;
-
-    // Step 7: names of groups and materials; the materials keep the
-    // defaults CreateMesh gave them.
-    hair->groupCount = source->groupCount;
-    hair->materialCount = source->materialCount;
-    for (int g = 0; g < source->groupCount && g < MaxGroups; ++g) {
-        std::memcpy(hair->groupNames[g], source->groupNames[g], MeshNameSize);
-    }
-    for (int m = 0; m < source->materialCount && m < MaxMaterials; ++m) {
-        std::memcpy(hair->materialNames[m], source->materialNames[m], MeshNameSize);
-    }
-    ComputeNormals(hair);
-    ComputeBounds(hair);
+    WriteHairFaces(*source, hair, reduce, keepFaces, scratch);
+    FinishHairMesh(*source, hair);
     return hair;
 }
