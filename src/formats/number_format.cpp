@@ -34,9 +34,12 @@ void WriteDigits(char* out, uint32_t value, int count) {
 }
 
 int DigitCount(uint32_t value) {
-    int n = 1;
-    while (n < 10 && value >= powersOfTen[n]) ++n;
-    return n;
+    if (value < 100000) {
+        if (value < 100) return value < 10 ? 1 : 2;
+        return value < 1000 ? 3 : value < 10000 ? 4 : 5;
+    }
+    if (value < 10000000) return value < 1000000 ? 6 : 7;
+    return value < 100000000 ? 8 : value < 1000000000 ? 9 : 10;
 }
 
 // The digits of m x 2^e (e >= 0, m below 2^24, so below 2^128): returns how
@@ -106,28 +109,35 @@ int FormatFixed(char* out, float value, int width, int precision) {
     const uint32_t m = biased == 0 ? bits & 0x7FFFFF : (bits & 0x7FFFFF) | 0x800000;
     const int e = biased == 0 ? -149 : biased - 150;
 
-    char body[NumberTextSize];
-    int length = 0;
-    if (bits >> 31) body[length++] = '-';
-    uint32_t fraction = 0;
+    const int sign = static_cast<int>(bits >> 31);
+    const int decimals = precision > 0 ? precision + 1 : 0;
+    uint32_t whole = 0, fraction = 0;
+    char digits[NumberTextSize];
+    int n = 0;
     if (e >= 9) {
-        length += WriteWholeNumber(body + length, m, e);
+        n = WriteWholeNumber(digits, m, e);
     } else {
-        uint32_t whole = m << (e > 0 ? e : 0);
+        whole = m << (e > 0 ? e : 0);
         if (e < 0) SplitFraction(m, -e, precision, &whole, &fraction);
-        const int n = DigitCount(whole);
-        WriteDigits(body + length, whole, n);
-        length += n;
+        n = DigitCount(whole);
     }
+    // The padding goes first, so every piece is written once in place.
+    const int pad = width > sign + n + decimals ? width - (sign + n + decimals) : 0;
+    char* p = out;
+    for (int i = 0; i < pad; ++i) *p++ = ' ';
+    if (sign) *p++ = '-';
+    if (e >= 9) {
+        std::memcpy(p, digits, static_cast<size_t>(n));
+    } else {
+        WriteDigits(p, whole, n);
+    }
+    p += n;
     if (precision > 0) {
-        body[length++] = '.';
-        WriteDigits(body + length, fraction, precision);
-        length += precision;
+        *p++ = '.';
+        WriteDigits(p, fraction, precision);
+        p += precision;
     }
-    const int pad = width > length ? width - length : 0;
-    std::memset(out, ' ', static_cast<size_t>(pad));
-    std::memcpy(out + pad, body, static_cast<size_t>(length));
-    return pad + length;
+    return static_cast<int>(p - out);
 }
 
 int FormatInt32(char* out, int32_t value) {

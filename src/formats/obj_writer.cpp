@@ -94,9 +94,10 @@ void Put(TextOut* out, const char* format, ...) {
 }
 
 // "v %10.8f %10.8f %10.8f \r\n" and "vt %8.6f %8.6f \r\n".
-void PutCoordinates(TextOut* out, const char* keyword, const float* values, int count, int width, int precision) {
+void PutCoordinates(TextOut* out, const char* keyword, size_t keywordLength, const float* values, int count, int width,
+                    int precision) {
     char* line = Reserve(out, 8 + static_cast<size_t>(count) * NumberTextSize);
-    size_t n = std::strlen(keyword);
+    size_t n = keywordLength;
     std::memcpy(line, keyword, n);
     for (int i = 0; i < count; ++i) {
         line[n++] = ' ';
@@ -278,11 +279,11 @@ int WriteObjFile(PlatformOwner owner, const Mesh* mesh, const char* path, const 
     for (int32_t i = 0; i < mesh->vertexCount; ++i) {
         const Vec3& p = mesh->vertices[i].position;
         const float xyz[3] = {p.x, p.y, p.z};
-        PutCoordinates(&out, "v", xyz, 3, 10, 8);
+        PutCoordinates(&out, "v", 1, xyz, 3, 10, 8);
     }
     for (int32_t i = 0; i < mesh->texCoordCount; ++i) {
         const float uv[2] = {mesh->texCoords[i].u, mesh->texCoords[i].v};
-        PutCoordinates(&out, "vt", uv, 2, 8, 6);
+        PutCoordinates(&out, "vt", 2, uv, 2, 8, 6);
     }
     if (mesh->materialCount > 0) Put(&out, "mtllib %s%c%c", libraryName, 13, 10);
     if (!WriteFacesSorted(&out, *mesh)) WriteFacesByPasses(&out, *mesh);
