@@ -94,20 +94,16 @@ int FindOrAddIndexedPair(PairIndex* index, Mesh* mesh, float t, int32_t* count) 
     return at;
 }
 
-// Scratch storage of one build; released whatever the outcome. The per
-// vertex tables are compact copies of what the passes need, so that the
-// passes over face slots do not walk the source's large vertex records.
+// Scratch storage of one build; released whatever the outcome. It stays
+// small beside the meshes (a byte per source vertex), since the build runs
+// with both meshes in memory at once.
 struct BuildScratch {
-    int32_t* mark = nullptr;          // per source vertex: -1, 0 when visited, then the new index
-    float* strandT = nullptr;         // per source vertex: its strandT
-    int32_t* ribbonTex = nullptr;     // per source vertex
+    uint8_t* visited = nullptr;       // per source vertex: on a strand
     int32_t* copyTex = nullptr;       // per source texture coordinate
     Vec3* fallbackNormals = nullptr;  // per source vertex, only when needed
     PairIndex pairs;
     ~BuildScratch() {
-        ReleaseBytes(mark);
-        ReleaseBytes(strandT);
-        ReleaseBytes(ribbonTex);
+        ReleaseBytes(visited);
         ReleaseBytes(copyTex);
         ReleaseBytes(fallbackNormals);
         ReleaseBytes(pairs.entries);
@@ -204,13 +200,12 @@ void MarkStrands(Mesh* source, bool reduce, bool keepFaces, BuildScratch* scratc
         int visited = 0;
         for (int k = 0; k < 4 && corners[k] != -1; k += stride) {
             const int32_t v = corners[k];
-            if (scratch->mark[v] < 0) {
-                scratch->mark[v] = 0;
+            if (!scratch->visited[v]) {
+                scratch->visited[v] = 1;
                 ++counts->strandPoints;
                 counts->zeroNormals = counts->zeroNormals || IsZero(vertices[v].normal);
             }
             vertices[v].strandT = t;
-            scratch->strandT[v] = t;
             t = t + static_cast<float>(stride) * step;
             ++visited;
         }
@@ -243,7 +238,7 @@ Mesh* CreateHairMesh(const Mesh& source, const StrandCounts& counts, bool keepFa
 // Step 3: vertices, in source order, with their normals zeroed for the face
 // pass; the mark becomes the new index (or -1 for a vertex left out).
 // A ribbon pair is P - w*N, P + w*N with w = (1 - t * stretch * 0.95) * radius.
-void WriteHairVertices(Mesh* source, Mesh* hair, const HairSettings& settings, BuildScratch* scratch) {
+void WriteHairVertices(Mesh* source, Mesh* hair, const HairSettings& settings, const BuildScratch& scratch) {
     const bool keepFaces = settings.onlyDynamic == 0;
     const float radius = settings.radius, stretch = settings.stretch;
     MeshVertex* vertices = source->vertices;
@@ -252,38 +247,39 @@ void WriteHairVertices(Mesh* source, Mesh* hair, const HairSettings& settings, B
     for (int v = 0; v < source->vertexCount; ++v) {
         MeshVertex& vertex = vertices[v];
         const Vec3& p = vertex.position;
-        if (scratch->mark[v] == 0) {
+        vertex.strandMark = -1;
+        if (scratch.visited[v]) {
             Vec3 normal = vertex.normal;
-            if (scratch->fallbackNormals && IsZero(normal)) normal = scratch->fallbackNormals[v];
-            const float w = (1.0f - scratch->strandT[v] * stretch * 0.95f) * radius;
+            if (scratch.fallbackNormals && IsZero(normal)) normal = scratch.fallbackNormals[v];
+            const float w = (1.0f - vertex.strandT * stretch * 0.95f) * radius;
             out[i] = MeshVertex{};
             out[i + 1] = MeshVertex{};
             out[i].position = Vec3{p.x - w * normal.x, p.y - w * normal.y, p.z - w * normal.z};
             out[i + 1].position = Vec3{p.x + w * normal.x, p.y + w * normal.y, p.z + w * normal.z};
-            scratch->mark[v] = i;
+            vertex.strandMark = i;
             i += 2;
         } else if (keepFaces) {
             out[i] = MeshVertex{};
             out[i].position = p;
-            scratch->mark[v] = i;
+            vertex.strandMark = i;
             i += 1;
         }
-        vertex.strandMark = scratch->mark[v];
     }
 }
 
-// Step 4: ribbon texture pairs, in the order of first use. False when the
-// pair index cannot grow.
+// Step 4: ribbon texture pairs, in the order of first use: the strand
+// points of every line slot in order, each looked up by its t. Looking the
+// same points up again in the same order (as the face pass does) finds the
+// same pairs and makes none, t being never NaN. False when the pair index
+// cannot grow.
 bool AddRibbonTexPairs(const Mesh& source, Mesh* hair, bool reduce, BuildScratch* scratch, int32_t* texCount) {
     for (int slot = 0; slot < source.faceCount; ++slot) {
         if (!IsLineSlot(source, slot)) continue;
         const int32_t* corners = SlotCorners(source, slot);
         const int stride = SlotStride(corners, reduce);
         for (int k = 0; k < 4 && corners[k] != -1; k += stride) {
-            const int32_t v = corners[k];
-            const int index = FindOrAddIndexedPair(&scratch->pairs, hair, scratch->strandT[v], texCount);
-            if (index < 0) return false;
-            scratch->ribbonTex[v] = index;
+            const float t = source.vertices[corners[k]].strandT;
+            if (FindOrAddIndexedPair(&scratch->pairs, hair, t, texCount) < 0) return false;
         }
     }
     return true;
@@ -312,30 +308,42 @@ bool CopySourceTexCoords(const Mesh& source, Mesh* hair, BuildScratch* scratch, 
     return true;
 }
 
-// The ribbon quads of line slot `slot` from new slot *q on. A quad runs a's
-// minus vertex, b's minus, b's plus, a's plus, so u is 0 along the minus edge.
-void WriteRibbonQuads(const Mesh& source, Mesh* hair, int slot, bool reduce, const BuildScratch& scratch, int32_t* q) {
+// The ribbon quads of line slot `slot` from new slot *q on, one between
+// each two points visited in turn; every visited point is looked up among
+// the texture pairs in step 4's order. A quad runs a's minus vertex, b's
+// minus, b's plus, a's plus, so u is 0 along the minus edge. False when the
+// pair index cannot grow.
+bool WriteRibbonQuads(const Mesh& source, Mesh* hair, int slot, bool reduce, BuildScratch* scratch, int32_t* q,
+                      int32_t* texCount) {
+    const MeshVertex* vertices = source.vertices;
     const int32_t* corners = SlotCorners(source, slot);
     const FaceAttributes attributes = source.faceAttributes[slot] & FaceCopyMask;
     const int stride = SlotStride(corners, reduce);
-    for (int k = 0; k + stride < 4; k += stride) {
-        const int32_t a = corners[k], b = corners[k + stride];
-        if (a == -1 || b == -1) break;
-        int32_t* out = hair->faceVertexIndices + 4 * *q;
-        int32_t* outTex = hair->faceTexIndices + 4 * *q;
-        const int32_t ma = scratch.mark[a], mb = scratch.mark[b];
-        out[0] = ma;
-        out[1] = mb;
-        out[2] = mb + 1;
-        out[3] = ma + 1;
-        outTex[0] = scratch.ribbonTex[a];
-        outTex[1] = scratch.ribbonTex[b];
-        outTex[2] = scratch.ribbonTex[b] + 1;
-        outTex[3] = scratch.ribbonTex[a] + 1;
-        hair->faceAttributes[*q] = attributes;
-        AddFaceNormal(hair, *q);
-        ++*q;
+    int32_t ma = -1, ta = 0;
+    for (int k = 0; k < 4 && corners[k] != -1; k += stride) {
+        const MeshVertex& b = vertices[corners[k]];
+        const int32_t mb = b.strandMark;
+        const int32_t tb = FindOrAddIndexedPair(&scratch->pairs, hair, b.strandT, texCount);
+        if (tb < 0) return false;
+        if (k > 0) {
+            int32_t* out = hair->faceVertexIndices + 4 * *q;
+            int32_t* outTex = hair->faceTexIndices + 4 * *q;
+            out[0] = ma;
+            out[1] = mb;
+            out[2] = mb + 1;
+            out[3] = ma + 1;
+            outTex[0] = ta;
+            outTex[1] = tb;
+            outTex[2] = tb + 1;
+            outTex[3] = ta + 1;
+            hair->faceAttributes[*q] = attributes;
+            AddFaceNormal(hair, *q);
+            ++*q;
+        }
+        ma = mb;
+        ta = tb;
     }
+    return true;
 }
 
 // The copy of a slot that is not a line slot, as new slot q. A strand point
@@ -347,7 +355,7 @@ void WriteCopiedSlot(const Mesh& source, Mesh* hair, int slot, const BuildScratc
     int32_t* outTex = hair->faceTexIndices + 4 * q;
     int j = 0;
     for (; j < 4 && corners[j] != -1; ++j) {
-        out[j] = scratch.mark[corners[j]];
+        out[j] = source.vertices[corners[j]].strandMark;
         outTex[j] = scratch.copyTex[SourceTex(source, texCorners[j])];
     }
     for (; j < 4; ++j) {
@@ -359,19 +367,22 @@ void WriteCopiedSlot(const Mesh& source, Mesh* hair, int slot, const BuildScratc
 }
 
 // Step 6: face slots in source order, each adding its normal to its corners
-// as it is written (the normal pass of any mesh, slot by slot).
-void WriteHairFaces(const Mesh& source, Mesh* hair, bool reduce, bool keepFaces, const BuildScratch& scratch) {
+// as it is written (the normal pass of any mesh, slot by slot). False when
+// the pair index cannot grow.
+bool WriteHairFaces(const Mesh& source, Mesh* hair, bool reduce, bool keepFaces, BuildScratch* scratch,
+                    int32_t* texCount) {
     int32_t q = 0;
     for (int slot = 0; slot < source.faceCount; ++slot) {
         if (IsLineSlot(source, slot)) {
-            WriteRibbonQuads(source, hair, slot, reduce, scratch, &q);
+            if (!WriteRibbonQuads(source, hair, slot, reduce, scratch, &q, texCount)) return false;
         } else if (keepFaces) {
-            WriteCopiedSlot(source, hair, slot, scratch, q++);
+            WriteCopiedSlot(source, hair, slot, *scratch, q++);
         }
     }
     hair->faceCount = q;
     hair->polygonCount = q;
     hair->lineCount = 0;
+    return true;
 }
 
 // Step 7: vertex normals normalised and the bounds taken in one pass; names
@@ -394,16 +405,6 @@ void FinishHairMesh(const Mesh& source, Mesh* hair) {
     }
 }
 
-// The scratch tables every build needs; false when they cannot be had.
-bool AllocateVertexTables(const Mesh& source, BuildScratch* scratch) {
-    scratch->mark = AllocateArray<int32_t>(source.vertexCount);
-    scratch->strandT = AllocateArray<float>(source.vertexCount);
-    scratch->ribbonTex = AllocateArray<int32_t>(source.vertexCount);
-    if (!scratch->mark || !scratch->strandT || !scratch->ribbonTex) return false;
-    std::memset(scratch->mark, 0xFF, sizeof(int32_t) * static_cast<size_t>(source.vertexCount));
-    return true;
-}
-
 }  // namespace
 
 int FindOrAddRibbonTexPair(Mesh* mesh, float t, int32_t* count) {
@@ -421,12 +422,14 @@ Mesh* BuildHairMesh(Mesh* source, const HairSettings& settings) {
     const bool reduce = settings.reduce != 0;
     const bool keepFaces = settings.onlyDynamic == 0;
     BuildScratch scratch;
-    if (!AllocateVertexTables(*source, &scratch)) return nullptr;
+    scratch.visited = AllocateArray<uint8_t>(source->vertexCount);
+    if (!scratch.visited) return nullptr;
+    std::memset(scratch.visited, 0, static_cast<size_t>(source->vertexCount));
     StrandCounts counts;
     MarkStrands(source, reduce, keepFaces, &scratch, &counts);
     if (counts.segments <= 0) {
         // The marks a failed build leaves: -1 off the strands, 0 on them.
-        for (int v = 0; v < source->vertexCount; ++v) source->vertices[v].strandMark = scratch.mark[v];
+        for (int v = 0; v < source->vertexCount; ++v) source->vertices[v].strandMark = scratch.visited[v] ? 0 : -1;
         return nullptr;
     }
     if (counts.zeroNormals) {
@@ -436,15 +439,17 @@ Mesh* BuildHairMesh(Mesh* source, const HairSettings& settings) {
     }
     Mesh* hair = CreateHairMesh(*source, counts, keepFaces);
     if (!hair) return nullptr;
-    WriteHairVertices(source, hair, settings, &scratch);
+    WriteHairVertices(source, hair, settings, scratch);
+    // With copied slots the pairs must all come first, before the copies;
+    // without, the face pass makes them as it goes.
     int32_t texCount = 0;
-    if (!AddRibbonTexPairs(*source, hair, reduce, &scratch, &texCount) ||
-        (keepFaces && !CopySourceTexCoords(*source, hair, &scratch, &texCount))) {
+    if ((keepFaces && (!AddRibbonTexPairs(*source, hair, reduce, &scratch, &texCount) ||
+                       !CopySourceTexCoords(*source, hair, &scratch, &texCount))) ||
+        !WriteHairFaces(*source, hair, reduce, keepFaces, &scratch, &texCount)) {
         FreeMesh(hair);
         return nullptr;
     }
     hair->texCoordCount = texCount;
-    WriteHairFaces(*source, hair, reduce, keepFaces, scratch);
     FinishHairMesh(*source, hair);
     return hair;
 }
