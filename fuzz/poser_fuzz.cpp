@@ -32,7 +32,9 @@ constexpr uint64_t CountBudget = 1u << 14;
 // once let 120 million elements through, twenty seconds of reservation.
 bool AnnouncesHugeCount(const uint8_t* data, size_t size) {
     for (size_t i = 0; i + 4 < size; ++i) {
-        if (std::memcmp(data + i, "numb", 4) != 0) continue;
+        // Byte by byte: a memcmp at every offset went through the sanitizer's
+        // and the fuzzer's hooks, a sixth of an input's time.
+        if (data[i] != 'n' || data[i + 1] != 'u' || data[i + 2] != 'm' || data[i + 3] != 'b') continue;
         size_t p = i + 4;
         while (p < size && data[p] != '\n' && (data[p] < '0' || data[p] > '9')) ++p;
         uint64_t value = 0;
