@@ -53,7 +53,8 @@ void SetMenuText(int commandId, const char* text);
 void EnableMenuCommand(int commandId, int enabled);
 
 // The bytes of an embedded resource ("model", "wood", "metal", "pattern"),
-// or 0 when there is none.
+// or 0 when there is none. The bytes belong to the program: read-only, never
+// freed, valid for the whole run.
 int FindEmbeddedResource(const char* name, const unsigned char** data, size_t* size);
 
 // Shows a rectangle of the frame buffer's 24-bit image in the display

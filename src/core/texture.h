@@ -5,7 +5,9 @@
 #include <cstdint>
 
 struct Texture {
-    uint32_t* pixels;  // owned; null when the slot is empty
+    // width * height pixels from AllocateBytes, owned by whoever holds the
+    // record (freed through ReleaseBytes); null when the slot is empty.
+    uint32_t* pixels;
     int32_t width;
     int32_t height;
 };
