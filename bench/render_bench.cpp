@@ -170,7 +170,7 @@ bool StartGl(GlScene* g, const Mesh& mesh) {
     for (int32_t i = 0; i < mesh.vertexCount; ++i) {
         const MeshVertex& v = mesh.vertices[i];
         g->positions.insert(g->positions.end(), {v.position.x, v.position.y, v.position.z});
-        const uint32_t shade = static_cast<uint32_t>(v.shade);
+        const uint32_t shade = static_cast<uint32_t>(screenVertices.vertices[i].shade);
         g->colours.insert(g->colours.end(), {static_cast<uint8_t>(shade >> 16), static_cast<uint8_t>(shade >> 8),
                                              static_cast<uint8_t>(shade), 255});
     }

@@ -79,7 +79,7 @@ TEST_F(FacePasses, ProjectionFloorsAndPlacesClippedVerticesAtTheCentre) {
     MeshPtr mesh(BuildMesh(points, {}));
     Prepare(mesh.get(), 620, 520);
     for (size_t i = 0; i < points.size(); ++i) {
-        const MeshVertex& v = mesh->vertices[i];
+        const ScreenVertex& v = screenVertices.vertices[i];
         EXPECT_EQ(v.screenX, cases[i].x) << i;
         EXPECT_EQ(v.screenY, cases[i].y) << i;
         EXPECT_EQ(v.depth, cases[i].depth) << i;
@@ -118,17 +118,17 @@ TEST_F(FacePasses, ZoomAndRadiusScaleTheView) {
         MeshPtr mesh(BuildMesh({{c.radius == 0.0f ? 0.5f : 0.5f, 0, 0}}, {}));
         if (c.centre.x != 0.0f) mesh->vertices[0].position.x = 0.5f;
         Prepare(mesh.get(), 620, 520, c.centre, c.radius == 0.0f ? 0.0f : c.radius);
-        EXPECT_EQ(mesh->vertices[0].screenX, c.x) << c.zoom << " " << c.radius;
+        EXPECT_EQ(screenVertices.vertices[0].screenX, c.x) << c.zoom << " " << c.radius;
     }
 }
 
 TEST_F(FacePasses, TinyViewsStillProjectInsideTheView) {
     MeshPtr mesh(BuildMesh({{1, 1, 0}, {-1, -1, 0}}, {}));
     Prepare(mesh.get(), 10, 12);
-    EXPECT_EQ(mesh->vertices[0].screenX, 6);  // scale held at 1
-    EXPECT_EQ(mesh->vertices[0].screenY, 5);
-    EXPECT_EQ(mesh->vertices[1].screenX, 4);
-    EXPECT_EQ(mesh->vertices[1].screenY, 7);
+    EXPECT_EQ(screenVertices.vertices[0].screenX, 6);  // scale held at 1
+    EXPECT_EQ(screenVertices.vertices[0].screenY, 5);
+    EXPECT_EQ(screenVertices.vertices[1].screenX, 4);
+    EXPECT_EQ(screenVertices.vertices[1].screenY, 7);
 }
 
 TEST_F(FacePasses, ClassificationThreshold) {
@@ -241,12 +241,12 @@ TEST_F(FacePasses, TextureCoordinatesScaleAndClamp) {
     OwnedFrameBuffer target(100, 100);
     Prepare(mesh.get(), 100, 100);
     DrawMesh(&target.fb, mesh.get(), CurrentDrawSettings());
-    EXPECT_EQ(mesh->vertices[0].texU, 0);
-    EXPECT_EQ(mesh->vertices[0].texV, 32767);
-    EXPECT_EQ(mesh->vertices[1].texU, 81917);
-    EXPECT_EQ(mesh->vertices[1].texV, 16383);
-    EXPECT_EQ(mesh->vertices[2].texU, 0);
-    EXPECT_EQ(mesh->vertices[2].texV, 2147483647);
+    EXPECT_EQ(screenVertices.vertices[0].texU, 0);
+    EXPECT_EQ(screenVertices.vertices[0].texV, 32767);
+    EXPECT_EQ(screenVertices.vertices[1].texU, 81917);
+    EXPECT_EQ(screenVertices.vertices[1].texV, 16383);
+    EXPECT_EQ(screenVertices.vertices[2].texU, 0);
+    EXPECT_EQ(screenVertices.vertices[2].texV, 2147483647);
 }
 
 TEST_F(FacePasses, MaterialChoiceAndLightingCache) {
@@ -274,9 +274,9 @@ TEST_F(FacePasses, MaterialChoiceAndLightingCache) {
         const Material& expected = c.propMaterial            ? mesh->materials[3]
                                    : c.expectedKeyIndex == 1 ? appState.textureMaterial
                                                              : appState.presetMaterial;
-        const MeshVertex& v = mesh->vertices[1];
+        const ScreenVertex& v = screenVertices.vertices[1];
         Vec3 n;
-        TransformPoint(&n, viewMatrices.normalTransform, v.normal);
+        TransformPoint(&n, viewMatrices.normalTransform, mesh->vertices[1].normal);
         EXPECT_EQ(static_cast<uint32_t>(v.shade), PackColour(LightVertex(n, expected))) << c.name;
         EXPECT_EQ(static_cast<uint32_t>(v.shadeKey), 0x80000000u | FaceFront | c.expectedKeyIndex) << c.name;
     }
@@ -290,9 +290,10 @@ TEST_F(FacePasses, BackFacesAreLitWithTheReversedNormal) {
     Prepare(mesh.get(), 100, 100);
     ASSERT_EQ(mesh->faceAttributes[0] & FaceFront, 0u);
     DrawMesh(&target.fb, mesh.get(), CurrentDrawSettings());
-    const MeshVertex& v = mesh->vertices[0];
+    const ScreenVertex& v = screenVertices.vertices[0];
     EXPECT_EQ(static_cast<uint32_t>(v.shadeKey), 0x80000000u);
-    const Vec3 reversed{-v.normal.x, -v.normal.y, -v.normal.z};
+    const Vec3& normal = mesh->vertices[0].normal;
+    const Vec3 reversed{-normal.x, -normal.y, -normal.z};
     EXPECT_EQ(static_cast<uint32_t>(v.shade), PackColour(LightVertex(reversed, appState.presetMaterial)));
     EXPECT_NE(target.At(55, 45), 0u);
 
@@ -378,26 +379,28 @@ TEST(VertexKernels, EveryLevelMatchesTheReference) {
             for (float& c : l.colour) c = uniform(0, 1);
             l.enabled = static_cast<int32_t>(random() % 2);
         }
-        const LightingParams lighting{&normals, &material, round % 4 == 1, static_cast<int32_t>(0x80000000u | round)};
-        std::vector<size_t> cornerIndices(source.size() - round);
-        for (size_t& c : cornerIndices) c = random() % source.size();
+        std::vector<int32_t> corners(source.size() - round);
+        for (int32_t& c : corners) c = static_cast<int32_t>(random() % source.size());
 
-        std::vector<MeshVertex> expected;
+        std::vector<ScreenVertex> expected;
         ScreenRect expectedRect{};
         for (SimdLevel level : AvailableLevels()) {
-            std::vector<MeshVertex> v = source;
+            // Every screen vertex starts out as garbage that the kernels must overwrite alike.
+            std::vector<ScreenVertex> v(source.size());
+            std::memset(static_cast<void*>(v.data()), 0xA5, v.size() * sizeof(ScreenVertex));
+            const LightingParams lighting{&normals,       &material,
+                                          round % 4 == 1, static_cast<int32_t>(0x80000000u | round),
+                                          source.data(),  v.data()};
             ScreenRect rect{619, 519, 0, 0};
             const VertexKernels kernels = VertexKernelsFor(level);
-            kernels.project(v.data(), static_cast<int32_t>(v.size()) - round, projection, &rect);
-            std::vector<MeshVertex*> corners;
-            for (size_t c : cornerIndices) corners.push_back(&v[c]);
+            kernels.project(source.data(), v.data(), static_cast<int32_t>(v.size()) - round, projection, &rect);
             kernels.light(corners.data(), static_cast<int32_t>(corners.size()), lighting);
             if (level == SimdScalar) {
                 expected = v, expectedRect = rect;
                 continue;
             }
             EXPECT_EQ(std::memcmp(&rect, &expectedRect, sizeof rect), 0) << SimdLevelName(level);
-            ASSERT_EQ(std::memcmp(v.data(), expected.data(), v.size() * sizeof(MeshVertex)), 0)
+            ASSERT_EQ(std::memcmp(v.data(), expected.data(), v.size() * sizeof(ScreenVertex)), 0)
                 << SimdLevelName(level) << ", round " << round;
         }
     }

@@ -22,7 +22,7 @@ const char* FillName(Fill f) { return f == Gouraud ? "gouraud" : f == Transparen
 uint32_t whiteTexel = 0xFFFFFF;
 Texture whiteTexture{&whiteTexel, 1, 1};
 
-void Draw(OwnedFrameBuffer& target, Fill fill, const MeshVertex& a, const MeshVertex& b, const MeshVertex& c) {
+void Draw(OwnedFrameBuffer& target, Fill fill, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c) {
     const Material material = fill == Transparent ? TransparentMaterial(0) : OpaqueMaterial();
     DrawTriangle(&target.fb, a, b, c, material, fill == Textured, &whiteTexture);
 }
@@ -335,8 +335,8 @@ TEST(Rasteriser, ReciprocalsOfEveryValueAgree) {
 TEST(Rasteriser, SliverGradientsUseSaturatedFactors) {
     // cross = -1 and a row difference of -3 give a factor of 98304, which
     // must clamp to 32767 rather than wrap to -32768.
-    const MeshVertex top = Corner(0, 0, 0, 0x000000), middle = Corner(1, 1, 10, 0x00000A),
-                     bottom = Corner(2, 3, 0, 0x000000);
+    const ScreenVertex top = Corner(0, 0, 0, 0x000000), middle = Corner(1, 1, 10, 0x00000A),
+                       bottom = Corner(2, 3, 0, 0x000000);
     for (SimdLevel level : AvailableLevels()) {
         RasterSetup s{};
         const int32_t cross = RasterKernelsFor(level).setupGradients(s, middle, bottom, top);
@@ -349,8 +349,8 @@ TEST(Rasteriser, SliverGradientsUseSaturatedFactors) {
 
 TEST(Rasteriser, GradientsMatchThePlane) {
     // Depth rising by 64 per column and 0 per row; blue by 2 per column.
-    const MeshVertex top = Corner(4, 2, 1000, 0x10), middle = Corner(20, 2, 1000 + 16 * 64, 0x30),
-                     bottom = Corner(4, 20, 1000, 0x10);
+    const ScreenVertex top = Corner(4, 2, 1000, 0x10), middle = Corner(20, 2, 1000 + 16 * 64, 0x30),
+                       bottom = Corner(4, 20, 1000, 0x10);
     RasterSetup s{};
     ASSERT_NE(SetupGradientsScalar(s, middle, bottom, top), 0);
     EXPECT_NEAR(s.depthPerX / 65536.0, 64.0, 0.01);
@@ -377,9 +377,9 @@ TEST(Rasteriser, EveryLevelMatchesTheFullReferenceOnRandomTriangles) {
         textures.push_back(std::move(pixels));
     }
     auto randomCorner = [&](int cx, int cy, int spread) {
-        MeshVertex v = Corner(std::min(std::max(cx + uniform(-spread, spread), 1), viewWidth - 1),
-                              std::min(std::max(cy + uniform(-spread, spread), 0), viewHeight - 1), uniform(0, 32768),
-                              static_cast<uint32_t>(random()), uniform(0, 120000), uniform(0, 120000));
+        ScreenVertex v = Corner(std::min(std::max(cx + uniform(-spread, spread), 1), viewWidth - 1),
+                                std::min(std::max(cy + uniform(-spread, spread), 0), viewHeight - 1), uniform(0, 32768),
+                                static_cast<uint32_t>(random()), uniform(0, 120000), uniform(0, 120000));
         return v;
     };
     const RasterKernels referenceKernels = RasterKernelsFor(SimdScalar);
@@ -392,8 +392,8 @@ TEST(Rasteriser, EveryLevelMatchesTheFullReferenceOnRandomTriangles) {
             // Mostly small and thin triangles, as in hair, some large ones.
             const int spread = uniform(0, 7) == 0 ? 40 : uniform(1, 12);
             const int cx = uniform(1, viewWidth - 1), cy = uniform(0, viewHeight - 1);
-            const MeshVertex a = randomCorner(cx, cy, spread), b = randomCorner(cx, cy, spread),
-                             c = randomCorner(cx, cy, spread);
+            const ScreenVertex a = randomCorner(cx, cy, spread), b = randomCorner(cx, cy, spread),
+                               c = randomCorner(cx, cy, spread);
             const int fill = uniform(0, 3);
             Material material =
                 fill == 1 ? TransparentMaterial(static_cast<uint32_t>(random()) & 0xFFFFFF) : OpaqueMaterial();

@@ -88,7 +88,10 @@ void ProjectVertices(Mesh* mesh, int32_t viewWidth, int32_t viewHeight) {
     // At least one pixel of scale, whatever the view size.
     const float scale = static_cast<float>(halfSide - 10 >= 1 ? halfSide - 10 : 1);
     const ProjectionParams params{viewMatrices.modelViewProjection, viewWidth >> 1, viewHeight >> 1, scale};
-    VertexKernelsFor(ActiveSimdLevel()).project(mesh->vertices, mesh->vertexCount, params, &mesh->screenRect);
+    // Without room for the screen vertices nothing of the mesh is drawn.
+    if (!ReserveScreenVertices(mesh->vertexCount)) return;
+    VertexKernelsFor(ActiveSimdLevel())
+        .project(mesh->vertices, screenVertices.vertices, mesh->vertexCount, params, &mesh->screenRect);
 }
 
 void ClassifyFaces(Mesh* mesh) {
@@ -144,7 +147,8 @@ struct PassContext {
 struct PendingSlot {
     int32_t slot;
     int32_t count;
-    MeshVertex* corners[4];
+    int32_t indices[4];
+    ScreenVertex* corners[4];
 };
 
 // Slots of a pass waiting to be drawn and the corners waiting to be lit for
@@ -158,20 +162,22 @@ struct PassBatch {
     int32_t slotCount;
     int32_t unlitCount;
     PendingSlot slots[BatchSlots];
-    MeshVertex* unlit[4 * BatchSlots];
+    int32_t unlit[4 * BatchSlots];
 };
 
 // The slot's corners up to the first -1; false when one is out of range or
 // outside the view volume.
 bool DrawableCorners(const Mesh& mesh, int32_t i, PendingSlot* out) {
     const int32_t* slot = mesh.faceVertexIndices + 4 * i;
+    const int32_t vertexCount = screenVertices.count < mesh.vertexCount ? screenVertices.count : mesh.vertexCount;
     int32_t clip = 0;
     out->slot = i;
     out->count = 0;
     while (out->count < 4 && slot[out->count] != -1) {
         const int32_t index = slot[out->count];
-        if (index < 0 || index >= mesh.vertexCount) return false;
-        out->corners[out->count] = &mesh.vertices[index];
+        if (index < 0 || index >= vertexCount) return false;
+        out->indices[out->count] = index;
+        out->corners[out->count] = &screenVertices.vertices[index];
         clip |= out->corners[out->count]->clipCode;
         ++out->count;
     }
@@ -190,7 +196,7 @@ void SetCornerTexCoords(const Mesh& mesh, const PendingSlot& p) {
 }
 
 void DrawSlot(const PassContext& c, const PendingSlot& p, const Material& material) {
-    MeshVertex* const* v = p.corners;
+    ScreenVertex* const* v = p.corners;
     auto line = [&](int from, int to) {
         DrawLine(c.fb, v[from]->screenX, v[from]->screenY, v[to]->screenX, v[to]->screenY,
                  static_cast<uint32_t>(v[from]->shade));
@@ -217,7 +223,7 @@ void DrawSlot(const PassContext& c, const PendingSlot& p, const Material& materi
 void PrefetchSlotPixels(const FrameBuffer& fb, const PendingSlot& p) {
     int32_t minX = fb.width, maxX = -1, minY = fb.height, maxY = -1;
     for (int k = 0; k < p.count; ++k) {
-        const MeshVertex& v = *p.corners[k];
+        const ScreenVertex& v = *p.corners[k];
         minX = v.screenX < minX ? v.screenX : minX, maxX = v.screenX > maxX ? v.screenX : maxX;
         minY = v.screenY < minY ? v.screenY : minY, maxY = v.screenY > maxY ? v.screenY : maxY;
     }
@@ -232,7 +238,8 @@ void PrefetchSlotPixels(const FrameBuffer& fb, const PendingSlot& p) {
 // Lights the waiting corners, then draws the waiting slots in order.
 void FlushBatch(const PassContext& c, PassBatch* b) {
     if (b->unlitCount > 0) {
-        const LightingParams params{&viewMatrices.normalTransform, b->material, c.facing == 0, b->key};
+        const LightingParams params{&viewMatrices.normalTransform, b->material, c.facing == 0, b->key, c.mesh->vertices,
+                                    screenVertices.vertices};
         c.kernels->vertex.light(b->unlit, b->unlitCount, params);
     }
     constexpr int Ahead = 4;
@@ -251,10 +258,10 @@ void QueueSlot(const PassContext& c, PassBatch* b, const PendingSlot& slot, int3
     b->key = key;
     b->material = material;
     for (int k = 0; k < slot.count; ++k) {
-        MeshVertex* v = slot.corners[k];
+        ScreenVertex* v = slot.corners[k];
         if (v->shadeKey == key || v->shadeKey == (key | PendingLight)) continue;
         v->shadeKey = key | PendingLight;
-        b->unlit[b->unlitCount++] = v;
+        b->unlit[b->unlitCount++] = slot.indices[k];
     }
     b->slots[b->slotCount++] = slot;
 }
@@ -262,12 +269,12 @@ void QueueSlot(const PassContext& c, PassBatch* b, const PendingSlot& slot, int3
 PassBatch passBatch;  // one pass at a time
 
 // Asks early for the first and third corners of a slot further on (a quad's
-// four corners lie on two or three vertex records' lines).
+// four corners lie on one or two lines of screen vertices).
 void PrefetchSlotVertices(const Mesh& mesh, int32_t slot) {
     if (slot >= mesh.faceCount) return;
     for (int k = 0; k < 4; k += 2) {
         const int32_t index = mesh.faceVertexIndices[4 * slot + k];
-        if (index >= 0 && index < mesh.vertexCount) __builtin_prefetch(mesh.vertices + index);
+        if (index >= 0 && index < screenVertices.count) __builtin_prefetch(screenVertices.vertices + index, 1);
     }
 }
 

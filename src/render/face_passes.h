@@ -51,7 +51,9 @@ enum FacePass { PassOpaque = 0, PassTransparent = 1 };
 void SetupView(const Vec3& centre, float radius, float zoom, const Matrix4& rotation);
 
 // Screen position, depth (0..32768, larger nearer), clip code and a reset
-// lighting key for every vertex; the mesh's screenRect bounds them all. The
+// lighting key for every vertex, in screenVertices (count 0 and nothing
+// projected when there is no memory for them); the mesh's screenRect bounds
+// them all. The
 // scale is half the smaller side minus 10, at least 1, so geometry inside
 // the volume stays inside the view.
 void ProjectVertices(Mesh* mesh, int32_t viewWidth, int32_t viewHeight);

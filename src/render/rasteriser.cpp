@@ -17,19 +17,19 @@ namespace {
 
 RasterSetup setup;  // one record, rewritten for every triangle
 
-bool CornerInside(const FrameBuffer& fb, const MeshVertex& v) {
+bool CornerInside(const FrameBuffer& fb, const ScreenVertex& v) {
     return v.screenX >= 1 && v.screenX <= fb.width - 2 && v.screenY >= 0 && v.screenY < fb.height;
 }
 
 struct SortedCorners {
-    const MeshVertex *top, *middle, *bottom;
+    const ScreenVertex *top, *middle, *bottom;
 };
 
 // Sorts by row into top, middle and bottom. The tie order decides which
 // corner plays which part, so it is kept exactly. (Plain pointers, not a
 // record swapped in memory, so the sort stays in registers.)
-SortedCorners SortByRow(const MeshVertex& a, const MeshVertex& b, const MeshVertex& c) {
-    const MeshVertex *top, *middle, *bottom;
+SortedCorners SortByRow(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c) {
+    const ScreenVertex *top, *middle, *bottom;
     if (a.screenY <= b.screenY) {
         top = a.screenY <= c.screenY ? &a : &c;
         middle = a.screenY <= c.screenY ? &c : &a;
@@ -40,12 +40,12 @@ SortedCorners SortByRow(const MeshVertex& a, const MeshVertex& b, const MeshVert
         top = &c, middle = &a, bottom = &b;
     }
     if (bottom->screenY < middle->screenY) {
-        const MeshVertex* lower = middle;
+        const ScreenVertex* lower = middle;
         middle = bottom, bottom = lower;
     }
     // A flat top starts from its left corner.
     if (top->screenY == middle->screenY && top->screenX > middle->screenX) {
-        const MeshVertex* right = top;
+        const ScreenVertex* right = top;
         top = middle, middle = right;
     }
     return SortedCorners{top, middle, bottom};
@@ -82,32 +82,33 @@ RasterKernels RasterKernelsFor(SimdLevel level) {
                          FillGouraudScalar,  FillTransparentScalar, FillTexturedScalar};
 }
 
-void DrawTriangle(FrameBuffer* fb, const MeshVertex& a, const MeshVertex& b, const MeshVertex& c,
+void DrawTriangle(FrameBuffer* fb, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
                   const Material& material, bool textured, const Texture* texture) {
     DrawTriangleWith(RasterKernelsFor(ActiveSimdLevel()), fb, a, b, c, material, textured, texture);
 }
 
-void DrawTriangleWith(const RasterKernels& kernels, FrameBuffer* fb, const MeshVertex& a, const MeshVertex& b,
-                      const MeshVertex& c, const Material& material, bool textured, const Texture* texture) {
+void DrawTriangleWith(const RasterKernels& kernels, FrameBuffer* fb, const ScreenVertex& a, const ScreenVertex& b,
+                      const ScreenVertex& c, const Material& material, bool textured, const Texture* texture) {
     DrawTriangleWalk(kernels, fb, a, b, c, material, textured, texture, true);
 }
 
-void raster::DrawTriangleInFull(const RasterKernels& kernels, FrameBuffer* fb, const MeshVertex& a, const MeshVertex& b,
-                                const MeshVertex& c, const Material& material, bool textured, const Texture* texture) {
+void raster::DrawTriangleInFull(const RasterKernels& kernels, FrameBuffer* fb, const ScreenVertex& a,
+                                const ScreenVertex& b, const ScreenVertex& c, const Material& material, bool textured,
+                                const Texture* texture) {
     DrawTriangleWalk(kernels, fb, a, b, c, material, textured, texture, false);
 }
 
-void raster::DrawTriangleWalk(const RasterKernels& kernels, FrameBuffer* fb, const MeshVertex& a, const MeshVertex& b,
-                              const MeshVertex& c, const Material& material, bool textured, const Texture* texture,
-                              bool skipEmpty) {
+void raster::DrawTriangleWalk(const RasterKernels& kernels, FrameBuffer* fb, const ScreenVertex& a,
+                              const ScreenVertex& b, const ScreenVertex& c, const Material& material, bool textured,
+                              const Texture* texture, bool skipEmpty) {
     if (!CornerInside(*fb, a) || !CornerInside(*fb, b) || !CornerInside(*fb, c)) return;
     const SortedCorners o = SortByRow(a, b, c);
     const int32_t cross = GradientCross(*o.middle, *o.bottom, *o.top);
     if (cross == 0) return;
 
     // cross > 0: the middle corner lies left of the long edge.
-    const MeshVertex* left = cross > 0 ? o.middle : o.bottom;
-    const MeshVertex* right = cross > 0 ? o.bottom : o.middle;
+    const ScreenVertex* left = cross > 0 ? o.middle : o.bottom;
+    const ScreenVertex* right = cross > 0 ? o.bottom : o.middle;
     if (left->screenY == right->screenY && left->screenX > right->screenX) std::swap(left, right);
 
     RasterSetup& s = setup;
@@ -128,7 +129,7 @@ void raster::DrawTriangleWalk(const RasterKernels& kernels, FrameBuffer* fb, con
     RunFill(kernels, s, material, textured, texture);
 }
 
-void EdgeRowDifferences(const MeshVertex& l, const MeshVertex& r, const MeshVertex& t, const MeshVertex& b,
+void EdgeRowDifferences(const ScreenVertex& l, const ScreenVertex& r, const ScreenVertex& t, const ScreenVertex& b,
                         int16_t d[4]) {
     d[0] = Diff16(l.screenY, t.screenY);
     d[1] = Diff16(l.screenY, b.screenY);
@@ -136,8 +137,8 @@ void EdgeRowDifferences(const MeshVertex& l, const MeshVertex& r, const MeshVert
     d[3] = Diff16(r.screenY, b.screenY);
 }
 
-void EdgeSlopes(RasterSetup& s, const MeshVertex& l, const MeshVertex& r, const MeshVertex& t, const MeshVertex& b,
-                const int16_t q[4], int16_t fraction[2]) {
+void EdgeSlopes(RasterSetup& s, const ScreenVertex& l, const ScreenVertex& r, const ScreenVertex& t,
+                const ScreenVertex& b, const int16_t q[4], int16_t fraction[2]) {
     const int32_t upper = Diff16(l.screenX, t.screenX) * q[0];
     const int32_t lower = Diff16(l.screenX, b.screenX) * q[1];
     s.leftStep = Shl(upper, 1);
@@ -192,7 +193,7 @@ void Reciprocal15Scalar(const int16_t in[4], int16_t out[4]) {
     }
 }
 
-int32_t SetupGradientsScalar(RasterSetup& s, const MeshVertex& m, const MeshVertex& b, const MeshVertex& t) {
+int32_t SetupGradientsScalar(RasterSetup& s, const ScreenVertex& m, const ScreenVertex& b, const ScreenVertex& t) {
     GradientFactors g;
     if (!ComputeGradientFactors(m, b, t, &g)) return 0;
     for (int lane = 0; lane < 4; ++lane) {
@@ -235,8 +236,8 @@ void Reciprocal15Fast(const int16_t in[4], int16_t out[4]) {
     }
 }
 
-void SetupEdgesScalar(RasterSetup& s, const MeshVertex& l, const MeshVertex& t, const MeshVertex& b, EdgeSetupMode mode,
-                      const int16_t q[4], const int16_t fraction[2]) {
+void SetupEdgesScalar(RasterSetup& s, const ScreenVertex& l, const ScreenVertex& t, const ScreenVertex& b,
+                      EdgeSetupMode mode, const int16_t q[4], const int16_t fraction[2]) {
     SetupEdgesWide(s, l, t, b, mode, q, fraction);
     if (!(mode & 2)) return;
     for (int lane = 0; lane < 4; ++lane) {

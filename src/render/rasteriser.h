@@ -17,6 +17,7 @@
 
 #include "core/cpu_features.h"
 #include "core/mesh.h"
+#include "render/screen_vertex.h"
 #include "render/frame_buffer.h"
 
 struct Texture;
@@ -71,12 +72,12 @@ struct RasterKernels {
     // Plane gradients per pixel to the right (colourPerX, depthPerX,
     // texPerX) of the triangle middle, bottom, top; returns the doubled
     // signed area, 0 for a degenerate triangle (then nothing is set).
-    int32_t (*setupGradients)(RasterSetup& s, const MeshVertex& middle, const MeshVertex& bottom,
-                              const MeshVertex& top);
+    int32_t (*setupGradients)(RasterSetup& s, const ScreenVertex& middle, const ScreenVertex& bottom,
+                              const ScreenVertex& top);
     // The row-step tables and start values of depth, colour and (by `mode`)
     // texture, from the gradients and from EdgeSlopes' reciprocals q and
     // slope fractions. Needs SetupGradients and EdgeSlopes done.
-    void (*setupEdges)(RasterSetup& s, const MeshVertex& left, const MeshVertex& top, const MeshVertex& bottom,
+    void (*setupEdges)(RasterSetup& s, const ScreenVertex& left, const ScreenVertex& top, const ScreenVertex& bottom,
                        EdgeSetupMode mode, const int16_t q[4], const int16_t fraction[2]);
     // The span fills. Each expects a complete set-up: gradients, edges and
     // the start of the walk (leftX, rightX, rowPointer, rowBytes, the corner
@@ -110,21 +111,21 @@ bool MmxPathAvailable();
 // 1..width-2, y 0..height-1), which the projection never produces.
 // `texture` is used when `textured` is set and it has pixels; a transparent
 // material blends by its `transparency` bytes.
-void DrawTriangleWith(const RasterKernels& kernels, FrameBuffer* fb, const MeshVertex& a, const MeshVertex& b,
-                      const MeshVertex& c, const Material& material, bool textured, const Texture* texture);
+void DrawTriangleWith(const RasterKernels& kernels, FrameBuffer* fb, const ScreenVertex& a, const ScreenVertex& b,
+                      const ScreenVertex& c, const Material& material, bool textured, const Texture* texture);
 // The same with the kernels of ActiveSimdLevel().
-void DrawTriangle(FrameBuffer* fb, const MeshVertex& a, const MeshVertex& b, const MeshVertex& c,
+void DrawTriangle(FrameBuffer* fb, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
                   const Material& material, bool textured, const Texture* texture);
 
 // The slopes of the four edges (leftStep, leftStepLower, rightStep,
 // rightStepLower) from the reciprocals q of EdgeRowDifferences, and the left
 // slopes' 15-bit fractions; the walk's start values and corner rows.
-void EdgeSlopes(RasterSetup& s, const MeshVertex& left, const MeshVertex& right, const MeshVertex& top,
-                const MeshVertex& bottom, const int16_t q[4], int16_t fraction[2]);
+void EdgeSlopes(RasterSetup& s, const ScreenVertex& left, const ScreenVertex& right, const ScreenVertex& top,
+                const ScreenVertex& bottom, const int16_t q[4], int16_t fraction[2]);
 // The reciprocal inputs: left - top, left - bottom, right - top, right -
 // bottom rows.
-void EdgeRowDifferences(const MeshVertex& left, const MeshVertex& right, const MeshVertex& top,
-                        const MeshVertex& bottom, int16_t d[4]);
+void EdgeRowDifferences(const ScreenVertex& left, const ScreenVertex& right, const ScreenVertex& top,
+                        const ScreenVertex& bottom, int16_t d[4]);
 // Whether the walk set up by EdgeSlopes draws a span on any row below
 // endRow (lastRow, or lastRow + 1 for the textured fill).
 bool AnyRowSpan(const RasterSetup& s, int32_t endRow);
@@ -134,11 +135,13 @@ void Reciprocal15Scalar(const int16_t in[4], int16_t out[4]);
 // The same values from a table for |d| below 1024 and one single-precision
 // division above, exact for every 16-bit d.
 void Reciprocal15Fast(const int16_t in[4], int16_t out[4]);
-int32_t SetupGradientsScalar(RasterSetup& s, const MeshVertex& middle, const MeshVertex& bottom, const MeshVertex& top);
-int32_t SetupGradientsMmx(RasterSetup& s, const MeshVertex& middle, const MeshVertex& bottom, const MeshVertex& top);
-void SetupEdgesScalar(RasterSetup& s, const MeshVertex& left, const MeshVertex& top, const MeshVertex& bottom,
+int32_t SetupGradientsScalar(RasterSetup& s, const ScreenVertex& middle, const ScreenVertex& bottom,
+                             const ScreenVertex& top);
+int32_t SetupGradientsMmx(RasterSetup& s, const ScreenVertex& middle, const ScreenVertex& bottom,
+                          const ScreenVertex& top);
+void SetupEdgesScalar(RasterSetup& s, const ScreenVertex& left, const ScreenVertex& top, const ScreenVertex& bottom,
                       EdgeSetupMode mode, const int16_t q[4], const int16_t fraction[2]);
-void SetupEdgesMmx(RasterSetup& s, const MeshVertex& left, const MeshVertex& top, const MeshVertex& bottom,
+void SetupEdgesMmx(RasterSetup& s, const ScreenVertex& left, const ScreenVertex& top, const ScreenVertex& bottom,
                    EdgeSetupMode mode, const int16_t q[4], const int16_t fraction[2]);
 void FillGouraudScalar(RasterSetup& s);
 void FillGouraudMmx(RasterSetup& s);

@@ -51,11 +51,11 @@ struct GradientFactors {
 // DrawTriangleWith, which skips the set-up and the walk of a triangle that
 // covers no pixel when skipEmpty is set; DrawTriangleInFull always walks it,
 // as the tests' reference.
-void DrawTriangleWalk(const RasterKernels& kernels, FrameBuffer* fb, const MeshVertex& a, const MeshVertex& b,
-                      const MeshVertex& c, const Material& material, bool textured, const Texture* texture,
+void DrawTriangleWalk(const RasterKernels& kernels, FrameBuffer* fb, const ScreenVertex& a, const ScreenVertex& b,
+                      const ScreenVertex& c, const Material& material, bool textured, const Texture* texture,
                       bool skipEmpty);
-void DrawTriangleInFull(const RasterKernels& kernels, FrameBuffer* fb, const MeshVertex& a, const MeshVertex& b,
-                        const MeshVertex& c, const Material& material, bool textured, const Texture* texture);
+void DrawTriangleInFull(const RasterKernels& kernels, FrameBuffer* fb, const ScreenVertex& a, const ScreenVertex& b,
+                        const ScreenVertex& c, const Material& material, bool textured, const Texture* texture);
 
 // Low 32 bits of a signed product: what the 32-bit arithmetic keeps.
 inline int32_t MulWrap(int32_t a, int32_t b) {
@@ -68,14 +68,15 @@ inline int32_t SubWrap(int32_t a, int32_t b) {
 // inline so that each path's set-up is one piece of code.
 
 // The doubled signed area (B - T) x (M - T), wrapping as 32-bit arithmetic.
-inline int32_t GradientCross(const MeshVertex& m, const MeshVertex& b, const MeshVertex& t) {
+inline int32_t GradientCross(const ScreenVertex& m, const ScreenVertex& b, const ScreenVertex& t) {
     const int32_t bx = Diff16(b.screenX, t.screenX), my = Diff16(m.screenY, t.screenY);
     const int32_t mx = Diff16(m.screenX, t.screenX), by = Diff16(b.screenY, t.screenY);
     return SubWrap(MulWrap(bx, my), MulWrap(mx, by));
 }
 
 // False for a degenerate triangle (cross 0).
-inline bool ComputeGradientFactors(const MeshVertex& m, const MeshVertex& b, const MeshVertex& t, GradientFactors* g) {
+inline bool ComputeGradientFactors(const ScreenVertex& m, const ScreenVertex& b, const ScreenVertex& t,
+                                   GradientFactors* g) {
     const int32_t cross = GradientCross(m, b, t);
     g->cross = cross;
     if (cross == 0) return false;
@@ -105,7 +106,7 @@ inline int32_t PlaneGradient(int16_t dMiddle, int16_t dBottom, const GradientFac
 }
 
 // Depth and texture gradients (the colour lanes are path-specific).
-inline void SetupWideGradients(RasterSetup& s, const MeshVertex& m, const MeshVertex& b, const MeshVertex& t,
+inline void SetupWideGradients(RasterSetup& s, const ScreenVertex& m, const ScreenVertex& b, const ScreenVertex& t,
                                const GradientFactors& g) {
     s.depthPerX = PlaneGradient(Diff16(m.depth, t.depth), Diff16(b.depth, t.depth), g);
     s.texPerX[0] = PlaneGradient(Diff16(m.texV, t.texV), Diff16(b.texV, t.texV), g);
@@ -124,7 +125,7 @@ inline int32_t WideRowStep(int16_t dEdge, int16_t q, int32_t perX, int16_t fract
 
 // Everything of SetupEdges except the colour lanes: the depth and texture
 // row steps and start values.
-inline void SetupEdgesWide(RasterSetup& s, const MeshVertex& l, const MeshVertex& t, const MeshVertex& b,
+inline void SetupEdgesWide(RasterSetup& s, const ScreenVertex& l, const ScreenVertex& t, const ScreenVertex& b,
                            EdgeSetupMode mode, const int16_t q[4], const int16_t fraction[2]) {
     s.depthRowSteps[0] = WideRowStep(Diff16(l.depth, t.depth), q[0], s.depthPerX, fraction[0]);
     s.depthRowSteps[1] = Add32(s.depthRowSteps[0], s.depthPerX);

@@ -147,7 +147,7 @@ struct TexturedPixel {
 
 bool MmxPathAvailable() { return true; }
 
-int32_t SetupGradientsMmx(RasterSetup& s, const MeshVertex& m, const MeshVertex& b, const MeshVertex& t) {
+int32_t SetupGradientsMmx(RasterSetup& s, const ScreenVertex& m, const ScreenVertex& b, const ScreenVertex& t) {
     GradientFactors g;
     if (!ComputeGradientFactors(m, b, t, &g)) return 0;
     const __m64 top = ByteLanes(static_cast<uint32_t>(t.shade));
@@ -162,8 +162,8 @@ int32_t SetupGradientsMmx(RasterSetup& s, const MeshVertex& m, const MeshVertex&
     return g.cross;
 }
 
-void SetupEdgesMmx(RasterSetup& s, const MeshVertex& l, const MeshVertex& t, const MeshVertex& b, EdgeSetupMode mode,
-                   const int16_t q[4], const int16_t fraction[2]) {
+void SetupEdgesMmx(RasterSetup& s, const ScreenVertex& l, const ScreenVertex& t, const ScreenVertex& b,
+                   EdgeSetupMode mode, const int16_t q[4], const int16_t fraction[2]) {
     SetupEdgesWide(s, l, t, b, mode, q, fraction);
     if (!(mode & 2)) return;
     const __m64 left = ByteLanes(static_cast<uint32_t>(l.shade));
@@ -207,11 +207,11 @@ void FillTexturedMmx(RasterSetup& s, uint32_t filter) {
 #else  // no MMX: the reference stands in, and the path is reported unavailable
 
 bool MmxPathAvailable() { return false; }
-int32_t SetupGradientsMmx(RasterSetup& s, const MeshVertex& m, const MeshVertex& b, const MeshVertex& t) {
+int32_t SetupGradientsMmx(RasterSetup& s, const ScreenVertex& m, const ScreenVertex& b, const ScreenVertex& t) {
     return SetupGradientsScalar(s, m, b, t);
 }
-void SetupEdgesMmx(RasterSetup& s, const MeshVertex& l, const MeshVertex& t, const MeshVertex& b, EdgeSetupMode mode,
-                   const int16_t q[4], const int16_t fraction[2]) {
+void SetupEdgesMmx(RasterSetup& s, const ScreenVertex& l, const ScreenVertex& t, const ScreenVertex& b,
+                   EdgeSetupMode mode, const int16_t q[4], const int16_t fraction[2]) {
     SetupEdgesScalar(s, l, t, b, mode, q, fraction);
 }
 void FillGouraudMmx(RasterSetup& s) { FillGouraudScalar(s); }

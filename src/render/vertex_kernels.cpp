@@ -18,9 +18,9 @@ int32_t FloorProduct(float a, float b) {
 
 }  // namespace
 
-void ProjectVertex(MeshVertex* v, const ProjectionParams& params, ScreenRect* rect) {
+void ProjectVertex(const MeshVertex& vertex, ScreenVertex* v, const ProjectionParams& params, ScreenRect* rect) {
     Vec3 p;
-    TransformPoint(&p, params.modelViewProjection, v->position);
+    TransformPoint(&p, params.modelViewProjection, vertex.position);
     v->clipCode = ClipCode(p.x, p.y, p.z);
     if (v->clipCode != 0) p = Vec3{0.0f, 0.0f, 0.0f};
     v->screenX = params.cx + FloorProduct(params.scale, p.x);
@@ -33,19 +33,21 @@ void ProjectVertex(MeshVertex* v, const ProjectionParams& params, ScreenRect* re
     if (v->screenY > rect->maxY) rect->maxY = v->screenY;
 }
 
-void LightCorner(MeshVertex* v, const LightingParams& params) {
+void LightCorner(int32_t corner, const LightingParams& params) {
     Vec3 n;
-    TransformPoint(&n, *params.normalTransform, v->normal);
+    TransformPoint(&n, *params.normalTransform, params.vertices[corner].normal);
+    ScreenVertex* v = &params.screen[corner];
     if (params.back) n = Vec3{-n.x, -n.y, -n.z};
     v->shade = static_cast<int32_t>(PackColour(LightVertex(n, *params.material)));
     v->shadeKey = params.key;
 }
 
-void ProjectVerticesScalar(MeshVertex* vertices, int32_t count, const ProjectionParams& params, ScreenRect* rect) {
-    for (int32_t i = 0; i < count; ++i) ProjectVertex(&vertices[i], params, rect);
+void ProjectVerticesScalar(const MeshVertex* vertices, ScreenVertex* out, int32_t count, const ProjectionParams& params,
+                           ScreenRect* rect) {
+    for (int32_t i = 0; i < count; ++i) ProjectVertex(vertices[i], &out[i], params, rect);
 }
 
-void LightCornersScalar(MeshVertex* const* corners, int32_t count, const LightingParams& params) {
+void LightCornersScalar(const int32_t* corners, int32_t count, const LightingParams& params) {
     for (int32_t i = 0; i < count; ++i) LightCorner(corners[i], params);
 }
 

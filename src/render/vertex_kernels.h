@@ -11,6 +11,7 @@
 #include "core/cpu_features.h"
 #include "core/math3d.h"
 #include "core/mesh.h"
+#include "render/screen_vertex.h"
 
 // What the projection of one frame needs besides the vertices.
 struct ProjectionParams {
@@ -20,23 +21,29 @@ struct ProjectionParams {
 };
 
 // What lighting a batch of corners needs: the corners' eye-space normals come
-// from normalTransform, reversed when `back` is set (a back pass), and are
-// lit with `material` under the light table; `key` is stored as each
-// corner's shadeKey.
+// from normalTransform applied to the mesh vertices' normals, reversed when
+// `back` is set (a back pass), and are lit with `material` under the light
+// table; the results go to the screen vertices of the same indices, with
+// `key` as each one's shadeKey.
 struct LightingParams {
     const Matrix4* normalTransform;
     const Material* material;
     bool back;
     int32_t key;
+    const MeshVertex* vertices;
+    ScreenVertex* screen;
 };
 
-// Projects vertices[0..count): screenX, screenY, depth, clipCode, shadeKey
-// reset to 0, and `rect` widened to include every (screenX, screenY). A
-// vertex outside the view volume is placed at the view centre, depth 16384.
-using ProjectKernel = void (*)(MeshVertex* vertices, int32_t count, const ProjectionParams& params, ScreenRect* rect);
+// Projects vertices[0..count) into out[0..count): screenX, screenY, depth,
+// clipCode, shadeKey reset to 0, and `rect` widened to include every
+// (screenX, screenY). A vertex outside the view volume is placed at the view
+// centre, depth 16384.
+using ProjectKernel = void (*)(const MeshVertex* vertices, ScreenVertex* out, int32_t count,
+                               const ProjectionParams& params, ScreenRect* rect);
 // Sets shade = PackColour(LightVertex(n, material)) and shadeKey = key for
-// every corner of the list (the same vertex may appear more than once).
-using LightKernel = void (*)(MeshVertex* const* corners, int32_t count, const LightingParams& params);
+// the screen vertex of every index of the list (the same index may appear
+// more than once).
+using LightKernel = void (*)(const int32_t* corners, int32_t count, const LightingParams& params);
 
 struct VertexKernels {
     ProjectKernel project;
@@ -48,16 +55,19 @@ struct VertexKernels {
 VertexKernels VertexKernelsFor(SimdLevel level);
 
 // The reference kernels, and one vertex of each (the SIMD kernels' tails).
-void ProjectVerticesScalar(MeshVertex* vertices, int32_t count, const ProjectionParams& params, ScreenRect* rect);
-void LightCornersScalar(MeshVertex* const* corners, int32_t count, const LightingParams& params);
-void ProjectVertex(MeshVertex* v, const ProjectionParams& params, ScreenRect* rect);
-void LightCorner(MeshVertex* v, const LightingParams& params);
+void ProjectVerticesScalar(const MeshVertex* vertices, ScreenVertex* out, int32_t count, const ProjectionParams& params,
+                           ScreenRect* rect);
+void LightCornersScalar(const int32_t* corners, int32_t count, const LightingParams& params);
+void ProjectVertex(const MeshVertex& v, ScreenVertex* out, const ProjectionParams& params, ScreenRect* rect);
+void LightCorner(int32_t corner, const LightingParams& params);
 
 // The SIMD kernels; each falls back to the reference where it is not
 // compiled in (SimdKernelsCompiled says which are).
-void ProjectVerticesSse2(MeshVertex* vertices, int32_t count, const ProjectionParams& params, ScreenRect* rect);
-void LightCornersSse2(MeshVertex* const* corners, int32_t count, const LightingParams& params);
-void ProjectVerticesAvx2(MeshVertex* vertices, int32_t count, const ProjectionParams& params, ScreenRect* rect);
-void LightCornersAvx2(MeshVertex* const* corners, int32_t count, const LightingParams& params);
+void ProjectVerticesSse2(const MeshVertex* vertices, ScreenVertex* out, int32_t count, const ProjectionParams& params,
+                         ScreenRect* rect);
+void LightCornersSse2(const int32_t* corners, int32_t count, const LightingParams& params);
+void ProjectVerticesAvx2(const MeshVertex* vertices, ScreenVertex* out, int32_t count, const ProjectionParams& params,
+                         ScreenRect* rect);
+void LightCornersAvx2(const int32_t* corners, int32_t count, const LightingParams& params);
 bool Sse2VertexKernelsCompiled();
 bool Avx2VertexKernelsCompiled();

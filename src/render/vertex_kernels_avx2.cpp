@@ -96,13 +96,13 @@ struct Avx2Lanes {
         for (int i = 0; i < 8; ++i) rows[i] = &v[i].position.x;
         LoadColumns(rows, x, y, z);
     }
-    static void LoadNormals(MeshVertex* const* c, F* x, F* y, F* z) {
+    static void LoadNormals(const MeshVertex* v, const int32_t* c, F* x, F* y, F* z) {
         const float* rows[8];
-        for (int i = 0; i < 8; ++i) rows[i] = &c[i]->normal.x;
+        for (int i = 0; i < 8; ++i) rows[i] = &v[c[i]].normal.x;
         LoadColumns(rows, x, y, z);
     }
-    // screenX, screenY, depth and clipCode are the first four words of a vertex.
-    static void StoreScreen(MeshVertex* v, I sx, I sy, I depth, I code) {
+    // screenX, screenY, depth and clipCode are the first four words of a screen vertex.
+    static void StoreScreen(ScreenVertex* v, I sx, I sy, I depth, I code) {
         F r[4];
         Transpose(AsF(sx), AsF(sy), AsF(depth), AsF(code), &r[0], &r[1], &r[2], &r[3]);
         for (int i = 0; i < 4; ++i) {
@@ -111,12 +111,12 @@ struct Avx2Lanes {
         }
         for (int i = 0; i < 8; ++i) v[i].shadeKey = 0;
     }
-    static void StoreShades(MeshVertex* const* c, I shade, int32_t key) {
+    static void StoreShades(ScreenVertex* screen, const int32_t* c, I shade, int32_t key) {
         alignas(32) int32_t v[8];
         _mm256_store_si256(reinterpret_cast<I*>(v), shade);
         for (int i = 0; i < 8; ++i) {
-            c[i]->shade = v[i];
-            c[i]->shadeKey = key;
+            screen[c[i]].shade = v[i];
+            screen[c[i]].shadeKey = key;
         }
     }
 };
@@ -124,20 +124,22 @@ struct Avx2Lanes {
 }  // namespace
 
 bool Avx2VertexKernelsCompiled() { return true; }
-void ProjectVerticesAvx2(MeshVertex* vertices, int32_t count, const ProjectionParams& params, ScreenRect* rect) {
-    vertex_simd::ProjectBatch<Avx2Lanes>(vertices, count, params, rect);
+void ProjectVerticesAvx2(const MeshVertex* vertices, ScreenVertex* out, int32_t count, const ProjectionParams& params,
+                         ScreenRect* rect) {
+    vertex_simd::ProjectBatch<Avx2Lanes>(vertices, out, count, params, rect);
 }
-void LightCornersAvx2(MeshVertex* const* corners, int32_t count, const LightingParams& params) {
+void LightCornersAvx2(const int32_t* corners, int32_t count, const LightingParams& params) {
     vertex_simd::LightBatch<Avx2Lanes>(corners, count, params);
 }
 
 #else  // not compiled for AVX2: the SSE2 kernels stand in
 
 bool Avx2VertexKernelsCompiled() { return false; }
-void ProjectVerticesAvx2(MeshVertex* vertices, int32_t count, const ProjectionParams& params, ScreenRect* rect) {
-    ProjectVerticesSse2(vertices, count, params, rect);
+void ProjectVerticesAvx2(const MeshVertex* vertices, ScreenVertex* out, int32_t count, const ProjectionParams& params,
+                         ScreenRect* rect) {
+    ProjectVerticesSse2(vertices, out, count, params, rect);
 }
-void LightCornersAvx2(MeshVertex* const* corners, int32_t count, const LightingParams& params) {
+void LightCornersAvx2(const int32_t* corners, int32_t count, const LightingParams& params) {
     LightCornersSse2(corners, count, params);
 }
 

@@ -35,7 +35,8 @@ typename L::I ClipPair(typename L::F v, int32_t low) {
 }
 
 template <class L>
-void ProjectBatch(MeshVertex* vertices, int32_t count, const ProjectionParams& params, ScreenRect* rect) {
+void ProjectBatch(const MeshVertex* vertices, ScreenVertex* out, int32_t count, const ProjectionParams& params,
+                  ScreenRect* rect) {
     using F = typename L::F;
     using I = typename L::I;
     const float* m = params.modelViewProjection.m;
@@ -46,7 +47,7 @@ void ProjectBatch(MeshVertex* vertices, int32_t count, const ProjectionParams& p
     for (; i + L::Width <= count; i += L::Width) {
         // The vertices stream through once: ask for the lines ahead early.
         if (i + 5 * L::Width <= count) {
-            for (int k = 0; k < L::Width; ++k) __builtin_prefetch(vertices + i + 4 * L::Width + k, 1);
+            for (int k = 0; k < L::Width; ++k) __builtin_prefetch(vertices + i + 4 * L::Width + k);
         }
         F x, y, z;
         L::LoadPositions(vertices + i, &x, &y, &z);
@@ -60,13 +61,13 @@ void ProjectBatch(MeshVertex* vertices, int32_t count, const ProjectionParams& p
         const I sx = L::AddI(L::SetI(params.cx), L::FloorProduct(scale, px));
         const I sy = L::SubI(L::SetI(params.cy), L::FloorProduct(scale, py));
         const I depth = L::FloorProduct(16384.0, L::Sub(L::Set(1.0f), pz));
-        L::StoreScreen(vertices + i, sx, sy, depth, code);
+        L::StoreScreen(out + i, sx, sy, depth, code);
         minX = L::MinI(minX, sx), minY = L::MinI(minY, sy);
         maxX = L::MaxI(maxX, sx), maxY = L::MaxI(maxY, sy);
     }
     rect->minX = L::ReduceMin(minX), rect->minY = L::ReduceMin(minY);
     rect->maxX = L::ReduceMax(maxX), rect->maxY = L::ReduceMax(maxY);
-    for (; i < count; ++i) ProjectVertex(&vertices[i], params, rect);
+    for (; i < count; ++i) ProjectVertex(vertices[i], &out[i], params, rect);
 }
 
 // ScaledPower: k x^n by square and multiply over the exponent's bits, 0
@@ -129,7 +130,7 @@ void AddLight(const Light& light, const Material& material, float share, typenam
 }
 
 template <class L>
-void LightBatch(MeshVertex* const* corners, int32_t count, const LightingParams& params) {
+void LightBatch(const int32_t* corners, int32_t count, const LightingParams& params) {
     using F = typename L::F;
     using I = typename L::I;
     const float* t = params.normalTransform->m;
@@ -139,7 +140,7 @@ void LightBatch(MeshVertex* const* corners, int32_t count, const LightingParams&
     int32_t i = 0;
     for (; i + L::Width <= count; i += L::Width) {
         F x, y, z;
-        L::LoadNormals(corners + i, &x, &y, &z);
+        L::LoadNormals(params.vertices, corners + i, &x, &y, &z);
         F nx = TransformRow<L>(t, x, y, z), ny = TransformRow<L>(t + 4, x, y, z), nz = TransformRow<L>(t + 8, x, y, z);
         if (params.back) {
             nx = L::Negate(nx);
@@ -153,7 +154,7 @@ void LightBatch(MeshVertex* const* corners, int32_t count, const LightingParams&
         const I shade =
             L::OrI(L::OrI(PackChannelLanes<L>(colour.blue), L::template ShlI<8>(PackChannelLanes<L>(colour.green))),
                    L::OrI(L::template ShlI<16>(PackChannelLanes<L>(colour.red)), coverage));
-        L::StoreShades(corners + i, shade, params.key);
+        L::StoreShades(params.screen, corners + i, shade, params.key);
     }
     for (; i < count; ++i) LightCorner(corners[i], params);
 }

@@ -92,12 +92,12 @@ struct Sse2Lanes {
         const float* rows[4] = {&v[0].position.x, &v[1].position.x, &v[2].position.x, &v[3].position.x};
         LoadColumns(rows, x, y, z);
     }
-    static void LoadNormals(MeshVertex* const* c, F* x, F* y, F* z) {
-        const float* rows[4] = {&c[0]->normal.x, &c[1]->normal.x, &c[2]->normal.x, &c[3]->normal.x};
+    static void LoadNormals(const MeshVertex* v, const int32_t* c, F* x, F* y, F* z) {
+        const float* rows[4] = {&v[c[0]].normal.x, &v[c[1]].normal.x, &v[c[2]].normal.x, &v[c[3]].normal.x};
         LoadColumns(rows, x, y, z);
     }
-    // screenX, screenY, depth and clipCode are the first four words of a vertex.
-    static void StoreScreen(MeshVertex* v, I sx, I sy, I depth, I code) {
+    // screenX, screenY, depth and clipCode are the first four words of a screen vertex.
+    static void StoreScreen(ScreenVertex* v, I sx, I sy, I depth, I code) {
         F r[4];
         Transpose(AsF(sx), AsF(sy), AsF(depth), AsF(code), &r[0], &r[1], &r[2], &r[3]);
         for (int i = 0; i < 4; ++i) {
@@ -105,12 +105,12 @@ struct Sse2Lanes {
             v[i].shadeKey = 0;
         }
     }
-    static void StoreShades(MeshVertex* const* c, I shade, int32_t key) {
+    static void StoreShades(ScreenVertex* screen, const int32_t* c, I shade, int32_t key) {
         alignas(16) int32_t v[4];
         _mm_store_si128(reinterpret_cast<I*>(v), shade);
         for (int i = 0; i < 4; ++i) {
-            c[i]->shade = v[i];
-            c[i]->shadeKey = key;
+            screen[c[i]].shade = v[i];
+            screen[c[i]].shadeKey = key;
         }
     }
 };
@@ -118,20 +118,22 @@ struct Sse2Lanes {
 }  // namespace
 
 bool Sse2VertexKernelsCompiled() { return true; }
-void ProjectVerticesSse2(MeshVertex* vertices, int32_t count, const ProjectionParams& params, ScreenRect* rect) {
-    vertex_simd::ProjectBatch<Sse2Lanes>(vertices, count, params, rect);
+void ProjectVerticesSse2(const MeshVertex* vertices, ScreenVertex* out, int32_t count, const ProjectionParams& params,
+                         ScreenRect* rect) {
+    vertex_simd::ProjectBatch<Sse2Lanes>(vertices, out, count, params, rect);
 }
-void LightCornersSse2(MeshVertex* const* corners, int32_t count, const LightingParams& params) {
+void LightCornersSse2(const int32_t* corners, int32_t count, const LightingParams& params) {
     vertex_simd::LightBatch<Sse2Lanes>(corners, count, params);
 }
 
 #else  // no SSE2: the reference stands in
 
 bool Sse2VertexKernelsCompiled() { return false; }
-void ProjectVerticesSse2(MeshVertex* vertices, int32_t count, const ProjectionParams& params, ScreenRect* rect) {
-    ProjectVerticesScalar(vertices, count, params, rect);
+void ProjectVerticesSse2(const MeshVertex* vertices, ScreenVertex* out, int32_t count, const ProjectionParams& params,
+                         ScreenRect* rect) {
+    ProjectVerticesScalar(vertices, out, count, params, rect);
 }
-void LightCornersSse2(MeshVertex* const* corners, int32_t count, const LightingParams& params) {
+void LightCornersSse2(const int32_t* corners, int32_t count, const LightingParams& params) {
     LightCornersScalar(corners, count, params);
 }
 

@@ -14,8 +14,8 @@ std::vector<WorkPixel> OwnedFrameBuffer::Work() const {
 
 void OwnedFrameBuffer::Fill(WorkPixel value) { std::fill(fb.workPixels, fb.workPixels + fb.width * fb.height, value); }
 
-MeshVertex Corner(int x, int y, int depth, uint32_t shade, int texU, int texV) {
-    MeshVertex v{};
+ScreenVertex Corner(int x, int y, int depth, uint32_t shade, int texU, int texV) {
+    ScreenVertex v{};
     v.screenX = x;
     v.screenY = y;
     v.depth = depth;

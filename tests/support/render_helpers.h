@@ -22,7 +22,7 @@ struct OwnedFrameBuffer {
 };
 
 // A projected corner as the face passes leave it.
-MeshVertex Corner(int x, int y, int depth = 1000, uint32_t shade = 0x808080, int texU = 0, int texV = 0);
+ScreenVertex Corner(int x, int y, int depth = 1000, uint32_t shade = 0x808080, int texU = 0, int texV = 0);
 
 Material OpaqueMaterial();
 Material TransparentMaterial(uint32_t filter);
