@@ -97,6 +97,9 @@ struct RasterKernels {
     void (*fillGouraud)(RasterSetup& s);
     void (*fillTransparent)(RasterSetup& s, uint32_t filter);
     void (*fillTextured)(RasterSetup& s, uint32_t filter);
+    // The whole of DrawTriangleWith, with the kernels above called directly.
+    void (*drawTriangle)(FrameBuffer* fb, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
+                         const Material& material, bool textured, const Texture* texture);
 };
 
 // The MMX kernels for SimdMmx and above where they are compiled in (x86),
@@ -117,19 +120,6 @@ void DrawTriangleWith(const RasterKernels& kernels, FrameBuffer* fb, const Scree
 void DrawTriangle(FrameBuffer* fb, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
                   const Material& material, bool textured, const Texture* texture);
 
-// The slopes of the four edges (leftStep, leftStepLower, rightStep,
-// rightStepLower) from the reciprocals q of EdgeRowDifferences, and the left
-// slopes' 15-bit fractions; the walk's start values and corner rows.
-void EdgeSlopes(RasterSetup& s, const ScreenVertex& left, const ScreenVertex& right, const ScreenVertex& top,
-                const ScreenVertex& bottom, const int16_t q[4], int16_t fraction[2]);
-// The reciprocal inputs: left - top, left - bottom, right - top, right -
-// bottom rows.
-void EdgeRowDifferences(const ScreenVertex& left, const ScreenVertex& right, const ScreenVertex& top,
-                        const ScreenVertex& bottom, int16_t d[4]);
-// Whether the walk set up by EdgeSlopes draws a span on any row below
-// endRow (lastRow, or lastRow + 1 for the textured fill).
-bool AnyRowSpan(const RasterSetup& s, int32_t endRow);
-
 // The kernels of each path, for the tests and the benchmarks.
 void Reciprocal15Scalar(const int16_t in[4], int16_t out[4]);
 // The same values from a table for |d| below 1024 and one single-precision
@@ -149,3 +139,7 @@ void FillTransparentScalar(RasterSetup& s, uint32_t filter);
 void FillTransparentMmx(RasterSetup& s, uint32_t filter);
 void FillTexturedScalar(RasterSetup& s, uint32_t filter);
 void FillTexturedMmx(RasterSetup& s, uint32_t filter);
+void DrawTriangleScalar(FrameBuffer* fb, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
+                        const Material& material, bool textured, const Texture* texture);
+void DrawTriangleMmx(FrameBuffer* fb, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
+                     const Material& material, bool textured, const Texture* texture);

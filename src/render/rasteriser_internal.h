@@ -48,12 +48,8 @@ struct GradientFactors {
     int16_t a0, a1;
     int16_t f0, f1;
 };
-// DrawTriangleWith, which skips the set-up and the walk of a triangle that
-// covers no pixel when skipEmpty is set; DrawTriangleInFull always walks it,
-// as the tests' reference.
-void DrawTriangleWalk(const RasterKernels& kernels, FrameBuffer* fb, const ScreenVertex& a, const ScreenVertex& b,
-                      const ScreenVertex& c, const Material& material, bool textured, const Texture* texture,
-                      bool skipEmpty);
+// DrawTriangleWith through the kernels' pointers, always walking a triangle
+// that covers no pixel in full: the tests' reference.
 void DrawTriangleInFull(const RasterKernels& kernels, FrameBuffer* fb, const ScreenVertex& a, const ScreenVertex& b,
                         const ScreenVertex& c, const Material& material, bool textured, const Texture* texture);
 

@@ -4,6 +4,7 @@
 // the Mmx suffix); the 32-bit depth and texture arithmetic is shared.
 #include "render/rasteriser.h"
 #include "render/rasteriser_internal.h"
+#include "render/triangle_setup.h"
 
 #if defined(__MMX__)
 #include <mmintrin.h>
@@ -204,6 +205,15 @@ void FillTexturedMmx(RasterSetup& s, uint32_t filter) {
     _mm_empty();
 }
 
+// The MMX kernels, called directly by the MMX path's triangles.
+using MmxPath =
+    DirectPath<Reciprocal15Fast, SetupGradientsMmx, SetupEdgesMmx, FillGouraudMmx, FillTransparentMmx, FillTexturedMmx>;
+
+void DrawTriangleMmx(FrameBuffer* fb, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
+                     const Material& material, bool textured, const Texture* texture) {
+    DrawTriangleOf(MmxPath{}, fb, a, b, c, material, textured, texture, true);
+}
+
 #else  // no MMX: the reference stands in, and the path is reported unavailable
 
 bool MmxPathAvailable() { return false; }
@@ -217,5 +227,9 @@ void SetupEdgesMmx(RasterSetup& s, const ScreenVertex& l, const ScreenVertex& t,
 void FillGouraudMmx(RasterSetup& s) { FillGouraudScalar(s); }
 void FillTransparentMmx(RasterSetup& s, uint32_t filter) { FillTransparentScalar(s, filter); }
 void FillTexturedMmx(RasterSetup& s, uint32_t filter) { FillTexturedScalar(s, filter); }
+void DrawTriangleMmx(FrameBuffer* fb, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
+                     const Material& material, bool textured, const Texture* texture) {
+    DrawTriangleScalar(fb, a, b, c, material, textured, texture);
+}
 
 #endif
