@@ -82,7 +82,7 @@ TEST(Mesh, GrowthAddsToCapacity) {
 // The 32-bit program is large-address-aware: under 64-bit Windows it holds
 // meshes of more than 2.5 GB in all, and gives the memory back.
 TEST(Mesh, ThirtyTwoBitProgramHoldsMoreThanTwoAndAHalfGigabytes) {
-    const int64_t perMesh = 14000000;  // 896 MB of vertex records
+    const int64_t perMesh = 896000000 / int64_t(sizeof(MeshVertex));  // 896 MB of vertex records
     for (int round = 0; round < 2; ++round) {
         SCOPED_TRACE(round);
         MeshPtr meshes[3] = {MeshPtr(CreateMesh("a")), MeshPtr(CreateMesh("b")), MeshPtr(CreateMesh("c"))};

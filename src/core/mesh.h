@@ -14,16 +14,9 @@ struct Vec3 {
     float x, y, z;
 };
 
+// The renderer keeps its per-frame values of each vertex in an array of its
+// own (render/screen_vertex.h), so the record stays at half a cache line.
 struct MeshVertex {
-    // Renderer working storage, rewritten every frame.
-    int32_t screenX;
-    int32_t screenY;
-    int32_t depth;
-    int32_t clipCode;
-    int32_t texV;  // v of the corner being drawn, times 32767
-    int32_t texU;  // u of the corner being drawn, times 32767
-    int32_t shade;
-    int32_t shadeKey;
     Vec3 position;
     Vec3 normal;
     // Hair builder working storage.
@@ -80,9 +73,9 @@ static_assert(offsetof(Material, ambientLevel) == 12 * 4, "Material layout");
 static_assert(offsetof(Material, specularExponent) == 16 * 4, "Material layout");
 static_assert(offsetof(Material, materialFlags) == 17 * 4, "Material layout");
 static_assert(offsetof(Material, transparency) == 22 * 4, "Material layout");
-static_assert(sizeof(MeshVertex) == 64, "MeshVertex is sixteen 4-byte values");
-static_assert(offsetof(MeshVertex, position) == 8 * 4, "MeshVertex layout");
-static_assert(offsetof(MeshVertex, strandT) == 15 * 4, "MeshVertex layout");
+static_assert(sizeof(MeshVertex) == 32, "MeshVertex is eight 4-byte values");
+static_assert(offsetof(MeshVertex, normal) == 3 * 4, "MeshVertex layout");
+static_assert(offsetof(MeshVertex, strandT) == 7 * 4, "MeshVertex layout");
 
 struct ScreenRect {
     int32_t minX, minY, maxX, maxY;
