@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <random>
@@ -97,6 +98,51 @@ TEST(TextScan, RandomDecimalsMatchStrtof) {
             text += ' ';
         }
         ExpectSameAsReference(text);
+        if (HasFailure()) return;
+    }
+}
+
+// The conversion works from a double near the value and leaves the points
+// halfway between two floats to strtof; both sweeps compare bits directly.
+// Ten million random decimals of up to 19 digits and powers of ten up to
+// 22, then decimals written within a few units of the 19th digit of every
+// halfway point sampled across the whole range, from both sides.
+TEST(TextScan, SweepsMatchStrtof) {
+    std::mt19937_64 random(7);
+    char text[64];
+    const auto check = [&](const char* t) {
+        float ours = 7, theirs = 7;
+        const int n = ScanFloats(t, &ours, 1);
+        ASSERT_EQ(n, ReferenceFloats(t, &theirs, 1)) << t;
+        ASSERT_EQ(Bits(ours), Bits(theirs)) << t;
+    };
+    for (int round = 0; round < 10000000; ++round) {
+        const uint64_t value = random() >> (random() % 64);
+        std::snprintf(text, sizeof text, "%llue%d", static_cast<unsigned long long>(value % 10000000000000000000u),
+                      static_cast<int>(random() % 45) - 22 - 19 * (round % 2));
+        check(text);
+        if (HasFailure()) return;
+    }
+    for (int round = 0; round < 500000; ++round) {
+        // A float of the fast range (about 1e-22 to 1e37) and the point above it.
+        const uint32_t bits = 0x1A000000u + static_cast<uint32_t>(random() % 0x5D000000u);
+        float f;
+        std::memcpy(&f, &bits, 4);
+        const double halfway = (static_cast<double>(f) + static_cast<double>(std::nextafter(f, 1e38f))) / 2;
+        for (int digits = 9; digits <= 19; digits += 5) {
+            std::snprintf(text, sizeof text, "%.*e", digits - 1, halfway);
+            check(text);
+            // The same digits a unit either side in the last place.
+            char* e = std::strchr(text, 'e');
+            for (int step : {-1, 1}) {
+                char nudged[64];
+                std::memcpy(nudged, text, sizeof nudged);
+                char* last = nudged + (e - text) - 1;
+                if ((step < 0 && *last == '0') || (step > 0 && *last == '9')) continue;
+                *last = static_cast<char>(*last + step);
+                check(nudged);
+            }
+        }
         if (HasFailure()) return;
     }
 }

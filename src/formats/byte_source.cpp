@@ -1,6 +1,7 @@
 // File and memory byte sources, and the block reading the text readers share.
 #include "formats/byte_source.h"
 
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -35,47 +36,114 @@ ByteSource MemoryByteSource(const void* data, size_t size) {
 }
 
 void DrainByteSource(ByteSource* source) {
-    unsigned char scratch[ByteBlockSize];
+    unsigned char scratch[4096];
     while (source->fill(source, scratch, sizeof scratch) == sizeof scratch) {
     }
 }
 
-void StartByteBlocks(ByteBlocks* in, ByteSource* source) {
+namespace {
+
+// The first CR or LF in bytes [from, to), or `to`: eight bytes a step, with
+// the test for a zero byte on each byte's difference from the two.
+size_t ScanToLineEnd(const unsigned char* bytes, size_t from, size_t to) {
+    constexpr uint64_t ones = 0x0101010101010101u, highs = 0x8080808080808080u;
+    size_t i = from;
+    for (; i + 8 <= to; i += 8) {
+        uint64_t word;
+        std::memcpy(&word, bytes + i, sizeof word);
+        const uint64_t lf = word ^ (ones * '\n'), cr = word ^ (ones * '\r');
+        if ((((lf - ones) & ~lf) | ((cr - ones) & ~cr)) & highs) break;
+    }
+    for (; i < to; ++i) {
+        if (bytes[i] == '\r' || bytes[i] == '\n') return i;
+    }
+    return to;
+}
+
+}  // namespace
+
+void StartTextWindow(TextWindow* in, ByteSource* source, unsigned char* storage) {
     in->source = source;
-    in->fill = ByteBlockSize;
-    in->position = ByteBlockSize;
-}
-
-int RefillByteBlocks(ByteBlocks* in) {
-    // Only a full block can have more behind it.
-    if (in->fill < ByteBlockSize || !in->source) return -1;
-    in->fill = in->source->fill(in->source, in->block, ByteBlockSize);
+    in->bytes = storage;
     in->position = 0;
-    if (in->fill == 0) return -1;
-    return in->block[in->position++];
+    in->fill = 0;
+    in->ended = source == nullptr;
+    in->lineKnown = false;
+    in->lineEnd = 0;
+    in->lineKind = LineLong;
 }
 
-size_t TakeToLineEnd(ByteBlocks* in, char* out, size_t room, int* lineEnd) {
-    size_t taken = 0;
+bool RefillTextWindow(TextWindow* in) {
+    const size_t keep = in->fill - in->position;
+    if (in->position > 0) {
+        std::memmove(in->bytes, in->bytes + in->position, keep);
+        in->lineKnown = in->lineKnown && in->lineEnd >= in->position;
+        in->lineEnd = in->lineKnown ? in->lineEnd - in->position : 0;
+        in->position = 0;
+        in->fill = keep;
+    }
+    const size_t room = TextWindowSize - in->fill;
+    if (!in->ended && room > 0) {
+        const size_t n = in->source->fill(in->source, in->bytes + in->fill, room);
+        if (n < room) in->ended = true;
+        in->fill += n;
+    }
+    return in->position < in->fill;
+}
+
+bool SkipBlanks(TextWindow* in, bool lineEnds) {
     for (;;) {
-        const unsigned char* start = in->block + in->position;
-        const unsigned char* end = in->block + in->fill;
-        const unsigned char* p = start;
-        while (p < end && *p != '\r' && *p != '\n') ++p;
-        const size_t run = static_cast<size_t>(p - start);
-        if (taken < room) std::memcpy(out + taken, start, run < room - taken ? run : room - taken);
-        taken += run;
-        in->position += run;
-        if (p < end) {
-            *lineEnd = in->block[in->position++];
-            return taken;
+        const unsigned char* bytes = in->bytes;
+        size_t i = in->position;
+        while (i < in->fill &&
+               (bytes[i] == ' ' || bytes[i] == '\t' || (lineEnds && (bytes[i] == '\r' || bytes[i] == '\n'))))
+            ++i;
+        in->position = i;
+        if (i < in->fill) return true;
+        if (!RefillTextWindow(in)) return false;
+    }
+}
+
+LineKind FindLineEnd(TextWindow* in, size_t* end) {
+    // A line whose end was found for an earlier position keeps it; one that
+    // ran past the window is known to hold no line end up to there.
+    size_t from = in->position;
+    if (in->lineKnown && in->lineEnd >= in->position) {
+        if (in->lineKind != LineLong) {
+            *end = in->lineEnd;
+            return in->lineKind;
         }
-        const int c = RefillByteBlocks(in);
-        if (c == -1 || c == '\r' || c == '\n') {
-            *lineEnd = c;
-            return taken;
+        from = in->lineEnd;
+    }
+    for (;;) {
+        const size_t found = ScanToLineEnd(in->bytes, from, in->fill);
+        in->lineKnown = true;
+        in->lineEnd = found;
+        if (found < in->fill) {
+            in->lineKind = LineTerminated;
+        } else if (in->ended) {
+            in->lineKind = LineAtEnd;
+        } else if (in->position == 0 && in->fill == TextWindowSize) {
+            in->lineKind = LineLong;
+        } else {
+            const size_t shift = in->position;
+            RefillTextWindow(in);
+            from = found - shift;
+            continue;
         }
-        if (taken < room) out[taken] = static_cast<char>(c);
-        ++taken;
+        *end = found;
+        return in->lineKind;
+    }
+}
+
+bool SkipLine(TextWindow* in) {
+    for (;;) {
+        const size_t found = ScanToLineEnd(in->bytes, in->position, in->fill);
+        if (found < in->fill) {
+            in->position = found + 1;
+            return true;
+        }
+        in->position = in->fill;
+        if (!RefillTextWindow(in)) return false;
     }
 }

@@ -1,7 +1,6 @@
 // Where the OBJ and Poser readers get their bytes: a source fills a buffer on
 // request (from a file, a memory buffer, or any other producer that keeps this
-// contract), and the readers take characters one at a time from 4096-byte
-// blocks of it.
+// contract), and the readers take whole lines of it from a large window.
 #pragma once
 
 #include <cstddef>
@@ -25,37 +24,52 @@ ByteSource FileByteSource(std::FILE* file);
 // A source over `size` bytes at `data`, which must outlive the reading.
 ByteSource MemoryByteSource(const void* data, size_t size);
 
-constexpr size_t ByteBlockSize = 4096;
-
 // Reads what is left of `source` and drops it, so that a read error behind
 // the part a reader needed shows in `failed`.
 void DrainByteSource(ByteSource* source);
 
-// Characters of a source through one block. A further block is asked for
-// only after a full one: a short block, or a fill that yields nothing, is the
-// end of input.
-struct ByteBlocks {
-    ByteSource* source;  // null: no input
-    unsigned char block[ByteBlockSize];
-    size_t fill;
-    size_t position;
+// The bytes of a source seen through a window of TextWindowSize bytes that
+// keeps a line whole: when the reader reaches the end of what is there, the
+// unread rest moves to the front and the source fills the room behind it. A
+// fill that yields less than the room asked for is the end of input.
+constexpr size_t TextWindowSize = 256 * 1024;
+
+// How far the line at the window's position runs (CR and LF each end a line).
+enum LineKind {
+    LineTerminated,  // up to its CR or LF
+    LineAtEnd,       // up to the end of input, without a CR or LF
+    LineLong         // past the whole window: TextWindowSize bytes without either
 };
 
-// Starts reading `source` (or nothing, when null): the first character asks
-// for the first block.
-void StartByteBlocks(ByteBlocks* in, ByteSource* source);
-// Refills the block and returns its first character, or -1 at the end of input.
-int RefillByteBlocks(ByteBlocks* in);
+struct TextWindow {
+    ByteSource* source;    // null: no input
+    unsigned char* bytes;  // TextWindowSize + 1 bytes: a terminator fits after the last
+    size_t position;       // the next byte to take
+    size_t fill;           // bytes in the window
+    bool ended;            // the source has given all it has
+    // What FindLineEnd last found, while position has not passed it.
+    bool lineKnown;
+    size_t lineEnd;
+    LineKind lineKind;
+};
 
-// The next character (0 to 255), or -1 at the end of input.
-inline int NextByte(ByteBlocks* in) {
-    if (in->position < in->fill) return in->block[in->position++];
-    return RefillByteBlocks(in);
-}
+// Starts reading `source` (or nothing, when null) through `storage`, which
+// holds TextWindowSize + 1 bytes and outlives the reading.
+void StartTextWindow(TextWindow* in, ByteSource* source, unsigned char* storage);
+// Moves the unread bytes to the front and fills the room behind them; false
+// when no byte is left to take.
+bool RefillTextWindow(TextWindow* in);
 
-// Takes the bytes from here up to the next CR, LF or end of input, whole runs
-// of the block at a time instead of one character each: the first `room` of
-// them are copied to `out`, and the result is how many there were (more than
-// `room` when they did not fit). The CR or LF that ends them is taken too and
-// left in *lineEnd, which is -1 at the end of input.
-size_t TakeToLineEnd(ByteBlocks* in, char* out, size_t room, int* lineEnd);
+// Whether a byte is there to take at in->bytes[in->position].
+inline bool HasByte(TextWindow* in) { return in->position < in->fill || RefillTextWindow(in); }
+
+// Skips spaces and tabs, and CR and LF too when `lineEnds`; false at the end
+// of input.
+bool SkipBlanks(TextWindow* in, bool lineEnds);
+// Where the line from the window's position ends: *end is the index of its CR
+// or LF, or of the end of what the window holds. Refills so that the line is
+// whole in the window when it fits.
+LineKind FindLineEnd(TextWindow* in, size_t* end);
+// Takes everything up to and including the next CR or LF; false when the
+// input ends first.
+bool SkipLine(TextWindow* in);

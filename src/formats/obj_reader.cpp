@@ -1,5 +1,5 @@
-// The OBJ reader: statements are recognised one character at a time from
-// 4096-byte blocks, and stored into the Mesh as they come.
+// The OBJ reader: statements are recognised a whole line at a time in a
+// large window over the input, and stored into the Mesh as they come.
 #include "formats/obj_reader.h"
 
 #include <cstdio>
@@ -88,100 +88,90 @@ enum Keyword {
     KeywordMaterialLibrary
 };
 
-constexpr int EndOfInput = -1;
-
 struct ObjInput {
-    ByteBlocks bytes;
-    int current;  // the character under examination
-    char argument[ArgumentSize];
+    TextWindow window;
+    unsigned char storage[TextWindowSize + 1];
 };
 
-int NextChar(ObjInput* in) { return NextByte(&in->bytes); }
+bool IsSpace(char c) { return c == ' ' || c == '\t'; }
 
-bool IsLineEnd(int c) { return c == '\r' || c == '\n'; }
-bool IsSpace(int c) { return c == ' ' || c == '\t'; }
+// What the characters at `line[p]` (not a blank) begin: a keyword, or no
+// statement. `*next` is where recognition goes on: after the keyword, or
+// where it starts over.
+enum Recognition { Recognised, StartOver, UnknownStatement };
 
-void SkipLine(ObjInput* in) {
-    while (in->current != EndOfInput && !IsLineEnd(in->current)) in->current = NextChar(in);
+Recognition RecogniseKeyword(const char* line, size_t p, size_t end, Keyword* found, size_t* next) {
+    switch (line[p]) {
+        case 'v':
+            *found = p + 1 < end && line[p + 1] == 't' ? KeywordTexCoord : KeywordVertex;
+            *next = p + (*found == KeywordTexCoord ? 2 : 1);
+            return Recognised;
+        case 'f':
+            *found = KeywordPolygon;
+            *next = p + (p + 1 < end && line[p + 1] == 'o' ? 2 : 1);
+            return Recognised;
+        case 'l': *found = KeywordLine; break;
+        case 'g': *found = KeywordGroup; break;
+        case 'u':
+        case 'm': {
+            const char* word = line[p] == 'u' ? "usemtl" : "mtllib";
+            *found = line[p] == 'u' ? KeywordUseMaterial : KeywordMaterialLibrary;
+            for (size_t i = 1; word[i] != '\0'; ++i) {
+                // A line end abandons the attempt; any other mismatching
+                // character is dropped and recognition starts over with the
+                // character after it.
+                if (p + i == end) {
+                    *next = end;
+                    return StartOver;
+                }
+                if (line[p + i] != word[i]) {
+                    *next = p + i + 1;
+                    return StartOver;
+                }
+            }
+            *next = p + 6;
+            return Recognised;
+        }
+        default: return UnknownStatement;
+    }
+    *next = p + 1;
+    return Recognised;
 }
 
 // Finds the next statement with an argument; 0 at the end of input. The
-// argument is in in->argument; in->current is the CR, LF or end after it.
-int NextStatement(ObjInput* in, Keyword* keyword) {
+// argument, terminated in place, stays valid until the next call.
+int NextStatement(ObjInput* in, Keyword* keyword, char** argument) {
+    TextWindow* w = &in->window;
     for (;;) {
-        int c = in->current;
-        while (IsLineEnd(c) || IsSpace(c)) c = NextChar(in);
-        if (c == EndOfInput) {
-            in->current = c;
-            return 0;
-        }
-        Keyword found;
-        switch (c) {
-            case 'v':
-                c = NextChar(in);
-                found = KeywordVertex;
-                if (c == 't') {
-                    found = KeywordTexCoord;
-                    c = NextChar(in);
-                }
-                break;
-            case 'f':
-                c = NextChar(in);
-                if (c == 'o') c = NextChar(in);
-                found = KeywordPolygon;
-                break;
-            case 'l':
-                c = NextChar(in);
-                found = KeywordLine;
-                break;
-            case 'g':
-                c = NextChar(in);
-                found = KeywordGroup;
-                break;
-            case 'u':
-            case 'm': {
-                const char* word = c == 'u' ? "usemtl" : "mtllib";
-                found = c == 'u' ? KeywordUseMaterial : KeywordMaterialLibrary;
-                int i = 1;
-                for (; word[i] != '\0'; ++i) {
-                    c = NextChar(in);
-                    if (c != word[i]) break;
-                }
-                if (word[i] != '\0') {
-                    // A line end abandons the attempt; any other mismatching
-                    // character is dropped and recognition starts over with
-                    // the character after it.
-                    if (c != EndOfInput && !IsLineEnd(c)) c = NextChar(in);
-                    in->current = c;
-                    continue;
-                }
-                c = NextChar(in);
-                break;
-            }
-            default:
-                in->current = c;
-                SkipLine(in);
-                continue;
-        }
-        in->current = c;
-        if (c == EndOfInput) return 0;
-        if (IsLineEnd(c)) continue;  // keyword without argument: abandoned
-        if (!IsSpace(c)) {
-            SkipLine(in);  // "vn", "vp", "s", "o", a comment: unknown statement
+        if (!SkipBlanks(w, true)) return 0;
+        size_t end = 0;
+        LineKind kind = FindLineEnd(w, &end);
+        char* line = reinterpret_cast<char*>(w->bytes);
+        size_t next = 0;
+        const Recognition r = RecogniseKeyword(line, w->position, end, keyword, &next);
+        if (r == UnknownStatement) {
+            SkipLine(w);
             continue;
         }
-        do c = NextChar(in);
-        while (IsSpace(c));
-        in->current = c;
-        if (c == EndOfInput) return 0;
-        if (IsLineEnd(c)) continue;  // no argument: ignored
-        // The argument is the rest of the line, taken a run at a time.
-        in->argument[0] = static_cast<char>(c);
-        const size_t length = 1 + TakeToLineEnd(&in->bytes, in->argument + 1, ArgumentSize - 2, &in->current);
+        w->position = next;
+        if (r == StartOver || next == end) continue;  // keyword without argument: abandoned
+        if (!IsSpace(line[next])) {
+            SkipLine(w);  // "vn", "vp", "s", "o", a comment: unknown statement
+            continue;
+        }
+        if (!SkipBlanks(w, false)) return 0;
+        kind = FindLineEnd(w, &end);
+        line = reinterpret_cast<char*>(w->bytes);
+        if (w->position == end) continue;  // no argument: ignored
         // An over-long argument costs only its own statement.
-        if (length + 1 > ArgumentSize) continue;
-        in->argument[length] = '\0';
-        *keyword = found;
+        const size_t start = w->position;
+        if (kind == LineLong || end - start + 1 > ArgumentSize) {
+            SkipLine(w);
+            continue;
+        }
+        line[end] = '\0';
+        w->position = kind == LineTerminated ? end + 1 : end;
+        *argument = line + start;
         return 1;
     }
 }
@@ -280,11 +270,11 @@ int HandleStatement(LoadState* state, Keyword keyword, const char* argument) {
 int ReadStatements(ByteSource* source, LoadState* state) {
     ObjInput* in = static_cast<ObjInput*>(AllocateBytes(sizeof(ObjInput)));
     if (!in) return 0;
-    StartByteBlocks(&in->bytes, source);
-    in->current = NextChar(in);
+    StartTextWindow(&in->window, source, in->storage);
     Keyword keyword;
+    char* argument = nullptr;
     int ok = 1;
-    while (ok && NextStatement(in, &keyword)) ok = HandleStatement(state, keyword, in->argument);
+    while (ok && NextStatement(in, &keyword, &argument)) ok = HandleStatement(state, keyword, argument);
     ReleaseBytes(in);
     return ok;
 }

@@ -17,14 +17,27 @@ namespace {
 struct PoserInput {
     std::FILE* file;
     ByteSource fileSource;
-    ByteBlocks bytes;
+    TextWindow window;
+    unsigned char storage[TextWindowSize + 1];
 };
 PoserInput input = {};
 
-int NextChar() { return NextByte(&input.bytes); }
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-bool IsLineEnd(int c) { return c == '\r' || c == '\n'; }
-bool IsBlank(int c) { return c == ' ' || c == '\t'; }
+// The text from the window's position to the end of its line into `out`
+// (`size` bytes), which ends the line; 0 when the line does not fit or the
+// input ends before its CR or LF.
+int TakeLine(char* out, size_t size) {
+    TextWindow* w = &input.window;
+    size_t end = 0;
+    if (FindLineEnd(w, &end) != LineTerminated) return 0;
+    const size_t length = end - w->position;
+    if (length >= size) return 0;
+    std::memcpy(out, w->bytes + w->position, length);
+    out[length] = '\0';
+    w->position = end + 1;
+    return 1;
+}
 
 // Walk results.
 constexpr int WalkNoGeometry = -1;
@@ -107,74 +120,58 @@ int OpenPoserInput(const char* path) {
     input.file = std::fopen(path, "rb");
     if (!input.file) return 0;
     input.fileSource = FileByteSource(input.file);
-    StartByteBlocks(&input.bytes, &input.fileSource);
+    StartTextWindow(&input.window, &input.fileSource, input.storage);
     return 1;
 }
 
 void StartPoserInput(ByteSource* source) {
     ClosePoserInput();
-    StartByteBlocks(&input.bytes, source);
+    StartTextWindow(&input.window, source, input.storage);
 }
 
 void ClosePoserInput() {
     if (input.file) std::fclose(input.file);
     input.file = nullptr;
-    StartByteBlocks(&input.bytes, nullptr);
+    StartTextWindow(&input.window, nullptr, input.storage);
 }
 
 int NextPoserToken(char* word, char* argument) {
     word[0] = '\0';
     argument[0] = '\0';
-    int c;
+    TextWindow* w = &input.window;
     for (;;) {
-        do {
-            c = NextChar();
-        } while (IsLineEnd(c) || IsBlank(c));
-        if (c < 0) return 0;
+        if (!SkipBlanks(w, true)) return 0;
+        const char c = static_cast<char>(w->bytes[w->position]);
         if (c == '{' || c == '}') {
-            word[0] = static_cast<char>(c);
+            word[0] = c;
             word[1] = '\0';
+            ++w->position;
             return 1;
         }
-        const int second = NextChar();
-        if (second < 0) return 0;
-        if (c == '/' && second == '/') {
-            do {
-                c = NextChar();
-                if (c < 0) return 0;
-            } while (!IsLineEnd(c));
+        // Every other token needs its line's end: the input ending before it
+        // loses the token.
+        size_t end = 0;
+        const LineKind kind = FindLineEnd(w, &end);
+        if (kind == LineAtEnd) return 0;
+        const char* line = reinterpret_cast<const char*>(w->bytes);
+        const size_t start = w->position;
+        if (start + 1 < end && line[start] == '/' && line[start + 1] == '/') {
+            if (!SkipLine(w)) return 0;  // a comment
             continue;
         }
-        size_t length = 0;
-        word[length++] = static_cast<char>(c);
-        c = second;
-        for (;;) {
-            if (IsLineEnd(c)) {
-                word[length] = '\0';
-                return 1;
-            }
-            if (IsBlank(c)) break;
-            if (length + 1 >= PoserWordSize) return 0;
-            word[length++] = static_cast<char>(c);
-            c = NextChar();
-            if (c < 0) return 0;
+        size_t stop = start + 1;  // the first character is no blank
+        while (stop < end && !IsBlank(line[stop])) ++stop;
+        if (stop - start + 1 > PoserWordSize) return 0;
+        std::memcpy(word, line + start, stop - start);
+        word[stop - start] = '\0';
+        w->position = stop;
+        if (stop == end) {
+            ++w->position;  // the word ends the line: no argument
+            return 1;
         }
-        word[length] = '\0';
-        break;
+        if (!SkipBlanks(w, false)) return 0;
+        return TakeLine(argument, PoserArgumentSize);
     }
-    do {
-        c = NextChar();
-        if (c < 0) return 0;
-    } while (IsBlank(c));
-    size_t length = 0;
-    while (!IsLineEnd(c)) {
-        if (length + 1 >= PoserArgumentSize) return 0;
-        argument[length++] = static_cast<char>(c);
-        c = NextChar();
-        if (c < 0) return 0;
-    }
-    argument[length] = '\0';
-    return 1;
 }
 
 int SkipPoserBlock(char* word, char* argument) {

@@ -14,68 +14,61 @@ bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' ||
 
 namespace {
 
-// Powers of ten that doubles hold exactly.
+// Powers of ten that doubles hold exactly, and the doubles nearest to their
+// inverses.
 const double exactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                                    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+const double inversePowersOfTen[] = {1e-0,  1e-1,  1e-2,  1e-3,  1e-4,  1e-5,  1e-6,  1e-7,  1e-8,  1e-9,  1e-10, 1e-11,
+                                     1e-12, 1e-13, 1e-14, 1e-15, 1e-16, 1e-17, 1e-18, 1e-19, 1e-20, 1e-21, 1e-22};
 
-// The float next to the finite `f` in the direction of `d` (as nextafter
-// gives it), by stepping its bits: a library call here costs as much as the
-// whole conversion.
-float NeighbourToward(float f, double d) {
-    uint32_t bits;
-    std::memcpy(&bits, &f, sizeof bits);
-    if (f == 0.0f) {
-        bits = d > 0 ? 1u : 0x80000001u;
-    } else if ((static_cast<double>(f) < d) == (f > 0.0f)) {
-        ++bits;  // away from zero
-    } else {
-        --bits;
-    }
-    float next;
-    std::memcpy(&next, &bits, sizeof next);
-    return next;
+bool IsDigit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
+
+// Accumulates the digits at *p into *significand and moves past them;
+// returns how many there were (leading zeros too). More than 19 may have
+// wrapped the value, which the caller then does not use.
+int TakeDigits(const char** p, uint64_t* significand) {
+    const char* q = *p;
+    uint64_t value = *significand;
+    for (; IsDigit(*q); ++q) value = value * 10 + static_cast<uint64_t>(*q - '0');
+    const int n = static_cast<int>(q - *p);
+    *p = q;
+    *significand = value;
+    return n;
 }
 
-// The common case of a plain decimal number with at most 19 significant
-// digits and a small exponent, converted exactly as strtof would: the
-// significand and the power of ten are exact doubles, so one multiplication
-// or division gives the correctly rounded double, and rounding that to float
-// is correct unless the double sits exactly halfway between two floats
-// (then the double rounding could differ, and strtof decides). Returns false
-// when the text needs strtof.
+// A plain decimal number, converted exactly as strtof would, from a double
+// close to its value: with at most 19 digits and a power of ten up to 22,
+// the significand times 10^e, or times the double nearest 10^-e, lies within
+// three units in the last place of the double from the exact value. Such a
+// double rounds to the same float as the exact value unless one of the
+// points halfway between two floats is that close to it; each of those has
+// its low 29 significand bits at exactly 2^28 (a float keeps 24 of the 53),
+// so the low bits tell, and only then strtof decides. Values in this range
+// are normal floats, never infinities or subnormals. Returns false when the
+// text needs strtof.
 bool ConvertPlainDecimal(const char* text, float* value, const char** end) {
     const char* p = text;
     while (IsBlank(*p)) ++p;
     bool negative = false;
     if (*p == '+' || *p == '-') negative = *p++ == '-';
     uint64_t significand = 0;
-    int digits = 0, exponent = 0;
-    bool anyDigit = false;
-    for (; *p >= '0' && *p <= '9'; ++p) {
-        anyDigit = true;
-        if (significand == 0 && *p == '0') continue;
-        if (++digits > 19) return false;
-        significand = significand * 10 + static_cast<uint64_t>(*p - '0');
-    }
+    int digits = TakeDigits(&p, &significand);
+    int exponent = 0;
     if (*p == '.') {
         ++p;
-        for (; *p >= '0' && *p <= '9'; ++p) {
-            anyDigit = true;
-            --exponent;
-            if (significand == 0 && *p == '0') continue;
-            if (++digits > 19) return false;
-            significand = significand * 10 + static_cast<uint64_t>(*p - '0');
-        }
+        exponent = -TakeDigits(&p, &significand);
+        digits -= exponent;
     }
-    if (!anyDigit) return false;                   // also "inf", "nan", "0x..." after a sign
+    if (digits == 0) return false;                 // also "inf", "nan", "0x..." after a sign
+    if (digits > 19) return false;                 // the significand may have wrapped
     if (p[0] == 'x' || p[0] == 'X') return false;  // "0x": hexadecimal
     if (*p == 'e' || *p == 'E') {
         const char* q = p + 1;
         bool negativeExponent = false;
         if (*q == '+' || *q == '-') negativeExponent = *q++ == '-';
-        if (*q >= '0' && *q <= '9') {
+        if (IsDigit(*q)) {
             int e = 0;
-            for (; *q >= '0' && *q <= '9'; ++q) {
+            for (; IsDigit(*q); ++q) {
                 if (e < 100000) e = e * 10 + (*q - '0');
             }
             exponent += negativeExponent ? -e : e;
@@ -88,18 +81,17 @@ bool ConvertPlainDecimal(const char* text, float* value, const char** end) {
         return true;
     }
     if (significand > (uint64_t(1) << 53) || exponent < -22 || exponent > 22) return false;
-    double d = static_cast<double>(significand);
-    d = exponent >= 0 ? d * exactPowersOfTen[exponent] : d / exactPowersOfTen[-exponent];
+    const double d =
+        static_cast<double>(significand) * (exponent >= 0 ? exactPowersOfTen[exponent] : inversePowersOfTen[-exponent]);
+    uint64_t bits;
+    std::memcpy(&bits, &d, sizeof bits);
+    const uint32_t low = static_cast<uint32_t>(bits) & 0x1FFFFFFFu;
+    if (low - (0x10000000u - 4u) <= 8u) return false;  // within 4 units of a halfway point
     const float f = static_cast<float>(d);
-    if (static_cast<double>(f) != d && std::isfinite(f)) {
-        const float other = NeighbourToward(f, d);
-        if ((static_cast<double>(f) + static_cast<double>(other)) * 0.5 == d) return false;
-    }
     *value = negative ? -f : f;
     *end = p;
     return true;
 }
-
 }  // namespace
 
 int ScanFloats(const char* text, float* values, int count) {
@@ -108,7 +100,6 @@ int ScanFloats(const char* text, float* values, int count) {
         float fast;
         const char* fastEnd = nullptr;
         if (ConvertPlainDecimal(p, &fast, &fastEnd)) {
-            if (!std::isfinite(fast)) return i;
             values[i] = fast;
             p = fastEnd;
             continue;
