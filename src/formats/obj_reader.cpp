@@ -178,6 +178,12 @@ int NextStatement(ObjInput* in, Keyword* keyword, char** argument) {
 
 struct LoadState {
     Mesh* mesh;
+    // Vertex positions as they arrive: a twelfth of the program's vertex
+    // records in size, so that growing them copies little, and the records
+    // are made once, at their final number, after the reading.
+    Vec3* positions;
+    int32_t positionCount;
+    int32_t positionCapacity;
     int32_t currentGroup;
     int32_t currentMaterial;
     char library[ArgumentSize];
@@ -206,6 +212,32 @@ void SelectName(char (*names)[MeshNameSize], int32_t* count, int32_t limit, cons
     ++*count;
 }
 
+int GrowPositions(LoadState* state) {
+    const int64_t capacity = state->positionCapacity + GeometricGrowth(state->positionCapacity, GrowthStep);
+    size_t bytes = 0;
+    if (capacity > INT32_MAX || !ArrayByteSize(capacity, sizeof(Vec3), &bytes)) return 0;
+    void* block = ReallocateBytes(state->positions, bytes);
+    if (!block) return 0;
+    state->positions = static_cast<Vec3*>(block);
+    state->positionCapacity = static_cast<int32_t>(capacity);
+    return 1;
+}
+
+// The mesh's vertex records from the positions read; 0 when there is no
+// room for them.
+int StoreVertices(LoadState* state) {
+    Mesh* mesh = state->mesh;
+    const int32_t n = state->positionCount;
+    if (n > mesh->vertexCapacity && !GrowVertices(mesh, static_cast<int64_t>(n) - mesh->vertexCapacity)) return 0;
+    for (int32_t i = 0; i < n; ++i) {
+        MeshVertex vertex{};
+        vertex.position = state->positions[i];
+        mesh->vertices[i] = vertex;
+    }
+    mesh->vertexCount = n;
+    return 1;
+}
+
 // Handles one statement; 0 when storage could not grow.
 int HandleStatement(LoadState* state, Keyword keyword, const char* argument) {
     Mesh* mesh = state->mesh;
@@ -214,14 +246,10 @@ int HandleStatement(LoadState* state, Keyword keyword, const char* argument) {
         (static_cast<uint32_t>(state->currentGroup) << FaceGroupShift) | static_cast<uint32_t>(state->currentMaterial);
     switch (keyword) {
         case KeywordVertex: {
-            if (mesh->vertexCount == mesh->vertexCapacity &&
-                !GrowVertices(mesh, GeometricGrowth(mesh->vertexCapacity, GrowthStep)))
-                return 0;
+            if (state->positionCount == state->positionCapacity && !GrowPositions(state)) return 0;
             float xyz[3] = {0, 0, 0};
             if (ScanFloats(argument, xyz, 3) != 3) xyz[0] = xyz[1] = xyz[2] = 0;
-            MeshVertex& vertex = mesh->vertices[mesh->vertexCount++];
-            std::memset(static_cast<void*>(&vertex), 0, sizeof vertex);
-            vertex.position = Vec3{xyz[0], xyz[1], xyz[2]};
+            state->positions[state->positionCount++] = Vec3{xyz[0], xyz[1], xyz[2]};
             return 1;
         }
         case KeywordTexCoord: {
@@ -234,7 +262,8 @@ int HandleStatement(LoadState* state, Keyword keyword, const char* argument) {
             return 1;
         }
         case KeywordPolygon: {
-            const int n = ParseIndexGroups(argument, mesh->vertexCount, mesh->texCoordCount, vertexIndices, texIndices);
+            const int n =
+                ParseIndexGroups(argument, state->positionCount, mesh->texCoordCount, vertexIndices, texIndices);
             if (n < 3) return 1;
             if (static_cast<int64_t>(mesh->faceCount) + n - 3 >= mesh->faceCapacity &&
                 !GrowFaces(mesh, GeometricGrowth(mesh->faceCapacity, GrowthStep)))
@@ -245,7 +274,8 @@ int HandleStatement(LoadState* state, Keyword keyword, const char* argument) {
             return 1;
         }
         case KeywordLine: {
-            const int n = ParseIndexGroups(argument, mesh->vertexCount, mesh->texCoordCount, vertexIndices, texIndices);
+            const int n =
+                ParseIndexGroups(argument, state->positionCount, mesh->texCoordCount, vertexIndices, texIndices);
             if (n < 2) return 1;
             if (static_cast<int64_t>(mesh->faceCount) + n >= mesh->faceCapacity &&
                 !GrowFaces(mesh, GeometricGrowth(mesh->faceCapacity, GrowthStep)))
@@ -304,10 +334,14 @@ int LoadObjSource(Mesh* mesh, ByteSource* source, const char* path) {
     LoadState* state = static_cast<LoadState*>(AllocateBytes(sizeof(LoadState)));
     if (!state) return Fail(path);
     state->mesh = mesh;
+    state->positions = nullptr;
+    state->positionCount = 0;
+    state->positionCapacity = 0;
     state->currentGroup = 0;
     state->currentMaterial = 0;
     state->library[0] = '\0';
-    const int read = ReadStatements(source, state);
+    const int read = ReadStatements(source, state) && StoreVertices(state);
+    ReleaseBytes(state->positions);
     int ok = read && !source->failed && mesh->vertexCount > 0 && mesh->faceCount > 0;
     if (ok) {
         FitMeshStorage(mesh);
