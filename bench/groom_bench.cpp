@@ -31,7 +31,7 @@
 #include "core/mesh.h"
 #include "formats/obj_reader.h"
 #include "formats/obj_writer.h"
-#include "formats/poser_tokens.h"
+#include "formats/poser_reader.h"
 #include "ribbon/ribbon_builder.h"
 
 namespace {

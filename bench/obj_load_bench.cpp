@@ -39,7 +39,7 @@
 
 #include "core/mesh.h"
 #include "formats/obj_reader.h"
-#include "formats/poser_tokens.h"
+#include "formats/poser_reader.h"
 
 namespace {
 

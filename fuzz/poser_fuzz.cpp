@@ -16,7 +16,7 @@
 #include <string>
 
 #include "core/platform.h"
-#include "formats/poser_tokens.h"
+#include "formats/poser_reader.h"
 #include "fuzz_support.h"
 
 // The reader's messages go nowhere here.

@@ -11,6 +11,7 @@
 #include "core/memory.h"
 #include "core/mesh.h"
 #include "formats/poser_sections.h"
+#include "formats/poser_reader.h"
 #include "formats/poser_tokens.h"
 #include "support/mesh_helpers.h"
 #include "support/paths.h"

@@ -16,7 +16,7 @@
 #include "formats/file_source.h"
 #include "formats/obj_reader.h"
 #include "formats/obj_writer.h"
-#include "formats/poser_tokens.h"
+#include "formats/poser_reader.h"
 #include "ribbon/ribbon_builder.h"
 #include "texture/texture_slots.h"
 

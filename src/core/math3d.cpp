@@ -66,17 +66,6 @@ void CrossProduct(const Vec3& a, const Vec3& b, Vec3* out) {
     *out = result;
 }
 
-float Normalise(Vec3* v) {
-    const float length = std::sqrt(v->x * v->x + v->y * v->y + v->z * v->z);
-    if (length != 0.0f) {
-        const float inverse = 1.0f / length;
-        v->x *= inverse;
-        v->y *= inverse;
-        v->z *= inverse;
-    }
-    return length;
-}
-
 float DotProduct(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 
 void NormalMatrix(Matrix4* out, const Matrix4& source) {

@@ -1,6 +1,8 @@
 // The small vector and matrix library of the view and the renderer.
 #pragma once
 
+#include <cmath>
+
 #include "core/mesh.h"
 
 // 16 single-precision floats, row-major: element (row r, column c) at 4r + c.
@@ -28,8 +30,18 @@ void AxisAngleMatrix(float angle, float x, float y, float z, Matrix4* out);
 // out = a x b; out may be a or b.
 void CrossProduct(const Vec3& a, const Vec3& b, Vec3* out);
 // Scales to unit length in place (a zero vector stays zero); returns the
-// length before scaling.
-float Normalise(Vec3* v);
+// length before scaling. Inline: the loads call it for every face slot and
+// every vertex.
+inline float Normalise(Vec3* v) {
+    const float length = std::sqrt(v->x * v->x + v->y * v->y + v->z * v->z);
+    if (length != 0.0f) {
+        const float inverse = 1.0f / length;
+        v->x *= inverse;
+        v->y *= inverse;
+        v->z *= inverse;
+    }
+    return length;
+}
 float DotProduct(const Vec3& a, const Vec3& b);
 // The matrix that turns normals with `m`: the cofactors of its upper 3x3
 // divided by the length of their first column, translation dropped. For the

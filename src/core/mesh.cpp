@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "core/math3d.h"
 #include "core/memory.h"
 
 void CopyName(char* destination, const char* text, size_t size) {
@@ -141,49 +142,32 @@ void FitMeshStorage(Mesh* mesh) {
     }
 }
 
-namespace {
-
-void NormaliseInPlace(float* x, float* y, float* z) {
-    const float length = std::sqrt(*x * *x + *y * *y + *z * *z);
-    if (length != 0.0f) {
-        const float inverse = 1.0f / length;
-        *x *= inverse;
-        *y *= inverse;
-        *z *= inverse;
-    }
-}
-
-}  // namespace
-
 void AddFaceNormal(Mesh* mesh, int slot) {
     const int32_t* corners = mesh->faceVertexIndices + 4 * slot;
     const int k = SlotCornerCount(*mesh, slot);
-    float nx = 0, ny = 0, nz = 0;
+    Vec3 n{0, 0, 0};
     for (int i = 0; i < k; ++i) {
         const Vec3& a = mesh->vertices[corners[i]].position;
         const Vec3& b = mesh->vertices[corners[i + 1 == k ? 0 : i + 1]].position;
-        nx += (a.y - b.y) * (a.z + b.z);
-        ny += (a.z - b.z) * (a.x + b.x);
-        nz += (a.x - b.x) * (a.y + b.y);
+        n.x += (a.y - b.y) * (a.z + b.z);
+        n.y += (a.z - b.z) * (a.x + b.x);
+        n.z += (a.x - b.x) * (a.y + b.y);
     }
-    NormaliseInPlace(&nx, &ny, &nz);
+    Normalise(&n);
     for (int i = 0; i < k; ++i) {
         Vec3& normal = mesh->vertices[corners[i]].normal;
-        normal.x += nx;
-        normal.y += ny;
-        normal.z += nz;
+        normal.x += n.x;
+        normal.y += n.y;
+        normal.z += n.z;
     }
     const Vec3& p = mesh->vertices[corners[0]].position;
-    mesh->facePlanes[slot] = FacePlane{nx, ny, nz, nx * p.x + ny * p.y + nz * p.z};
+    mesh->facePlanes[slot] = FacePlane{n.x, n.y, n.z, n.x * p.x + n.y * p.y + n.z * p.z};
 }
 
 void ComputeNormals(Mesh* mesh) {
     for (int i = 0; i < mesh->vertexCount; ++i) mesh->vertices[i].normal = Vec3{0, 0, 0};
     for (int slot = 0; slot < mesh->faceCount; ++slot) AddFaceNormal(mesh, slot);
-    for (int i = 0; i < mesh->vertexCount; ++i) {
-        Vec3& n = mesh->vertices[i].normal;
-        NormaliseInPlace(&n.x, &n.y, &n.z);
-    }
+    for (int i = 0; i < mesh->vertexCount; ++i) Normalise(&mesh->vertices[i].normal);
 }
 
 namespace {

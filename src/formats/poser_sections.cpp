@@ -45,87 +45,136 @@ bool IsNumberField(const char* begin, const char* end) {
 
 }  // namespace
 
-int ReadPoserGeometry(Mesh* mesh, char* word, char* argument) {
-    const int32_t vertexBase = mesh->vertexCount;
-    const int32_t texBase = mesh->texCoordCount;
-    const int32_t polygonsBefore = mesh->polygonCount;
-    const int32_t linesBefore = mesh->lineCount;
-    int32_t vertexCounter = vertexBase;
-    int32_t texCounter = texBase;
-    int32_t slot = mesh->faceCount;
-    int32_t group = 0;
-    int32_t material = 0;
+namespace {
+
+// What one geometry block keeps while it is read: its indices count from
+// the bases, and the counts reach the mesh when the block closes.
+struct GeometryBlock {
+    Mesh* mesh;
+    int32_t vertexBase, texBase;
+    int32_t polygonsBefore, linesBefore;
+    int32_t vertexCounter, texCounter;
+    int32_t slot;
+    int32_t group, material;
+};
+
+// Token results: go on, the block is done (1 or 0 its result), or failure.
+enum GeometryStep { StepContinue, StepDone, StepFailed };
+
+// "numbVerts", "numbTVerts" and "numbElems": storage for what the block
+// announces. An empty block keeps nothing of itself.
+GeometryStep ReserveAnnounced(GeometryBlock* block, char* word, char* argument) {
+    Mesh* mesh = block->mesh;
+    int32_t count = 0;
+    if (!ReadCount(argument, &count)) return StepFailed;
+    if (word[4] == 'V') {
+        if (count < 1) {
+            mesh->polygonCount = block->polygonsBefore;
+            mesh->lineCount = block->linesBefore;
+            return SkipPoserBlock(word, argument) ? StepDone : StepFailed;
+        }
+        return GrowVertices(mesh, static_cast<int64_t>(count) + 256) ? StepContinue : StepFailed;
+    }
+    if (word[4] == 'T') {
+        return count == 0 || GrowTexCoords(mesh, static_cast<int64_t>(count) + 256) ? StepContinue : StepFailed;
+    }
+    return GrowFaces(mesh, static_cast<int64_t>(count) + 1024) ? StepContinue : StepFailed;
+}
+
+// "v" and "vt": a coordinate in the room announced for it.
+GeometryStep StoreCoordinate(GeometryBlock* block, bool texture, const char* argument) {
+    Mesh* mesh = block->mesh;
+    float p[3];
+    if (texture) {
+        if (block->texCounter >= mesh->texCoordCapacity || ScanFloats(argument, p, 2) != 2) return StepFailed;
+        mesh->texCoords[block->texCounter++] = TexCoord{p[0], p[1]};
+        return StepContinue;
+    }
+    if (block->vertexCounter >= mesh->vertexCapacity || ScanFloats(argument, p, 3) != 3) return StepFailed;
+    MeshVertex vertex{};
+    vertex.position = Vec3{p[0], p[1], p[2]};
+    mesh->vertices[block->vertexCounter++] = vertex;
+    return StepContinue;
+}
+
+// "f" and "l": a polygon or a strand, dropped when it has too few groups.
+GeometryStep StoreElement(GeometryBlock* block, bool line, const char* argument) {
+    Mesh* mesh = block->mesh;
     int32_t vertexIndices[MaxCornersPerStatement];
     int32_t texIndices[MaxCornersPerStatement];
+    const int n = ParseIndexGroups(argument, block->vertexCounter - block->vertexBase,
+                                   block->texCounter - block->texBase, vertexIndices, texIndices);
+    if (n < (line ? 2 : 3)) return StepContinue;
+    // Room for the statement's last slot (the stored growth test).
+    const int64_t last = static_cast<int64_t>(block->slot) + (line ? n : n - 3);
+    if (last >= mesh->faceCapacity && !GrowFaces(mesh, GeometricGrowth(mesh->faceCapacity, 1024))) return StepFailed;
+    const FaceAttributes attributes =
+        static_cast<FaceAttributes>(block->group) << FaceGroupShift | static_cast<FaceAttributes>(block->material);
+    if (line) {
+        StoreStrandSlots(mesh, block->slot, vertexIndices, texIndices, n, attributes, block->vertexBase,
+                         block->texBase);
+        block->slot += StrandSlotCount(n);
+        ++mesh->lineCount;
+    } else {
+        StorePolygonSlots(mesh, block->slot, vertexIndices, texIndices, n, attributes, block->vertexBase,
+                          block->texBase);
+        block->slot += PolygonSlotCount(n);
+        ++mesh->polygonCount;
+    }
+    return StepContinue;
+}
 
+// "g" and "usemtl": the current group or material; an empty name or a full
+// table changes nothing.
+void SelectGeometryName(GeometryBlock* block, bool group, char* argument) {
+    Mesh* mesh = block->mesh;
+    if (CutPoserName(argument) == 0) return;
+    const int index = group ? FindOrAddName(mesh->groupNames, &mesh->groupCount, argument, MaxGroups)
+                            : FindOrAddName(mesh->materialNames, &mesh->materialCount, argument, MaxMaterials);
+    if (index >= 0) (group ? block->group : block->material) = index;
+}
+
+GeometryStep HandleGeometryToken(GeometryBlock* block, char* word, char* argument) {
+    // The one-letter words come first: they are nearly all of a block.
+    if (word[1] == '\0' || (word[2] == '\0' && word[0] == 'v' && word[1] == 't')) {
+        switch (word[0]) {
+            case 'v': return StoreCoordinate(block, word[1] == 't', argument);
+            case 'f':
+            case 'l': return StoreElement(block, word[0] == 'l', argument);
+            case 'g': SelectGeometryName(block, true, argument); return StepContinue;
+            case '{': return SkipPoserBlock(word, argument) ? StepContinue : StepFailed;
+            case '}': {
+                Mesh* mesh = block->mesh;
+                mesh->faceCount = block->slot;
+                mesh->vertexCount = block->vertexCounter;
+                mesh->texCoordCount = block->texCounter;
+                return StepDone;
+            }
+            default: return StepContinue;
+        }
+    }
+    if (std::strcmp(word, "numbVerts") == 0 || std::strcmp(word, "numbTVerts") == 0 ||
+        std::strcmp(word, "numbElems") == 0)
+        return ReserveAnnounced(block, word, argument);
+    if (std::strcmp(word, "usemtl") == 0) SelectGeometryName(block, false, argument);
+    return StepContinue;
+}
+
+}  // namespace
+
+int ReadPoserGeometry(Mesh* mesh, char* word, char* argument) {
+    GeometryBlock block{};
+    block.mesh = mesh;
+    block.vertexBase = block.vertexCounter = mesh->vertexCount;
+    block.texBase = block.texCounter = mesh->texCoordCount;
+    block.polygonsBefore = mesh->polygonCount;
+    block.linesBefore = mesh->lineCount;
+    block.slot = mesh->faceCount;
     if (!OpenBlock(word, argument)) return 0;
     for (;;) {
         if (!NextPoserToken(word, argument)) return 0;
-        if (IsPoserBrace(word, '}')) {
-            mesh->faceCount = slot;
-            mesh->vertexCount = vertexCounter;
-            mesh->texCoordCount = texCounter;
-            return 1;
-        }
-        if (IsPoserBrace(word, '{')) {
-            if (!SkipPoserBlock(word, argument)) return 0;
-        } else if (std::strcmp(word, "numbVerts") == 0) {
-            int32_t count = 0;
-            if (!ReadCount(argument, &count)) return 0;
-            if (count < 1) {
-                // An empty block: nothing of it is kept.
-                mesh->polygonCount = polygonsBefore;
-                mesh->lineCount = linesBefore;
-                return SkipPoserBlock(word, argument);
-            }
-            if (!GrowVertices(mesh, static_cast<int64_t>(count) + 256)) return 0;
-        } else if (std::strcmp(word, "numbTVerts") == 0) {
-            int32_t count = 0;
-            if (!ReadCount(argument, &count)) return 0;
-            if (count > 0 && !GrowTexCoords(mesh, static_cast<int64_t>(count) + 256)) return 0;
-        } else if (std::strcmp(word, "numbElems") == 0) {
-            int32_t count = 0;
-            if (!ReadCount(argument, &count)) return 0;
-            if (!GrowFaces(mesh, static_cast<int64_t>(count) + 1024)) return 0;
-        } else if (std::strcmp(word, "v") == 0) {
-            float p[3];
-            if (vertexCounter >= mesh->vertexCapacity || ScanFloats(argument, p, 3) != 3) return 0;
-            MeshVertex& vertex = mesh->vertices[vertexCounter++];
-            std::memset(&vertex, 0, sizeof vertex);
-            vertex.position = Vec3{p[0], p[1], p[2]};
-        } else if (std::strcmp(word, "vt") == 0) {
-            float t[2];
-            if (texCounter >= mesh->texCoordCapacity || ScanFloats(argument, t, 2) != 2) return 0;
-            mesh->texCoords[texCounter++] = TexCoord{t[0], t[1]};
-        } else if (std::strcmp(word, "f") == 0 || std::strcmp(word, "l") == 0) {
-            const bool line = word[0] == 'l';
-            const int n =
-                ParseIndexGroups(argument, vertexCounter - vertexBase, texCounter - texBase, vertexIndices, texIndices);
-            if (n < (line ? 2 : 3)) continue;
-            // Room for the statement's last slot (the stored growth test).
-            const int64_t last = static_cast<int64_t>(slot) + (line ? n : n - 3);
-            if (last >= mesh->faceCapacity && !GrowFaces(mesh, GeometricGrowth(mesh->faceCapacity, 1024))) return 0;
-            const FaceAttributes attributes =
-                static_cast<FaceAttributes>(group) << FaceGroupShift | static_cast<FaceAttributes>(material);
-            if (line) {
-                StoreStrandSlots(mesh, slot, vertexIndices, texIndices, n, attributes, vertexBase, texBase);
-                slot += StrandSlotCount(n);
-                ++mesh->lineCount;
-            } else {
-                StorePolygonSlots(mesh, slot, vertexIndices, texIndices, n, attributes, vertexBase, texBase);
-                slot += PolygonSlotCount(n);
-                ++mesh->polygonCount;
-            }
-        } else if (std::strcmp(word, "g") == 0 || std::strcmp(word, "usemtl") == 0) {
-            if (CutPoserName(argument) == 0) continue;
-            if (word[0] == 'g') {
-                const int index = FindOrAddName(mesh->groupNames, &mesh->groupCount, argument, MaxGroups);
-                if (index >= 0) group = index;
-            } else {
-                const int index = FindOrAddName(mesh->materialNames, &mesh->materialCount, argument, MaxMaterials);
-                if (index >= 0) material = index;
-            }
-        }
+        const GeometryStep step = HandleGeometryToken(&block, word, argument);
+        if (step != StepContinue) return step == StepDone;
     }
 }
 
