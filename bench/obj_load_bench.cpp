@@ -1,6 +1,6 @@
 // Loading beside fast_obj and tinyobjloader in the same run: a generated
-// model of a million vertices and a million quads, a hair file of 100,000
-// strands, and any further OBJ files named on the command line (a groom).
+// model of a million vertices and a million quads and a hair file of 100,000
+// strands, or the OBJ files named on the command line (a groom).
 // Each OBJ file is also converted here to a Poser prop whose one geomCustom
 // block holds the same statements, and that load is set beside the peers'
 // load of the OBJ file. A load here is all the program does on opening a
@@ -218,8 +218,8 @@ int main(int argc, char** argv) {
         runs = std::atoi(argv[1]);
         first = 2;
     }
-    std::vector<std::string> files = {GridFile(), StrandFile()};
-    for (int i = first; i < argc; ++i) files.push_back(argv[i]);
+    std::vector<std::string> files(argv + first, argv + argc);
+    if (files.empty()) files = {GridFile(), StrandFile()};
     for (const std::string& file : files) MeasureFile(file, runs);
     return 0;
 }
