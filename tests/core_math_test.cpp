@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "core/file_name.h"
 #include "core/int_math.h"
 #include "core/math3d.h"
 
@@ -187,4 +188,23 @@ TEST(IntMath, TruncateSaturatedAtTheEndsOfTheRange) {
     for (const auto& c : cases) {
         EXPECT_EQ(TruncateSaturated(c.value), c.expected) << c.value;
     }
+}
+
+TEST(FileName, AfterTheLastSeparatorOfEitherKind) {
+    const struct {
+        const char* path;
+        const char* expected;
+    } cases[] = {
+        {"", ""},
+        {"a.obj", "a.obj"},
+        {"d/a.obj", "a.obj"},
+        {"d\\e/a.obj", "a.obj"},
+        {"d/e\\a", "a"},
+        {"c:a.obj", "c:a.obj"},
+        {"d/", ""},
+        {"/", ""},
+        {"..\\.x", ".x"},
+        {"C:\\My Hair\\a b.obj", "a b.obj"},
+    };
+    for (const auto& c : cases) EXPECT_STREQ(FileNameOf(c.path), c.expected) << c.path;
 }

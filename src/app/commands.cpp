@@ -7,6 +7,7 @@
 
 #include "app/app_state.h"
 #include "app/hair_settings.h"
+#include "core/file_name.h"
 #include "core/lights.h"
 #include "core/mapping.h"
 #include "core/platform.h"
@@ -26,15 +27,6 @@ namespace {
 
 // Room for the program name, the separators and a whole meshFileName.
 constexpr size_t TitleSize = MeshFileNameSize + 64;
-
-// The name after the last folder separator of a path.
-const char* FileNameOf(const char* path) {
-    const char* name = path;
-    for (const char* p = path; *p; ++p) {
-        if (*p == '/' || *p == '\\') name = p + 1;
-    }
-    return name;
-}
 
 void ShowOriginalAndHair(int enabled) {
     SetToolBarCheck(IDC_ORIGINAL, appState.showHair ? 0 : 1);

@@ -14,43 +14,10 @@
 #include "cli/cli_options.h"
 #include "core/cpu_features.h"
 #include "core/texture.h"
+#include "formats/bmp_writer.h"
 #include "texture/texture_slots.h"
 
 namespace {
-
-void PutLittle(std::vector<uint8_t>& out, uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
-// 24-bit BMP: rows bottom-up, each padded to 4 bytes, as the texture stores them.
-std::vector<uint8_t> EncodeBmp(const Texture& t) {
-    const uint32_t stride = (static_cast<uint32_t>(t.width) * 3 + 3) & ~3u;
-    const uint32_t imageBytes = stride * static_cast<uint32_t>(t.height);
-    std::vector<uint8_t> out;
-    out.reserve(54 + imageBytes);
-    out.push_back('B');
-    out.push_back('M');
-    PutLittle(out, 54 + imageBytes, 4);
-    PutLittle(out, 0, 4);
-    PutLittle(out, 54, 4);
-    PutLittle(out, 40, 4);
-    PutLittle(out, static_cast<uint32_t>(t.width), 4);
-    PutLittle(out, static_cast<uint32_t>(t.height), 4);
-    PutLittle(out, 1, 2);
-    PutLittle(out, 24, 2);
-    PutLittle(out, 0, 4);
-    PutLittle(out, imageBytes, 4);
-    PutLittle(out, 2835, 4);  // 72 dots per inch
-    PutLittle(out, 2835, 4);
-    PutLittle(out, 0, 4);
-    PutLittle(out, 0, 4);
-    for (int32_t row = 0; row < t.height; ++row) {
-        const uint32_t* p = t.pixels + static_cast<size_t>(row) * static_cast<size_t>(t.width);
-        for (int32_t x = 0; x < t.width; ++x) PutLittle(out, p[x], 3);  // blue, green, red
-        for (uint32_t pad = static_cast<uint32_t>(t.width) * 3; pad < stride; ++pad) out.push_back(0);
-    }
-    return out;
-}
 
 // Binary PPM, top row first (red, green, blue per pixel), written while the
 // image decodes: each row is converted and written as soon as it is out, so
@@ -125,14 +92,7 @@ int PpmRowDone(void* context, int32_t) {
 }
 
 bool WriteBmp(const std::string& path, const Texture& texture) {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    bool written = file != nullptr;
-    if (written) {
-        const std::vector<uint8_t> bytes = EncodeBmp(texture);
-        written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    }
-    if (file && std::fclose(file) != 0) written = false;
-    return written;
+    return WriteTextureBmpFile(path.c_str(), texture) == BmpWritten;
 }
 
 int CannotWrite(const std::string& path) {

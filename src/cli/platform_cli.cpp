@@ -6,25 +6,17 @@
 
 #include "cli/cli.h"
 #include "core/embedded.h"
+#include "core/file_name.h"
 #include "core/platform.h"
 
 namespace {
 std::string dialogAnswer;
 
-// The name after the last folder separator.
-const char* FileTitleOf(const char* path) {
-    const char* title = path;
-    for (const char* p = path; *p; ++p) {
-        if (*p == '/' || *p == '\\') title = p + 1;
-    }
-    return title;
-}
-
 int Answer(char* path, size_t pathSize, char* fileTitle, size_t fileTitleSize) {
     if (dialogAnswer.empty() || dialogAnswer.size() >= pathSize) return 0;
     std::memcpy(path, dialogAnswer.c_str(), dialogAnswer.size() + 1);
     if (fileTitle && fileTitleSize > 0) {
-        std::snprintf(fileTitle, fileTitleSize, "%s", FileTitleOf(path));
+        std::snprintf(fileTitle, fileTitleSize, "%s", FileNameOf(path));
     }
     return 1;
 }

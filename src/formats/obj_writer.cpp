@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 
 #include "core/compiler.h"
+#include "core/file_name.h"
 #include "core/memory.h"
 #include "formats/face_slots.h"
 #include "formats/number_format.h"
@@ -32,14 +33,6 @@ bool EqualsIgnoringCase(const char* a, const char* b) {
         if (x != y) return false;
     }
     return *a == *b;
-}
-
-const char* FileNameOf(const char* path) {
-    const char* name = path;
-    for (const char* p = path; *p; ++p) {
-        if (*p == '/' || *p == '\\') name = p + 1;
-    }
-    return name;
 }
 
 // A text file being written: lines are assembled in one large buffer that

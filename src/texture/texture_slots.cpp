@@ -6,25 +6,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/file_name.h"
 #include "core/memory.h"
 #include "texture/jpeg/jpeg_decoder.h"
 
 const char* const ProgressiveJpegMessage = "Progressive Jpeg not supported";
 const char* const JpegErrorMessage = "Error reading Jpeg file";
 const char* const JpegErrorCaption = "error";
-
-namespace {
-
-// The file's name after its last folder separator.
-const char* NameOf(const char* path) {
-    const char* name = path;
-    for (const char* p = path; *p; ++p) {
-        if (*p == '/' || *p == '\\') name = p + 1;
-    }
-    return name;
-}
-
-}  // namespace
 
 int LoadTextureResource(Texture* target, const char* name) {
     const unsigned char* data = nullptr;
@@ -57,7 +45,7 @@ int DecodeChosenFile(PlatformOwner owner, char* title, size_t titleSize, const J
 
     // The name comes from the returned path, lowered in place.
     if (title && titleSize > 0) {
-        std::snprintf(title, titleSize, "%s", NameOf(path));
+        std::snprintf(title, titleSize, "%s", FileNameOf(path));
         for (char* p = title; *p; ++p) {
             if (*p >= 'A' && *p <= 'Z') *p = static_cast<char>(*p - 'A' + 'a');
         }
