@@ -57,9 +57,10 @@ extern float baseRadius;
 extern char meshFileName[MeshFileNameSize];
 extern char userTextureName[UserTextureNameSize];
 
-// Sets every value above to its start-up value (before InitialiseAppState
-// loads textures and the model), including the light table and the drag
-// states; tests call it to start from a clean state. Frees the scene's meshes
+// Sets every value above to its start-up value, including the light table
+// and the drag states: the one place those values are written, which
+// InitialiseAppState starts with before it loads textures and the model;
+// tests call it to start from a clean state. Frees the scene's meshes
 // and the texture slots' pixels (blocks of AllocateBytes) first.
 void ResetAppState();
 

@@ -43,68 +43,51 @@ void ShowCount(int controlId, int32_t count) {
 
 }  // namespace
 
-int InitialiseAppState() {
-    hairAvailable = 0;
-    baseRadius = BaseRadius;
-    appState.hair.radius = BaseRadius;
-    appState.hair.stretch = 0.0f;
-    radiusStep = RadiusStepStart;
-    stretchStep = 0;
-    appState.hair.onlyDynamic = 1;
-    appState.hair.reduce = 0;
+namespace {
 
-    backgroundSelection = 0;
-    SetMenuCheck(IDM_BACKGROUND_GREY1, 1);
-    appState.background = backgroundTable[0];
-
-    // A texture that does not decode leaves its slot empty; the program runs
-    // without it.
+// The three built-in textures; one that does not decode leaves its slot
+// empty and the program runs without it.
+void LoadBuiltinTextures() {
     const char* const textureNames[3] = {"wood", "metal", "pattern"};
     for (int slot = 0; slot < 3; ++slot) LoadTextureResource(&appState.textures[slot], textureNames[slot]);
-    ReleaseTexturePixels(&appState.textures[TextureUser]);
-    appState.textures[TextureUser] = Texture{nullptr, 1, 1};
-    appState.currentTexture = &appState.textures[TextureWood];
-    textureSelection = 0;
-    SetMenuCheck(IDM_TEXTURE_WOOD, 1);
+}
 
-    userTextureName[0] = '\0';
-    appState.propMaterial = 0;
-    CopyName(meshFileName, "computer", MeshFileNameSize);
-
+// The built-in model as mesh "computer", or null (after "Error" when it does
+// not load); `materialsTaken` tells whether it brought materials of its own.
+Mesh* LoadStartupModel(int32_t* materialsTaken) {
     Mesh* model = CreateMesh("computer");
-    if (!model) return 0;
-    int32_t materialsTaken = 0;
-    if (!LoadBuiltinModel(model, &materialsTaken)) {
+    if (!model) return nullptr;
+    if (!LoadBuiltinModel(model, materialsTaken)) {
         ShowMessageBox(OwnerMainWindow, "Error", "Internal Object error", MessageOk);
         FreeMesh(model);
-        return 0;
+        return nullptr;
     }
-    appState.propMaterial = materialsTaken ? 1 : 0;
+    return model;
+}
 
-    materialSelection = appState.propMaterial ? PropMaterialPreset : 0;
+}  // namespace
+
+int InitialiseAppState() {
+    // Every value starts where ResetAppState puts it; what follows is only
+    // what start-up loads and the menu marks that show it.
+    ResetAppState();
+    SetMenuCheck(IDM_BACKGROUND_GREY1, 1);
+    LoadBuiltinTextures();
+    SetMenuCheck(IDM_TEXTURE_WOOD, 1);
+
+    int32_t materialsTaken = 0;
+    Mesh* model = LoadStartupModel(&materialsTaken);
+    if (!model) return 0;
+    materialSelection = materialsTaken ? PropMaterialPreset : 0;
     ApplyMaterialPreset(materialSelection, 0);
     SetMenuCheck(IDM_MATERIAL_FIRST + materialSelection, 1);
 
-    SetIdentity(&appState.rotation);
-    SetIdentity(&appState.spinStep);
-
-    ClearScene(&scene);
-    std::memset(static_cast<void*>(&scene), 0, sizeof scene);
     scene.meshCount = 1;
     scene.meshes[0] = model;
-    SetStartupView(-30.0f);
     ComputeSceneBounds(&scene);
 
-    lightMask = 1;
     SetLight(0, 1);
     SetMenuCheck(IDM_LIGHT1, 1);
-
-    appState.viewFlags = ViewBackculled;
-    appState.spinning = 0;
-    appState.zoom = 1.0f;
-    appState.showHair = 0;
-    ResetDragStates();
-    appState.fullRedraw = 1;
     return 1;
 }
 

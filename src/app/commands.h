@@ -10,11 +10,12 @@
 // The program's name, as the main window's title shows it.
 extern const char* const ProgramName;  // "Quillmere"
 
-// Gives the application state its start-up values: hair settings, the
-// background, the three built-in textures (their failures ignored), the
-// built-in model as mesh "computer" in scene slot 0, the start-up material
-// ("Prop Material" when the model brings its own materials, else "Brass")
-// with its menu check mark, the -30 degree view, light 1, the view flags.
+// Gives the application state its start-up values (ResetAppState: hair
+// settings, background, view flags, the -30 degree view, a 620 x 520 view),
+// then loads what start-up shows: the three built-in textures (their failures
+// ignored), the built-in model as mesh "computer" in scene slot 0, the
+// start-up material ("Prop Material" when the model brings its own
+// materials, else "Brass"), light 1, with their menu check marks.
 // Returns 1, or 0 when the process must end with exit status 1: no memory
 // for the model's mesh (nothing shown), or the model does not load (after
 // the message "Error", caption "Internal Object error").
