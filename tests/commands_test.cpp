@@ -5,11 +5,14 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "app/app_state.h"
 #include "app/commands.h"
+#include "app/menu_commands.h"
+#include "core/lights.h"
 #include "core/memory.h"
 #include "app/ui_ids.h"
 #include "app/view.h"
@@ -560,6 +563,83 @@ TEST_F(CommandsTest, HairStepsAndTheirClamps) {
     EXPECT_FLOAT_EQ(appState.hair.stretch, 1.0f);
     EXPECT_NEAR(appState.hair.radius, 0.0005f, 1e-9f);
     EXPECT_EQ(scene.meshCount, 1);  // a step never builds hair
+}
+
+// The menu's and the tool bar's commands by id, as the windows send them:
+// each from the start-up state, with the state and marks it leaves.
+TEST_F(CommandsTest, MenuAndToolBarCommandsById) {
+    const auto checks = [](const std::map<int, int>& marks, std::vector<int> ids) {
+        std::vector<int> values;
+        for (int id : ids) values.push_back(marks.count(id) ? marks.at(id) : -1);
+        return values;
+    };
+    const struct {
+        const char* what;
+        std::function<int()> run;  // the result expected is 1 unless `quiet`
+        bool quiet;
+        std::function<void()> expect;
+    } cases[] = {
+        {"texture",
+         [] {
+             appState.viewFlags |= ViewWireframe;
+             return RunMenuCommand(IDM_TEXTURE_PATTERN);
+         },
+         false,
+         [&] {
+             EXPECT_EQ(appState.currentTexture, &appState.textures[TexturePattern]);
+             EXPECT_EQ(appState.viewFlags & (ViewTextured | ViewWireframe), ViewTextured);
+             EXPECT_EQ(checks(Fake().menuChecks, {IDM_TEXTURE_WOOD, IDM_TEXTURE_PATTERN}), (std::vector<int>{0, 1}));
+             EXPECT_EQ(checks(Fake().toolBarChecks, {IDC_TEXTURED, IDC_WIREFRAME}), (std::vector<int>{1, 0}));
+         }},
+        {"the checked texture again", [] { return RunMenuCommand(IDM_TEXTURE_WOOD); }, false,
+         [&] { EXPECT_EQ(checks(Fake().menuChecks, {IDM_TEXTURE_WOOD}), std::vector<int>{1}); }},
+        {"lights", [] { return RunMenuCommand(IDM_LIGHT3) & RunMenuCommand(IDM_LIGHT1); }, false,
+         [&] {
+             EXPECT_EQ(lightMask, 4);
+             EXPECT_EQ(lights[0].enabled, 0);
+             EXPECT_NE(lights[2].enabled, 0);
+             EXPECT_EQ(checks(Fake().menuChecks, {IDM_LIGHT1, IDM_LIGHT3}), (std::vector<int>{0, 1}));
+         }},
+        {"background", [] { return RunMenuCommand(IDM_BACKGROUND_GREY2); }, false,
+         [&] {
+             EXPECT_EQ(appState.background, backgroundTable[1]);
+             EXPECT_EQ(checks(Fake().menuChecks, {IDM_BACKGROUND_GREY1, IDM_BACKGROUND_GREY2}),
+                       (std::vector<int>{0, 1}));
+         }},
+        {"load texture cancelled", [] { return RunMenuCommand(IDM_LOAD_TEXTURE); }, true,
+         [] { EXPECT_EQ(appState.currentTexture, &appState.textures[TextureWood]); }},
+        {"not a command", [] { return RunMenuCommand(IDC_CREATE) | RunToolBarControl(IDM_EXIT, 0); }, true,
+         [] { EXPECT_FALSE(IsMenuCommand(IDC_CREATE)); }},
+        {"tool bar texturing",
+         [] {
+             appState.viewFlags |= ViewWireframe;
+             return RunToolBarControl(IDC_TEXTURED, 1);
+         },
+         false,
+         [&] {
+             EXPECT_EQ(appState.viewFlags & (ViewTextured | ViewWireframe), ViewTextured);
+             EXPECT_EQ(checks(Fake().toolBarChecks, {IDC_WIREFRAME}), std::vector<int>{0});
+         }},
+        {"tool bar flags", [] { return RunToolBarControl(IDC_BACKCULLED, 0) & RunToolBarControl(IDC_REDUCE, 1); },
+         false,
+         [] {
+             EXPECT_EQ(appState.viewFlags & ViewBackculled, 0u);
+             EXPECT_EQ(appState.hair.reduce, 1);
+         }},
+        {"hair view", [] { return RunToolBarControl(IDC_HAIR, 1); }, false,
+         [&] {
+             EXPECT_EQ(appState.showHair, 1);
+             EXPECT_EQ(checks(Fake().toolBarChecks, {IDC_HAIR, IDC_ORIGINAL}), (std::vector<int>{1, 0}));
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ResetAppState();
+        StartUp();
+        ResetFake();
+        EXPECT_EQ(c.run(), c.quiet ? 0 : 1);
+        c.expect();
+    }
 }
 
 // The closing click of the open dialog reaches the display as a lone release.

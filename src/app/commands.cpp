@@ -52,8 +52,8 @@ void LoadBuiltinTextures() {
     for (int slot = 0; slot < 3; ++slot) LoadTextureResource(&appState.textures[slot], textureNames[slot]);
 }
 
-// The built-in model as mesh "computer", or null (after "Error" when it does
-// not load); `materialsTaken` tells whether it brought materials of its own.
+}  // namespace
+
 Mesh* LoadStartupModel(int32_t* materialsTaken) {
     Mesh* model = CreateMesh("computer");
     if (!model) return nullptr;
@@ -64,8 +64,6 @@ Mesh* LoadStartupModel(int32_t* materialsTaken) {
     }
     return model;
 }
-
-}  // namespace
 
 int InitialiseAppState() {
     // Every value starts where ResetAppState puts it; what follows is only

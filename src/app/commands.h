@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "core/mesh.h"
+
 // The program's name, as the main window's title shows it.
 extern const char* const ProgramName;  // "Quillmere"
 
@@ -20,6 +22,12 @@ extern const char* const ProgramName;  // "Quillmere"
 // for the model's mesh (nothing shown), or the model does not load (after
 // the message "Error", caption "Internal Object error").
 int InitialiseAppState();
+
+// The built-in model as a new mesh "computer" (the caller owns it), as
+// start-up loads it; `materialsTaken` is set to 1 when it brought materials of
+// its own. Null when there is no memory (nothing shown) or it does not load
+// (after the message "Error", caption "Internal Object error").
+Mesh* LoadStartupModel(int32_t* materialsTaken);
 
 // Frees the scene's meshes and the texture slots' pixels (the end of a run).
 void ReleaseAppState();

@@ -3,6 +3,8 @@
 
 #include "app/app_state.h"
 #include "app/view.h"
+#include "core/memory.h"
+#include "formats/bmp_writer.h"
 #include "render/frame_driver.h"
 
 DrawSettings CurrentDrawSettings() {
@@ -22,3 +24,21 @@ void DrawFrameInto(FrameBuffer* fb, int32_t width, int32_t height, Scene& shown)
 }
 
 void DrawFrame(int32_t width, int32_t height, Scene& shown) { DrawFrameInto(&frameBuffer, width, height, shown); }
+
+int SaveViewImage() {
+    int32_t width = viewWidth, height = viewHeight;
+    if (width > FrameBufferViewWidth(frameBuffer)) width = FrameBufferViewWidth(frameBuffer);
+    if (height > FrameBufferViewHeight(frameBuffer)) height = FrameBufferViewHeight(frameBuffer);
+    const int32_t rowBytes = frameBuffer.width * 3;
+    if (frameBuffer.isDibSection) {
+        return SaveImageFile(OwnerMainWindow, Image24{frameBuffer.imagePixels, width, height, rowBytes}, meshFileName);
+    }
+    const size_t bytes = static_cast<size_t>(rowBytes) * static_cast<size_t>(frameBuffer.height);
+    auto* picture = static_cast<uint8_t*>(AllocateBytes(bytes));
+    if (!picture) return 0;
+    ConvertWorkToRgb24(frameBuffer.width, frameBuffer.height, picture, frameBuffer.workPixels,
+                       static_cast<ptrdiff_t>(frameBuffer.width) * 4, rowBytes);
+    const int saved = SaveImageFile(OwnerMainWindow, Image24{picture, width, height, rowBytes}, meshFileName);
+    ReleaseBytes(picture);
+    return saved;
+}

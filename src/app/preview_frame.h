@@ -19,3 +19,11 @@ DrawSettings CurrentDrawSettings();
 void DrawFrameInto(FrameBuffer* fb, int32_t viewWidth, int32_t viewHeight, Scene& scene);
 // The same into the program's frameBuffer.
 void DrawFrame(int32_t viewWidth, int32_t viewHeight, Scene& scene);
+
+// "Save Image": the view part (viewWidth x viewHeight, cut to what the frame
+// buffer serves) of the last frame presented from frameBuffer, through
+// SaveImageFile with the proposal from meshFileName. A fallback frame buffer,
+// which keeps only the last presented rectangle, is converted whole from its
+// work image first. Returns SaveImageFile's result, or 0 when there is no
+// memory for that conversion.
+int SaveViewImage();

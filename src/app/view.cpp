@@ -135,3 +135,9 @@ void ResetView() {
     appState.zoom = 1.0f;
     RequestRedraw();
 }
+
+void TurnView(float degrees, float x, float y, float z) {
+    Matrix4 matrix;
+    AxisAngleMatrix(degrees * ViewPi * (1.0f / 180.0f), x, y, z, &matrix);
+    MultiplyMatrices(appState.rotation, matrix, &appState.rotation);
+}

@@ -54,3 +54,8 @@ void ApplySpinStep();
 
 // Identity rotation and spin step, spin off, zoom 1, then a full redraw.
 void ResetView();
+
+// Turns the view by `degrees` about the axis (x, y, z), after its present
+// rotation, as the start-up tilt is made (x:-30 from the identity is the
+// start-up view). The axis is used as given, not normalised.
+void TurnView(float degrees, float x, float y, float z);

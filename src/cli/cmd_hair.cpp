@@ -5,9 +5,8 @@
 // source had materials).
 #include "cli/cli.h"
 #include "cli/cli_options.h"
-#include "app/app_state.h"
 #include "app/commands.h"
-#include "app/hair_settings.h"
+#include "app/menu_commands.h"
 
 int CliHair(const CliArgs& args) {
     HairOptions options;
@@ -18,11 +17,7 @@ int CliHair(const CliArgs& args) {
     // boxes of the tool bar, "Create", then "Export as obj" of the hair view.
     AnswerDialogsWith(options.input);
     if (!OpenMeshFile()) return CliFailure;  // the reader told why
-    radiusStep = options.radiusStep;
-    stretchStep = options.stretchStep;
-    UpdateHairFields();
-    appState.hair.onlyDynamic = options.onlyDynamic;
-    appState.hair.reduce = options.reduce;
+    SetHairControls(options.radiusStep, options.stretchStep, options.onlyDynamic, options.reduce);
     int status = CreateHair() ? CliSuccess : CliFailure;
     if (status == CliSuccess) {
         AnswerDialogsWith(options.output);

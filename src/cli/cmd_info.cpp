@@ -5,8 +5,7 @@
 #include "cli/cli_mesh.h"
 #include "cli/cli_options.h"
 #include "app/app_state.h"
-#include "core/platform.h"
-#include "formats/builtin_model.h"
+#include "app/commands.h"
 
 int CliInfo(const CliArgs& args) {
     InfoOptions options;
@@ -15,13 +14,8 @@ int CliInfo(const CliArgs& args) {
     Mesh* mesh = nullptr;
     if (options.builtin) {
         // The built-in model, loaded as at start-up.
-        mesh = CreateMesh("computer");
         int32_t materialsTaken = 0;
-        if (mesh && !LoadBuiltinModel(mesh, &materialsTaken)) {
-            ShowMessageBox(OwnerNone, "Error", "Internal Object error", MessageOk);
-            FreeMesh(mesh);
-            return CliFailure;
-        }
+        mesh = LoadStartupModel(&materialsTaken);
     } else {
         mesh = CliLoadMesh(options.file);
         // The name the title shows, without its folder.

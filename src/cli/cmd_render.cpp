@@ -10,71 +10,49 @@
 #include "cli/cli_options.h"
 #include "app/app_state.h"
 #include "app/commands.h"
-#include "app/hair_settings.h"
+#include "app/menu_commands.h"
 #include "app/preview_frame.h"
+#include "app/view.h"
 #include "core/lights.h"
-#include "core/math3d.h"
 #include "core/platform.h"
-#include "formats/bmp_writer.h"
 #include "render/frame_buffer.h"
-#include "render/frame_driver.h"
-#include "texture/texture_slots.h"
 
 namespace {
-
-// The turns of --rotate applied one after the other to the view, each as the
-// start-up tilt is made (x:-30 from the identity is the start-up view).
-void ApplyTurns(const std::vector<ViewTurn>& turns) {
-    for (const ViewTurn& turn : turns) {
-        Matrix4 matrix;
-        AxisAngleMatrix(turn.degrees * ViewPi * (1.0f / 180.0f), turn.axis[0], turn.axis[1], turn.axis[2], &matrix);
-        MultiplyMatrices(appState.rotation, matrix, &appState.rotation);
-    }
-}
 
 int Fail(const char* what) {
     std::fprintf(stderr, "quillmere-cli: render: %s\n", what);
     return CliFailure;
 }
 
+// --texture: a built-in slot by name, else a JPEG file loaded as "Load
+// texture" loads it.
+int ApplyTexture(const std::string& name) {
+    static const char* const builtin[] = {"wood", "metal", "pattern"};
+    for (int slot = 0; slot < 3; ++slot) {
+        if (name != builtin[slot]) continue;
+        if (!appState.textures[slot].pixels) return Fail("that built-in texture is not in this build");
+        SelectTexture(slot);
+        return CliSuccess;
+    }
+    AnswerDialogsWith(name);
+    return LoadUserTexture() ? CliSuccess : CliFailure;  // the loader told why
+}
+
 // Applies the view options in the order the menus would: material first
 // (it turns texturing and wireframe off), then texture and flags.
 int ApplyView(const RenderOptions& o) {
     if (o.material >= 0) SelectMaterialPreset(o.material);
-    if (!o.texture.empty()) {
-        static const char* const builtin[] = {"wood", "metal", "pattern"};
-        int slot = -1;
-        for (int i = 0; i < 3; ++i) {
-            if (o.texture == builtin[i]) slot = i;
-        }
-        if (slot < 0) {
-            AnswerDialogsWith(o.texture);
-            if (!LoadTextureFile(OwnerMainWindow, &appState.textures[TextureUser], userTextureName,
-                                 UserTextureNameSize)) {
-                return CliFailure;  // the loader told why
-            }
-            slot = TextureUser;
-        }
-        if (!appState.textures[slot].pixels) return Fail("that built-in texture is not in this build");
-        appState.currentTexture = &appState.textures[slot];
-        textureSelection = slot;
-        appState.viewFlags |= ViewTextured;
-    }
+    if (!o.texture.empty() && ApplyTexture(o.texture) != CliSuccess) return CliFailure;
     if (o.wireframe) appState.viewFlags |= ViewWireframe;
     if (o.noBackcull) appState.viewFlags &= ~ViewBackculled;
-    if (o.background) {
-        backgroundSelection = o.background - 1;
-        appState.background = backgroundTable[backgroundSelection];
-    }
+    if (o.background) SelectBackground(o.background - 1);
     if (o.lights >= 0) {
         // Switch only the lights that change, as the menu does.
         for (int i = 0; i < LightCount; ++i) {
-            const int bit = 1 << i;
-            if ((lightMask & bit) != (o.lights & bit)) SetLight(i, o.lights & bit);
+            if ((lightMask ^ o.lights) & (1 << i)) ToggleLight(i);
         }
-        lightMask = o.lights;
     }
-    ApplyTurns(o.turns);
+    for (const ViewTurn& turn : o.turns) TurnView(turn.degrees, turn.axis[0], turn.axis[1], turn.axis[2]);
     if (o.zoom > 0.0f) appState.zoom = o.zoom;
     return CliSuccess;
 }
@@ -87,9 +65,7 @@ int RenderAndSave(const RenderOptions& o) {
         if (!OpenMeshCommand()) status = CliFailure;  // the reader told why
     }
     if (status == CliSuccess && o.hair) {
-        radiusStep = o.radiusStep;
-        stretchStep = o.stretchStep;
-        appState.hair = HairSettingsFor(baseRadius, radiusStep, stretchStep, o.keepFaces ? 0 : 1, o.reduce ? 1 : 0);
+        SetHairControls(o.radiusStep, o.stretchStep, o.keepFaces ? 0 : 1, o.reduce ? 1 : 0);
         if (!CreateHair()) status = CliFailure;
     }
     if (status == CliSuccess && o.invert) InvertCurrentMesh();
@@ -106,8 +82,7 @@ int RenderAndSave(const RenderOptions& o) {
         appState.fullRedraw = 1;
         DrawFrame(viewWidth, viewHeight, scene);
         AnswerDialogsWith(o.output);
-        const Image24 image{frameBuffer.imagePixels, viewWidth, viewHeight, frameBuffer.width * 3};
-        if (!SaveImageFile(OwnerMainWindow, image, meshFileName)) status = CliFailure;
+        if (!SaveViewImage()) status = CliFailure;
     }
     ReleaseFrameBufferImages(&frameBuffer);
     ReleaseAppState();

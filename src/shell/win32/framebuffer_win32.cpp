@@ -82,23 +82,3 @@ void DrawDisplayFrame() {
     FitFrameBufferToView();
     DrawFrame(viewWidth, viewHeight, scene);
 }
-
-int SaveDisplayImage() {
-    int32_t width = viewWidth, height = viewHeight;
-    if (width > FrameBufferViewWidth(frameBuffer)) width = FrameBufferViewWidth(frameBuffer);
-    if (height > FrameBufferViewHeight(frameBuffer)) height = FrameBufferViewHeight(frameBuffer);
-    const int32_t rowBytes = frameBuffer.width * 3;
-    if (frameBuffer.isDibSection) {
-        return SaveImageFile(OwnerMainWindow, Image24{frameBuffer.imagePixels, width, height, rowBytes}, meshFileName);
-    }
-    // The fallback block holds only the last presented rectangle: the whole
-    // view is converted from the work image for the file.
-    const size_t bytes = static_cast<size_t>(rowBytes) * static_cast<size_t>(frameBuffer.height);
-    auto* picture = static_cast<uint8_t*>(AllocateBytes(bytes));
-    if (!picture) return 0;
-    ConvertWorkToRgb24(frameBuffer.width, frameBuffer.height, picture, frameBuffer.workPixels,
-                       static_cast<ptrdiff_t>(frameBuffer.width) * 4, rowBytes);
-    const int saved = SaveImageFile(OwnerMainWindow, Image24{picture, width, height, rowBytes}, meshFileName);
-    ReleaseBytes(picture);
-    return saved;
-}

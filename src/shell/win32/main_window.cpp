@@ -5,7 +5,7 @@
 
 #include "app/app_state.h"
 #include "app/commands.h"
-#include "core/lights.h"
+#include "app/menu_commands.h"
 #include "app/ui_ids.h"
 #include "app/view.h"
 #include "shell/win32/providers.h"
@@ -13,95 +13,19 @@
 
 namespace {
 
-void CheckMenuCommand(int id, bool checked) { SetMenuCheck(id, checked ? 1 : 0); }
-void TickToolBarBox(int id, bool ticked) { SetToolBarCheck(id, ticked ? 1 : 0); }
-
-void WireframeOff() {
-    appState.viewFlags &= ~ViewWireframe;
-    TickToolBarBox(IDC_WIREFRAME, false);
-}
-
-void TexturedOn() {
-    appState.viewFlags |= ViewTextured;
-    TickToolBarBox(IDC_TEXTURED, true);
-    WireframeOff();
-}
-
-// The radio-like menus: the old item loses its mark before the new one gets
-// it, so choosing the checked item keeps it checked.
-void SelectTexture(int slot) {
-    CheckMenuCommand(IDM_TEXTURE_WOOD + textureSelection, false);
-    CheckMenuCommand(IDM_TEXTURE_WOOD + slot, true);
-    textureSelection = slot;
-    appState.currentTexture = &appState.textures[slot];
-    TexturedOn();
-}
-
-void SelectBackground(int selection) {
-    CheckMenuCommand(IDM_BACKGROUND_GREY1 + backgroundSelection, false);
-    CheckMenuCommand(IDM_BACKGROUND_GREY1 + selection, true);
-    backgroundSelection = selection;
-    appState.background = backgroundTable[selection];
-}
-
 void ShowAbout() {
     const int32_t wasSpinning = appState.spinning;
     DialogBoxParamA(appInstance, "AboutDialog", mainWindow, AboutProc, 0);
     appState.spinning = wasSpinning;
 }
 
-// Returns false when the command asks for no redraw.
-bool RunMenuCommand(HWND window, int id) {
+// "Exit" and "About" are the window's own; every other command is the
+// application's. Returns false when the command asks for no redraw.
+bool RunCommand(HWND window, int id) {
     switch (id) {
         case IDM_EXIT: DestroyWindow(window); return false;
         case IDM_ABOUT: ShowAbout(); return true;
-        case IDM_OPEN_MESH:
-            OpenMeshCommand();  // on success also "Prop Material", wireframe off
-            return true;
-        case IDM_EXPORT_OBJ: ExportMesh(); return true;
-        case IDM_LOAD_TEXTURE: {
-            if (!LoadTextureFile(OwnerMainWindow, &appState.textures[TextureUser], userTextureName,
-                                 sizeof userTextureName)) {
-                return false;
-            }
-            SetMenuText(IDM_TEXTURE_USER, userTextureName);
-            EnableMenuCommand(IDM_TEXTURE_USER, 1);
-            SelectTexture(TextureUser);
-            return true;
-        }
-        case IDM_SAVE_IMAGE: SaveDisplayImage(); return true;
-        case IDM_RESET_VIEW: ResetView(); return true;
-        default: break;
-    }
-    if (id >= IDM_TEXTURE_WOOD && id <= IDM_TEXTURE_USER) {
-        SelectTexture(id - IDM_TEXTURE_WOOD);
-    } else if (id >= IDM_LIGHT1 && id <= IDM_LIGHT3) {
-        const int32_t bit = 1 << (id - IDM_LIGHT1);
-        lightMask ^= bit;
-        CheckMenuCommand(id, (lightMask & bit) != 0);
-        SetLight(id - IDM_LIGHT1, lightMask & bit);
-    } else if (id >= IDM_MATERIAL_FIRST && id <= IDM_MATERIAL_PROP) {
-        SelectMaterialPreset(id - IDM_MATERIAL_FIRST);  // texturing and wireframe off
-    } else if (id == IDM_BACKGROUND_GREY1 || id == IDM_BACKGROUND_GREY2) {
-        SelectBackground(id - IDM_BACKGROUND_GREY1);
-    }
-    return true;
-}
-
-bool IsMenuCommand(int id) {
-    switch (id) {
-        case IDM_EXIT:
-        case IDM_ABOUT:
-        case IDM_OPEN_MESH:
-        case IDM_EXPORT_OBJ:
-        case IDM_LOAD_TEXTURE:
-        case IDM_SAVE_IMAGE:
-        case IDM_RESET_VIEW:
-        case IDM_BACKGROUND_GREY1:
-        case IDM_BACKGROUND_GREY2: return true;
-        default:
-            return (id >= IDM_TEXTURE_WOOD && id <= IDM_TEXTURE_USER) || (id >= IDM_LIGHT1 && id <= IDM_LIGHT3) ||
-                   (id >= IDM_MATERIAL_FIRST && id <= IDM_MATERIAL_PROP);
+        default: return RunMenuCommand(id) != 0;
     }
 }
 
@@ -146,7 +70,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         case WM_COMMAND: {
             const int id = LOWORD(wParam);
             if (!IsMenuCommand(id)) break;
-            if (RunMenuCommand(window, id)) RequestRedraw();
+            if (RunCommand(window, id)) RequestRedraw();
             return 0;
         }
         default: break;

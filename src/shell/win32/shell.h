@@ -33,5 +33,3 @@ void DestroyDisplayFrameBuffer();
 // Draws one frame of the scene into the display at the current view size,
 // first growing the frame buffer when the display has outgrown it.
 void DrawDisplayFrame();
-// "Save Image": writes the view part of the last presented picture.
-int SaveDisplayImage();
