@@ -101,44 +101,28 @@ bool RegisterWindowClass(const char* name, WNDPROC procedure, const char* menu) 
     return RegisterClassA(&windowClass) != 0;
 }
 
-}  // namespace
+// Only one copy runs: a second start brings the first one back instead.
+// Returns true when another copy was found.
+bool BringBackRunningCopy() {
+    HWND running = FindWindowA(className, nullptr);
+    if (!running) return false;
+    if (IsIconic(running)) ShowWindow(running, SW_RESTORE);
+    SetForegroundWindow(running);
+    return true;
+}
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int showCommand) {
-    std::snprintf(className, sizeof className, "%s", "Quillmere");
-    if (previous) return 0;
-
-    // Only one copy runs: a second start brings the first one back instead.
-    if (HWND running = FindWindowA(className, nullptr)) {
-        if (IsIconic(running)) ShowWindow(running, SW_RESTORE);
-        SetForegroundWindow(running);
-        return 0;
-    }
-    if (!ProcessorHasMmx()) {
-        MessageBoxA(nullptr, "This program requires CPU with MMX technology", "Error", MB_OK);
-        return 0;
-    }
-
-    viewWidth = InitialViewWidth;
-    viewHeight = InitialViewHeight;
-    appInstance = instance;
-    aboutBitmap = LoadBitmapA(instance, "about");
-    dialogBrush = CreateSolidBrush(DialogGrey);
-
-    if (!RegisterWindowClass(className, MainWindowProc, "AppMenu")) return 0;
+bool CreateMainWindow(HINSTANCE instance) {
+    if (!RegisterWindowClass(className, MainWindowProc, "AppMenu")) return false;
     mainWindow = CreateWindowExA(
         0, className, className,
         WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_CLIPCHILDREN, CW_USEDEFAULT,
         CW_USEDEFAULT, viewWidth + 163, viewHeight + 50, nullptr, nullptr, instance, nullptr);
-    if (!mainWindow) return 0;
+    return mainWindow != nullptr;
+}
 
-    // The start-up state cannot fail except for want of the built-in model,
-    // which ends the program.
-    if (!InitialiseAppState()) return 1;
-
-    toolBar = CreateDialogParamA(instance, "ToolBarDialog", mainWindow, ToolBarProc, 0);
-
-    // Size the main window so that its client area holds the view, the tool
-    // bar and the gaps around them exactly.
+// Sizes the main window so that its client area holds the view, the tool
+// bar and the gaps around them exactly, and puts the tool bar beside the view.
+void LayOutMainWindow() {
     RECT toolBarRect = {}, client = {}, outer = {};
     GetWindowRect(toolBar, &toolBarRect);
     GetClientRect(mainWindow, &client);
@@ -150,25 +134,72 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int showComman
     outerHeight += (viewHeight + 2) - (client.bottom - client.top);
     CentreInWorkArea(mainWindow, outerWidth, outerHeight);
     MoveWindow(toolBar, viewWidth + 3, 1, toolBarWidth, viewHeight, TRUE);
+}
 
-    displayReady = 0;
-    ShowWindow(mainWindow, showCommand);
-    UpdateWindow(mainWindow);
-    ShowWindow(toolBar, SW_SHOWDEFAULT);
-    UpdateWindow(toolBar);
-
-    if (!RegisterWindowClass("display", DisplayProc, nullptr)) return 0;
+// The display window and its frame buffer; false (after the message) when
+// the frame buffer cannot be made.
+bool CreateDisplay(HINSTANCE instance, int showCommand) {
+    if (!RegisterWindowClass("display", DisplayProc, nullptr)) return false;
     displayWindow = CreateWindowExA(WS_EX_TOPMOST, "display", "hola", WS_CHILD | WS_BORDER, CW_USEDEFAULT,
                                     CW_USEDEFAULT, viewWidth, viewHeight, mainWindow, nullptr, instance, nullptr);
     if (!CreateDisplayFrameBuffer(displayWindow)) {
         MessageBoxA(nullptr, "Failed to create 3D context.", "", MB_OK);
-        return 0;
+        return false;
     }
     // The view size was 620 x 520 when the frame buffer was made; the display
     // is moved into place with that size and reports its client size.
     MoveWindow(displayWindow, 2, 2, InitialViewWidth, InitialViewHeight, TRUE);
     ShowWindow(displayWindow, showCommand);
     UpdateWindow(displayWindow);
+    return true;
+}
+
+void RunMessageLoop() {
+    Win32Events events = {};
+    const EventSource source = {&events, WaitEvent, PeekEvent, IsQuit, Dispatch, DisplayIsReady, DrawOneFrame};
+    RunFrameLoop(source);
+}
+
+void ReleaseEverything() {
+    DestroyDisplayFrameBuffer();
+    DestroyWindow(toolBar);
+    toolBar = nullptr;
+    ClearScene(&scene);
+    DeleteObject(aboutBitmap);
+    DeleteObject(dialogBrush);
+    ReleaseAppState();  // the texture slots' pixels
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int showCommand) {
+    std::snprintf(className, sizeof className, "%s", "Quillmere");
+    if (previous || BringBackRunningCopy()) return 0;
+    if (!ProcessorHasMmx()) {
+        MessageBoxA(nullptr, "This program requires CPU with MMX technology", "Error", MB_OK);
+        return 0;
+    }
+
+    viewWidth = InitialViewWidth;
+    viewHeight = InitialViewHeight;
+    appInstance = instance;
+    aboutBitmap = LoadBitmapA(instance, "about");
+    dialogBrush = CreateSolidBrush(DialogGrey);
+    if (!CreateMainWindow(instance)) return 0;
+
+    // The start-up state cannot fail except for want of the built-in model,
+    // which ends the program.
+    if (!InitialiseAppState()) return 1;
+
+    toolBar = CreateDialogParamA(instance, "ToolBarDialog", mainWindow, ToolBarProc, 0);
+    LayOutMainWindow();
+
+    displayReady = 0;
+    ShowWindow(mainWindow, showCommand);
+    UpdateWindow(mainWindow);
+    ShowWindow(toolBar, SW_SHOWDEFAULT);
+    UpdateWindow(toolBar);
+    if (!CreateDisplay(instance, showCommand)) return 0;
 
     UpdateStatistics();
     SetFocus(displayWindow);
@@ -177,16 +208,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int showComman
     // its children) come to the main window.
     DragAcceptFiles(mainWindow, TRUE);
 
-    Win32Events events = {};
-    const EventSource source = {&events, WaitEvent, PeekEvent, IsQuit, Dispatch, DisplayIsReady, DrawOneFrame};
-    RunFrameLoop(source);
-
-    DestroyDisplayFrameBuffer();
-    DestroyWindow(toolBar);
-    toolBar = nullptr;
-    ClearScene(&scene);
-    DeleteObject(aboutBitmap);
-    DeleteObject(dialogBrush);
-    ReleaseAppState();  // the texture slots' pixels
+    RunMessageLoop();
+    ReleaseEverything();
     return 1;
 }
