@@ -49,7 +49,7 @@ void SetMenuText(int, const char*) {}
 void EnableMenuCommand(int, int) {}
 
 // The command-line tool saves the 24-bit image; there is no window to show it in.
-void PresentFrameRect(const FrameBuffer&, int, int, int, int) {}
+void PresentFrameRect(const unsigned char*, int, int, int, int, int) {}
 
 int FindEmbeddedResource(const char* name, const unsigned char** data, size_t* size) {
     return LookupEmbeddedBytes(name, data, size);

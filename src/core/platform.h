@@ -57,9 +57,10 @@ void EnableMenuCommand(int commandId, int enabled);
 // freed, valid for the whole run.
 int FindEmbeddedResource(const char* name, const unsigned char** data, size_t* size);
 
-// Shows a rectangle of the frame buffer's 24-bit image in the display
-// window: x, y (view pixels), width x height. In DIB mode the rectangle sits
-// at its place in imagePixels; in fallback mode it is packed bottom row first
-// at the start of imagePixels. The command-line tool shows nothing.
-struct FrameBuffer;
-void PresentFrameRect(const FrameBuffer& frameBuffer, int x, int y, int width, int height);
+// Shows a rectangle of the preview's 24-bit picture (blue, green, red bytes)
+// in the display window: x, y (view pixels), width x height. With `packed` 0
+// the rectangle sits at its place in `pixels`, the whole picture, which is
+// the display surface the front end itself made; with `packed` 1 its rows
+// lie bottom row first at the start of `pixels`, width * 3 bytes each. The
+// command-line tool shows nothing.
+void PresentFrameRect(const unsigned char* pixels, int packed, int x, int y, int width, int height);

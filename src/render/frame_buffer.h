@@ -3,8 +3,8 @@
 // which all drawing happens, and a 24-bit image that is shown and saved.
 //
 // The portable code here owns the work image, the rectangle clear and the
-// conversion. The window-system handles are opaque to it: the Windows shell
-// creates its DIB section and hands the section's memory over as
+// conversion. The window system's objects stay in the shell: the Windows
+// shell creates its DIB section and hands the section's memory over as
 // `imagePixels` (AttachDibImage); without a DIB section it uses an owned
 // fallback block (AllocateFallbackImage).
 #pragma once
@@ -17,9 +17,6 @@
 using WorkPixel = uint32_t;
 
 struct FrameBuffer {
-    void* memoryDc;  // window-system handles, owned and used by the shell only
-    void* dibSection;
-    void* previousBitmap;
     WorkPixel* workPixels;    // width x height, top row first, owned
     uint8_t* imagePixels;     // 24-bit image, blue green red, width * 3 bytes per row
     int32_t isDibSection;     // 1: imagePixels is the whole picture, top row first
@@ -54,8 +51,8 @@ int AllocateFallbackImage(FrameBuffer* fb);
 // DIB layout (whole picture, top row first). Returns 1, or 0 with nothing
 // allocated.
 int CreateMemoryFrameBuffer(FrameBuffer* fb, int32_t viewWidth, int32_t viewHeight);
-// Frees the work image and an owned 24-bit image; the handles are the
-// shell's to release. Leaves the record zeroed except for the handles.
+// Frees the work image and an owned 24-bit image (memory attached with
+// AttachDibImage is its owner's to release). Leaves the record zeroed.
 void ReleaseFrameBufferImages(FrameBuffer* fb);
 
 // Fills whole pixel pairs: columns (minX & ~1) to (maxX & ~1) + 1, rows minY

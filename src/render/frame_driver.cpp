@@ -68,5 +68,5 @@ void DrawMeshFrame(FrameBuffer* fb, int32_t viewWidth, int32_t viewHeight, Mesh*
         ConvertWorkToRgb24(columns, rows, fb->imagePixels, fb->workPixels + present.maxY * width + present.minX,
                            -width * 4, static_cast<ptrdiff_t>(columns) * 3);
     }
-    PresentFrameRect(*fb, present.minX, present.minY, columns, rows);
+    PresentFrameRect(fb->imagePixels, fb->isDibSection ? 0 : 1, present.minX, present.minY, columns, rows);
 }

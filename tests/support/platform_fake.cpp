@@ -64,7 +64,7 @@ void SetMenuCheck(int commandId, int checked) { fake.menuChecks[commandId] = che
 void SetMenuText(int commandId, const char* text) { fake.menuTexts[commandId] = Text(text); }
 void EnableMenuCommand(int commandId, int enabled) { fake.menuEnabled[commandId] = enabled; }
 
-void PresentFrameRect(const FrameBuffer&, int x, int y, int width, int height) {
+void PresentFrameRect(const unsigned char*, int, int x, int y, int width, int height) {
     fake.presents.push_back(FakePresent{x, y, width, height});
 }
 

@@ -8,10 +8,13 @@
 #include "shell/win32/providers.h"
 #include "shell/win32/shell.h"
 
+DisplaySurface displaySurface;
+
 namespace {
 
-// Builds a frame buffer for a view of the given size into `fb` (zeroed).
-int BuildFrameBuffer(HWND window, FrameBuffer* fb, int32_t width, int32_t height) {
+// Builds a frame buffer for a view of the given size into `fb` (zeroed), its
+// GDI objects into `surface`.
+int BuildFrameBuffer(HWND window, FrameBuffer* fb, DisplaySurface* surface, int32_t width, int32_t height) {
     if (!window) return 0;
     if (!AllocateWorkImage(fb, width, height)) return 0;
 
@@ -23,36 +26,37 @@ int BuildFrameBuffer(HWND window, FrameBuffer* fb, int32_t width, int32_t height
     header.biBitCount = 24;
     header.biCompression = BI_RGB;
 
+    *surface = DisplaySurface{};
     HDC memory = CreateCompatibleDC(nullptr);
-    fb->memoryDc = memory;
+    surface->memoryDc = memory;
     HDC windowDc = GetDC(window);
     void* bits = nullptr;
     HBITMAP section =
         CreateDIBSection(windowDc, reinterpret_cast<const BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits, nullptr, 0);
     ReleaseDC(window, windowDc);
     if (section && bits && memory) {
-        fb->dibSection = section;
+        surface->dibSection = section;
         AttachDibImage(fb, static_cast<uint8_t*>(bits));
-        fb->previousBitmap = SelectObject(memory, section);
+        surface->previousBitmap = SelectObject(memory, section);
         return 1;
     }
     if (section) DeleteObject(section);
     if (memory && AllocateFallbackImage(fb)) return 1;
     ReleaseFrameBufferImages(fb);
     if (memory) DeleteDC(memory);
-    fb->memoryDc = nullptr;
+    surface->memoryDc = nullptr;
     return 0;
 }
 
-void ReleaseFrameBuffer(FrameBuffer* fb) {
-    HDC memory = static_cast<HDC>(fb->memoryDc);
-    if (fb->isDibSection && fb->dibSection) {
-        SelectObject(memory, static_cast<HGDIOBJ>(fb->previousBitmap));
-        DeleteObject(static_cast<HGDIOBJ>(fb->dibSection));
+void ReleaseFrameBuffer(FrameBuffer* fb, DisplaySurface* surface) {
+    if (fb->isDibSection && surface->dibSection) {
+        SelectObject(surface->memoryDc, surface->previousBitmap);
+        DeleteObject(surface->dibSection);
     }
     ReleaseFrameBufferImages(fb);
-    if (memory) DeleteDC(memory);
+    if (surface->memoryDc) DeleteDC(surface->memoryDc);
     *fb = FrameBuffer{};
+    *surface = DisplaySurface{};
 }
 
 // A window manager may make the display larger than the frame buffer it was
@@ -63,9 +67,11 @@ void FitFrameBufferToView() {
         return;
     }
     FrameBuffer larger = {};
-    if (!BuildFrameBuffer(displayWindow, &larger, viewWidth, viewHeight)) return;
-    ReleaseFrameBuffer(&frameBuffer);
+    DisplaySurface largerSurface = {};
+    if (!BuildFrameBuffer(displayWindow, &larger, &largerSurface, viewWidth, viewHeight)) return;
+    ReleaseFrameBuffer(&frameBuffer, &displaySurface);
     frameBuffer = larger;
+    displaySurface = largerSurface;
     appState.fullRedraw = 1;
 }
 
@@ -73,10 +79,10 @@ void FitFrameBufferToView() {
 
 int CreateDisplayFrameBuffer(HWND window) {
     frameBuffer = FrameBuffer{};
-    return BuildFrameBuffer(window, &frameBuffer, viewWidth, viewHeight);
+    return BuildFrameBuffer(window, &frameBuffer, &displaySurface, viewWidth, viewHeight);
 }
 
-void DestroyDisplayFrameBuffer() { ReleaseFrameBuffer(&frameBuffer); }
+void DestroyDisplayFrameBuffer() { ReleaseFrameBuffer(&frameBuffer, &displaySurface); }
 
 void DrawDisplayFrame() {
     FitFrameBufferToView();

@@ -110,10 +110,10 @@ int FindEmbeddedResource(const char* name, const unsigned char** data, size_t* s
     return 1;
 }
 
-void PresentFrameRect(const FrameBuffer& fb, int x, int y, int width, int height) {
+void PresentFrameRect(const unsigned char* pixels, int packed, int x, int y, int width, int height) {
     if (!displayWindow || width <= 0 || height <= 0) return;
-    HDC memory = static_cast<HDC>(fb.memoryDc);
-    if (fb.isDibSection) {
+    HDC memory = displaySurface.memoryDc;
+    if (!packed) {
         HDC window = GetDC(displayWindow);
         BitBlt(window, x, y, width, height, memory, x, y, SRCCOPY);
         ReleaseDC(displayWindow, window);
@@ -129,8 +129,8 @@ void PresentFrameRect(const FrameBuffer& fb, int x, int y, int width, int height
     header.biBitCount = 24;
     header.biCompression = BI_RGB;
     HDC screen = GetDC(nullptr);
-    HBITMAP bitmap = CreateDIBitmap(screen, &header, CBM_INIT, fb.imagePixels,
-                                    reinterpret_cast<const BITMAPINFO*>(&header), DIB_RGB_COLORS);
+    HBITMAP bitmap =
+        CreateDIBitmap(screen, &header, CBM_INIT, pixels, reinterpret_cast<const BITMAPINFO*>(&header), DIB_RGB_COLORS);
     ReleaseDC(nullptr, screen);
     if (!bitmap) return;
     HGDIOBJ previous = SelectObject(memory, bitmap);

@@ -27,6 +27,17 @@ INT_PTR CALLBACK ToolBarProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
 LRESULT CALLBACK DisplayProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
+// The GDI objects behind the display's frame buffer: a memory device context
+// with the DIB section that holds the picture selected into it, or without a
+// section the context alone, into which each present selects a bitmap of its
+// own. Zero until the frame buffer is created.
+struct DisplaySurface {
+    HDC memoryDc;
+    HBITMAP dibSection;  // null in the fallback
+    HGDIOBJ previousBitmap;
+};
+extern DisplaySurface displaySurface;
+
 // The display's frame buffer (DIB section with a GDI fallback).
 int CreateDisplayFrameBuffer(HWND window);
 void DestroyDisplayFrameBuffer();
