@@ -15,6 +15,7 @@
 #include "core/cpu_features.h"
 #include "core/texture.h"
 #include "formats/bmp_writer.h"
+#include "formats/written_file.h"
 #include "texture/texture_slots.h"
 
 namespace {
@@ -116,7 +117,7 @@ int CliJpeg(const CliArgs& args) {
         const bool written = WriteBmp(options.output, texture);
         ReleaseTexturePixels(&texture);
         if (written) return CliSuccess;
-        std::remove(options.output.c_str());
+        RemoveWrittenFile(options.output.c_str());
         return CannotWrite(options.output);
     }
     // The rows go to a file beside the output, which takes the output's name
@@ -125,7 +126,7 @@ int CliJpeg(const CliArgs& args) {
     const std::string partial = options.output + ".part";
     PpmStream stream{partial.c_str(), nullptr, false, {}, {}, nullptr};
     const int ok = StreamTextureFile(OwnerNone, JpegRowSink{&stream, StartPpm, PpmRow, PpmRowDone});
-    if (stream.file && std::fclose(stream.file) != 0) stream.failed = true;
+    if (stream.file && !CloseWrittenFile(stream.file)) stream.failed = true;
     if (!ok || stream.failed) {
         if (stream.file) std::remove(partial.c_str());
         return stream.failed ? CannotWrite(options.output) : CliFailure;

@@ -3,10 +3,10 @@
 
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 
 #include "core/file_name.h"
 #include "core/memory.h"
+#include "formats/written_file.h"
 
 namespace {
 
@@ -118,16 +118,9 @@ BmpWriteResult WriteBmpRows(const char* path, int32_t width, int32_t height, uin
     std::FILE* file = std::fopen(path, "wb");
     if (!file) return BmpCannotCreate;
     bool ok = WriteRows(file, width, height, pixelsPerMetre, source, picture);
-    // The flush is checked on its own: one C runtime's fclose forgets that
-    // its final flush failed, and a picture smaller than its buffer is
-    // written by that flush alone (onto a full disk it read as saved).
-    if (std::fflush(file) != 0 || std::ferror(file)) ok = false;
-    if (std::fclose(file) != 0) ok = false;
+    if (!CloseWrittenFile(file)) ok = false;
     if (!ok) {
-        // Only a file of our own making is removed, never a device the user
-        // happened to name.
-        std::error_code error;
-        if (std::filesystem::is_regular_file(path, error)) std::remove(path);
+        RemoveWrittenFile(path);
         return BmpCannotWrite;
     }
     return BmpWritten;

@@ -5,13 +5,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include <sys/stat.h>
-
 #include "core/compiler.h"
 #include "core/file_name.h"
 #include "core/memory.h"
 #include "formats/face_slots.h"
 #include "formats/number_format.h"
+#include "formats/written_file.h"
 
 namespace {
 
@@ -108,15 +107,9 @@ void PutLineEnd(TextOut* out) {
 // Closes the file; on a failed write or close reports it and removes the file.
 int Finish(TextOut* out, PlatformOwner owner, const char* path) {
     Flush(out);
-    // The flush is checked on its own: one C runtime's fclose forgets that
-    // its final flush failed (a small library onto a full disk read as saved).
-    if (std::fflush(out->file) != 0) out->ok = false;
-    if (std::ferror(out->file)) out->ok = false;
-    if (std::fclose(out->file) != 0) out->ok = false;
+    if (!CloseWrittenFile(out->file)) out->ok = false;
     if (out->ok) return 1;
-    // Only an ordinary file is removed: a device named as the output stays.
-    struct stat status;
-    if (stat(path, &status) == 0 && S_ISREG(status.st_mode)) std::remove(path);
+    RemoveWrittenFile(path);
     ShowMessageBox(owner, path, "Error cannot write", MessageIconError);
     return 0;
 }

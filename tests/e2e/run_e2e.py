@@ -1095,6 +1095,15 @@ def full_disk_cli(s):
         equal(status, 1, "exit status of a small render onto a full disk")
         check("Error cannot write: " + windows_path(out) in errors, "quillmere-cli said: " + errors)
         equal(disk.files(), ["filler"], "files left on the full disk by a small render")
+        if shutil.which("cjpeg"):
+            tiny = os.path.join(s.env.work, "tiny.jpg")
+            write_ppm(tiny + ".ppm", 16, 16, bytes(range(256)) * 3)
+            subprocess.run(["cjpeg", "-outfile", tiny, tiny + ".ppm"], check=True)
+            out = os.path.join(full, "small.ppm")
+            status, errors = s.env.cli("jpeg", windows_path(tiny), "-o", windows_path(out))
+            equal(status, 1, "exit status of a small decoded picture onto a full disk")
+            check("cannot write " + windows_path(out) in errors, "quillmere-cli said: " + errors)
+            equal(disk.files(), ["filler"], "files left on the full disk by a small decoded picture")
     # Room for the OBJ file and not for its library: the export still succeeds.
     reference = example_hair_reference(s)
     with FullDisk(full, page_rounded(os.path.getsize(reference))) as disk:
