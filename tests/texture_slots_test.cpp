@@ -252,6 +252,20 @@ TEST(CliJpeg, WritesTopRowFirstAndReportsFailures) {
     EXPECT_TRUE(ReadBytes(dir + "/same.ppm") == ReadBytes(dir + "/out.ppm"));
     EXPECT_FALSE(FileExists(dir + "/same.ppm.part"));
 
+    // Devices are written in place, through a link too: the link stays a link.
+    const struct {
+        const char* device;
+        int status;
+    } devices[] = {{"/dev/null", 0}, {"/dev/full", 1}};
+    for (const auto& d : devices) {
+        const std::string link = dir + "/device.ppm";
+        std::filesystem::remove(link);
+        std::filesystem::create_symlink(d.device, link);
+        EXPECT_EQ(RunCommand(cli + " jpeg " + dir + "/in.jpg -o " + link + " 2>/dev/null"), d.status) << d.device;
+        EXPECT_TRUE(std::filesystem::is_symlink(link)) << d.device;
+        EXPECT_FALSE(FileExists(link + ".part")) << d.device;
+    }
+
     EXPECT_EQ(RunCommand(cli + " jpeg " + dir + "/bad.jpg -o " + dir + "/x.ppm 2>" + dir + "/err.txt"), 1);
     EXPECT_EQ(ReadWholeFile(dir + "/err.txt"), "error: Error reading Jpeg file\n");
     EXPECT_FALSE(FileExists(dir + "/x.ppm"));

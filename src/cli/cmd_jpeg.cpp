@@ -123,14 +123,17 @@ int CliJpeg(const CliArgs& args) {
     // The rows go to a file beside the output, which takes the output's name
     // only once the whole image is in it: a failed decode leaves whatever was
     // there before, and an output named as the input is read to the end first.
-    const std::string partial = options.output + ".part";
+    // A device or pipe is written in place: renaming would replace its entry.
+    const bool inPlace = NamesNonFile(options.output.c_str());
+    const std::string partial = inPlace ? options.output : options.output + ".part";
     PpmStream stream{partial.c_str(), nullptr, false, {}, {}, nullptr};
     const int ok = StreamTextureFile(OwnerNone, JpegRowSink{&stream, StartPpm, PpmRow, PpmRowDone});
     if (stream.file && !CloseWrittenFile(stream.file)) stream.failed = true;
     if (!ok || stream.failed) {
-        if (stream.file) std::remove(partial.c_str());
+        if (stream.file && !inPlace) std::remove(partial.c_str());
         return stream.failed ? CannotWrite(options.output) : CliFailure;
     }
+    if (inPlace) return CliSuccess;
     // Where renaming does not replace a file, the old one goes first.
     if (std::rename(partial.c_str(), options.output.c_str()) != 0 &&
         (std::remove(options.output.c_str()) != 0 || std::rename(partial.c_str(), options.output.c_str()) != 0)) {

@@ -8,7 +8,11 @@ bool CloseWrittenFile(std::FILE* file) {
     return ok;
 }
 
-void RemoveWrittenFile(const char* path) {
+bool NamesNonFile(const char* path) {
     struct stat status;
-    if (stat(path, &status) == 0 && S_ISREG(status.st_mode)) std::remove(path);
+    return stat(path, &status) == 0 && !S_ISREG(status.st_mode);
+}
+
+void RemoveWrittenFile(const char* path) {
+    if (!NamesNonFile(path)) std::remove(path);
 }

@@ -10,6 +10,10 @@
 // a full disk it read as saved). The file is closed in every case.
 bool CloseWrittenFile(std::FILE* file);
 
+// True when PATH names something other than an ordinary file (a device, a
+// pipe): such an output is written in place, never replaced or removed.
+bool NamesNonFile(const char* path);
+
 // Removes a failed output, but only an ordinary file: a device the user named
 // as the output stays.
 void RemoveWrittenFile(const char* path);
