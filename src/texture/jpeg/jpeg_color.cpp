@@ -23,16 +23,17 @@ const RangeLimit rangeLimit;
 
 inline uint32_t Pack(uint32_t r, uint32_t g, uint32_t b) { return r << 16 | g << 8 | b; }
 
+// One YCbCr pixel; the luminance may exceed 255 (YCCK adds its black to it).
+inline uint32_t YccPixel(int32_t luma, int cb, int cr, const ColorTables& t) {
+    return Pack(rangeLimit(luma + t.crToR[cr]), rangeLimit(luma + ArithmeticShiftRight(t.cbToG[cb] + t.crToG[cr], 16)),
+                rangeLimit(luma + t.cbToB[cb]));
+}
+
 }  // namespace
 
 void YccRowScalar(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint32_t* out, int width,
                   const ColorTables& t) {
-    for (int x = 0; x < width; ++x) {
-        const int32_t luma = y[x];
-        out[x] = Pack(rangeLimit(luma + t.crToR[cr[x]]),
-                      rangeLimit(luma + ArithmeticShiftRight(t.cbToG[cb[x]] + t.crToG[cr[x]], 16)),
-                      rangeLimit(luma + t.cbToB[cb[x]]));
-    }
+    for (int x = 0; x < width; ++x) out[x] = YccPixel(y[x], cb[x], cr[x], t);
 }
 
 void GreyRowScalar(const uint8_t* y, uint32_t* out, int width) {
@@ -43,10 +44,6 @@ void ConvertRow(JpegContext& jc, int row, uint32_t* out) {
     const JpegDecoder& d = jc.decoder;
     const int width = d.outputWidth;
     const uint8_t* c0 = jc.upsamplers[0].rows[row];
-    const int32_t* crToR = jc.color.crToR;
-    const int32_t* cbToB = jc.color.cbToB;
-    const int32_t* crToG = jc.color.crToG;
-    const int32_t* cbToG = jc.color.cbToG;
     switch (d.colorSpace) {
         case JpegColorGrey: jc.kernels.greyToPixels(c0, out, width); break;
         case JpegColorRgb: {
@@ -63,12 +60,7 @@ void ConvertRow(JpegContext& jc, int row, uint32_t* out) {
             const uint8_t* cb = jc.upsamplers[1].rows[row];
             const uint8_t* cr = jc.upsamplers[2].rows[row];
             const uint8_t* k = jc.upsamplers[3].rows[row];
-            for (int x = 0; x < width; ++x) {
-                const int32_t y = c0[x] + k[x];
-                out[x] = Pack(rangeLimit(y + crToR[cr[x]]),
-                              rangeLimit(y + ArithmeticShiftRight(cbToG[cb[x]] + crToG[cr[x]], 16)),
-                              rangeLimit(y + cbToB[cb[x]]));
-            }
+            for (int x = 0; x < width; ++x) out[x] = YccPixel(c0[x] + k[x], cb[x], cr[x], jc.color);
             break;
         }
         case JpegColorCmyk: {

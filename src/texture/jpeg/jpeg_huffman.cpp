@@ -216,27 +216,19 @@ int DecodeMcuReference(JpegContext& jc, BitReader& br, int32_t* const* blocks) {
             diff = ReceiveExtend(jc, br, s, ok);
             if (!ok) return 0;
         }
-        // The predictor wraps at 32 bits rather than overflowing.
-        br.lastDc[scanIndex] =
-            static_cast<int32_t>(static_cast<uint32_t>(br.lastDc[scanIndex]) + static_cast<uint32_t>(diff));
-        block[0] = br.lastDc[scanIndex];
+        block[0] = PredictDc(br, scanIndex, diff);
 
         const HuffmanDecodeTable& ac = *jc.blockAcTable[b];
         for (int k = 1; k < 64; ++k) {
             const int symbol = DecodeSymbol(jc, br, ac);
             if (symbol < 0) return 0;
-            const int r = symbol >> 4;
             const int size = symbol & 15;
+            int32_t value = 0;
             if (size > 0) {
-                k += r;
-                const int32_t value = ReceiveExtend(jc, br, size, ok);
+                value = ReceiveExtend(jc, br, size, ok);
                 if (!ok) return 0;
-                block[ZigzagToNatural[k]] = value;
-            } else if (r == 15) {
-                k += 15;
-            } else {
-                break;  // end of block
             }
+            k = PlaceAc(symbol, k, value, block);
         }
     }
     return 1;

@@ -52,6 +52,28 @@ struct BitReader {
     int32_t lastDc[JpegMaxScanComponents];
 };
 
+// Adds a DC difference to the component's predictor, wrapping at 32 bits
+// rather than overflowing, and returns the new DC value.
+inline int32_t PredictDc(BitReader& br, int scanIndex, int32_t diff) {
+    br.lastDc[scanIndex] =
+        static_cast<int32_t>(static_cast<uint32_t>(br.lastDc[scanIndex]) + static_cast<uint32_t>(diff));
+    return br.lastDc[scanIndex];
+}
+
+// Places the AC coefficient decoded as `symbol` (run << 4 | size) with its
+// value after position k; returns the position it ends at, 64 or more at the
+// end of the block. A run past the last position lands in ZigzagToNatural's
+// spare entries.
+inline int PlaceAc(int symbol, int k, int32_t value, int32_t* block) {
+    const int r = symbol >> 4;
+    if ((symbol & 15) != 0) {
+        k += r;
+        block[ZigzagToNatural[k]] = value;
+        return k;
+    }
+    return r == 15 ? k + 15 : 64;  // a run of 16 zeros, or the end of the block
+}
+
 // Builds the decode table of DC (isDc) or AC table `tableIndex` into *slot,
 // allocating it the first time; 0 for a missing, over-full or (DC) invalid table.
 int BuildDecodeTable(JpegContext& jc, int isDc, int tableIndex, HuffmanDecodeTable** slot);

@@ -175,15 +175,7 @@ int DecodeAcFast(FastBits& fb, const HuffmanDecodeTable& ac, int32_t* block) {
         int32_t value;
         const int symbol = DecodeCoefficient(fb, ac, false, value);
         if (symbol < 0) return 0;
-        const int r = symbol >> 4;
-        if ((symbol & 15) != 0) {
-            k += r;
-            block[ZigzagToNatural[k]] = value;
-        } else if (r == 15) {
-            k += 15;
-        } else {
-            break;  // end of block
-        }
+        k = PlaceAc(symbol, k, value, block);
     }
     return 1;
 }
@@ -196,11 +188,7 @@ int DecodeMcuFast(const JpegContext& jc, BitReader& br, int32_t* const* blocks) 
     for (int b = 0; b < d.blocksPerMcu; ++b) {
         int32_t diff;
         if (DecodeCoefficient(fb, *jc.blockDcTable[b], true, diff) < 0) return 0;
-        const int scanIndex = d.mcuBlockComponent[b];
-        // The predictor wraps at 32 bits rather than overflowing.
-        br.lastDc[scanIndex] =
-            static_cast<int32_t>(static_cast<uint32_t>(br.lastDc[scanIndex]) + static_cast<uint32_t>(diff));
-        blocks[b][0] = br.lastDc[scanIndex];
+        blocks[b][0] = PredictDc(br, d.mcuBlockComponent[b], diff);
         if (!DecodeAcFast(fb, *jc.blockAcTable[b], blocks[b])) return 0;
     }
     br.next = fb.next;
