@@ -132,7 +132,7 @@ double QuillmereFrames(FrameBuffer* fb, Scene& scene, SimdLevel level) {
     SetActiveSimdLevel(level);
     const double start = NowMs();
     for (int i = 0; i < frameBatch; ++i) {
-        appState.fullRedraw = 1;
+        appState.view.fullRedraw = 1;
         DrawFrameInto(fb, ViewWidth, ViewHeight, scene);
     }
     return (NowMs() - start) / frameBatch;

@@ -16,40 +16,40 @@ class AppStateTest : public ::testing::Test {
 };
 
 TEST_F(AppStateTest, StartUpValues) {
-    EXPECT_EQ(appState.spinning, 0);
-    EXPECT_EQ(appState.fullRedraw, 1);
-    EXPECT_EQ(appState.viewFlags, ViewBackculled);
-    EXPECT_EQ(appState.background, 0x528A);
-    EXPECT_EQ(appState.zoom, 1.0f);
-    EXPECT_EQ(appState.hair.radius, 0.0005f);
-    EXPECT_EQ(appState.hair.onlyDynamic, 1);
-    EXPECT_EQ(appState.hair.reduce, 0);
-    EXPECT_EQ(appState.currentTexture, &appState.textures[TextureWood]);
-    EXPECT_EQ(appState.textures[TextureUser].pixels, nullptr);
-    EXPECT_EQ(appState.textures[TextureUser].width, 1);
-    EXPECT_NEAR(appState.rotation.m[5], 0.866025f, 1e-6f);
-    EXPECT_NEAR(appState.rotation.m[6], -0.5f, 1e-6f);
-    EXPECT_EQ(appState.spinStep.m[6], 0.0f);
-    EXPECT_EQ(redrawPending, 0);
-    EXPECT_EQ(viewWidth, 620);
-    EXPECT_EQ(viewHeight, 520);
-    EXPECT_EQ(lightMask, 1);
-    EXPECT_EQ(radiusStep, 10);
-    EXPECT_EQ(stretchStep, 0);
-    EXPECT_STREQ(meshFileName, "computer");
-    EXPECT_STREQ(userTextureName, "");
+    EXPECT_EQ(appState.view.spinning, 0);
+    EXPECT_EQ(appState.view.fullRedraw, 1);
+    EXPECT_EQ(appState.view.viewFlags, ViewBackculled);
+    EXPECT_EQ(appState.view.background, 0x528A);
+    EXPECT_EQ(appState.view.zoom, 1.0f);
+    EXPECT_EQ(appState.hairControls.hair.radius, 0.0005f);
+    EXPECT_EQ(appState.hairControls.hair.onlyDynamic, 1);
+    EXPECT_EQ(appState.hairControls.hair.reduce, 0);
+    EXPECT_EQ(appState.texturing.currentTexture, &appState.texturing.textures[TextureWood]);
+    EXPECT_EQ(appState.texturing.textures[TextureUser].pixels, nullptr);
+    EXPECT_EQ(appState.texturing.textures[TextureUser].width, 1);
+    EXPECT_NEAR(appState.view.rotation.m[5], 0.866025f, 1e-6f);
+    EXPECT_NEAR(appState.view.rotation.m[6], -0.5f, 1e-6f);
+    EXPECT_EQ(appState.view.spinStep.m[6], 0.0f);
+    EXPECT_EQ(appState.view.redrawPending, 0);
+    EXPECT_EQ(appState.view.viewWidth, 620);
+    EXPECT_EQ(appState.view.viewHeight, 520);
+    EXPECT_EQ(appState.shading.lightMask, 1);
+    EXPECT_EQ(appState.hairControls.radiusStep, 10);
+    EXPECT_EQ(appState.hairControls.stretchStep, 0);
+    EXPECT_STREQ(appState.model.meshFileName, "computer");
+    EXPECT_STREQ(appState.texturing.userTextureName, "");
     EXPECT_EQ(backgroundTable[1], 0x9492);
-    EXPECT_EQ(scene.meshCount, 0);
+    EXPECT_EQ(appState.model.scene.meshCount, 0);
 }
 
 TEST_F(AppStateTest, ResetFreesTheScene) {
     const long live = LiveAllocationCount();
-    scene.meshes[0] = CreateMesh("a");
-    scene.meshes[1] = CreateMesh("b");
-    scene.meshCount = 2;
+    appState.model.scene.meshes[0] = CreateMesh("a");
+    appState.model.scene.meshes[1] = CreateMesh("b");
+    appState.model.scene.meshCount = 2;
     ResetAppState();
     EXPECT_EQ(LiveAllocationCount(), live);
-    EXPECT_EQ(scene.meshes[0], nullptr);
+    EXPECT_EQ(appState.model.scene.meshes[0], nullptr);
 }
 
 TEST_F(AppStateTest, CurrentMeshRule) {
@@ -65,22 +65,22 @@ TEST_F(AppStateTest, CurrentMeshRule) {
         {0, 2, original},
         {1, 2, hair},
     };
-    scene.meshes[0] = original;
+    appState.model.scene.meshes[0] = original;
     for (const Case& c : cases) {
-        appState.showHair = c.showHair;
-        scene.meshCount = c.meshCount;
-        scene.meshes[1] = c.meshCount == 2 ? hair : nullptr;
+        appState.model.showHair = c.showHair;
+        appState.model.scene.meshCount = c.meshCount;
+        appState.model.scene.meshes[1] = c.meshCount == 2 ? hair : nullptr;
         EXPECT_EQ(CurrentMesh(), c.expected) << c.showHair << " " << c.meshCount;
     }
-    scene.meshes[1] = hair;
-    scene.meshCount = 2;
+    appState.model.scene.meshes[1] = hair;
+    appState.model.scene.meshCount = 2;
 }
 
 TEST_F(AppStateTest, RequestRedrawSetsBothFlags) {
-    appState.fullRedraw = 0;
+    appState.view.fullRedraw = 0;
     RequestRedraw();
-    EXPECT_EQ(appState.fullRedraw, 1);
-    EXPECT_EQ(redrawPending, 1);
+    EXPECT_EQ(appState.view.fullRedraw, 1);
+    EXPECT_EQ(appState.view.redrawPending, 1);
 }
 
 // A scripted message queue. Each event is a letter: 'r' asks for a redraw,
@@ -117,10 +117,10 @@ struct ScriptedSource {
         s->log += s->taken;
         if (s->taken == 'r') RequestRedraw();
         if (s->taken == 's') {
-            appState.spinning = 1;
+            appState.view.spinning = 1;
             RequestRedraw();
         }
-        if (s->taken == 'x') appState.spinning = 0;
+        if (s->taken == 'x') appState.view.spinning = 0;
     }
     static int Ready(void* c) { return static_cast<ScriptedSource*>(c)->ready ? 1 : 0; }
     static void Draw(void* c) {

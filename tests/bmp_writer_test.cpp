@@ -173,7 +173,7 @@ TEST_F(SaveImageTest, AsksWithTheProposalAndAppendsTheExtension) {
 
     Fake().dialogAnswers.push_back(dir + "/kept.name.bmp");
     ResetAppState();  // meshFileName "computer", as after start-up
-    EXPECT_EQ(SaveImageFile(OwnerMainWindow, image, meshFileName), 1);
+    EXPECT_EQ(SaveImageFile(OwnerMainWindow, image, appState.model.meshFileName), 1);
     EXPECT_EQ(Fake().dialogs[1].proposedName, "computer.bmp");
     EXPECT_TRUE(FileExists(dir + "/kept.name.bmp"));
 }

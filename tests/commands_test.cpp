@@ -90,11 +90,11 @@ class CommandsTest : public ::testing::Test {
 TEST_F(CommandsTest, StartUpState) {
     StartUp();
     EXPECT_EQ(Statistics(), (std::vector<std::string>{"286", "286", "329", "0", "1", "7"}));
-    EXPECT_EQ(scene.meshCount, 1);
-    EXPECT_STREQ(scene.meshes[0]->name, "computer");
-    EXPECT_STREQ(meshFileName, "computer");
-    EXPECT_EQ(appState.propMaterial, 1);
-    EXPECT_EQ(materialSelection, PropMaterialPreset);
+    EXPECT_EQ(appState.model.scene.meshCount, 1);
+    EXPECT_STREQ(appState.model.scene.meshes[0]->name, "computer");
+    EXPECT_STREQ(appState.model.meshFileName, "computer");
+    EXPECT_EQ(appState.shading.propMaterial, 1);
+    EXPECT_EQ(appState.shading.materialSelection, PropMaterialPreset);
     EXPECT_EQ(Fake().menuChecks[IDM_MATERIAL_PROP], 1);
     EXPECT_EQ(Fake().menuChecks.count(IDM_MATERIAL_FIRST), 0u);
     EXPECT_EQ(Fake().menuChecks[IDM_BACKGROUND_GREY1], 1);
@@ -110,16 +110,16 @@ TEST_F(CommandsTest, StartUpState) {
     EXPECT_TRUE(Fake().messages.empty());
     EXPECT_TRUE(Fake().titles.empty());
     const float tilt[16] = {1, 0, 0, 0, 0, 0.866025f, -0.5f, 0, 0, 0.5f, 0.866025f, 0, 0, 0, 0, 1};
-    for (int i = 0; i < 16; ++i) EXPECT_NEAR(appState.rotation.m[i], tilt[i], 1e-6f) << i;
+    for (int i = 0; i < 16; ++i) EXPECT_NEAR(appState.view.rotation.m[i], tilt[i], 1e-6f) << i;
     // The three built-in images, at their own sizes.
     const int sizes[3][2] = {{476, 1066}, {652, 422}, {512, 512}};
     for (int slot = 0; slot < 3; ++slot) {
-        EXPECT_NE(appState.textures[slot].pixels, nullptr) << slot;
-        EXPECT_EQ(appState.textures[slot].width, sizes[slot][0]);
-        EXPECT_EQ(appState.textures[slot].height, sizes[slot][1]);
+        EXPECT_NE(appState.texturing.textures[slot].pixels, nullptr) << slot;
+        EXPECT_EQ(appState.texturing.textures[slot].width, sizes[slot][0]);
+        EXPECT_EQ(appState.texturing.textures[slot].height, sizes[slot][1]);
     }
-    EXPECT_EQ(appState.textures[TextureUser].pixels, nullptr);
-    EXPECT_EQ(appState.currentTexture, &appState.textures[TextureWood]);
+    EXPECT_EQ(appState.texturing.textures[TextureUser].pixels, nullptr);
+    EXPECT_EQ(appState.texturing.currentTexture, &appState.texturing.textures[TextureWood]);
 }
 
 // Every allocation of the start-up can fail: a texture that cannot be decoded
@@ -136,7 +136,7 @@ TEST_F(CommandsTest, StartUpAllocationFailures) {
         FailAllocationAfter(0);
         if (started) {
             int empty = 0;
-            for (int slot = 0; slot < 3; ++slot) empty += appState.textures[slot].pixels == nullptr;
+            for (int slot = 0; slot < 3; ++slot) empty += appState.texturing.textures[slot].pixels == nullptr;
             if (empty == 0) break;  // n is past the last allocation
             ++startsWithoutTexture;
             EXPECT_TRUE(Fake().messages.empty());
@@ -149,7 +149,7 @@ TEST_F(CommandsTest, StartUpAllocationFailures) {
             EXPECT_EQ(Fake().messages[0].caption, "Internal Object error");
         }
         if (!started) {
-            EXPECT_EQ(scene.meshCount, 0);
+            EXPECT_EQ(appState.model.scene.meshCount, 0);
         }
         ResetAppState();
         EXPECT_EQ(LiveAllocationCount(), live) << "allocation " << n;
@@ -188,15 +188,15 @@ TEST_F(CommandsTest, OpenDispatchesOnTheExtension) {
     StartUp();
     for (const Case& c : cases) {
         ResetFake();
-        Mesh* const before = scene.meshes[0];
+        Mesh* const before = appState.model.scene.meshes[0];
         const std::string path = dir + "/" + c.name;
         const char last = c.name[std::strlen(c.name) - 1];
         WriteBytesFile(path, last == 'z' || last == 'Z' ? GzipBytes(c.text) : std::string(c.text));
         EXPECT_EQ(Open(path), c.opened) << c.name;
         if (c.opened) {
             EXPECT_TRUE(Fake().messages.empty()) << c.name;
-            EXPECT_STREQ(scene.meshes[0]->name, c.meshName);
-            EXPECT_STREQ(meshFileName, c.name);
+            EXPECT_STREQ(appState.model.scene.meshes[0]->name, c.meshName);
+            EXPECT_STREQ(appState.model.meshFileName, c.name);
             ASSERT_EQ(Fake().titles.size(), 1u);
             EXPECT_EQ(Fake().titles[0], std::string("Quillmere:   ") + c.name);
         } else {
@@ -204,7 +204,7 @@ TEST_F(CommandsTest, OpenDispatchesOnTheExtension) {
             EXPECT_EQ(Fake().messages[0].text, "Not supported file format");
             EXPECT_EQ(Fake().messages[0].caption, c.name);
             EXPECT_EQ(Fake().messages[0].style, MessageIconError);
-            EXPECT_EQ(scene.meshes[0], before);
+            EXPECT_EQ(appState.model.scene.meshes[0], before);
             EXPECT_TRUE(Fake().titles.empty());
         }
     }
@@ -213,7 +213,7 @@ TEST_F(CommandsTest, OpenDispatchesOnTheExtension) {
 TEST_F(CommandsTest, OpenDialogAndLongPaths) {
     StartUp();
     // Cancel: nothing happens.
-    Mesh* const before = scene.meshes[0];
+    Mesh* const before = appState.model.scene.meshes[0];
     EXPECT_EQ(OpenMeshFile(), 0);
     ASSERT_EQ(Fake().dialogs.size(), 1u);
     const FakeDialog& d = Fake().dialogs[0];
@@ -224,9 +224,9 @@ TEST_F(CommandsTest, OpenDialogAndLongPaths) {
     EXPECT_EQ(d.title, "");
     EXPECT_EQ(d.defaultExtension, "");
     EXPECT_EQ(d.pathSize, PlatformPathSize);
-    EXPECT_EQ(scene.meshes[0], before);
+    EXPECT_EQ(appState.model.scene.meshes[0], before);
     EXPECT_TRUE(Fake().messages.empty());
-    EXPECT_STREQ(meshFileName, "computer");
+    EXPECT_STREQ(appState.model.meshFileName, "computer");
 
     // A path far longer than the old 128 characters, in a folder with a dot.
     std::string folder = dir + "/a.folder";
@@ -235,7 +235,7 @@ TEST_F(CommandsTest, OpenDialogAndLongPaths) {
     const std::string name = "a model file with a name longer than thirty-two characters.obj";
     ASSERT_GT((folder + "/" + name).size(), 256u);
     EXPECT_EQ(Open(File(folder.substr(dir.size() + 1) + "/" + name, plainObj)), 1);
-    EXPECT_STREQ(meshFileName, name.c_str());
+    EXPECT_STREQ(appState.model.meshFileName, name.c_str());
 }
 
 TEST_F(CommandsTest, OpenResetsHairViewAndToolBar) {
@@ -243,7 +243,7 @@ TEST_F(CommandsTest, OpenResetsHairViewAndToolBar) {
     ASSERT_EQ(Open(File("strands.obj", strandObj)), 1);
     EXPECT_EQ(Fake().toolBarEnabled[IDC_CREATE], 1);
     ASSERT_EQ(CreateHair(), 1);
-    appState.hair.reduce = 1;
+    appState.hairControls.hair.reduce = 1;
     for (int i = 0; i < 3; ++i) StepHairRadius(1);
     StepHairStretch(0);
     UpdateHairFields();
@@ -252,12 +252,12 @@ TEST_F(CommandsTest, OpenResetsHairViewAndToolBar) {
 
     const long live = LiveAllocationCount();
     ASSERT_EQ(Open(File("plain.obj", plainObj)), 1);
-    EXPECT_EQ(scene.meshCount, 1);
-    EXPECT_EQ(hairAvailable, 0);
-    EXPECT_EQ(appState.showHair, 0);
-    EXPECT_EQ(appState.hair.reduce, 0);
-    EXPECT_EQ(radiusStep, 10);
-    EXPECT_EQ(stretchStep, 0);
+    EXPECT_EQ(appState.model.scene.meshCount, 1);
+    EXPECT_EQ(appState.model.hairAvailable, 0);
+    EXPECT_EQ(appState.model.showHair, 0);
+    EXPECT_EQ(appState.hairControls.hair.reduce, 0);
+    EXPECT_EQ(appState.hairControls.radiusStep, 10);
+    EXPECT_EQ(appState.hairControls.stretchStep, 0);
     EXPECT_EQ(Fake().toolBarChecks[IDC_ORIGINAL], 1);
     EXPECT_EQ(Fake().toolBarChecks[IDC_HAIR], 0);
     EXPECT_EQ(Fake().toolBarEnabled[IDC_ORIGINAL], 0);
@@ -267,7 +267,7 @@ TEST_F(CommandsTest, OpenResetsHairViewAndToolBar) {
     EXPECT_EQ(Fake().toolBarTexts[IDC_RADIUS_VALUE], "0.000500");
     EXPECT_EQ(Fake().toolBarTexts[IDC_STRETCH_VALUE], "0.000");
     EXPECT_EQ(Statistics(), (std::vector<std::string>{"4", "6", "2", "0", "0", "0"}));
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(appState.rotation.m[i], i % 5 == 0 ? 1.0f : 0.0f);
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(appState.view.rotation.m[i], i % 5 == 0 ? 1.0f : 0.0f);
     // The two meshes before (model and hair) are gone, the new one is there.
     EXPECT_LT(LiveAllocationCount(), live);
 }
@@ -293,21 +293,21 @@ TEST_F(CommandsTest, OpenCommandSelectsPropMaterial) {
         ResetAppState();
         StartUp();
         SelectMaterialPreset(3);  // "Silver"
-        appState.viewFlags |= ViewWireframe | ViewTextured;
+        appState.view.viewFlags |= ViewWireframe | ViewTextured;
         ResetFake();
-        redrawPending = 0;
+        appState.view.redrawPending = 0;
         ASSERT_EQ(w.open(""), 0);  // a cancel, or "Not supported file format": nothing but a redraw
-        EXPECT_EQ(materialSelection, 3);
-        EXPECT_EQ(redrawPending, 1);
+        EXPECT_EQ(appState.shading.materialSelection, 3);
+        EXPECT_EQ(appState.view.redrawPending, 1);
         EXPECT_TRUE(Fake().titles.empty());
         ResetFake();
         ASSERT_EQ(w.open(File("plain.obj", plainObj)), 1);
         EXPECT_EQ(Fake().menuChecks[IDM_MATERIAL_FIRST + 3], 0);
         EXPECT_EQ(Fake().menuChecks[IDM_MATERIAL_PROP], 1);
-        EXPECT_EQ(materialSelection, PropMaterialPreset);
-        EXPECT_EQ(appState.propMaterial, 1);
-        EXPECT_EQ(appState.viewFlags & ViewWireframe, 0u);
-        EXPECT_EQ(appState.viewFlags & ViewTextured, ViewTextured);  // texturing stays
+        EXPECT_EQ(appState.shading.materialSelection, PropMaterialPreset);
+        EXPECT_EQ(appState.shading.propMaterial, 1);
+        EXPECT_EQ(appState.view.viewFlags & ViewWireframe, 0u);
+        EXPECT_EQ(appState.view.viewFlags & ViewTextured, ViewTextured);  // texturing stays
         EXPECT_EQ(Fake().toolBarChecks[IDC_WIREFRAME], 0);
         EXPECT_EQ(Fake().titles, std::vector<std::string>{"Quillmere:   plain.obj"});
         EXPECT_EQ(Statistics(), (std::vector<std::string>{"4", "6", "2", "0", "0", "0"}));
@@ -318,8 +318,8 @@ TEST_F(CommandsTest, ReaderFailureLeavesEverythingUnchanged) {
     StartUp();
     ASSERT_EQ(Open(File("first.obj", strandObj)), 1);
     ASSERT_EQ(CreateHair(), 1);
-    Mesh* const original = scene.meshes[0];
-    Mesh* const hair = scene.meshes[1];
+    Mesh* const original = appState.model.scene.meshes[0];
+    Mesh* const hair = appState.model.scene.meshes[1];
     struct Case {
         std::string name;
         std::string bytes;
@@ -365,11 +365,11 @@ TEST_F(CommandsTest, ReaderFailureLeavesEverythingUnchanged) {
         EXPECT_EQ(Open(dir + "/" + c.name), 0) << c.name;
         ASSERT_EQ(Fake().messages.size(), 1u) << c.name;
         EXPECT_EQ(Fake().messages[0].text, c.message);
-        EXPECT_EQ(scene.meshes[0], original);
-        EXPECT_EQ(scene.meshes[1], hair);
-        EXPECT_EQ(scene.meshCount, 2);
-        EXPECT_EQ(appState.showHair, 1);
-        EXPECT_STREQ(meshFileName, "first.obj");
+        EXPECT_EQ(appState.model.scene.meshes[0], original);
+        EXPECT_EQ(appState.model.scene.meshes[1], hair);
+        EXPECT_EQ(appState.model.scene.meshCount, 2);
+        EXPECT_EQ(appState.model.showHair, 1);
+        EXPECT_STREQ(appState.model.meshFileName, "first.obj");
         EXPECT_TRUE(Fake().titles.empty());
         EXPECT_TRUE(Fake().toolBarTexts.empty());
         EXPECT_EQ(LiveAllocationCount(), live);
@@ -377,7 +377,7 @@ TEST_F(CommandsTest, ReaderFailureLeavesEverythingUnchanged) {
     // A file that vanished between the dialog and the read.
     ResetFake();
     EXPECT_EQ(Open(dir + "/missing.hr2"), 0);
-    EXPECT_EQ(scene.meshes[0], original);
+    EXPECT_EQ(appState.model.scene.meshes[0], original);
 }
 
 // What "Open mesh File" shows of a file: the messages, or the mesh as
@@ -387,7 +387,7 @@ std::string OpenedAs(const std::string& path) {
     Fake().dialogAnswers.push_back(path);
     std::string seen;
     if (OpenMeshFile()) {
-        const Mesh& m = *scene.meshes[0];
+        const Mesh& m = *appState.model.scene.meshes[0];
         char bounds[160];
         std::snprintf(bounds, sizeof bounds, " %.9g %.9g %.9g %.9g %.9g %.9g", double(m.boundsMin.x),
                       double(m.boundsMin.y), double(m.boundsMin.z), double(m.boundsMax.x), double(m.boundsMax.y),
@@ -431,7 +431,7 @@ TEST_F(CommandsTest, CompressedFilesOpenAsTheirOriginals) {
         EXPECT_EQ(OpenedAs((folder / name).string()), expected);
         if (expected.find(" | ") == std::string::npos) {
             ++opened;
-            EXPECT_STREQ(meshFileName, name.c_str());
+            EXPECT_STREQ(appState.model.meshFileName, name.c_str());
         }
     }
     EXPECT_GE(opened, 6);
@@ -440,19 +440,19 @@ TEST_F(CommandsTest, CompressedFilesOpenAsTheirOriginals) {
 TEST_F(CommandsTest, CreateHairTwiceAndTheCurrentMeshRule) {
     StartUp();
     ASSERT_EQ(Open(File("strands.obj", strandObj)), 1);
-    Mesh* const original = scene.meshes[0];
+    Mesh* const original = appState.model.scene.meshes[0];
     ResetFake();
     ASSERT_EQ(CreateHair(), 1);
-    EXPECT_EQ(scene.meshCount, 2);
-    EXPECT_STREQ(scene.meshes[1]->name, "hair");
-    EXPECT_EQ(hairAvailable, 1);
-    EXPECT_EQ(appState.showHair, 1);
+    EXPECT_EQ(appState.model.scene.meshCount, 2);
+    EXPECT_STREQ(appState.model.scene.meshes[1]->name, "hair");
+    EXPECT_EQ(appState.model.hairAvailable, 1);
+    EXPECT_EQ(appState.model.showHair, 1);
     EXPECT_EQ(Fake().toolBarChecks[IDC_HAIR], 1);
     EXPECT_EQ(Fake().toolBarChecks[IDC_ORIGINAL], 0);
     EXPECT_EQ(Fake().toolBarEnabled[IDC_HAIR], 1);
     EXPECT_EQ(Fake().toolBarEnabled[IDC_ORIGINAL], 1);
     const std::vector<std::string> hairStats = Statistics();
-    EXPECT_EQ(hairStats[0], std::to_string(scene.meshes[1]->vertexCount));
+    EXPECT_EQ(hairStats[0], std::to_string(appState.model.scene.meshes[1]->vertexCount));
     EXPECT_EQ(hairStats[0], "8");  // two vertices per strand point
 
     // Again, with a wider radius: the first hair mesh is replaced.
@@ -460,40 +460,40 @@ TEST_F(CommandsTest, CreateHairTwiceAndTheCurrentMeshRule) {
     StepHairRadius(1);
     UpdateHairFields();
     ASSERT_EQ(CreateHair(), 1);
-    EXPECT_EQ(scene.meshCount, 2);
-    EXPECT_EQ(scene.meshes[0], original);
+    EXPECT_EQ(appState.model.scene.meshCount, 2);
+    EXPECT_EQ(appState.model.scene.meshes[0], original);
     EXPECT_EQ(LiveAllocationCount(), live);
 
     // Statistics and inversion follow the hair view; Create reads the original.
-    appState.showHair = 0;
+    appState.model.showHair = 0;
     UpdateStatistics();
     EXPECT_EQ(Statistics(), (std::vector<std::string>{"5", "7", "1", "1", "0", "0"}));
     const int32_t firstCorner = original->faceVertexIndices[0];
     InvertCurrentMesh();
     EXPECT_NE(original->faceVertexIndices[0], firstCorner);
     InvertCurrentMesh();
-    appState.showHair = 1;
-    Mesh* const hair = scene.meshes[1];
+    appState.model.showHair = 1;
+    Mesh* const hair = appState.model.scene.meshes[1];
     const int32_t hairCorner = hair->faceVertexIndices[0];
     InvertCurrentMesh();
     EXPECT_EQ(original->faceVertexIndices[0], firstCorner);
     EXPECT_NE(hair->faceVertexIndices[0], hairCorner);
     ASSERT_EQ(CreateHair(), 1);  // still built from the original
-    EXPECT_EQ(scene.meshes[1]->vertexCount, 8);
+    EXPECT_EQ(appState.model.scene.meshes[1]->vertexCount, 8);
 }
 
 TEST_F(CommandsTest, CreateHairWithoutStrandsSaysSo) {
     StartUp();
     ResetFake();
-    Mesh* const model = scene.meshes[0];
+    Mesh* const model = appState.model.scene.meshes[0];
     EXPECT_EQ(CreateHair(), 0);
     ASSERT_EQ(Fake().messages.size(), 1u);
     EXPECT_EQ(Fake().messages[0].text, "unable to create hair");
     EXPECT_EQ(Fake().messages[0].caption, "error");
     EXPECT_EQ(Fake().messages[0].owner, OwnerToolBar);
-    EXPECT_EQ(scene.meshCount, 1);
-    EXPECT_EQ(scene.meshes[0], model);
-    EXPECT_EQ(hairAvailable, 0);
+    EXPECT_EQ(appState.model.scene.meshCount, 1);
+    EXPECT_EQ(appState.model.scene.meshes[0], model);
+    EXPECT_EQ(appState.model.hairAvailable, 0);
     EXPECT_TRUE(Fake().toolBarChecks.empty());
 }
 
@@ -514,8 +514,8 @@ TEST_F(CommandsTest, ExportFollowsTheViewAndSetsTheTitle) {
     };
     for (const Case& c : cases) {
         ResetFake();
-        appState.showHair = c.showHair;
-        CopyName(meshFileName, "strands.obj", MeshFileNameSize);
+        appState.model.showHair = c.showHair;
+        CopyName(appState.model.meshFileName, "strands.obj", MeshFileNameSize);
         const std::string path = c.answer[0] ? dir + "/" + c.answer : "";
         Fake().dialogAnswers.push_back(path);
         EXPECT_EQ(ExportMesh(), c.written) << c.answer;
@@ -527,7 +527,7 @@ TEST_F(CommandsTest, ExportFollowsTheViewAndSetsTheTitle) {
             EXPECT_NE(ReadWholeFile(path).find(c.statement), std::string::npos) << c.answer;
         } else {
             EXPECT_TRUE(Fake().titles.empty());
-            EXPECT_STREQ(meshFileName, "strands.obj");
+            EXPECT_STREQ(appState.model.meshFileName, "strands.obj");
         }
     }
     // The hair view without a hair mesh falls back to nothing to export.
@@ -557,12 +557,12 @@ TEST_F(CommandsTest, HairStepsAndTheirClamps) {
             EXPECT_EQ(c.radius ? StepHairRadius(c.up) : StepHairStretch(c.up), 1);
             UpdateHairFields();
         }
-        EXPECT_EQ(c.radius ? radiusStep : stretchStep, c.step);
+        EXPECT_EQ(c.radius ? appState.hairControls.radiusStep : appState.hairControls.stretchStep, c.step);
         EXPECT_EQ(Fake().toolBarTexts[c.radius ? IDC_RADIUS_VALUE : IDC_STRETCH_VALUE], c.text);
     }
-    EXPECT_FLOAT_EQ(appState.hair.stretch, 1.0f);
-    EXPECT_NEAR(appState.hair.radius, 0.0005f, 1e-9f);
-    EXPECT_EQ(scene.meshCount, 1);  // a step never builds hair
+    EXPECT_FLOAT_EQ(appState.hairControls.hair.stretch, 1.0f);
+    EXPECT_NEAR(appState.hairControls.hair.radius, 0.0005f, 1e-9f);
+    EXPECT_EQ(appState.model.scene.meshCount, 1);  // a step never builds hair
 }
 
 // The menu's and the tool bar's commands by id, as the windows send them:
@@ -581,13 +581,13 @@ TEST_F(CommandsTest, MenuAndToolBarCommandsById) {
     } cases[] = {
         {"texture",
          [] {
-             appState.viewFlags |= ViewWireframe;
+             appState.view.viewFlags |= ViewWireframe;
              return RunMenuCommand(IDM_TEXTURE_PATTERN);
          },
          false,
          [&] {
-             EXPECT_EQ(appState.currentTexture, &appState.textures[TexturePattern]);
-             EXPECT_EQ(appState.viewFlags & (ViewTextured | ViewWireframe), ViewTextured);
+             EXPECT_EQ(appState.texturing.currentTexture, &appState.texturing.textures[TexturePattern]);
+             EXPECT_EQ(appState.view.viewFlags & (ViewTextured | ViewWireframe), ViewTextured);
              EXPECT_EQ(checks(Fake().menuChecks, {IDM_TEXTURE_WOOD, IDM_TEXTURE_PATTERN}), (std::vector<int>{0, 1}));
              EXPECT_EQ(checks(Fake().toolBarChecks, {IDC_TEXTURED, IDC_WIREFRAME}), (std::vector<int>{1, 0}));
          }},
@@ -595,40 +595,40 @@ TEST_F(CommandsTest, MenuAndToolBarCommandsById) {
          [&] { EXPECT_EQ(checks(Fake().menuChecks, {IDM_TEXTURE_WOOD}), std::vector<int>{1}); }},
         {"lights", [] { return RunMenuCommand(IDM_LIGHT3) & RunMenuCommand(IDM_LIGHT1); }, false,
          [&] {
-             EXPECT_EQ(lightMask, 4);
+             EXPECT_EQ(appState.shading.lightMask, 4);
              EXPECT_EQ(lights[0].enabled, 0);
              EXPECT_NE(lights[2].enabled, 0);
              EXPECT_EQ(checks(Fake().menuChecks, {IDM_LIGHT1, IDM_LIGHT3}), (std::vector<int>{0, 1}));
          }},
         {"background", [] { return RunMenuCommand(IDM_BACKGROUND_GREY2); }, false,
          [&] {
-             EXPECT_EQ(appState.background, backgroundTable[1]);
+             EXPECT_EQ(appState.view.background, backgroundTable[1]);
              EXPECT_EQ(checks(Fake().menuChecks, {IDM_BACKGROUND_GREY1, IDM_BACKGROUND_GREY2}),
                        (std::vector<int>{0, 1}));
          }},
         {"load texture cancelled", [] { return RunMenuCommand(IDM_LOAD_TEXTURE); }, true,
-         [] { EXPECT_EQ(appState.currentTexture, &appState.textures[TextureWood]); }},
+         [] { EXPECT_EQ(appState.texturing.currentTexture, &appState.texturing.textures[TextureWood]); }},
         {"not a command", [] { return RunMenuCommand(IDC_CREATE) | RunToolBarControl(IDM_EXIT, 0); }, true,
          [] { EXPECT_FALSE(IsMenuCommand(IDC_CREATE)); }},
         {"tool bar texturing",
          [] {
-             appState.viewFlags |= ViewWireframe;
+             appState.view.viewFlags |= ViewWireframe;
              return RunToolBarControl(IDC_TEXTURED, 1);
          },
          false,
          [&] {
-             EXPECT_EQ(appState.viewFlags & (ViewTextured | ViewWireframe), ViewTextured);
+             EXPECT_EQ(appState.view.viewFlags & (ViewTextured | ViewWireframe), ViewTextured);
              EXPECT_EQ(checks(Fake().toolBarChecks, {IDC_WIREFRAME}), std::vector<int>{0});
          }},
         {"tool bar flags", [] { return RunToolBarControl(IDC_BACKCULLED, 0) & RunToolBarControl(IDC_REDUCE, 1); },
          false,
          [] {
-             EXPECT_EQ(appState.viewFlags & ViewBackculled, 0u);
-             EXPECT_EQ(appState.hair.reduce, 1);
+             EXPECT_EQ(appState.view.viewFlags & ViewBackculled, 0u);
+             EXPECT_EQ(appState.hairControls.hair.reduce, 1);
          }},
         {"hair view", [] { return RunToolBarControl(IDC_HAIR, 1); }, false,
          [&] {
-             EXPECT_EQ(appState.showHair, 1);
+             EXPECT_EQ(appState.model.showHair, 1);
              EXPECT_EQ(checks(Fake().toolBarChecks, {IDC_HAIR, IDC_ORIGINAL}), (std::vector<int>{1, 0}));
          }},
     };
@@ -649,8 +649,8 @@ TEST_F(CommandsTest, StrayReleaseAfterOpenDoesNotSpin) {
     TrackballEvent(MouseMove, 300, 120);
     ASSERT_EQ(Open(File("plain.obj", plainObj)), 1);
     TrackballEvent(MouseRelease, 400, 130);
-    EXPECT_EQ(appState.spinning, 0);
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(appState.rotation.m[i], i % 5 == 0 ? 1.0f : 0.0f);
+    EXPECT_EQ(appState.view.spinning, 0);
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(appState.view.rotation.m[i], i % 5 == 0 ? 1.0f : 0.0f);
 }
 
 // Each allocation of an open and of a Create can fail; every failure leaves
@@ -667,7 +667,7 @@ TEST_F(CommandsTest, AllocationFailuresLeaveThePreviousState) {
         int failures = 0;
         for (long n = 1;; ++n) {
             ResetFake();
-            Mesh* const before = scene.meshes[0];
+            Mesh* const before = appState.model.scene.meshes[0];
             const long live = LiveAllocationCount();
             Fake().dialogAnswers.push_back(path);
             FailAllocationAfter(n);
@@ -675,9 +675,9 @@ TEST_F(CommandsTest, AllocationFailuresLeaveThePreviousState) {
             FailAllocationAfter(0);
             if (opened) break;
             ++failures;
-            EXPECT_EQ(scene.meshes[0], before) << path << " allocation " << n;
-            EXPECT_EQ(scene.meshCount, 1);
-            EXPECT_STREQ(meshFileName, "first.obj");
+            EXPECT_EQ(appState.model.scene.meshes[0], before) << path << " allocation " << n;
+            EXPECT_EQ(appState.model.scene.meshCount, 1);
+            EXPECT_STREQ(appState.model.meshFileName, "first.obj");
             EXPECT_TRUE(Fake().titles.empty());
             EXPECT_TRUE(Fake().toolBarTexts.empty());
             EXPECT_EQ(LiveAllocationCount(), live) << path << " allocation " << n;
@@ -691,15 +691,15 @@ TEST_F(CommandsTest, AllocationFailuresLeaveThePreviousState) {
     int failures = 0;
     for (long n = 1;; ++n) {
         ResetFake();
-        Mesh* const hair = scene.meshes[1];
+        Mesh* const hair = appState.model.scene.meshes[1];
         const long live = LiveAllocationCount();
         FailAllocationAfter(n);
         const int created = CreateHair();
         FailAllocationAfter(0);
         if (created) break;
         ++failures;
-        EXPECT_EQ(scene.meshes[1], hair) << "allocation " << n;
-        EXPECT_EQ(scene.meshCount, 2);
+        EXPECT_EQ(appState.model.scene.meshes[1], hair) << "allocation " << n;
+        EXPECT_EQ(appState.model.scene.meshCount, 2);
         ASSERT_EQ(Fake().messages.size(), 1u);
         EXPECT_EQ(Fake().messages[0].text, "unable to create hair");
         EXPECT_TRUE(Fake().toolBarTexts.empty());

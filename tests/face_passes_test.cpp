@@ -25,13 +25,13 @@ class FacePasses : public ::testing::Test {
     void SetUp() override {
         ResetAppState();
         SetLight(0, 1);
-        SetIdentity(&appState.rotation);
+        SetIdentity(&appState.view.rotation);
     }
     void TearDown() override { ResetAppState(); }
 
     // Projects and classifies `mesh` for a view, as a frame does.
     static void Prepare(Mesh* mesh, int viewWidth, int viewHeight, Vec3 centre = {0, 0, 0}, float radius = 1.0f) {
-        SetupView(centre, radius, appState.zoom, appState.rotation);
+        SetupView(centre, radius, appState.view.zoom, appState.view.rotation);
         ProjectVertices(mesh, viewWidth, viewHeight);
         ClassifyFaces(mesh);
     }
@@ -114,7 +114,7 @@ TEST_F(FacePasses, ZoomAndRadiusScaleTheView) {
     };
     // clang-format on
     for (const Case& c : cases) {
-        appState.zoom = c.zoom;
+        appState.view.zoom = c.zoom;
         MeshPtr mesh(BuildMesh({{c.radius == 0.0f ? 0.5f : 0.5f, 0, 0}}, {}));
         if (c.centre.x != 0.0f) mesh->vertices[0].position.x = 0.5f;
         Prepare(mesh.get(), 620, 520, c.centre, c.radius == 0.0f ? 0.0f : c.radius);
@@ -181,7 +181,7 @@ TEST_F(FacePasses, CornerCountDecidesLinesAndTriangles) {
         {"two corners in wireframe: nothing", {0, 1}, 0, ViewWireframe, 0, false},
     };
     for (const Case& c : cases) {
-        appState.viewFlags = c.viewFlags;
+        appState.view.viewFlags = c.viewFlags;
         MeshPtr mesh(BuildMesh(square, {c.slot}, {c.attributes}));
         mesh->facePlanes[0] = FacePlane{0, 0, 1, 0};
         OwnedFrameBuffer target(100, 100);
@@ -237,7 +237,7 @@ TEST_F(FacePasses, TextureCoordinatesScaleAndClamp) {
     const std::vector<TexCoord> uvs = {{-0.2f, 1.0f}, {2.5f, 0.5f}, {nan, 1e20f}};
     MeshPtr mesh(BuildMesh({{0, 0, 0}, {0.5f, 0, 0}, {0, 0.5f, 0}}, {{0, 1, 2}}, {}, uvs));
     mesh->facePlanes[0] = FacePlane{0, 0, 1, 0};
-    appState.viewFlags = ViewTextured;
+    appState.view.viewFlags = ViewTextured;
     OwnedFrameBuffer target(100, 100);
     Prepare(mesh.get(), 100, 100);
     DrawMesh(&target.fb, mesh.get(), CurrentDrawSettings());
@@ -262,18 +262,18 @@ TEST_F(FacePasses, MaterialChoiceAndLightingCache) {
         {"the mesh's own material 3", ViewTextured, 1, 3},
     };
     for (const Case& c : cases) {
-        appState.viewFlags = c.viewFlags;
-        appState.propMaterial = c.propMaterial;
+        appState.view.viewFlags = c.viewFlags;
+        appState.shading.propMaterial = c.propMaterial;
         ApplyMaterialPreset(4, 0);  // Gold, so the preset differs from Brass
-        appState.propMaterial = c.propMaterial;
+        appState.shading.propMaterial = c.propMaterial;
         MeshPtr mesh(BuildMesh({{0, 0, 0}, {0.5f, 0, 0}, {0, 0.5f, 0}}, {{0, 1, 2}}, {3}));
         mesh->materials[3].diffuse[0] = 0.25f;
         OwnedFrameBuffer target(100, 100);
         Prepare(mesh.get(), 100, 100);
         DrawMesh(&target.fb, mesh.get(), CurrentDrawSettings());
         const Material& expected = c.propMaterial            ? mesh->materials[3]
-                                   : c.expectedKeyIndex == 1 ? appState.textureMaterial
-                                                             : appState.presetMaterial;
+                                   : c.expectedKeyIndex == 1 ? appState.shading.textureMaterial
+                                                             : appState.shading.presetMaterial;
         const ScreenVertex& v = screenVertices.vertices[1];
         Vec3 n;
         TransformPoint(&n, viewMatrices.normalTransform, mesh->vertices[1].normal);
@@ -283,7 +283,7 @@ TEST_F(FacePasses, MaterialChoiceAndLightingCache) {
 }
 
 TEST_F(FacePasses, BackFacesAreLitWithTheReversedNormal) {
-    appState.viewFlags = 0;  // back faces drawn
+    appState.view.viewFlags = 0;  // back faces drawn
     // Wound clockwise as seen from the viewer: its normal points away.
     MeshPtr mesh(BuildMesh({{0, 0, 0}, {0, 0.5f, 0}, {0.5f, 0, 0}}, {{0, 1, 2}}));
     OwnedFrameBuffer target(100, 100);
@@ -294,10 +294,10 @@ TEST_F(FacePasses, BackFacesAreLitWithTheReversedNormal) {
     EXPECT_EQ(static_cast<uint32_t>(v.shadeKey), 0x80000000u);
     const Vec3& normal = mesh->vertices[0].normal;
     const Vec3 reversed{-normal.x, -normal.y, -normal.z};
-    EXPECT_EQ(static_cast<uint32_t>(v.shade), PackColour(LightVertex(reversed, appState.presetMaterial)));
+    EXPECT_EQ(static_cast<uint32_t>(v.shade), PackColour(LightVertex(reversed, appState.shading.presetMaterial)));
     EXPECT_NE(target.At(55, 45), 0u);
 
-    appState.viewFlags = ViewBackculled;
+    appState.view.viewFlags = ViewBackculled;
     OwnedFrameBuffer culled(100, 100);
     Prepare(mesh.get(), 100, 100);
     DrawMesh(&culled.fb, mesh.get(), CurrentDrawSettings());
@@ -305,8 +305,8 @@ TEST_F(FacePasses, BackFacesAreLitWithTheReversedNormal) {
 }
 
 TEST_F(FacePasses, TransparentPassesRunOnlyAfterATransparentFrontFace) {
-    appState.viewFlags = 0;
-    appState.propMaterial = 1;
+    appState.view.viewFlags = 0;
+    appState.shading.propMaterial = 1;
     // Slot 0 faces the viewer, slot 1 faces away; material 1 is transparent.
     struct Case {
         uint32_t frontMaterial, backMaterial;

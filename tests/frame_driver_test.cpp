@@ -130,7 +130,7 @@ class FrameDriver : public ::testing::Test {
     void SetUp() override {
         ResetAppState();
         SetLight(0, 1);
-        SetIdentity(&appState.rotation);
+        SetIdentity(&appState.view.rotation);
         ResetFrameDriver();
         ResetFake();
         scene = Scene{};
@@ -161,7 +161,7 @@ TEST_F(FrameDriver, FirstFrameClearsAndPresentsTheWholeView) {
     OwnedFrameBuffer target(620, 520);
     target.Fill(0xFFFFFFFF);
     DrawFrameInto(&target.fb, 620, 520, scene);
-    EXPECT_EQ(appState.fullRedraw, 0);
+    EXPECT_EQ(appState.view.fullRedraw, 0);
     ASSERT_EQ(Fake().presents.size(), 1u);
     const FakePresent& p = Fake().presents[0];
     EXPECT_EQ(p.x, 0);
@@ -208,9 +208,9 @@ TEST_F(FrameDriver, HairViewDrawsSlotOneOnlyWhenItExists) {
         scene.meshCount = c.meshCount;
         scene.meshes[0] = original.get();
         scene.meshes[1] = c.meshCount == 2 ? hair.get() : nullptr;
-        appState.showHair = c.showHair;
+        appState.model.showHair = c.showHair;
         OwnedFrameBuffer target(620, 520);
-        appState.fullRedraw = 1;
+        appState.view.fullRedraw = 1;
         DrawFrameInto(&target.fb, 620, 520, scene);
         EXPECT_EQ(FrameDirtyRect().minX, c.expectedMinX) << c.showHair << " " << c.meshCount;
     }
@@ -235,16 +235,16 @@ TEST_F(FrameDriver, SpinTurnsTheModelEachFrame) {
     MeshPtr mesh(Square(0.2f));
     scene.meshCount = 1;
     scene.meshes[0] = mesh.get();
-    AxisAngleMatrix(0.1f, 0, 0, 1, &appState.spinStep);
-    appState.spinning = 1;
+    AxisAngleMatrix(0.1f, 0, 0, 1, &appState.view.spinStep);
+    appState.view.spinning = 1;
     OwnedFrameBuffer target(620, 520);
     DrawFrameInto(&target.fb, 620, 520, scene);
     DrawFrameInto(&target.fb, 620, 520, scene);
     Matrix4 expected;
     SetIdentity(&expected);
-    MultiplyMatrices(expected, appState.spinStep, &expected);
-    MultiplyMatrices(expected, appState.spinStep, &expected);
-    for (int i = 0; i < 16; ++i) EXPECT_FLOAT_EQ(appState.rotation.m[i], expected.m[i]);
+    MultiplyMatrices(expected, appState.view.spinStep, &expected);
+    MultiplyMatrices(expected, appState.view.spinStep, &expected);
+    for (int i = 0; i < 16; ++i) EXPECT_FLOAT_EQ(appState.view.rotation.m[i], expected.m[i]);
 }
 
 TEST_F(FrameDriver, FallbackPacksTheRectangleBottomUp) {
@@ -255,7 +255,7 @@ TEST_F(FrameDriver, FallbackPacksTheRectangleBottomUp) {
     fallback.fb.isDibSection = 0;
     DrawFrameInto(&dib.fb, 100, 80, scene);
     ResetFrameDriver();
-    appState.fullRedraw = 1;
+    appState.view.fullRedraw = 1;
     DrawFrameInto(&fallback.fb, 100, 80, scene);
     ASSERT_EQ(Fake().presents.size(), 2u);
     const FakePresent& p = Fake().presents[1];

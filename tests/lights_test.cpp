@@ -64,8 +64,8 @@ TEST_F(LightsTest, ApplyMaterialPresetFillsBothMaterials) {
     for (int selection = 0; selection < MaterialPresetCount; ++selection) {
         ApplyMaterialPreset(selection, 0);
         const MaterialPreset& p = materialPresets[selection];
-        const Material& m = appState.presetMaterial;
-        EXPECT_EQ(appState.propMaterial, selection == 10 ? 1 : 0);
+        const Material& m = appState.shading.presetMaterial;
+        EXPECT_EQ(appState.shading.propMaterial, selection == 10 ? 1 : 0);
         for (int c = 0; c < 3; ++c) {
             EXPECT_EQ(m.ambient[c], p.colour[c]);
             EXPECT_EQ(m.diffuse[c], p.colour[c]);
@@ -78,13 +78,13 @@ TEST_F(LightsTest, ApplyMaterialPresetFillsBothMaterials) {
         EXPECT_EQ(m.materialFlags, 0);  // "Crystal" too: always drawn opaque
         EXPECT_EQ(m.transparency, p.transparency);
         // The texture material is always "Brass".
-        EXPECT_EQ(appState.textureMaterial.diffuse[0], 0.8f);
-        EXPECT_EQ(appState.textureMaterial.specularExponent, 3);
-        EXPECT_EQ(appState.textureMaterial.ambientLevel, 0.1f);
+        EXPECT_EQ(appState.shading.textureMaterial.diffuse[0], 0.8f);
+        EXPECT_EQ(appState.shading.textureMaterial.specularExponent, 3);
+        EXPECT_EQ(appState.shading.textureMaterial.ambientLevel, 0.1f);
     }
     ApplyMaterialPreset(10, 0);
     ApplyMaterialPreset(11, 0);  // out of range: nothing changes
-    EXPECT_EQ(appState.propMaterial, 1);
+    EXPECT_EQ(appState.shading.propMaterial, 1);
 }
 
 }  // namespace

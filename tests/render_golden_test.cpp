@@ -54,7 +54,7 @@ void Turn(float aboutX, float aboutY) {
     Matrix4 x, y;
     AxisAngleMatrix(aboutX, 1, 0, 0, &x);
     AxisAngleMatrix(aboutY, 0, 1, 0, &y);
-    MultiplyMatrices(y, x, &appState.rotation);
+    MultiplyMatrices(y, x, &appState.view.rotation);
 }
 
 struct Scene1 {
@@ -70,7 +70,7 @@ void LitCube(std::vector<MeshPtr>* meshes) {
 
 void WireframeCube(std::vector<MeshPtr>* meshes) {
     Turn(0.4f, -0.6f);
-    appState.viewFlags = ViewWireframe;
+    appState.view.viewFlags = ViewWireframe;
     ApplyMaterialPreset(9, 0);
     meshes->emplace_back(BuildMesh(CubePoints(), cubeFaces));
 }
@@ -85,8 +85,8 @@ void TexturedQuad(std::vector<MeshPtr>* meshes) {
         }
     }
     checker[0] = 0xFF0000;  // marks the bottom left of the image
-    appState.currentTexture = &checkerTexture;
-    appState.viewFlags = ViewTextured | ViewBackculled;
+    appState.texturing.currentTexture = &checkerTexture;
+    appState.view.viewFlags = ViewTextured | ViewBackculled;
     Turn(-0.3f, 0.25f);
     meshes->emplace_back(BuildMesh({{-0.6f, -0.6f, 0}, {0.6f, -0.6f, 0}, {0.6f, 0.6f, 0}, {-0.6f, 0.6f, 0}},
                                    {{0, 1, 2, 3}}, {}, {{0, 0}, {1, 0}, {1, 1}, {0, 1}}));
@@ -141,11 +141,11 @@ class RenderGolden : public ::testing::TestWithParam<Scene1> {
     void SetUp() override {
         ResetAppState();
         SetLight(0, 1);
-        SetIdentity(&appState.rotation);
+        SetIdentity(&appState.view.rotation);
         ResetFake();
     }
     void TearDown() override {
-        appState.currentTexture = &appState.textures[TextureWood];
+        appState.texturing.currentTexture = &appState.texturing.textures[TextureWood];
         ResetAppState();
         ResetFrameDriver();
     }
@@ -164,7 +164,7 @@ TEST_P(RenderGolden, FrameMatchesCommittedImage) {
         for (size_t i = 0; i < meshes.size(); ++i) scene.meshes[i] = meshes[i].get();
         OwnedFrameBuffer target(ViewW, ViewH);
         ResetFrameDriver();
-        appState.fullRedraw = 1;
+        appState.view.fullRedraw = 1;
         DrawFrameInto(&target.fb, ViewW, ViewH, scene);
         images.push_back(ViewImage(target.fb));
     }

@@ -534,9 +534,9 @@ TEST(RibbonBuilder, CreateUsesCurrentSettings) {
     SourceBuilder b;
     b.Strand(Helix(&b, 7));
     MeshPtr source = b.Make();
-    appState.hair.reduce = 1;
-    appState.hair.radius = 0.25f;
-    MeshPtr hair(BuildHairMesh(source.get(), appState.hair));
+    appState.hairControls.hair.reduce = 1;
+    appState.hairControls.hair.radius = 0.25f;
+    MeshPtr hair(BuildHairMesh(source.get(), appState.hairControls.hair));
     ResetAppState();
     ASSERT_TRUE(hair);
     EXPECT_EQ(hair->faceCount, 2);

@@ -11,7 +11,7 @@ class ViewTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ResetAppState();
-        SetIdentity(&appState.rotation);
+        SetIdentity(&appState.view.rotation);
     }
     void TearDown() override { ResetAppState(); }
 };
@@ -39,24 +39,24 @@ float RotationAngle(const Matrix4& m) {
 }
 
 TEST_F(ViewTest, StartupViewTiltsAboutX) {
-    appState.spinStep.m[1] = 5.0f;
+    appState.view.spinStep.m[1] = 5.0f;
     SetStartupView(-30.0f);
     const float expected[16] = {1, 0, 0, 0, 0, 0.866025f, -0.5f, 0, 0, 0.5f, 0.866025f, 0, 0, 0, 0, 1};
-    for (int i = 0; i < 16; ++i) EXPECT_NEAR(appState.rotation.m[i], expected[i], 1e-6f) << i;
-    EXPECT_TRUE(IsIdentity(appState.spinStep));
+    for (int i = 0; i < 16; ++i) EXPECT_NEAR(appState.view.rotation.m[i], expected[i], 1e-6f) << i;
+    EXPECT_TRUE(IsIdentity(appState.view.spinStep));
 }
 
 TEST_F(ViewTest, ClickWithoutMoveNeitherTurnsNorSpins) {
-    const Matrix4 before = appState.rotation;
-    appState.spinning = 1;
+    const Matrix4 before = appState.view.rotation;
+    appState.view.spinning = 1;
     TrackballEvent(MousePress, 400, 100);
-    EXPECT_EQ(appState.spinning, 0);
-    EXPECT_EQ(redrawPending, 0);  // a press alone draws nothing
+    EXPECT_EQ(appState.view.spinning, 0);
+    EXPECT_EQ(appState.view.redrawPending, 0);  // a press alone draws nothing
     TrackballEvent(MouseRelease, 400, 100);
-    EXPECT_EQ(appState.spinning, 0);
-    EXPECT_TRUE(IsIdentity(appState.spinStep));
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(appState.rotation.m[i], before.m[i]);
-    EXPECT_EQ(redrawPending, 1);
+    EXPECT_EQ(appState.view.spinning, 0);
+    EXPECT_TRUE(IsIdentity(appState.view.spinStep));
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(appState.view.rotation.m[i], before.m[i]);
+    EXPECT_EQ(appState.view.redrawPending, 1);
 }
 
 // The centre and radius of the ball follow the view size; the larger side
@@ -68,8 +68,8 @@ TEST_F(ViewTest, BallGeometryFollowsTheViewSize) {
     };
     const Case cases[] = {{620, 520, 310}, {300, 500, 250}, {10, 10, 5}, {0, 0, 0}};
     for (const Case& c : cases) {
-        viewWidth = c.width;
-        viewHeight = c.height;
+        appState.view.viewWidth = c.width;
+        appState.view.viewHeight = c.height;
         TrackballEvent(MousePress, 3, 4);
         EXPECT_EQ(trackball.radius, c.radius);
         EXPECT_EQ(trackball.radiusSquared, c.radius == 0 ? 0.001f : c.radius * c.radius);
@@ -84,35 +84,35 @@ TEST_F(ViewTest, DragTurnsFromThePressAndFlingSpins) {
     TrackballEvent(MousePress, cx, cy);
     // Moving right turns the front of the model to the right: about +y.
     for (int x = cx; x <= cx + 100; x += 20) TrackballEvent(MouseMove, x, cy);
-    EXPECT_EQ(redrawPending, 1);
-    const Matrix4 dragged = appState.rotation;
+    EXPECT_EQ(appState.view.redrawPending, 1);
+    const Matrix4 dragged = appState.view.rotation;
     // A point in front of the model (0, 0, 1) moves towards +x.
     EXPECT_GT(dragged.m[2], 0.1f);
     EXPECT_NEAR(dragged.m[5], 1.0f, 1e-5f);
     // Moves are relative to the press, not cumulative: moving back to the
     // press point restores the rotation of the press.
     TrackballEvent(MouseMove, cx, cy);
-    EXPECT_TRUE(IsIdentity(appState.rotation, 1e-6f));
+    EXPECT_TRUE(IsIdentity(appState.view.rotation, 1e-6f));
     TrackballEvent(MouseMove, cx + 100, cy);
     // A fast last step: the release spins by that step, and applies it once.
     TrackballEvent(MouseRelease, cx + 140, cy);
-    EXPECT_EQ(appState.spinning, 1);
-    EXPECT_GT(RotationAngle(appState.spinStep), 0.017f);
-    EXPECT_TRUE(AllFinite(appState.spinStep));
-    EXPECT_FALSE(IsIdentity(appState.rotation, 1e-3f));
+    EXPECT_EQ(appState.view.spinning, 1);
+    EXPECT_GT(RotationAngle(appState.view.spinStep), 0.017f);
+    EXPECT_TRUE(AllFinite(appState.view.spinStep));
+    EXPECT_FALSE(IsIdentity(appState.view.rotation, 1e-3f));
     // Every frame turns by the same step.
-    const Matrix4 start = appState.rotation;
+    const Matrix4 start = appState.view.rotation;
     ApplySpinStep();
     Matrix4 expected;
-    MultiplyMatrices(start, appState.spinStep, &expected);
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(appState.rotation.m[i], expected.m[i]);
+    MultiplyMatrices(start, appState.view.spinStep, &expected);
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(appState.view.rotation.m[i], expected.m[i]);
 }
 
 TEST_F(ViewTest, SlowLastStepStopsWithoutSpinning) {
     TrackballEvent(MousePress, 310, 260);
     for (int x = 310; x <= 410; ++x) TrackballEvent(MouseMove, x, 260);
     TrackballEvent(MouseRelease, 410, 260);
-    EXPECT_EQ(appState.spinning, 0);
+    EXPECT_EQ(appState.view.spinning, 0);
 }
 
 // The drag ends at its release: a stray release or move afterwards (the last
@@ -122,18 +122,18 @@ TEST_F(ViewTest, ReleaseWithoutPressDoesNothing) {
     TrackballEvent(MouseMove, 350, 260);
     TrackballEvent(MouseRelease, 350, 260);
     EXPECT_EQ(trackball.dragging, 0);
-    SetIdentity(&appState.rotation);
-    appState.spinning = 0;
-    redrawPending = 0;
+    SetIdentity(&appState.view.rotation);
+    appState.view.spinning = 0;
+    appState.view.redrawPending = 0;
     TrackballEvent(MouseRelease, 600, 10);
     TrackballEvent(MouseMove, 0, 500);
-    EXPECT_TRUE(IsIdentity(appState.rotation));
-    EXPECT_EQ(appState.spinning, 0);
-    EXPECT_EQ(redrawPending, 0);
+    EXPECT_TRUE(IsIdentity(appState.view.rotation));
+    EXPECT_EQ(appState.view.spinning, 0);
+    EXPECT_EQ(appState.view.redrawPending, 0);
 
     ResetAppState();
     TrackballEvent(MouseRelease, 600, 10);
-    EXPECT_EQ(appState.spinning, 0);
+    EXPECT_EQ(appState.view.spinning, 0);
 }
 
 // Opposite edges and far outside the ball: cross products of nearly unit
@@ -148,10 +148,10 @@ TEST_F(ViewTest, ExtremeDragsStayFinite) {
             ResetAppState();
             TrackballEvent(MousePress, from[0], from[1]);
             TrackballEvent(MouseMove, to[0], to[1]);
-            EXPECT_TRUE(AllFinite(appState.rotation));
+            EXPECT_TRUE(AllFinite(appState.view.rotation));
             TrackballEvent(MouseRelease, to[0] + 1, to[1]);
-            EXPECT_TRUE(AllFinite(appState.rotation));
-            EXPECT_TRUE(AllFinite(appState.spinStep));
+            EXPECT_TRUE(AllFinite(appState.view.rotation));
+            EXPECT_TRUE(AllFinite(appState.view.spinStep));
         }
     }
 }
@@ -171,30 +171,30 @@ TEST_F(ViewTest, ZoomDrag) {
         {1.0f, 100, {-20, 50, -1}, 2.0f},    // negative rows are ignored
     };
     for (const Case& c : cases) {
-        appState.zoom = c.zoomBefore;
+        appState.view.zoom = c.zoomBefore;
         ZoomEvent(MousePress, c.press);
         for (int y : c.moves) ZoomEvent(MouseMove, y);
         ZoomEvent(MouseRelease, c.moves[2]);
-        EXPECT_FLOAT_EQ(appState.zoom, c.zoom) << c.press;
+        EXPECT_FLOAT_EQ(appState.view.zoom, c.zoom) << c.press;
         // After the release, moves change nothing.
         ZoomEvent(MouseMove, 1);
-        EXPECT_FLOAT_EQ(appState.zoom, c.zoom);
+        EXPECT_FLOAT_EQ(appState.view.zoom, c.zoom);
     }
 }
 
 TEST_F(ViewTest, ResetViewAndDragReset) {
     SetStartupView(-30.0f);
-    appState.spinStep.m[0] = 0.5f;
-    appState.spinning = 1;
-    appState.zoom = 3.0f;
-    appState.fullRedraw = 0;
+    appState.view.spinStep.m[0] = 0.5f;
+    appState.view.spinning = 1;
+    appState.view.zoom = 3.0f;
+    appState.view.fullRedraw = 0;
     ResetView();
-    EXPECT_TRUE(IsIdentity(appState.rotation));
-    EXPECT_TRUE(IsIdentity(appState.spinStep));
-    EXPECT_EQ(appState.spinning, 0);
-    EXPECT_EQ(appState.zoom, 1.0f);
-    EXPECT_EQ(appState.fullRedraw, 1);
-    EXPECT_EQ(redrawPending, 1);
+    EXPECT_TRUE(IsIdentity(appState.view.rotation));
+    EXPECT_TRUE(IsIdentity(appState.view.spinStep));
+    EXPECT_EQ(appState.view.spinning, 0);
+    EXPECT_EQ(appState.view.zoom, 1.0f);
+    EXPECT_EQ(appState.view.fullRedraw, 1);
+    EXPECT_EQ(appState.view.redrawPending, 1);
 
     TrackballEvent(MousePress, 1, 1);
     ZoomEvent(MousePress, 1);

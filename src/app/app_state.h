@@ -1,5 +1,7 @@
-// All settings and working data of the application: one AppState record and
-// the globals beside it. Everything runs on the user-interface thread.
+// All settings and working data of the application: one appState, grouped
+// into one record per part of the program that owns the values (the view,
+// the model, the hair controls, the textures, the shading). Everything runs
+// on the user-interface thread.
 #pragma once
 
 #include <cstdint>
@@ -13,23 +15,6 @@
 constexpr int TextureSlotCount = 4;
 enum TextureSlot { TextureWood = 0, TextureMetal = 1, TexturePattern = 2, TextureUser = 3 };
 
-struct AppState {
-    int32_t spinning;
-    int32_t fullRedraw;
-    ViewFlags viewFlags;
-    int32_t background;
-    float zoom;
-    int32_t showHair;
-    int32_t propMaterial;
-    HairSettings hair;
-    Matrix4 rotation;
-    Matrix4 spinStep;
-    Texture textures[TextureSlotCount];
-    Texture* currentTexture;
-    Material presetMaterial;
-    Material textureMaterial;
-};
-
 constexpr int MeshFileNameSize = 320;
 constexpr int UserTextureNameSize = 256;
 constexpr int PresetCount = 11;
@@ -38,26 +23,74 @@ constexpr int RadiusStepMin = 1, RadiusStepMax = 20, RadiusStepStart = 10;
 constexpr int StretchStepMin = -10, StretchStepMax = 10;
 constexpr float BaseRadius = 0.0005f;
 
+// What the preview shows and how: the view controls (app/view), the frame
+// schedule of the message loop (app/frame_loop), the background menu and the
+// display's size as the window system reports it.
+struct ViewState {
+    int32_t spinning;
+    int32_t fullRedraw;
+    int32_t redrawPending;
+    ViewFlags viewFlags;
+    int32_t background;
+    int32_t backgroundSelection;
+    float zoom;
+    Matrix4 rotation;
+    Matrix4 spinStep;
+    int32_t viewWidth = 620;
+    int32_t viewHeight = 520;
+};
+
+// The model the user works on: the scene's meshes (app/commands opens and
+// replaces them), which of them is on show, and the model file's name.
+struct ModelState {
+    Scene scene;
+    int32_t showHair;
+    int32_t hairAvailable;
+    char meshFileName[MeshFileNameSize] = "computer";
+};
+
+// The hair builder's settings and the tool bar's radius and stretch arrows
+// they are derived from (app/hair_settings).
+struct HairControls {
+    HairSettings hair;
+    int32_t radiusStep = RadiusStepStart;
+    int32_t stretchStep;
+    float baseRadius = BaseRadius;
+};
+
+// The texture slots, which one is drawn, the "&Texture" menu's choice and the
+// name of the user texture (texture/texture_slots loads them).
+struct TextureState {
+    Texture textures[TextureSlotCount];
+    Texture* currentTexture;
+    int32_t textureSelection;
+    char userTextureName[UserTextureNameSize];
+};
+
+// What the faces are shaded with: the lights switched on (the light table
+// itself is core/lights') and the materials of the "Material" menu.
+struct ShadingState {
+    int32_t lightMask = 1;
+    int32_t materialSelection;
+    int32_t propMaterial;
+    Material presetMaterial;
+    Material textureMaterial;
+};
+
+struct AppState {
+    ViewState view;
+    ModelState model;
+    HairControls hairControls;
+    TextureState texturing;
+    ShadingState shading;
+};
+
 // Background fill values (RGB565) of "Background grey1" and "Background grey2".
 extern const int32_t backgroundTable[2];
 
 extern AppState appState;
-extern Scene scene;
-extern int32_t redrawPending;
-extern int32_t viewWidth;
-extern int32_t viewHeight;
-extern int32_t lightMask;
-extern int32_t materialSelection;
-extern int32_t textureSelection;
-extern int32_t backgroundSelection;
-extern int32_t hairAvailable;
-extern int32_t radiusStep;
-extern int32_t stretchStep;
-extern float baseRadius;
-extern char meshFileName[MeshFileNameSize];
-extern char userTextureName[UserTextureNameSize];
 
-// Sets every value above to its start-up value, including the light table
+// Sets every value of appState to its start-up value, including the light table
 // and the drag states: the one place those values are written, which
 // InitialiseAppState starts with before it loads textures and the model;
 // tests call it to start from a clean state. Frees the scene's meshes
@@ -68,9 +101,9 @@ void ResetAppState();
 // hair mesh exists, else slot 0 (may be null before start-up).
 Mesh* CurrentMesh();
 
-// Sets appState.propMaterial (selection 10) and rebuilds presetMaterial from
-// preset `selection` and textureMaterial from preset `texturePreset`. Indices
-// outside 0..10 are ignored.
+// Sets appState.shading.propMaterial (selection 10) and rebuilds its
+// presetMaterial from preset `selection` and textureMaterial from preset
+// `texturePreset`. Indices outside 0..10 are ignored.
 void ApplyMaterialPreset(int selection, int texturePreset);
 
 // Sets fullRedraw and redrawPending.

@@ -29,8 +29,8 @@ namespace {
 constexpr size_t TitleSize = MeshFileNameSize + 64;
 
 void ShowOriginalAndHair(int enabled) {
-    SetToolBarCheck(IDC_ORIGINAL, appState.showHair ? 0 : 1);
-    SetToolBarCheck(IDC_HAIR, appState.showHair ? 1 : 0);
+    SetToolBarCheck(IDC_ORIGINAL, appState.model.showHair ? 0 : 1);
+    SetToolBarCheck(IDC_HAIR, appState.model.showHair ? 1 : 0);
     EnableToolBarControl(IDC_ORIGINAL, enabled);
     EnableToolBarControl(IDC_HAIR, enabled);
 }
@@ -49,7 +49,7 @@ namespace {
 // empty and the program runs without it.
 void LoadBuiltinTextures() {
     const char* const textureNames[3] = {"wood", "metal", "pattern"};
-    for (int slot = 0; slot < 3; ++slot) LoadTextureResource(&appState.textures[slot], textureNames[slot]);
+    for (int slot = 0; slot < 3; ++slot) LoadTextureResource(&appState.texturing.textures[slot], textureNames[slot]);
 }
 
 }  // namespace
@@ -76,13 +76,13 @@ int InitialiseAppState() {
     int32_t materialsTaken = 0;
     Mesh* model = LoadStartupModel(&materialsTaken);
     if (!model) return 0;
-    materialSelection = materialsTaken ? PropMaterialPreset : 0;
-    ApplyMaterialPreset(materialSelection, 0);
-    SetMenuCheck(IDM_MATERIAL_FIRST + materialSelection, 1);
+    appState.shading.materialSelection = materialsTaken ? PropMaterialPreset : 0;
+    ApplyMaterialPreset(appState.shading.materialSelection, 0);
+    SetMenuCheck(IDM_MATERIAL_FIRST + appState.shading.materialSelection, 1);
 
-    scene.meshCount = 1;
-    scene.meshes[0] = model;
-    ComputeSceneBounds(&scene);
+    appState.model.scene.meshCount = 1;
+    appState.model.scene.meshes[0] = model;
+    ComputeSceneBounds(&appState.model.scene);
 
     SetLight(0, 1);
     SetMenuCheck(IDM_LIGHT1, 1);
@@ -90,17 +90,17 @@ int InitialiseAppState() {
 }
 
 void ReleaseAppState() {
-    ClearScene(&scene);
-    for (Texture& texture : appState.textures) ReleaseTexturePixels(&texture);
+    ClearScene(&appState.model.scene);
+    for (Texture& texture : appState.texturing.textures) ReleaseTexturePixels(&texture);
 }
 
 void InitialiseToolBarControls() {
-    SetToolBarCheck(IDC_WIREFRAME, (appState.viewFlags & ViewWireframe) ? 1 : 0);
-    SetToolBarCheck(IDC_BACKCULLED, (appState.viewFlags & ViewBackculled) ? 1 : 0);
-    SetToolBarCheck(IDC_TEXTURED, (appState.viewFlags & ViewTextured) ? 1 : 0);
-    SetToolBarCheck(IDC_ONLY_DYNAMIC, appState.hair.onlyDynamic ? 1 : 0);
-    SetToolBarCheck(IDC_REDUCE, appState.hair.reduce ? 1 : 0);
-    ShowOriginalAndHair(hairAvailable ? 1 : 0);
+    SetToolBarCheck(IDC_WIREFRAME, (appState.view.viewFlags & ViewWireframe) ? 1 : 0);
+    SetToolBarCheck(IDC_BACKCULLED, (appState.view.viewFlags & ViewBackculled) ? 1 : 0);
+    SetToolBarCheck(IDC_TEXTURED, (appState.view.viewFlags & ViewTextured) ? 1 : 0);
+    SetToolBarCheck(IDC_ONLY_DYNAMIC, appState.hairControls.hair.onlyDynamic ? 1 : 0);
+    SetToolBarCheck(IDC_REDUCE, appState.hairControls.hair.reduce ? 1 : 0);
+    ShowOriginalAndHair(appState.model.hairAvailable ? 1 : 0);
     EnableToolBarControl(IDC_CREATE, 0);
     UpdateStatistics();
     UpdateHairFields();
@@ -124,31 +124,31 @@ int OpenIntoScene(Mesh* mesh, const char* path) {
         return 0;
     }
 
-    ClearScene(&scene);
-    scene.meshes[0] = mesh;
-    scene.meshCount = 1;
-    ComputeSceneBounds(&scene);
-    CopyName(meshFileName, name, MeshFileNameSize);
+    ClearScene(&appState.model.scene);
+    appState.model.scene.meshes[0] = mesh;
+    appState.model.scene.meshCount = 1;
+    ComputeSceneBounds(&appState.model.scene);
+    CopyName(appState.model.meshFileName, name, MeshFileNameSize);
 
-    hairAvailable = 0;
-    appState.showHair = 0;
-    appState.hair.reduce = 0;
-    radiusStep = RadiusStepStart;
-    stretchStep = 0;
+    appState.model.hairAvailable = 0;
+    appState.model.showHair = 0;
+    appState.hairControls.hair.reduce = 0;
+    appState.hairControls.radiusStep = RadiusStepStart;
+    appState.hairControls.stretchStep = 0;
     ShowOriginalAndHair(0);
     SetToolBarCheck(IDC_REDUCE, 0);
     EnableToolBarControl(IDC_CREATE, mesh->lineCount != 0 ? 1 : 0);
     UpdateStatistics();
     UpdateHairFields();
 
-    SetIdentity(&appState.rotation);
-    SetIdentity(&appState.spinStep);
+    SetIdentity(&appState.view.rotation);
+    SetIdentity(&appState.view.spinStep);
     // The dialog's closing click may reach the display as a lone release; no
     // drag of the old model carries over to the new one.
     ResetDragStates();
 
     char title[TitleSize];
-    std::snprintf(title, sizeof title, "%s:   %s", ProgramName, meshFileName);
+    std::snprintf(title, sizeof title, "%s:   %s", ProgramName, appState.model.meshFileName);
     SetMainWindowTitle(title);
     return 1;
 }
@@ -157,10 +157,10 @@ int OpenIntoScene(Mesh* mesh, const char* path) {
 // own materials, without wireframe; texturing stays as it was.
 int ShowOpenedMesh(int opened) {
     if (opened) {
-        SetMenuCheck(IDM_MATERIAL_FIRST + materialSelection, 0);
+        SetMenuCheck(IDM_MATERIAL_FIRST + appState.shading.materialSelection, 0);
         SetMenuCheck(IDM_MATERIAL_PROP, 1);
-        materialSelection = PropMaterialPreset;
-        appState.viewFlags &= ~ViewWireframe;
+        appState.shading.materialSelection = PropMaterialPreset;
+        appState.view.viewFlags &= ~ViewWireframe;
         SetToolBarCheck(IDC_WIREFRAME, 0);
         ApplyMaterialPreset(PropMaterialPreset, 0);
     }
@@ -193,10 +193,10 @@ int OpenMeshPath(const char* path) {
 
 void SelectMaterialPreset(int selection) {
     if (selection < 0 || selection >= MaterialPresetCount) return;
-    SetMenuCheck(IDM_MATERIAL_FIRST + materialSelection, 0);
+    SetMenuCheck(IDM_MATERIAL_FIRST + appState.shading.materialSelection, 0);
     SetMenuCheck(IDM_MATERIAL_FIRST + selection, 1);
-    materialSelection = selection;
-    appState.viewFlags &= ~(ViewTextured | ViewWireframe);
+    appState.shading.materialSelection = selection;
+    appState.view.viewFlags &= ~(ViewTextured | ViewWireframe);
     SetToolBarCheck(IDC_TEXTURED, 0);
     SetToolBarCheck(IDC_WIREFRAME, 0);
     ApplyMaterialPreset(selection, 0);
@@ -207,29 +207,31 @@ int OpenMeshCommand() { return ShowOpenedMesh(OpenMeshFile()); }
 int OpenDroppedMesh(const char* path) { return ShowOpenedMesh(OpenMeshPath(path)); }
 
 int CreateHair() {
-    Mesh* hair = scene.meshCount >= 1 && scene.meshes[0] ? BuildHairMesh(scene.meshes[0], appState.hair) : nullptr;
+    Mesh* hair = appState.model.scene.meshCount >= 1 && appState.model.scene.meshes[0]
+                     ? BuildHairMesh(appState.model.scene.meshes[0], appState.hairControls.hair)
+                     : nullptr;
     if (!hair) {
         ShowMessageBox(OwnerToolBar, "unable to create hair", "error", MessageOk);
         return 0;
     }
-    if (scene.meshCount >= 2) FreeMesh(scene.meshes[1]);
-    scene.meshes[1] = hair;
-    scene.meshCount = 2;
-    ComputeSceneBounds(&scene);
-    hairAvailable = 1;
-    appState.showHair = 1;
+    if (appState.model.scene.meshCount >= 2) FreeMesh(appState.model.scene.meshes[1]);
+    appState.model.scene.meshes[1] = hair;
+    appState.model.scene.meshCount = 2;
+    ComputeSceneBounds(&appState.model.scene);
+    appState.model.hairAvailable = 1;
+    appState.model.showHair = 1;
     ShowOriginalAndHair(1);
     UpdateStatistics();
     return 1;
 }
 
 int ExportMesh() {
-    const int slot = appState.showHair ? 1 : 0;
-    Mesh* mesh = slot < scene.meshCount ? scene.meshes[slot] : nullptr;
+    const int slot = appState.model.showHair ? 1 : 0;
+    Mesh* mesh = slot < appState.model.scene.meshCount ? appState.model.scene.meshes[slot] : nullptr;
     if (!mesh) return 0;
-    if (!SaveObjFile(OwnerMainWindow, mesh, meshFileName, MeshFileNameSize)) return 0;
+    if (!SaveObjFile(OwnerMainWindow, mesh, appState.model.meshFileName, MeshFileNameSize)) return 0;
     char title[TitleSize];
-    std::snprintf(title, sizeof title, "%s:   File %s saved", ProgramName, meshFileName);
+    std::snprintf(title, sizeof title, "%s:   File %s saved", ProgramName, appState.model.meshFileName);
     SetMainWindowTitle(title);
     return 1;
 }
@@ -248,21 +250,22 @@ void UpdateStatistics() {
 }
 
 int StepHairRadius(int up) {
-    radiusStep = NextRadiusStep(radiusStep, up ? 1 : -1);
+    appState.hairControls.radiusStep = NextRadiusStep(appState.hairControls.radiusStep, up ? 1 : -1);
     return 1;
 }
 
 int StepHairStretch(int up) {
-    stretchStep = NextStretchStep(stretchStep, up ? 1 : -1);
+    appState.hairControls.stretchStep = NextStretchStep(appState.hairControls.stretchStep, up ? 1 : -1);
     return 1;
 }
 
 void UpdateHairFields() {
-    appState.hair.radius = HairRadiusForStep(baseRadius, radiusStep);
-    appState.hair.stretch = HairStretchForStep(stretchStep);
+    appState.hairControls.hair.radius =
+        HairRadiusForStep(appState.hairControls.baseRadius, appState.hairControls.radiusStep);
+    appState.hairControls.hair.stretch = HairStretchForStep(appState.hairControls.stretchStep);
     char text[64];
-    std::snprintf(text, sizeof text, "%8.6f", static_cast<double>(appState.hair.radius));
+    std::snprintf(text, sizeof text, "%8.6f", static_cast<double>(appState.hairControls.hair.radius));
     SetToolBarText(IDC_RADIUS_VALUE, text);
-    std::snprintf(text, sizeof text, "%4.3f", static_cast<double>(appState.hair.stretch));
+    std::snprintf(text, sizeof text, "%4.3f", static_cast<double>(appState.hairControls.hair.stretch));
     SetToolBarText(IDC_STRETCH_VALUE, text);
 }

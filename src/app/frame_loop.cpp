@@ -9,10 +9,10 @@ int RunFrameLoop(const EventSource& source) {
         if (!source.waitEvent(context)) return 0;
         if (source.isQuit(context)) return 1;
         source.dispatch(context);
-        while (source.displayReady(context) && redrawPending) {
-            redrawPending = 0;
+        while (source.displayReady(context) && appState.view.redrawPending) {
+            appState.view.redrawPending = 0;
             source.drawFrame(context);
-            if (appState.spinning) redrawPending = 1;
+            if (appState.view.spinning) appState.view.redrawPending = 1;
             if (source.peekEvent(context)) {
                 if (source.isQuit(context)) return 1;
                 source.dispatch(context);

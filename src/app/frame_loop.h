@@ -24,5 +24,5 @@ struct EventSource {
 
 // Runs until the quit request (returns 1) or until the source ends (returns
 // 0). Reads and clears redrawPending; sets it again after each frame while
-// appState.spinning is set.
+// appState.view.spinning is set.
 int RunFrameLoop(const EventSource& source);

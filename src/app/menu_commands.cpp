@@ -14,9 +14,9 @@ namespace {
 
 void SetViewFlag(ViewFlags flag, bool on) {
     if (on) {
-        appState.viewFlags |= flag;
+        appState.view.viewFlags |= flag;
     } else {
-        appState.viewFlags &= ~flag;
+        appState.view.viewFlags &= ~flag;
     }
 }
 
@@ -27,7 +27,7 @@ void WireframeOff() {
 
 // "Original" / "Hair": which mesh is on show.
 void ShowHair(bool hair) {
-    appState.showHair = hair ? 1 : 0;
+    appState.model.showHair = hair ? 1 : 0;
     SetToolBarCheck(IDC_HAIR, hair ? 1 : 0);
     SetToolBarCheck(IDC_ORIGINAL, hair ? 0 : 1);
     UpdateStatistics();
@@ -37,20 +37,21 @@ void ShowHair(bool hair) {
 
 void SelectTexture(int slot) {
     if (slot < 0 || slot >= TextureSlotCount) return;
-    SetMenuCheck(IDM_TEXTURE_WOOD + textureSelection, 0);
+    SetMenuCheck(IDM_TEXTURE_WOOD + appState.texturing.textureSelection, 0);
     SetMenuCheck(IDM_TEXTURE_WOOD + slot, 1);
-    textureSelection = slot;
-    appState.currentTexture = &appState.textures[slot];
+    appState.texturing.textureSelection = slot;
+    appState.texturing.currentTexture = &appState.texturing.textures[slot];
     SetViewFlag(ViewTextured, true);
     SetToolBarCheck(IDC_TEXTURED, 1);
     WireframeOff();
 }
 
 int LoadUserTexture() {
-    if (!LoadTextureFile(OwnerMainWindow, &appState.textures[TextureUser], userTextureName, UserTextureNameSize)) {
+    if (!LoadTextureFile(OwnerMainWindow, &appState.texturing.textures[TextureUser], appState.texturing.userTextureName,
+                         UserTextureNameSize)) {
         return 0;
     }
-    SetMenuText(IDM_TEXTURE_USER, userTextureName);
+    SetMenuText(IDM_TEXTURE_USER, appState.texturing.userTextureName);
     EnableMenuCommand(IDM_TEXTURE_USER, 1);
     SelectTexture(TextureUser);
     return 1;
@@ -58,26 +59,26 @@ int LoadUserTexture() {
 
 void SelectBackground(int selection) {
     if (selection < 0 || selection > 1) return;
-    SetMenuCheck(IDM_BACKGROUND_GREY1 + backgroundSelection, 0);
+    SetMenuCheck(IDM_BACKGROUND_GREY1 + appState.view.backgroundSelection, 0);
     SetMenuCheck(IDM_BACKGROUND_GREY1 + selection, 1);
-    backgroundSelection = selection;
-    appState.background = backgroundTable[selection];
+    appState.view.backgroundSelection = selection;
+    appState.view.background = backgroundTable[selection];
 }
 
 void ToggleLight(int index) {
     if (index < 0 || index >= LightCount) return;
     const int32_t bit = 1 << index;
-    lightMask ^= bit;
-    SetMenuCheck(IDM_LIGHT1 + index, (lightMask & bit) != 0 ? 1 : 0);
-    SetLight(index, lightMask & bit);
+    appState.shading.lightMask ^= bit;
+    SetMenuCheck(IDM_LIGHT1 + index, (appState.shading.lightMask & bit) != 0 ? 1 : 0);
+    SetLight(index, appState.shading.lightMask & bit);
 }
 
 void SetHairControls(int radius, int stretch, int onlyDynamic, int reduce) {
-    radiusStep = radius;
-    stretchStep = stretch;
+    appState.hairControls.radiusStep = radius;
+    appState.hairControls.stretchStep = stretch;
     UpdateHairFields();
-    appState.hair.onlyDynamic = onlyDynamic;
-    appState.hair.reduce = reduce;
+    appState.hairControls.hair.onlyDynamic = onlyDynamic;
+    appState.hairControls.hair.reduce = reduce;
 }
 
 bool IsMenuCommand(int id) {
@@ -122,8 +123,8 @@ int RunMenuCommand(int id) {
 
 int RunToolBarControl(int id, int ticked) {
     switch (id) {
-        case IDC_ONLY_DYNAMIC: appState.hair.onlyDynamic = ticked ? 1 : 0; return 1;
-        case IDC_REDUCE: appState.hair.reduce = ticked ? 1 : 0; return 1;
+        case IDC_ONLY_DYNAMIC: appState.hairControls.hair.onlyDynamic = ticked ? 1 : 0; return 1;
+        case IDC_REDUCE: appState.hairControls.hair.reduce = ticked ? 1 : 0; return 1;
         case IDC_CREATE: CreateHair(); return 1;
         case IDC_WIREFRAME: SetViewFlag(ViewWireframe, ticked != 0); return 1;
         case IDC_BACKCULLED: SetViewFlag(ViewBackculled, ticked != 0); return 1;

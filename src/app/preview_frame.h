@@ -13,7 +13,7 @@
 DrawSettings CurrentDrawSettings();
 
 // One frame of `scene` into `fb` for a view of viewWidth x viewHeight: takes
-// and clears appState.fullRedraw, applies the spin step while spinning, then
+// and clears appState.view.fullRedraw, applies the spin step while spinning, then
 // draws slot 1 when the hair view is chosen and `scene` has two meshes, else
 // slot 0. A frame buffer without storage leaves everything as it was.
 void DrawFrameInto(FrameBuffer* fb, int32_t viewWidth, int32_t viewHeight, Scene& scene);

@@ -59,34 +59,35 @@ void ResetDragStates() {
 void SetStartupView(float degrees) {
     Vec3 axis{1.0f, 0.0f, 0.0f};
     Normalise(&axis);
-    SetIdentity(&appState.rotation);
-    SetIdentity(&appState.spinStep);
-    AxisAngleMatrix(degrees * ViewPi * (1.0f / 180.0f), axis.x, axis.y, axis.z, &appState.rotation);
+    SetIdentity(&appState.view.rotation);
+    SetIdentity(&appState.view.spinStep);
+    AxisAngleMatrix(degrees * ViewPi * (1.0f / 180.0f), axis.x, axis.y, axis.z, &appState.view.rotation);
 }
 
 void TrackballEvent(MouseEvent event, int x, int y) {
     switch (event) {
         case MousePress: {
             trackball.dragging = 1;
-            trackball.centreX = static_cast<float>(viewWidth) * 0.5f;
-            trackball.centreY = static_cast<float>(viewHeight) * 0.5f;
-            trackball.radius = viewWidth < viewHeight ? trackball.centreY : trackball.centreX;
+            trackball.centreX = static_cast<float>(appState.view.viewWidth) * 0.5f;
+            trackball.centreY = static_cast<float>(appState.view.viewHeight) * 0.5f;
+            trackball.radius =
+                appState.view.viewWidth < appState.view.viewHeight ? trackball.centreY : trackball.centreX;
             trackball.radiusSquared = trackball.radius * trackball.radius;
             if (trackball.radiusSquared == 0.0f) trackball.radiusSquared = 0.001f;
             trackball.start = BallVector(x, y);
             trackball.average = trackball.start;
             trackball.current = trackball.start;
-            CopyMatrix(&trackball.savedRotation, appState.rotation);
-            appState.spinning = 0;
+            CopyMatrix(&trackball.savedRotation, appState.view.rotation);
+            appState.view.spinning = 0;
             break;
         }
         case MouseMove: {
             if (!trackball.dragging) return;
             trackball.average = Midpoint(trackball.current, trackball.average);
             trackball.current = BallVector(x, y);
-            TurnBetween(trackball.current, trackball.start, trackball.average, &appState.rotation);
-            MultiplyMatrices(trackball.savedRotation, appState.rotation, &appState.rotation);
-            redrawPending = 1;
+            TurnBetween(trackball.current, trackball.start, trackball.average, &appState.view.rotation);
+            MultiplyMatrices(trackball.savedRotation, appState.view.rotation, &appState.view.rotation);
+            appState.view.redrawPending = 1;
             break;
         }
         case MouseRelease: {
@@ -95,10 +96,10 @@ void TrackballEvent(MouseEvent event, int x, int y) {
             Normalise(&trackball.average);
             trackball.current = BallVector(x, y);
             const float theta =
-                TurnBetween(trackball.current, trackball.average, trackball.average, &appState.spinStep);
+                TurnBetween(trackball.current, trackball.average, trackball.average, &appState.view.spinStep);
             ApplySpinStep();
-            appState.spinning = theta > SpinThreshold ? 1 : 0;
-            redrawPending = 1;
+            appState.view.spinning = theta > SpinThreshold ? 1 : 0;
+            appState.view.redrawPending = 1;
             // The drag ends here, so a stray release later (the closing click of
             // a file dialog) cannot spin a newly opened model.
             trackball.dragging = 0;
@@ -111,33 +112,33 @@ void ZoomEvent(MouseEvent event, int y) {
     switch (event) {
         case MousePress:
             zoomDrag.active = 1;
-            zoomDrag.reference = static_cast<float>(y) * appState.zoom;
+            zoomDrag.reference = static_cast<float>(y) * appState.view.zoom;
             break;
         case MouseMove:
             if (!zoomDrag.active) return;
-            if (y > 0) appState.zoom = zoomDrag.reference / static_cast<float>(y);
-            if (!(appState.zoom >= 1.0f)) appState.zoom = 1.0f;
-            redrawPending = 1;
+            if (y > 0) appState.view.zoom = zoomDrag.reference / static_cast<float>(y);
+            if (!(appState.view.zoom >= 1.0f)) appState.view.zoom = 1.0f;
+            appState.view.redrawPending = 1;
             break;
         case MouseRelease:
-            redrawPending = 1;
+            appState.view.redrawPending = 1;
             zoomDrag.active = 0;
             break;
     }
 }
 
-void ApplySpinStep() { MultiplyMatrices(appState.rotation, appState.spinStep, &appState.rotation); }
+void ApplySpinStep() { MultiplyMatrices(appState.view.rotation, appState.view.spinStep, &appState.view.rotation); }
 
 void ResetView() {
-    SetIdentity(&appState.rotation);
-    SetIdentity(&appState.spinStep);
-    appState.spinning = 0;
-    appState.zoom = 1.0f;
+    SetIdentity(&appState.view.rotation);
+    SetIdentity(&appState.view.spinStep);
+    appState.view.spinning = 0;
+    appState.view.zoom = 1.0f;
     RequestRedraw();
 }
 
 void TurnView(float degrees, float x, float y, float z) {
     Matrix4 matrix;
     AxisAngleMatrix(degrees * ViewPi * (1.0f / 180.0f), x, y, z, &matrix);
-    MultiplyMatrices(appState.rotation, matrix, &appState.rotation);
+    MultiplyMatrices(appState.view.rotation, matrix, &appState.view.rotation);
 }

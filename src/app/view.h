@@ -1,6 +1,6 @@
 // The view controls: the virtual trackball of left-button drags, the spin
 // that keeps turning the model after a fling, the right-button zoom drag, and
-// the start-up and reset views. They change appState.rotation, spinStep,
+// the start-up and reset views. They change appState.view.rotation, spinStep,
 // zoom and spinning, and ask for frames through redrawPending.
 #pragma once
 

@@ -12,8 +12,8 @@ Mesh* CliLoadMesh(const std::string& path) {
     const int opened = OpenMeshFile();
     AnswerDialogsWith("");
     if (!opened) return nullptr;
-    Mesh* mesh = scene.meshes[0];
-    scene.meshes[0] = nullptr;
-    scene.meshCount = 0;
+    Mesh* mesh = appState.model.scene.meshes[0];
+    appState.model.scene.meshes[0] = nullptr;
+    appState.model.scene.meshCount = 0;
     return mesh;
 }

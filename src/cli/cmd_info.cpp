@@ -19,7 +19,7 @@ int CliInfo(const CliArgs& args) {
     } else {
         mesh = CliLoadMesh(options.file);
         // The name the title shows, without its folder.
-        if (mesh) std::printf("file: %s\n", meshFileName);
+        if (mesh) std::printf("file: %s\n", appState.model.meshFileName);
     }
     if (!mesh) return CliFailure;
     std::printf("name: %s\n", mesh->name);

@@ -30,7 +30,7 @@ int ApplyTexture(const std::string& name) {
     static const char* const builtin[] = {"wood", "metal", "pattern"};
     for (int slot = 0; slot < 3; ++slot) {
         if (name != builtin[slot]) continue;
-        if (!appState.textures[slot].pixels) return Fail("that built-in texture is not in this build");
+        if (!appState.texturing.textures[slot].pixels) return Fail("that built-in texture is not in this build");
         SelectTexture(slot);
         return CliSuccess;
     }
@@ -43,17 +43,17 @@ int ApplyTexture(const std::string& name) {
 int ApplyView(const RenderOptions& o) {
     if (o.material >= 0) SelectMaterialPreset(o.material);
     if (!o.texture.empty() && ApplyTexture(o.texture) != CliSuccess) return CliFailure;
-    if (o.wireframe) appState.viewFlags |= ViewWireframe;
-    if (o.noBackcull) appState.viewFlags &= ~ViewBackculled;
+    if (o.wireframe) appState.view.viewFlags |= ViewWireframe;
+    if (o.noBackcull) appState.view.viewFlags &= ~ViewBackculled;
     if (o.background) SelectBackground(o.background - 1);
     if (o.lights >= 0) {
         // Switch only the lights that change, as the menu does.
         for (int i = 0; i < LightCount; ++i) {
-            if ((lightMask ^ o.lights) & (1 << i)) ToggleLight(i);
+            if ((appState.shading.lightMask ^ o.lights) & (1 << i)) ToggleLight(i);
         }
     }
     for (const ViewTurn& turn : o.turns) TurnView(turn.degrees, turn.axis[0], turn.axis[1], turn.axis[2]);
-    if (o.zoom > 0.0f) appState.zoom = o.zoom;
+    if (o.zoom > 0.0f) appState.view.zoom = o.zoom;
     return CliSuccess;
 }
 
@@ -71,16 +71,16 @@ int RenderAndSave(const RenderOptions& o) {
     if (status == CliSuccess && o.invert) InvertCurrentMesh();
     if (status == CliSuccess) status = ApplyView(o);
     if (status == CliSuccess) {
-        viewWidth = o.width;
-        viewHeight = o.height;
-        if (!CreateMemoryFrameBuffer(&frameBuffer, viewWidth, viewHeight)) {
+        appState.view.viewWidth = o.width;
+        appState.view.viewHeight = o.height;
+        if (!CreateMemoryFrameBuffer(&frameBuffer, appState.view.viewWidth, appState.view.viewHeight)) {
             ShowMessageBox(OwnerNone, "Failed to create 3D context.", "", MessageOk);
             status = CliFailure;
         }
     }
     if (status == CliSuccess) {
-        appState.fullRedraw = 1;
-        DrawFrame(viewWidth, viewHeight, scene);
+        appState.view.fullRedraw = 1;
+        DrawFrame(appState.view.viewWidth, appState.view.viewHeight, appState.model.scene);
         AnswerDialogsWith(o.output);
         if (!SaveViewImage()) status = CliFailure;
     }

@@ -23,12 +23,12 @@ constexpr int MinimumViewSide = 10;
 
 LRESULT CALLBACK DisplayProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-        case WM_CREATE: appState.fullRedraw = 1; return 0;
+        case WM_CREATE: appState.view.fullRedraw = 1; return 0;
         case WM_SIZE: {
             const int width = LOWORD(lParam);
             const int height = HIWORD(lParam);
-            viewWidth = width < MinimumViewSide ? MinimumViewSide : width;
-            viewHeight = height < MinimumViewSide ? MinimumViewSide : height;
+            appState.view.viewWidth = width < MinimumViewSide ? MinimumViewSide : width;
+            appState.view.viewHeight = height < MinimumViewSide ? MinimumViewSide : height;
             RequestRedraw();
             return 0;
         }
@@ -39,7 +39,7 @@ LRESULT CALLBACK DisplayProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             // closed window or dialog uncovered the preview.
             return 1;
         case WM_PAINT:
-            appState.fullRedraw = 1;
+            appState.view.fullRedraw = 1;
             if (displayReady) DrawDisplayFrame();
             break;
         case WM_MOUSEMOVE: {
@@ -62,12 +62,12 @@ LRESULT CALLBACK DisplayProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             return 0;
         }
         case WM_RBUTTONDOWN:
-            appState.spinning = 0;
+            appState.view.spinning = 0;
             ZoomEvent(MousePress, CursorInDisplay(window).y);
             return 0;
         case WM_RBUTTONUP:
             ZoomEvent(MouseRelease, CursorInDisplay(window).y);
-            redrawPending = 1;
+            appState.view.redrawPending = 1;
             return 0;
         default: break;
     }

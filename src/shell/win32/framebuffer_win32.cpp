@@ -63,28 +63,30 @@ void ReleaseFrameBuffer(FrameBuffer* fb, DisplaySurface* surface) {
 // made for; a larger one is made before the next frame. When that fails the
 // old one stays and the drawing keeps inside it.
 void FitFrameBufferToView() {
-    if (viewWidth <= FrameBufferViewWidth(frameBuffer) && viewHeight <= FrameBufferViewHeight(frameBuffer)) {
+    if (appState.view.viewWidth <= FrameBufferViewWidth(frameBuffer) &&
+        appState.view.viewHeight <= FrameBufferViewHeight(frameBuffer)) {
         return;
     }
     FrameBuffer larger = {};
     DisplaySurface largerSurface = {};
-    if (!BuildFrameBuffer(displayWindow, &larger, &largerSurface, viewWidth, viewHeight)) return;
+    if (!BuildFrameBuffer(displayWindow, &larger, &largerSurface, appState.view.viewWidth, appState.view.viewHeight))
+        return;
     ReleaseFrameBuffer(&frameBuffer, &displaySurface);
     frameBuffer = larger;
     displaySurface = largerSurface;
-    appState.fullRedraw = 1;
+    appState.view.fullRedraw = 1;
 }
 
 }  // namespace
 
 int CreateDisplayFrameBuffer(HWND window) {
     frameBuffer = FrameBuffer{};
-    return BuildFrameBuffer(window, &frameBuffer, &displaySurface, viewWidth, viewHeight);
+    return BuildFrameBuffer(window, &frameBuffer, &displaySurface, appState.view.viewWidth, appState.view.viewHeight);
 }
 
 void DestroyDisplayFrameBuffer() { ReleaseFrameBuffer(&frameBuffer, &displaySurface); }
 
 void DrawDisplayFrame() {
     FitFrameBufferToView();
-    DrawFrame(viewWidth, viewHeight, scene);
+    DrawFrame(appState.view.viewWidth, appState.view.viewHeight, appState.model.scene);
 }

@@ -14,9 +14,9 @@
 namespace {
 
 void ShowAbout() {
-    const int32_t wasSpinning = appState.spinning;
+    const int32_t wasSpinning = appState.view.spinning;
     DialogBoxParamA(appInstance, "AboutDialog", mainWindow, AboutProc, 0);
-    appState.spinning = wasSpinning;
+    appState.view.spinning = wasSpinning;
 }
 
 // "Exit" and "About" are the window's own; every other command is the
@@ -49,14 +49,14 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         case WM_SIZE:
             if (wParam == SIZE_MINIMIZED) {
                 SetWindowTextA(window, className);
-                appState.spinning = 0;
+                appState.view.spinning = 0;
                 ResetDragStates();
             } else {
                 RequestRedraw();
             }
             return 0;
         case WM_ACTIVATE:
-            if (wParam == WA_INACTIVE) appState.spinning = 0;
+            if (wParam == WA_INACTIVE) appState.view.spinning = 0;
             RequestRedraw();
             if (displayReady) DrawDisplayFrame();
             return 0;

@@ -113,10 +113,11 @@ bool BringBackRunningCopy() {
 
 bool CreateMainWindow(HINSTANCE instance) {
     if (!RegisterWindowClass(className, MainWindowProc, "AppMenu")) return false;
-    mainWindow = CreateWindowExA(
-        0, className, className,
-        WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_CLIPCHILDREN, CW_USEDEFAULT,
-        CW_USEDEFAULT, viewWidth + 163, viewHeight + 50, nullptr, nullptr, instance, nullptr);
+    mainWindow =
+        CreateWindowExA(0, className, className,
+                        WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
+                        CW_USEDEFAULT, CW_USEDEFAULT, appState.view.viewWidth + 163, appState.view.viewHeight + 50,
+                        nullptr, nullptr, instance, nullptr);
     return mainWindow != nullptr;
 }
 
@@ -130,18 +131,19 @@ void LayOutMainWindow() {
     const int toolBarWidth = toolBarRect.right - toolBarRect.left;
     int outerWidth = outer.right - outer.left;
     int outerHeight = outer.bottom - outer.top;
-    outerWidth += (toolBarWidth + viewWidth + ToolBarViewGap) - (client.right - client.left);
-    outerHeight += (viewHeight + 2) - (client.bottom - client.top);
+    outerWidth += (toolBarWidth + appState.view.viewWidth + ToolBarViewGap) - (client.right - client.left);
+    outerHeight += (appState.view.viewHeight + 2) - (client.bottom - client.top);
     CentreInWorkArea(mainWindow, outerWidth, outerHeight);
-    MoveWindow(toolBar, viewWidth + 3, 1, toolBarWidth, viewHeight, TRUE);
+    MoveWindow(toolBar, appState.view.viewWidth + 3, 1, toolBarWidth, appState.view.viewHeight, TRUE);
 }
 
 // The display window and its frame buffer; false (after the message) when
 // the frame buffer cannot be made.
 bool CreateDisplay(HINSTANCE instance, int showCommand) {
     if (!RegisterWindowClass("display", DisplayProc, nullptr)) return false;
-    displayWindow = CreateWindowExA(WS_EX_TOPMOST, "display", "hola", WS_CHILD | WS_BORDER, CW_USEDEFAULT,
-                                    CW_USEDEFAULT, viewWidth, viewHeight, mainWindow, nullptr, instance, nullptr);
+    displayWindow =
+        CreateWindowExA(WS_EX_TOPMOST, "display", "hola", WS_CHILD | WS_BORDER, CW_USEDEFAULT, CW_USEDEFAULT,
+                        appState.view.viewWidth, appState.view.viewHeight, mainWindow, nullptr, instance, nullptr);
     if (!CreateDisplayFrameBuffer(displayWindow)) {
         MessageBoxA(nullptr, "Failed to create 3D context.", "", MB_OK);
         return false;
@@ -164,7 +166,7 @@ void ReleaseEverything() {
     DestroyDisplayFrameBuffer();
     DestroyWindow(toolBar);
     toolBar = nullptr;
-    ClearScene(&scene);
+    ClearScene(&appState.model.scene);
     DeleteObject(aboutBitmap);
     DeleteObject(dialogBrush);
     ReleaseAppState();  // the texture slots' pixels
@@ -180,8 +182,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int showComman
         return 0;
     }
 
-    viewWidth = InitialViewWidth;
-    viewHeight = InitialViewHeight;
+    appState.view.viewWidth = InitialViewWidth;
+    appState.view.viewHeight = InitialViewHeight;
     appInstance = instance;
     aboutBitmap = LoadBitmapA(instance, "about");
     dialogBrush = CreateSolidBrush(DialogGrey);
