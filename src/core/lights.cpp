@@ -14,11 +14,7 @@ const Light startupLights[LightCount] = {
 
 }  // namespace
 
-Light lights[LightCount] = {
-    {{-1.0f, 1.0f, 1.0f}, {1.0f, 1.0f, 1.0f}, 1},
-    {{2.0f, 2.0f, 1.0f}, {1.0f, 1.0f, 1.0f}, 0},
-    {{0.0f, -1.0f, 0.0f}, {1.0f, 1.0f, 1.0f}, 0},
-};
+Light lights[LightCount] = {startupLights[0], startupLights[1], startupLights[2]};
 
 const char* const lightNames[LightCount] = {"&Light 1", "&Light 2", "&Light 3"};
 
