@@ -166,10 +166,9 @@ void ReleaseEverything() {
     DestroyDisplayFrameBuffer();
     DestroyWindow(toolBar);
     toolBar = nullptr;
-    ClearScene(&appState.model.scene);
     DeleteObject(aboutBitmap);
     DeleteObject(dialogBrush);
-    ReleaseAppState();  // the texture slots' pixels
+    ReleaseAppState();  // the scene's meshes and the texture slots' pixels
 }
 
 }  // namespace
