@@ -12,6 +12,7 @@
 #include "core/mesh.h"
 #include "formats/obj_writer.h"
 #include "ribbon/ribbon_builder.h"
+#include "support/paths.h"
 
 namespace {
 
@@ -77,7 +78,7 @@ void ExportHair(benchmark::State& state) {
     Mesh* source = MakeStrands(static_cast<int>(state.range(0)));
     Mesh* hair = BuildHairMesh(source, DefaultHairSettings());
     FreeMesh(source);
-    const std::string path = (std::filesystem::temp_directory_path() / "quillmere-hair-bench.obj").string();
+    const std::string path = TempDir("export") + "/quillmere-hair-bench.obj";
     uintmax_t bytes = 0;
     for (auto _ : state) {
         if (!WriteObjFile(OwnerNone, hair, path.c_str(), "quillmere-hair-bench.mtl")) {

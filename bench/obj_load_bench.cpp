@@ -40,6 +40,7 @@
 #include "core/mesh.h"
 #include "formats/obj_reader.h"
 #include "formats/poser_reader.h"
+#include "support/paths.h"
 
 namespace {
 
@@ -52,10 +53,10 @@ void Fail(const char* what) {
     std::exit(1);
 }
 
+// Made once per run: the generated files stay for every case of this run.
 std::string Folder() {
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "quillmere-bench-obj";
-    std::filesystem::create_directories(dir);
-    return dir.string();
+    static const std::string dir = TempDir("obj");
+    return dir;
 }
 
 std::FILE* Create(const std::string& path) {
