@@ -156,9 +156,9 @@ struct ScalarCursor {
         }
     }
     // The row colour doubled to biased 8.8 (saturated), and its per-pixel step.
-    static Span StartSpan(const RasterSetup& s, const Row& row) {
+    static Span StartSpan(const RasterSetup& s, uint32_t depth, const Row& row) {
         Span span;
-        span.z = static_cast<uint32_t>(s.leftDepth);
+        span.z = depth;
         for (int lane = 0; lane < 4; ++lane) {
             span.colour[lane] = SatS16(2 * row.colour[lane]);
             span.step[lane] = SatS16(2 * s.colourPerX[lane]);
@@ -196,33 +196,40 @@ void FilterBytes(uint32_t filter, uint16_t out[3]) {
     for (int lane = 0; lane < 3; ++lane) out[lane] = static_cast<uint16_t>((filter >> (8 * lane)) & 0xFF);
 }
 
-// The dither sequence restarts with every triangle: counter and noise 0.
-struct GouraudPixel {
-    static constexpr bool Textured = false;
+// The dither state of one triangle's fill; the sequence restarts with every
+// triangle: counter and noise 0.
+struct Dither {
     uint16_t counter = 0;
     int16_t noise[4] = {0, 0, 0, 0};
-    void Draw(WorkPixel* p, const ScalarCursor::Span& span) {
-        uint16_t o[3];
-        for (int lane = 0; lane < 3; ++lane) {
-            o[lane] = static_cast<uint16_t>(SatS16(span.colour[lane] + noise[lane]) + 0x8000);
+    // The span colour plus the current noise, as unsigned 8.8 lanes.
+    void Apply(const ScalarCursor::Span& span, uint16_t out[4]) const {
+        for (int lane = 0; lane < 4; ++lane) {
+            out[lane] = static_cast<uint16_t>(SatS16(span.colour[lane] + noise[lane]) + 0x8000);
         }
+    }
+    void Advance() { counter = static_cast<uint16_t>(counter + DitherCounterStep); }
+};
+
+struct GouraudPixel {
+    static constexpr bool Textured = false;
+    Dither dither;
+    void Draw(WorkPixel* p, const ScalarCursor::Span& span) {
+        uint16_t o[4];
+        dither.Apply(span, o);
         *p = (span.z & 0xFFFF0000u) | PackRgb565(o[0], o[1], o[2]);
         // The noise for the next drawn pixel comes from this counter value.
-        DitherNoise(counter, noise);
-        counter = static_cast<uint16_t>(counter + DitherCounterStep);
+        DitherNoise(dither.counter, dither.noise);
+        dither.Advance();
     }
 };
 
 struct TransparentPixel {
     static constexpr bool Textured = false;
     uint16_t filter[3];
-    uint16_t counter = 0;
-    int16_t noise[4] = {0, 0, 0, 0};
+    Dither dither;
     void Draw(WorkPixel* p, const ScalarCursor::Span& span) {
         uint16_t lit[4];
-        for (int lane = 0; lane < 4; ++lane) {
-            lit[lane] = static_cast<uint16_t>(SatS16(span.colour[lane] + noise[lane]) + 0x8000);
-        }
+        dither.Apply(span, lit);
         const uint16_t coverage = lit[3] >> 8;
         uint16_t stored[3], o[3];
         ExpandStored(*p, stored);
@@ -232,8 +239,8 @@ struct TransparentPixel {
         // Depth is not written: what lies behind stays testable.
         *p = (*p & 0xFFFF0000u) | PackRgb565(o[0], o[1], o[2]);
         // Unlike the opaque fill, the counter advances before the noise is taken.
-        counter = static_cast<uint16_t>(counter + DitherCounterStep);
-        DitherNoise(counter, noise);
+        dither.Advance();
+        DitherNoise(dither.counter, dither.noise);
     }
 };
 

@@ -27,14 +27,14 @@ struct RasterSetup {
     int32_t leftStepLower;   // left corner to bottom corner
     int32_t rightStep;       // top corner to right corner
     int32_t rightStepLower;  // right corner to bottom corner
-    int32_t leftDepth;       // depth at the first pixel of the current row
+    int32_t leftDepth;       // depth at the first pixel of the top row
     int32_t depthAtLeftCorner;
     int32_t leftX;
     int32_t leftXAtLeftCorner;
     int32_t rightX;
     int32_t rightXAtRightCorner;
     int32_t depthPerX;
-    // Row steps indexed by halfIndex + carry: [0] upper part, [1] upper part
+    // Row steps indexed by the edge part (0 upper, 2 lower) + carry: [0] upper part, [1] upper part
     // when the left edge crosses one extra column, [2] and [3] the lower part.
     int32_t depthRowSteps[4];
     int16_t colourRowSteps[4][4];  // 8.7 lanes
@@ -49,10 +49,9 @@ struct RasterSetup {
     int32_t firstRow;
     int32_t textureHeight;
     int32_t textureWidth;
-    WorkPixel* rowPointer;  // first pixel of the current row
+    WorkPixel* rowPointer;  // first pixel of the top row
     const uint32_t* texturePixels;
     int32_t rowBytes;
-    int32_t halfIndex;  // 0 on the upper part of the left edge, 2 on the lower
 };
 
 // Which row steps SetupEdges computes: bit 0 the texture coordinate's, bit 1

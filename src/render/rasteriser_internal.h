@@ -3,6 +3,7 @@
 // src/render.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "core/int_math.h"
@@ -142,37 +143,42 @@ inline void SetupEdgesWide(RasterSetup& s, const ScreenVertex& l, const ScreenVe
     }
 }
 
-// Moves the edge walk to the next row: picks the step entry by the left
-// edge's carry, advances x, depth, pointer; returns the entry index.
-inline int AdvanceRow(RasterSetup& s) {
-    const uint32_t carry =
-        ((static_cast<uint32_t>(s.leftX) & 0xFFFF) + (static_cast<uint32_t>(s.leftStep) & 0xFFFF)) >> 16;
-    const int index = s.halfIndex + static_cast<int>(carry);
-    s.leftX = Add32(s.leftX, s.leftStep);
-    s.rightX = Add32(s.rightX, s.rightStep);
-    s.leftDepth = Add32(s.leftDepth, s.depthRowSteps[index]);
-    s.rowPointer += ArithmeticShiftRight(s.rowBytes, 2);  // rowBytes is a whole number of pixels
-    return index;
+// The two edges' x positions and slopes while the rows are walked. Kept in
+// a local record, so that the compiler holds them in registers while the
+// fills write pixels (a pixel store could otherwise alias a set-up field).
+struct EdgeWalk {
+    int32_t leftX, rightX, leftStep, rightStep;
+};
+
+inline EdgeWalk StartEdges(const RasterSetup& s) { return EdgeWalk{s.leftX, s.rightX, s.leftStep, s.rightStep}; }
+
+// The corner switches at the start of a row; true when the left edge turned
+// at its corner (the walk's depth then restarts from that corner).
+inline bool EnterRow(const RasterSetup& s, EdgeWalk* e, int32_t row) {
+    if (row == s.rightCornerRow) {
+        e->rightX = s.rightXAtRightCorner;
+        e->rightStep = s.rightStepLower;
+    }
+    if (row != s.leftCornerRow) return false;
+    e->leftStep = s.leftStepLower;
+    e->leftX = s.leftXAtLeftCorner;
+    return true;
 }
 
-// The corner switches at the start of a row.
-inline void EnterRow(RasterSetup& s, int32_t row) {
-    if (row == s.rightCornerRow) {
-        s.rightX = s.rightXAtRightCorner;
-        s.rightStep = s.rightStepLower;
-    }
-    if (row == s.leftCornerRow) {
-        s.leftStep = s.leftStepLower;
-        s.leftX = s.leftXAtLeftCorner;
-        s.leftDepth = s.depthAtLeftCorner;
-        s.halfIndex = 2;
-    }
+// Moves both edges to the next row; returns the carry of the left edge's
+// fraction, which picks the row step of the values carried along it.
+inline int StepEdges(EdgeWalk* e) {
+    const uint32_t carry =
+        ((static_cast<uint32_t>(e->leftX) & 0xFFFF) + (static_cast<uint32_t>(e->leftStep) & 0xFFFF)) >> 16;
+    e->leftX = Add32(e->leftX, e->leftStep);
+    e->rightX = Add32(e->rightX, e->rightStep);
+    return static_cast<int>(carry);
 }
 
 // First and last column of the current row; false when the span is empty.
-inline bool RowSpan(const RasterSetup& s, uint32_t* first, uint32_t* last) {
-    *first = static_cast<uint32_t>(s.leftX) >> 16;
-    *last = static_cast<uint32_t>(s.rightX) >> 16;
+inline bool RowSpan(const EdgeWalk& e, uint32_t* first, uint32_t* last) {
+    *first = static_cast<uint32_t>(e.leftX) >> 16;
+    *last = static_cast<uint32_t>(e.rightX) >> 16;
     return *last >= *first;
 }
 
@@ -191,26 +197,37 @@ inline uint32_t TexelAt(const RasterSetup& s, uint32_t v, uint32_t u) {
 
 // The row walk of every fill of both paths. Cursor is the path's way of
 // carrying the row colour and texture coordinate (Row: StartRows, StepRow)
-// and the values along a span (Span: StartSpan, StepPixel); Kernel draws one
-// pixel that passed the depth test and says whether it needs the texture
-// coordinate. Rows run from firstRow while below endRow.
+// and the values along a span (Span: StartSpan from the row's depth,
+// StepPixel); Kernel draws one pixel that passed the depth test and says
+// whether it needs the texture coordinate. Rows run from firstRow while
+// below endRow.
 template <class Cursor, class Kernel>
-void WalkRows(RasterSetup& s, Kernel& kernel, int32_t endRow) {
+void WalkRows(const RasterSetup& s, Kernel& kernel, int32_t endRow) {
     typename Cursor::Row row;
     Cursor::StartRows(s, &row);
+    EdgeWalk e = StartEdges(s);
+    int32_t depth = s.leftDepth;
+    int halfIndex = 0;
+    WorkPixel* rowPixels = s.rowPointer;
+    const ptrdiff_t rowStride = ArithmeticShiftRight(s.rowBytes, 2);  // rowBytes is a whole number of pixels
     int32_t y = s.firstRow;
-    s.halfIndex = 0;
     do {
-        EnterRow(s, y);
+        if (EnterRow(s, &e, y)) {
+            depth = s.depthAtLeftCorner;
+            halfIndex = 2;
+        }
         uint32_t first, last;
-        if (RowSpan(s, &first, &last)) {
-            typename Cursor::Span span = Cursor::StartSpan(s, row);
-            for (WorkPixel* p = s.rowPointer + first; p <= s.rowPointer + last; ++p) {
+        if (RowSpan(e, &first, &last)) {
+            typename Cursor::Span span = Cursor::StartSpan(s, static_cast<uint32_t>(depth), row);
+            for (WorkPixel* p = rowPixels + first; p <= rowPixels + last; ++p) {
                 if (DepthPasses(span.z, *p)) kernel.Draw(p, span);
                 Cursor::template StepPixel<Kernel::Textured>(s, &span);
             }
         }
-        Cursor::template StepRow<Kernel::Textured>(s, AdvanceRow(s), &row);
+        const int index = halfIndex + StepEdges(&e);
+        depth = Add32(depth, s.depthRowSteps[index]);
+        rowPixels += rowStride;
+        Cursor::template StepRow<Kernel::Textured>(s, index, &row);
         ++y;
     } while (y < endRow);
 }

@@ -88,10 +88,10 @@ struct MmxCursor {
             row->tex[1] = Add32(row->tex[1], s.texRowSteps[index][1]);
         }
     }
-    static Span StartSpan(const RasterSetup& s, const Row& row) {
+    static Span StartSpan(const RasterSetup& s, uint32_t depth, const Row& row) {
         const __m64 perX = Load4(s.colourPerX);
-        return Span{static_cast<uint32_t>(s.leftDepth), _mm_adds_pi16(row.colour, row.colour),
-                    _mm_adds_pi16(perX, perX), static_cast<uint32_t>(row.tex[0]), static_cast<uint32_t>(row.tex[1])};
+        return Span{depth, _mm_adds_pi16(row.colour, row.colour), _mm_adds_pi16(perX, perX),
+                    static_cast<uint32_t>(row.tex[0]), static_cast<uint32_t>(row.tex[1])};
     }
     template <bool Textured>
     static void StepPixel(const RasterSetup& s, Span* span) {

@@ -80,21 +80,19 @@ inline void EdgeSlopes(RasterSetup& s, const ScreenVertex& l, const ScreenVertex
     s.leftCornerRow = l.screenY;
     s.rightCornerRow = r.screenY;
     s.lastRow = b.screenY;
-    s.halfIndex = 0;
 }
 
 // Whether the walk set up by EdgeSlopes draws a span on any row below
 // endRow (lastRow, or lastRow + 1 for the textured fill): the edge walk of
-// WalkRows alone, x positions and corner switches.
+// WalkRows alone.
 inline bool AnyRowSpan(const RasterSetup& s, int32_t endRow) {
-    int32_t leftX = s.leftX, rightX = s.rightX, leftStep = s.leftStep, rightStep = s.rightStep;
+    EdgeWalk e = StartEdges(s);
     int32_t y = s.firstRow;
     do {
-        if (y == s.rightCornerRow) rightX = s.rightXAtRightCorner, rightStep = s.rightStepLower;
-        if (y == s.leftCornerRow) leftX = s.leftXAtLeftCorner, leftStep = s.leftStepLower;
-        if (static_cast<uint32_t>(rightX) >> 16 >= static_cast<uint32_t>(leftX) >> 16) return true;
-        leftX = Add32(leftX, leftStep);
-        rightX = Add32(rightX, rightStep);
+        EnterRow(s, &e, y);
+        uint32_t first, last;
+        if (RowSpan(e, &first, &last)) return true;
+        StepEdges(&e);
         ++y;
     } while (y < endRow);
     return false;

@@ -5,9 +5,9 @@
 // points, so no AVX2 code reaches the rest of the program.
 #include "render/vertex_kernels.h"
 
-// 64-bit Windows compilers do not realign the stack for 32-byte spills, so
-// there the SSE2 kernels serve.
-#if defined(__AVX2__) && !defined(_WIN64)
+// On Windows the build has the assembler make every aligned vector move an
+// unaligned one, because the stack is not kept 32-byte aligned for spills.
+#if defined(__AVX2__)
 #include <immintrin.h>
 
 #include "render/vertex_kernels_simd.h"
@@ -91,16 +91,6 @@ struct Avx2Lanes {
         Transpose(Pair(rows[0], rows[4]), Pair(rows[1], rows[5]), Pair(rows[2], rows[6]), Pair(rows[3], rows[7]), x, y,
                   z, &unused);
     }
-    static void LoadPositions(const MeshVertex* v, F* x, F* y, F* z) {
-        const float* rows[8];
-        for (int i = 0; i < 8; ++i) rows[i] = &v[i].position.x;
-        LoadColumns(rows, x, y, z);
-    }
-    static void LoadNormals(const MeshVertex* v, const int32_t* c, F* x, F* y, F* z) {
-        const float* rows[8];
-        for (int i = 0; i < 8; ++i) rows[i] = &v[c[i]].normal.x;
-        LoadColumns(rows, x, y, z);
-    }
     // screenX, screenY, depth and clipCode are the first four words of a screen vertex.
     static void StoreScreen(ScreenVertex* v, I sx, I sy, I depth, I code) {
         F r[4];
@@ -111,14 +101,7 @@ struct Avx2Lanes {
         }
         for (int i = 0; i < 8; ++i) v[i].shadeKey = 0;
     }
-    static void StoreShades(ScreenVertex* screen, const int32_t* c, I shade, int32_t key) {
-        alignas(32) int32_t v[8];
-        _mm256_store_si256(reinterpret_cast<I*>(v), shade);
-        for (int i = 0; i < 8; ++i) {
-            screen[c[i]].shade = v[i];
-            screen[c[i]].shadeKey = key;
-        }
-    }
+    static void Store(int32_t* out, I v) { _mm256_store_si256(reinterpret_cast<I*>(out), v); }
 };
 
 }  // namespace

@@ -34,6 +34,32 @@ typename L::I ClipPair(typename L::F v, int32_t low) {
                   L::AndNotI(negative, L::AndI(outside, L::SetI(2 * low))));
 }
 
+// The positions of vertices v[0..Width) and the normals of the listed
+// corners, as x, y and z lanes.
+template <class L>
+void LoadPositions(const MeshVertex* v, typename L::F* x, typename L::F* y, typename L::F* z) {
+    const float* rows[L::Width];
+    for (int i = 0; i < L::Width; ++i) rows[i] = &v[i].position.x;
+    L::LoadColumns(rows, x, y, z);
+}
+template <class L>
+void LoadNormals(const MeshVertex* v, const int32_t* c, typename L::F* x, typename L::F* y, typename L::F* z) {
+    const float* rows[L::Width];
+    for (int i = 0; i < L::Width; ++i) rows[i] = &v[c[i]].normal.x;
+    L::LoadColumns(rows, x, y, z);
+}
+
+// Each lane's shade and the key into the screen vertex of its corner.
+template <class L>
+void StoreShades(ScreenVertex* screen, const int32_t* c, typename L::I shade, int32_t key) {
+    alignas(32) int32_t v[L::Width];
+    L::Store(v, shade);
+    for (int i = 0; i < L::Width; ++i) {
+        screen[c[i]].shade = v[i];
+        screen[c[i]].shadeKey = key;
+    }
+}
+
 template <class L>
 void ProjectBatch(const MeshVertex* vertices, ScreenVertex* out, int32_t count, const ProjectionParams& params,
                   ScreenRect* rect) {
@@ -50,7 +76,7 @@ void ProjectBatch(const MeshVertex* vertices, ScreenVertex* out, int32_t count, 
             for (int k = 0; k < L::Width; ++k) __builtin_prefetch(vertices + i + 4 * L::Width + k);
         }
         F x, y, z;
-        L::LoadPositions(vertices + i, &x, &y, &z);
+        LoadPositions<L>(vertices + i, &x, &y, &z);
         F px = TransformRow<L>(m, x, y, z), py = TransformRow<L>(m + 4, x, y, z), pz = TransformRow<L>(m + 8, x, y, z);
         const I code = L::OrI(L::OrI(ClipPair<L>(px, 0x01), ClipPair<L>(py, 0x04)), ClipPair<L>(pz, 0x10));
         // Outside the volume: the point becomes (0, 0, 0).
@@ -140,7 +166,7 @@ void LightBatch(const int32_t* corners, int32_t count, const LightingParams& par
     int32_t i = 0;
     for (; i + L::Width <= count; i += L::Width) {
         F x, y, z;
-        L::LoadNormals(params.vertices, corners + i, &x, &y, &z);
+        LoadNormals<L>(params.vertices, corners + i, &x, &y, &z);
         F nx = TransformRow<L>(t, x, y, z), ny = TransformRow<L>(t + 4, x, y, z), nz = TransformRow<L>(t + 8, x, y, z);
         if (params.back) {
             nx = L::Negate(nx);
@@ -154,7 +180,7 @@ void LightBatch(const int32_t* corners, int32_t count, const LightingParams& par
         const I shade =
             L::OrI(L::OrI(PackChannelLanes<L>(colour.blue), L::template ShlI<8>(PackChannelLanes<L>(colour.green))),
                    L::OrI(L::template ShlI<16>(PackChannelLanes<L>(colour.red)), coverage));
-        L::StoreShades(params.screen, corners + i, shade, params.key);
+        StoreShades<L>(params.screen, corners + i, shade, params.key);
     }
     for (; i < count; ++i) LightCorner(corners[i], params);
 }

@@ -88,14 +88,6 @@ struct Sse2Lanes {
         Transpose(_mm_loadu_ps(rows[0]), _mm_loadu_ps(rows[1]), _mm_loadu_ps(rows[2]), _mm_loadu_ps(rows[3]), x, y, z,
                   &unused);
     }
-    static void LoadPositions(const MeshVertex* v, F* x, F* y, F* z) {
-        const float* rows[4] = {&v[0].position.x, &v[1].position.x, &v[2].position.x, &v[3].position.x};
-        LoadColumns(rows, x, y, z);
-    }
-    static void LoadNormals(const MeshVertex* v, const int32_t* c, F* x, F* y, F* z) {
-        const float* rows[4] = {&v[c[0]].normal.x, &v[c[1]].normal.x, &v[c[2]].normal.x, &v[c[3]].normal.x};
-        LoadColumns(rows, x, y, z);
-    }
     // screenX, screenY, depth and clipCode are the first four words of a screen vertex.
     static void StoreScreen(ScreenVertex* v, I sx, I sy, I depth, I code) {
         F r[4];
@@ -105,14 +97,7 @@ struct Sse2Lanes {
             v[i].shadeKey = 0;
         }
     }
-    static void StoreShades(ScreenVertex* screen, const int32_t* c, I shade, int32_t key) {
-        alignas(16) int32_t v[4];
-        _mm_store_si128(reinterpret_cast<I*>(v), shade);
-        for (int i = 0; i < 4; ++i) {
-            screen[c[i]].shade = v[i];
-            screen[c[i]].shadeKey = key;
-        }
-    }
+    static void Store(int32_t* out, I v) { _mm_store_si128(reinterpret_cast<I*>(out), v); }
 };
 
 }  // namespace
