@@ -382,19 +382,34 @@ TEST(VertexKernels, EveryLevelMatchesTheReference) {
         std::vector<int32_t> corners(source.size() - round);
         for (int32_t& c : corners) c = static_cast<int32_t>(random() % source.size());
 
-        std::vector<ScreenVertex> expected;
+        // The fused kernel's reference: the projection, then corners 0..count-1 lit.
+        const int32_t count = static_cast<int32_t>(source.size()) - round;
+        std::vector<int32_t> all(count);
+        for (int32_t i = 0; i < count; ++i) all[i] = i;
+        std::vector<ScreenVertex> expected, expectedFused;
         ScreenRect expectedRect{};
         for (SimdLevel level : AvailableLevels()) {
             // Every screen vertex starts out as garbage that the kernels must overwrite alike.
-            std::vector<ScreenVertex> v(source.size());
+            std::vector<ScreenVertex> v(source.size()), fused(source.size());
             std::memset(static_cast<void*>(v.data()), 0xA5, v.size() * sizeof(ScreenVertex));
-            const LightingParams lighting{&normals,       &material,
-                                          round % 4 == 1, static_cast<int32_t>(0x80000000u | round),
-                                          source.data(),  v.data()};
-            ScreenRect rect{619, 519, 0, 0};
+            std::memset(static_cast<void*>(fused.data()), 0xA5, fused.size() * sizeof(ScreenVertex));
+            LightingParams lighting{&normals,      &material, round % 4 == 1, static_cast<int32_t>(0x80000000u | round),
+                                    source.data(), v.data()};
+            ScreenRect rect{619, 519, 0, 0}, fusedRect{619, 519, 0, 0};
             const VertexKernels kernels = VertexKernelsFor(level);
-            kernels.project(source.data(), v.data(), static_cast<int32_t>(v.size()) - round, projection, &rect);
+            kernels.project(source.data(), v.data(), count, projection, &rect);
+            if (level == SimdScalar) {
+                expectedFused = v;
+                LightCornersScalar(all.data(), count,
+                                   LightingParams{&normals, &material, lighting.back, lighting.key, source.data(),
+                                                  expectedFused.data()});
+            }
             kernels.light(corners.data(), static_cast<int32_t>(corners.size()), lighting);
+            lighting.screen = fused.data();
+            kernels.projectAndLight(source.data(), fused.data(), count, projection, lighting, &fusedRect);
+            EXPECT_EQ(std::memcmp(&fusedRect, &rect, sizeof rect), 0) << SimdLevelName(level);
+            ASSERT_EQ(std::memcmp(fused.data(), expectedFused.data(), fused.size() * sizeof(ScreenVertex)), 0)
+                << SimdLevelName(level) << ", fused, round " << round;
             if (level == SimdScalar) {
                 expected = v, expectedRect = rect;
                 continue;

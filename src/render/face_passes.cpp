@@ -82,7 +82,27 @@ void SetupView(const Vec3& centre, float radius, float zoom, const Matrix4& rota
     NormalMatrix(&viewMatrices.normalTransform, modelView);
 }
 
-void ProjectVertices(Mesh* mesh, int32_t viewWidth, int32_t viewHeight) {
+namespace {
+
+// The material a pass starts with and its index in the lighting key (0 the
+// preset, 1 the texture's; a mesh's own materials by their index).
+struct PassMaterial {
+    const Material* material;
+    uint32_t index;
+};
+
+PassMaterial StartingMaterial(const DrawSettings& settings) {
+    const bool useTextureMaterial = (settings.viewFlags & ViewTextured) && !(settings.viewFlags & ViewWireframe);
+    return useTextureMaterial ? PassMaterial{&settings.textureMaterial, 1} : PassMaterial{&settings.presetMaterial, 0};
+}
+
+// The lighting key of a material index on one facing: never 0, which
+// marks a screen vertex not lit this frame.
+int32_t LightingKey(uint32_t index, uint32_t facing) { return static_cast<int32_t>(index | facing | 0x80000000u); }
+
+// Projects the mesh into screenVertices, lighting every vertex under
+// `lighting` too when it is given.
+void ProjectMesh(Mesh* mesh, int32_t viewWidth, int32_t viewHeight, LightingParams* lighting) {
     mesh->screenRect = ScreenRect{viewWidth - 1, viewHeight - 1, 0, 0};
     const int32_t halfSide = (viewWidth < viewHeight ? viewWidth : viewHeight) >> 1;
     // At least one pixel of scale, whatever the view size.
@@ -90,8 +110,31 @@ void ProjectVertices(Mesh* mesh, int32_t viewWidth, int32_t viewHeight) {
     const ProjectionParams params{viewMatrices.modelViewProjection, viewWidth >> 1, viewHeight >> 1, scale};
     // Without room for the screen vertices nothing of the mesh is drawn.
     if (!ReserveScreenVertices(mesh->vertexCount)) return;
-    VertexKernelsFor(ActiveSimdLevel())
-        .project(mesh->vertices, screenVertices.vertices, mesh->vertexCount, params, &mesh->screenRect);
+    const VertexKernels kernels = VertexKernelsFor(ActiveSimdLevel());
+    if (lighting) {
+        lighting->screen = screenVertices.vertices;
+        kernels.projectAndLight(mesh->vertices, screenVertices.vertices, mesh->vertexCount, params, *lighting,
+                                &mesh->screenRect);
+    } else {
+        kernels.project(mesh->vertices, screenVertices.vertices, mesh->vertexCount, params, &mesh->screenRect);
+    }
+}
+
+}  // namespace
+
+void ProjectVertices(Mesh* mesh, int32_t viewWidth, int32_t viewHeight) {
+    ProjectMesh(mesh, viewWidth, viewHeight, nullptr);
+}
+
+void ProjectAndLightVertices(Mesh* mesh, int32_t viewWidth, int32_t viewHeight, const DrawSettings& settings) {
+    PassMaterial start = StartingMaterial(settings);
+    if (settings.propMaterial && mesh->faceCount > 0) {
+        start.index = mesh->faceAttributes[0] & FaceMaterialMask;
+        start.material = &mesh->materials[start.index];
+    }
+    LightingParams lighting{&viewMatrices.normalTransform,       start.material, false,
+                            LightingKey(start.index, FaceFront), mesh->vertices, nullptr};
+    ProjectMesh(mesh, viewWidth, viewHeight, &lighting);
 }
 
 void ClassifyFaces(Mesh* mesh) {
@@ -279,9 +322,9 @@ void PrefetchSlotVertices(const Mesh& mesh, int32_t slot) {
 }
 
 int32_t DrawPass(const PassContext& c, FacePass pass) {
-    const bool useTextureMaterial = (c.flags & ViewTextured) && !(c.flags & ViewWireframe);
-    const Material* material = useTextureMaterial ? &c.settings->textureMaterial : &c.settings->presetMaterial;
-    uint32_t index = useTextureMaterial ? 1 : 0;
+    const PassMaterial start = StartingMaterial(*c.settings);
+    const Material* material = start.material;
+    uint32_t index = start.index;
     int32_t seen = 0;
     PassBatch& batch = passBatch;
     batch.slotCount = 0;
@@ -300,7 +343,7 @@ int32_t DrawPass(const PassContext& c, FacePass pass) {
         if ((pass == PassTransparent) != (transparent != 0)) continue;
         PendingSlot slot;
         if (!DrawableCorners(mesh, i, &slot)) continue;
-        QueueSlot(c, &batch, slot, static_cast<int32_t>(index | c.facing | 0x80000000u), material);
+        QueueSlot(c, &batch, slot, LightingKey(index, c.facing), material);
     }
     FlushBatch(c, &batch);
     return seen;

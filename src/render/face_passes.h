@@ -57,6 +57,11 @@ void SetupView(const Vec3& centre, float radius, float zoom, const Matrix4& rota
 // scale is half the smaller side minus 10, at least 1, so geometry inside
 // the volume stays inside the view.
 void ProjectVertices(Mesh* mesh, int32_t viewWidth, int32_t viewHeight);
+// The same, and every vertex lit as the first front face slot of DrawMesh
+// under `settings` would light it, in the same pass over the vertices: the
+// face passes then find most corners lit already (a corner lit under
+// another key is lit again there).
+void ProjectAndLightVertices(Mesh* mesh, int32_t viewWidth, int32_t viewHeight, const DrawSettings& settings);
 
 // The outcode of a clip-space point, from the bit patterns: exactly +-1 and
 // -0 are inside; infinities and not-a-number values are outside.

@@ -46,7 +46,7 @@ void DrawMeshFrame(FrameBuffer* fb, int32_t viewWidth, int32_t viewHeight, Mesh*
     ScreenRect drawn{viewWidth - 1, viewHeight - 1, 0, 0};
     if (mesh) {
         SetupView(mesh->centre, mesh->radius, settings.zoom, settings.rotation);
-        ProjectVertices(mesh, viewWidth, viewHeight);
+        ProjectAndLightVertices(mesh, viewWidth, viewHeight, settings);
         ClassifyFaces(mesh);
         DrawMesh(fb, mesh, settings);
         drawn = mesh->screenRect;

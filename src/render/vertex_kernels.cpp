@@ -51,8 +51,20 @@ void LightCornersScalar(const int32_t* corners, int32_t count, const LightingPar
     for (int32_t i = 0; i < count; ++i) LightCorner(corners[i], params);
 }
 
+void ProjectLightVerticesScalar(const MeshVertex* vertices, ScreenVertex* out, int32_t count,
+                                const ProjectionParams& params, const LightingParams& lighting, ScreenRect* rect) {
+    for (int32_t i = 0; i < count; ++i) {
+        ProjectVertex(vertices[i], &out[i], params, rect);
+        LightCorner(i, lighting);
+    }
+}
+
 VertexKernels VertexKernelsFor(SimdLevel level) {
-    if (level >= SimdAvx2 && Avx2VertexKernelsCompiled()) return VertexKernels{ProjectVerticesAvx2, LightCornersAvx2};
-    if (level >= SimdSse2 && Sse2VertexKernelsCompiled()) return VertexKernels{ProjectVerticesSse2, LightCornersSse2};
-    return VertexKernels{ProjectVerticesScalar, LightCornersScalar};
+    if (level >= SimdAvx2 && Avx2VertexKernelsCompiled()) {
+        return VertexKernels{ProjectVerticesAvx2, LightCornersAvx2, ProjectLightVerticesAvx2};
+    }
+    if (level >= SimdSse2 && Sse2VertexKernelsCompiled()) {
+        return VertexKernels{ProjectVerticesSse2, LightCornersSse2, ProjectLightVerticesSse2};
+    }
+    return VertexKernels{ProjectVerticesScalar, LightCornersScalar, ProjectLightVerticesScalar};
 }

@@ -44,10 +44,16 @@ using ProjectKernel = void (*)(const MeshVertex* vertices, ScreenVertex* out, in
 // the screen vertex of every index of the list (the same index may appear
 // more than once).
 using LightKernel = void (*)(const int32_t* corners, int32_t count, const LightingParams& params);
+// The projection, then every vertex lit as the light kernel lights the
+// corners 0..count-1 (lighting.vertices and lighting.screen are `vertices`
+// and `out`), in one pass over the vertices.
+using ProjectLightKernel = void (*)(const MeshVertex* vertices, ScreenVertex* out, int32_t count,
+                                    const ProjectionParams& params, const LightingParams& lighting, ScreenRect* rect);
 
 struct VertexKernels {
     ProjectKernel project;
     LightKernel light;
+    ProjectLightKernel projectAndLight;
 };
 
 // The kernels for an instruction-set level (SSE2 and AVX2 where they are
@@ -58,6 +64,8 @@ VertexKernels VertexKernelsFor(SimdLevel level);
 void ProjectVerticesScalar(const MeshVertex* vertices, ScreenVertex* out, int32_t count, const ProjectionParams& params,
                            ScreenRect* rect);
 void LightCornersScalar(const int32_t* corners, int32_t count, const LightingParams& params);
+void ProjectLightVerticesScalar(const MeshVertex* vertices, ScreenVertex* out, int32_t count,
+                                const ProjectionParams& params, const LightingParams& lighting, ScreenRect* rect);
 void ProjectVertex(const MeshVertex& v, ScreenVertex* out, const ProjectionParams& params, ScreenRect* rect);
 void LightCorner(int32_t corner, const LightingParams& params);
 
@@ -66,8 +74,12 @@ void LightCorner(int32_t corner, const LightingParams& params);
 void ProjectVerticesSse2(const MeshVertex* vertices, ScreenVertex* out, int32_t count, const ProjectionParams& params,
                          ScreenRect* rect);
 void LightCornersSse2(const int32_t* corners, int32_t count, const LightingParams& params);
+void ProjectLightVerticesSse2(const MeshVertex* vertices, ScreenVertex* out, int32_t count,
+                              const ProjectionParams& params, const LightingParams& lighting, ScreenRect* rect);
 void ProjectVerticesAvx2(const MeshVertex* vertices, ScreenVertex* out, int32_t count, const ProjectionParams& params,
                          ScreenRect* rect);
 void LightCornersAvx2(const int32_t* corners, int32_t count, const LightingParams& params);
+void ProjectLightVerticesAvx2(const MeshVertex* vertices, ScreenVertex* out, int32_t count,
+                              const ProjectionParams& params, const LightingParams& lighting, ScreenRect* rect);
 bool Sse2VertexKernelsCompiled();
 bool Avx2VertexKernelsCompiled();

@@ -109,7 +109,11 @@ struct Avx2Lanes {
 bool Avx2VertexKernelsCompiled() { return true; }
 void ProjectVerticesAvx2(const MeshVertex* vertices, ScreenVertex* out, int32_t count, const ProjectionParams& params,
                          ScreenRect* rect) {
-    vertex_simd::ProjectBatch<Avx2Lanes>(vertices, out, count, params, rect);
+    vertex_simd::ProjectBatch<Avx2Lanes>(vertices, out, count, params, nullptr, rect);
+}
+void ProjectLightVerticesAvx2(const MeshVertex* vertices, ScreenVertex* out, int32_t count,
+                              const ProjectionParams& params, const LightingParams& lighting, ScreenRect* rect) {
+    vertex_simd::ProjectBatch<Avx2Lanes>(vertices, out, count, params, &lighting, rect);
 }
 void LightCornersAvx2(const int32_t* corners, int32_t count, const LightingParams& params) {
     vertex_simd::LightBatch<Avx2Lanes>(corners, count, params);
@@ -124,6 +128,10 @@ void ProjectVerticesAvx2(const MeshVertex* vertices, ScreenVertex* out, int32_t 
 }
 void LightCornersAvx2(const int32_t* corners, int32_t count, const LightingParams& params) {
     LightCornersSse2(corners, count, params);
+}
+void ProjectLightVerticesAvx2(const MeshVertex* vertices, ScreenVertex* out, int32_t count,
+                              const ProjectionParams& params, const LightingParams& lighting, ScreenRect* rect) {
+    ProjectLightVerticesSse2(vertices, out, count, params, lighting, rect);
 }
 
 #endif

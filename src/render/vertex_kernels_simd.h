@@ -48,8 +48,16 @@ void LoadNormals(const MeshVertex* v, const int32_t* c, typename L::F* x, typena
     for (int i = 0; i < L::Width; ++i) rows[i] = &v[c[i]].normal.x;
     L::LoadColumns(rows, x, y, z);
 }
+// The normals of v[0..Width).
+template <class L>
+void LoadNormals(const MeshVertex* v, typename L::F* x, typename L::F* y, typename L::F* z) {
+    const float* rows[L::Width];
+    for (int i = 0; i < L::Width; ++i) rows[i] = &v[i].normal.x;
+    L::LoadColumns(rows, x, y, z);
+}
 
-// Each lane's shade and the key into the screen vertex of its corner.
+// Each lane's shade and the key into the screen vertex of its corner, or
+// of screen[0..Width).
 template <class L>
 void StoreShades(ScreenVertex* screen, const int32_t* c, typename L::I shade, int32_t key) {
     alignas(32) int32_t v[L::Width];
@@ -59,41 +67,14 @@ void StoreShades(ScreenVertex* screen, const int32_t* c, typename L::I shade, in
         screen[c[i]].shadeKey = key;
     }
 }
-
 template <class L>
-void ProjectBatch(const MeshVertex* vertices, ScreenVertex* out, int32_t count, const ProjectionParams& params,
-                  ScreenRect* rect) {
-    using F = typename L::F;
-    using I = typename L::I;
-    const float* m = params.modelViewProjection.m;
-    const double scale = static_cast<double>(params.scale);
-    I minX = L::SetI(rect->minX), minY = L::SetI(rect->minY);
-    I maxX = L::SetI(rect->maxX), maxY = L::SetI(rect->maxY);
-    int32_t i = 0;
-    for (; i + L::Width <= count; i += L::Width) {
-        // The vertices stream through once: ask for the lines ahead early.
-        if (i + 5 * L::Width <= count) {
-            for (int k = 0; k < L::Width; ++k) __builtin_prefetch(vertices + i + 4 * L::Width + k);
-        }
-        F x, y, z;
-        LoadPositions<L>(vertices + i, &x, &y, &z);
-        F px = TransformRow<L>(m, x, y, z), py = TransformRow<L>(m + 4, x, y, z), pz = TransformRow<L>(m + 8, x, y, z);
-        const I code = L::OrI(L::OrI(ClipPair<L>(px, 0x01), ClipPair<L>(py, 0x04)), ClipPair<L>(pz, 0x10));
-        // Outside the volume: the point becomes (0, 0, 0).
-        const F inside = L::AsF(L::CmpEqI(code, L::SetI(0)));
-        px = L::And(px, inside);
-        py = L::And(py, inside);
-        pz = L::And(pz, inside);
-        const I sx = L::AddI(L::SetI(params.cx), L::FloorProduct(scale, px));
-        const I sy = L::SubI(L::SetI(params.cy), L::FloorProduct(scale, py));
-        const I depth = L::FloorProduct(16384.0, L::Sub(L::Set(1.0f), pz));
-        L::StoreScreen(out + i, sx, sy, depth, code);
-        minX = L::MinI(minX, sx), minY = L::MinI(minY, sy);
-        maxX = L::MaxI(maxX, sx), maxY = L::MaxI(maxY, sy);
+void StoreRunShades(ScreenVertex* screen, typename L::I shade, int32_t key) {
+    alignas(32) int32_t v[L::Width];
+    L::Store(v, shade);
+    for (int i = 0; i < L::Width; ++i) {
+        screen[i].shade = v[i];
+        screen[i].shadeKey = key;
     }
-    rect->minX = L::ReduceMin(minX), rect->minY = L::ReduceMin(minY);
-    rect->maxX = L::ReduceMax(maxX), rect->maxY = L::ReduceMax(maxY);
-    for (; i < count; ++i) ProjectVertex(vertices[i], &out[i], params, rect);
 }
 
 // ScaledPower: k x^n by square and multiply over the exponent's bits, 0
@@ -155,34 +136,100 @@ void AddLight(const Light& light, const Material& material, float share, typenam
     colour->blue = L::Add(colour->blue, L::Mul(sumB, L::Set(light.colour[2])));
 }
 
+// What lighting needs per batch: the material's ambient base and coverage.
+template <class L>
+struct LaneLighting {
+    MaterialBase base;
+    typename L::I coverage;
+};
+
+template <class L>
+LaneLighting<L> StartLighting(const LightingParams& params) {
+    const MaterialBase base = MaterialLightBase(*params.material);
+    return LaneLighting<L>{base, L::SetI(static_cast<int32_t>(PackChannel(base.coverage) << 24))};
+}
+
+// The packed shades of the lanes' mesh normals (x, y, z), as LightCorner.
+template <class L>
+typename L::I ShadeLanes(const LightingParams& params, const LaneLighting<L>& light, typename L::F x, typename L::F y,
+                         typename L::F z) {
+    using F = typename L::F;
+    const float* t = params.normalTransform->m;
+    F nx = TransformRow<L>(t, x, y, z), ny = TransformRow<L>(t + 4, x, y, z), nz = TransformRow<L>(t + 8, x, y, z);
+    if (params.back) {
+        nx = L::Negate(nx);
+        ny = L::Negate(ny);
+        nz = L::Negate(nz);
+    }
+    const MaterialBase& base = light.base;
+    LaneColour<L> colour{L::Set(base.red), L::Set(base.green), L::Set(base.blue)};
+    for (const Light& l : lights) {
+        if (l.enabled) AddLight<L>(l, *params.material, base.share, nx, ny, nz, &colour);
+    }
+    return L::OrI(L::OrI(PackChannelLanes<L>(colour.blue), L::template ShlI<8>(PackChannelLanes<L>(colour.green))),
+                  L::OrI(L::template ShlI<16>(PackChannelLanes<L>(colour.red)), light.coverage));
+}
+
 template <class L>
 void LightBatch(const int32_t* corners, int32_t count, const LightingParams& params) {
     using F = typename L::F;
-    using I = typename L::I;
-    const float* t = params.normalTransform->m;
-    const Material& material = *params.material;
-    const MaterialBase base = MaterialLightBase(material);
-    const I coverage = L::SetI(static_cast<int32_t>(PackChannel(base.coverage) << 24));
+    const LaneLighting<L> light = StartLighting<L>(params);
     int32_t i = 0;
     for (; i + L::Width <= count; i += L::Width) {
         F x, y, z;
         LoadNormals<L>(params.vertices, corners + i, &x, &y, &z);
-        F nx = TransformRow<L>(t, x, y, z), ny = TransformRow<L>(t + 4, x, y, z), nz = TransformRow<L>(t + 8, x, y, z);
-        if (params.back) {
-            nx = L::Negate(nx);
-            ny = L::Negate(ny);
-            nz = L::Negate(nz);
-        }
-        LaneColour<L> colour{L::Set(base.red), L::Set(base.green), L::Set(base.blue)};
-        for (const Light& light : lights) {
-            if (light.enabled) AddLight<L>(light, material, base.share, nx, ny, nz, &colour);
-        }
-        const I shade =
-            L::OrI(L::OrI(PackChannelLanes<L>(colour.blue), L::template ShlI<8>(PackChannelLanes<L>(colour.green))),
-                   L::OrI(L::template ShlI<16>(PackChannelLanes<L>(colour.red)), coverage));
-        StoreShades<L>(params.screen, corners + i, shade, params.key);
+        StoreShades<L>(params.screen, corners + i, ShadeLanes<L>(params, light, x, y, z), params.key);
     }
     for (; i < count; ++i) LightCorner(corners[i], params);
+}
+
+// Projects as ProjectVerticesScalar does and, when `lighting` is given,
+// lights each vertex under it as LightCornersScalar would (its vertices and
+// screen being `vertices` and `out`): the normals sit in the records the
+// projection reads anyway.
+template <class L>
+void ProjectBatch(const MeshVertex* vertices, ScreenVertex* out, int32_t count, const ProjectionParams& params,
+                  const LightingParams* lighting, ScreenRect* rect) {
+    using F = typename L::F;
+    using I = typename L::I;
+    const float* m = params.modelViewProjection.m;
+    const double scale = static_cast<double>(params.scale);
+    I minX = L::SetI(rect->minX), minY = L::SetI(rect->minY);
+    I maxX = L::SetI(rect->maxX), maxY = L::SetI(rect->maxY);
+    const LaneLighting<L> light = lighting ? StartLighting<L>(*lighting) : LaneLighting<L>{};
+    int32_t i = 0;
+    for (; i + L::Width <= count; i += L::Width) {
+        // The vertices stream through once: ask for the lines ahead early.
+        if (i + 5 * L::Width <= count) {
+            for (int k = 0; k < L::Width; ++k) __builtin_prefetch(vertices + i + 4 * L::Width + k);
+        }
+        F x, y, z;
+        LoadPositions<L>(vertices + i, &x, &y, &z);
+        F px = TransformRow<L>(m, x, y, z), py = TransformRow<L>(m + 4, x, y, z), pz = TransformRow<L>(m + 8, x, y, z);
+        const I code = L::OrI(L::OrI(ClipPair<L>(px, 0x01), ClipPair<L>(py, 0x04)), ClipPair<L>(pz, 0x10));
+        // Outside the volume: the point becomes (0, 0, 0).
+        const F inside = L::AsF(L::CmpEqI(code, L::SetI(0)));
+        px = L::And(px, inside);
+        py = L::And(py, inside);
+        pz = L::And(pz, inside);
+        const I sx = L::AddI(L::SetI(params.cx), L::FloorProduct(scale, px));
+        const I sy = L::SubI(L::SetI(params.cy), L::FloorProduct(scale, py));
+        const I depth = L::FloorProduct(16384.0, L::Sub(L::Set(1.0f), pz));
+        L::StoreScreen(out + i, sx, sy, depth, code);
+        if (lighting) {
+            F nx, ny, nz;
+            LoadNormals<L>(vertices + i, &nx, &ny, &nz);
+            StoreRunShades<L>(out + i, ShadeLanes<L>(*lighting, light, nx, ny, nz), lighting->key);
+        }
+        minX = L::MinI(minX, sx), minY = L::MinI(minY, sy);
+        maxX = L::MaxI(maxX, sx), maxY = L::MaxI(maxY, sy);
+    }
+    rect->minX = L::ReduceMin(minX), rect->minY = L::ReduceMin(minY);
+    rect->maxX = L::ReduceMax(maxX), rect->maxY = L::ReduceMax(maxY);
+    for (; i < count; ++i) {
+        ProjectVertex(vertices[i], &out[i], params, rect);
+        if (lighting) LightCorner(i, *lighting);
+    }
 }
 
 }  // namespace vertex_simd

@@ -105,7 +105,11 @@ struct Sse2Lanes {
 bool Sse2VertexKernelsCompiled() { return true; }
 void ProjectVerticesSse2(const MeshVertex* vertices, ScreenVertex* out, int32_t count, const ProjectionParams& params,
                          ScreenRect* rect) {
-    vertex_simd::ProjectBatch<Sse2Lanes>(vertices, out, count, params, rect);
+    vertex_simd::ProjectBatch<Sse2Lanes>(vertices, out, count, params, nullptr, rect);
+}
+void ProjectLightVerticesSse2(const MeshVertex* vertices, ScreenVertex* out, int32_t count,
+                              const ProjectionParams& params, const LightingParams& lighting, ScreenRect* rect) {
+    vertex_simd::ProjectBatch<Sse2Lanes>(vertices, out, count, params, &lighting, rect);
 }
 void LightCornersSse2(const int32_t* corners, int32_t count, const LightingParams& params) {
     vertex_simd::LightBatch<Sse2Lanes>(corners, count, params);
@@ -120,6 +124,10 @@ void ProjectVerticesSse2(const MeshVertex* vertices, ScreenVertex* out, int32_t 
 }
 void LightCornersSse2(const int32_t* corners, int32_t count, const LightingParams& params) {
     LightCornersScalar(corners, count, params);
+}
+void ProjectLightVerticesSse2(const MeshVertex* vertices, ScreenVertex* out, int32_t count,
+                              const ProjectionParams& params, const LightingParams& lighting, ScreenRect* rect) {
+    ProjectLightVerticesScalar(vertices, out, count, params, lighting, rect);
 }
 
 #endif
