@@ -58,6 +58,18 @@ void StoreStrandSlots(Mesh* mesh, int32_t slot, const int32_t* vertexIndices, co
     }
 }
 
+int32_t StoreElementSlots(Mesh* mesh, bool line, int32_t slot, const int32_t* vertexIndices, const int32_t* texIndices,
+                          int n, FaceAttributes attributes, int32_t vertexBase, int32_t texBase) {
+    if (line) {
+        StoreStrandSlots(mesh, slot, vertexIndices, texIndices, n, attributes, vertexBase, texBase);
+        ++mesh->lineCount;
+        return StrandSlotCount(n);
+    }
+    StorePolygonSlots(mesh, slot, vertexIndices, texIndices, n, attributes, vertexBase, texBase);
+    ++mesh->polygonCount;
+    return PolygonSlotCount(n);
+}
+
 int UsedCorners(const int32_t* corners) {
     int k = 0;
     while (k < 4 && corners[k] != -1) ++k;

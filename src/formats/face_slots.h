@@ -39,6 +39,17 @@ void StorePolygonSlots(Mesh* mesh, int32_t slot, const int32_t* vertexIndices, c
                        FaceAttributes attributes, int32_t vertexBase, int32_t texBase);
 void StoreStrandSlots(Mesh* mesh, int32_t slot, const int32_t* vertexIndices, const int32_t* texIndices, int n,
                       FaceAttributes attributes, int32_t vertexBase, int32_t texBase);
+// An `f` (polygon) or `l` (strand) element of n groups stored at `slot` as
+// above and counted in the mesh's polygon or line count; returns the slots
+// it took. Elements of too few groups (under 3 corners, under 2 points) are
+// the caller's to drop.
+int32_t StoreElementSlots(Mesh* mesh, bool line, int32_t slot, const int32_t* vertexIndices, const int32_t* texIndices,
+                          int n, FaceAttributes attributes, int32_t vertexBase, int32_t texBase);
+// Where the readers' room test for such an element looks: the slot `slot`
+// plus n for a strand, n - 3 for a polygon, which must be below the capacity.
+inline int64_t ElementRoomSlot(int32_t slot, bool line, int n) {
+    return static_cast<int64_t>(slot) + (line ? n : n - 3);
+}
 
 // The four vertex indices of face slot `slot`; -1 marks an unused corner.
 inline const int32_t* SlotCorners(const Mesh& mesh, int32_t slot) { return mesh.faceVertexIndices + 4 * slot; }

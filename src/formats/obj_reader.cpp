@@ -238,10 +238,23 @@ int StoreVertices(LoadState* state) {
     return 1;
 }
 
+// An `f` or `l` statement; one of too few groups is dropped. 0 when storage
+// could not grow.
+int StoreElement(LoadState* state, bool line, const char* argument, FaceAttributes attributes) {
+    Mesh* mesh = state->mesh;
+    int32_t vertexIndices[MaxCornersPerStatement], texIndices[MaxCornersPerStatement];
+    const int n = ParseIndexGroups(argument, state->positionCount, mesh->texCoordCount, vertexIndices, texIndices);
+    if (n < (line ? 2 : 3)) return 1;
+    if (ElementRoomSlot(mesh->faceCount, line, n) >= mesh->faceCapacity &&
+        !GrowFaces(mesh, GeometricGrowth(mesh->faceCapacity, GrowthStep)))
+        return 0;
+    mesh->faceCount += StoreElementSlots(mesh, line, mesh->faceCount, vertexIndices, texIndices, n, attributes, 0, 0);
+    return 1;
+}
+
 // Handles one statement; 0 when storage could not grow.
 int HandleStatement(LoadState* state, Keyword keyword, const char* argument) {
     Mesh* mesh = state->mesh;
-    int32_t vertexIndices[MaxCornersPerStatement], texIndices[MaxCornersPerStatement];
     const FaceAttributes attributes =
         (static_cast<uint32_t>(state->currentGroup) << FaceGroupShift) | static_cast<uint32_t>(state->currentMaterial);
     switch (keyword) {
@@ -261,30 +274,8 @@ int HandleStatement(LoadState* state, Keyword keyword, const char* argument) {
             mesh->texCoords[mesh->texCoordCount++] = TexCoord{uv[0], uv[1]};
             return 1;
         }
-        case KeywordPolygon: {
-            const int n =
-                ParseIndexGroups(argument, state->positionCount, mesh->texCoordCount, vertexIndices, texIndices);
-            if (n < 3) return 1;
-            if (static_cast<int64_t>(mesh->faceCount) + n - 3 >= mesh->faceCapacity &&
-                !GrowFaces(mesh, GeometricGrowth(mesh->faceCapacity, GrowthStep)))
-                return 0;
-            StorePolygonSlots(mesh, mesh->faceCount, vertexIndices, texIndices, n, attributes, 0, 0);
-            mesh->faceCount += PolygonSlotCount(n);
-            ++mesh->polygonCount;
-            return 1;
-        }
-        case KeywordLine: {
-            const int n =
-                ParseIndexGroups(argument, state->positionCount, mesh->texCoordCount, vertexIndices, texIndices);
-            if (n < 2) return 1;
-            if (static_cast<int64_t>(mesh->faceCount) + n >= mesh->faceCapacity &&
-                !GrowFaces(mesh, GeometricGrowth(mesh->faceCapacity, GrowthStep)))
-                return 0;
-            StoreStrandSlots(mesh, mesh->faceCount, vertexIndices, texIndices, n, attributes, 0, 0);
-            mesh->faceCount += StrandSlotCount(n);
-            ++mesh->lineCount;
-            return 1;
-        }
+        case KeywordPolygon:
+        case KeywordLine: return StoreElement(state, keyword == KeywordLine, argument, attributes);
         case KeywordGroup:
             SelectName(mesh->groupNames, &mesh->groupCount, MaxGroups, argument, &state->currentGroup);
             return 1;
@@ -333,13 +324,8 @@ int LoadObjSource(Mesh* mesh, ByteSource* source, const char* path) {
         return Fail(path);
     LoadState* state = static_cast<LoadState*>(AllocateBytes(sizeof(LoadState)));
     if (!state) return Fail(path);
+    *state = LoadState{};
     state->mesh = mesh;
-    state->positions = nullptr;
-    state->positionCount = 0;
-    state->positionCapacity = 0;
-    state->currentGroup = 0;
-    state->currentMaterial = 0;
-    state->library[0] = '\0';
     const int read = ReadStatements(source, state) && StoreVertices(state);
     ReleaseBytes(state->positions);
     int ok = read && !source->failed && mesh->vertexCount > 0 && mesh->faceCount > 0;

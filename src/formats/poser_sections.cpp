@@ -43,6 +43,37 @@ bool IsNumberField(const char* begin, const char* end) {
     return true;
 }
 
+// "KdColor", "KaColor" and "KsColor": a colour line of a material block.
+bool IsColourWord(const char* word) {
+    return word[0] == 'K' && (word[1] == 'd' || word[1] == 'a' || word[1] == 's') &&
+           std::strcmp(word + 2, "Color") == 0;
+}
+
+// A colour line: its three values, and the level (and for the diffuse and
+// specular colours the exponent) back to what a fresh material has. 0 when
+// the values do not read.
+int ReadColour(Material* m, const char* word, const char* argument) {
+    float values[3];
+    if (ScanFloats(argument, values, 3) != 3) return 0;
+    const Material fresh = DefaultMaterial();
+    switch (word[1]) {
+        case 'd':
+            std::memcpy(m->diffuse, values, sizeof values);
+            m->diffuseLevel = fresh.diffuseLevel;
+            m->diffuseExponent = fresh.diffuseExponent;
+            break;
+        case 'a':
+            std::memcpy(m->ambient, values, sizeof values);
+            m->ambientLevel = fresh.ambientLevel;
+            break;
+        default:
+            std::memcpy(m->specular, values, sizeof values);
+            m->specularLevel = fresh.specularLevel;
+            m->specularExponent = fresh.specularExponent;
+    }
+    return 1;
+}
+
 }  // namespace
 
 namespace {
@@ -106,21 +137,13 @@ GeometryStep StoreElement(GeometryBlock* block, bool line, const char* argument)
                                    block->texCounter - block->texBase, vertexIndices, texIndices);
     if (n < (line ? 2 : 3)) return StepContinue;
     // Room for the statement's last slot (the stored growth test).
-    const int64_t last = static_cast<int64_t>(block->slot) + (line ? n : n - 3);
-    if (last >= mesh->faceCapacity && !GrowFaces(mesh, GeometricGrowth(mesh->faceCapacity, 1024))) return StepFailed;
+    if (ElementRoomSlot(block->slot, line, n) >= mesh->faceCapacity &&
+        !GrowFaces(mesh, GeometricGrowth(mesh->faceCapacity, 1024)))
+        return StepFailed;
     const FaceAttributes attributes =
         static_cast<FaceAttributes>(block->group) << FaceGroupShift | static_cast<FaceAttributes>(block->material);
-    if (line) {
-        StoreStrandSlots(mesh, block->slot, vertexIndices, texIndices, n, attributes, block->vertexBase,
-                         block->texBase);
-        block->slot += StrandSlotCount(n);
-        ++mesh->lineCount;
-    } else {
-        StorePolygonSlots(mesh, block->slot, vertexIndices, texIndices, n, attributes, block->vertexBase,
-                          block->texBase);
-        block->slot += PolygonSlotCount(n);
-        ++mesh->polygonCount;
-    }
+    block->slot += StoreElementSlots(mesh, line, block->slot, vertexIndices, texIndices, n, attributes,
+                                     block->vertexBase, block->texBase);
     return StepContinue;
 }
 
@@ -196,20 +219,8 @@ int ReadPoserMaterial(Mesh* mesh, char* word, char* argument) {
         float values[3];
         if (IsPoserBrace(word, '{')) {
             if (!SkipPoserBlock(word, argument)) return 0;
-        } else if (std::strcmp(word, "KdColor") == 0) {
-            if (ScanFloats(argument, values, 3) != 3) return 0;
-            std::memcpy(m.diffuse, values, sizeof values);
-            m.diffuseLevel = 1.0f;
-            m.diffuseExponent = 1;
-        } else if (std::strcmp(word, "KaColor") == 0) {
-            if (ScanFloats(argument, values, 3) != 3) return 0;
-            std::memcpy(m.ambient, values, sizeof values);
-            m.ambientLevel = 1.0f;
-        } else if (std::strcmp(word, "KsColor") == 0) {
-            if (ScanFloats(argument, values, 3) != 3) return 0;
-            std::memcpy(m.specular, values, sizeof values);
-            m.specularLevel = 1.0f;
-            m.specularExponent = 10;
+        } else if (IsColourWord(word)) {
+            if (!ReadColour(&m, word, argument)) return 0;
         } else if (std::strcmp(word, "NsExponent") == 0) {
             if (ScanFloats(argument, values, 1) != 1) return 0;
             m.specularExponent = TruncateSaturated(values[0]);
