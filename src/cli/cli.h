@@ -21,6 +21,17 @@ int CliJpeg(const CliArgs& args);
 
 int CliUsageError(const char* message);
 
+// Reads `args` into an Options record with `parse` (one of the Parse*Options
+// functions) and runs the subcommand's `run` on it; a usage error is printed
+// instead and gives CliUsage.
+template <typename Options>
+int RunWithOptions(const CliArgs& args, std::string (*parse)(const CliArgs&, Options*), int (*run)(const Options&)) {
+    Options options;
+    const std::string usage = parse(args, &options);
+    if (!usage.empty()) return CliUsageError(usage.c_str());
+    return run(options);
+}
+
 // The next open or save dialog answers with `path` (the command line stands
 // in for the user); an empty path makes it answer "cancel".
 void AnswerDialogsWith(const std::string& path);

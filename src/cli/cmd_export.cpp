@@ -4,10 +4,9 @@
 #include "cli/cli_options.h"
 #include "app/commands.h"
 
-int CliExport(const CliArgs& args) {
-    ExportOptions options;
-    const std::string usage = ParseExportOptions(args, &options);
-    if (!usage.empty()) return CliUsageError(usage.c_str());
+namespace {
+
+int Export(const ExportOptions& options) {
     // "Open mesh File", "Invert mesh" and "Export as obj", answered from the
     // command line; the save dialog proposes the opened file's name.
     AnswerDialogsWith(options.input);
@@ -18,3 +17,7 @@ int CliExport(const CliArgs& args) {
     ReleaseAppState();
     return saved ? CliSuccess : CliFailure;
 }
+
+}  // namespace
+
+int CliExport(const CliArgs& args) { return RunWithOptions(args, ParseExportOptions, Export); }

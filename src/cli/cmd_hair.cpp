@@ -8,11 +8,9 @@
 #include "app/commands.h"
 #include "app/menu_commands.h"
 
-int CliHair(const CliArgs& args) {
-    HairOptions options;
-    const std::string usage = ParseHairOptions(args, &options);
-    if (!usage.empty()) return CliUsageError(usage.c_str());
+namespace {
 
+int BuildAndExportHair(const HairOptions& options) {
     // The same commands as the program's: "Open mesh File", the arrows and
     // boxes of the tool bar, "Create", then "Export as obj" of the hair view.
     AnswerDialogsWith(options.input);
@@ -26,3 +24,7 @@ int CliHair(const CliArgs& args) {
     ReleaseAppState();
     return status;
 }
+
+}  // namespace
+
+int CliHair(const CliArgs& args) { return RunWithOptions(args, ParseHairOptions, BuildAndExportHair); }

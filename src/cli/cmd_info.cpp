@@ -7,10 +7,9 @@
 #include "app/app_state.h"
 #include "app/commands.h"
 
-int CliInfo(const CliArgs& args) {
-    InfoOptions options;
-    const std::string usage = ParseInfoOptions(args, &options);
-    if (!usage.empty()) return CliUsageError(usage.c_str());
+namespace {
+
+int PrintInfo(const InfoOptions& options) {
     Mesh* mesh = nullptr;
     if (options.builtin) {
         // The built-in model, loaded as at start-up.
@@ -36,3 +35,7 @@ int CliInfo(const CliArgs& args) {
     FreeMesh(mesh);
     return CliSuccess;
 }
+
+}  // namespace
+
+int CliInfo(const CliArgs& args) { return RunWithOptions(args, ParseInfoOptions, PrintInfo); }

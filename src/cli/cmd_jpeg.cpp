@@ -101,13 +101,7 @@ int CannotWrite(const std::string& path) {
     return CliFailure;
 }
 
-}  // namespace
-
-int CliJpeg(const CliArgs& args) {
-    JpegOptions options;
-    const std::string usage = ParseJpegOptions(args, &options);
-    if (!usage.empty()) return CliUsageError(usage.c_str());
-
+int DecodeJpeg(const JpegOptions& options) {
     // The same load as the "Load texture" command, the path standing in for the dialog.
     AnswerDialogsWith(options.input);
     if (options.bmp) {
@@ -142,3 +136,7 @@ int CliJpeg(const CliArgs& args) {
     }
     return CliSuccess;
 }
+
+}  // namespace
+
+int CliJpeg(const CliArgs& args) { return RunWithOptions(args, ParseJpegOptions, DecodeJpeg); }

@@ -91,9 +91,4 @@ int RenderAndSave(const RenderOptions& o) {
 
 }  // namespace
 
-int CliRender(const CliArgs& args) {
-    RenderOptions options;
-    const std::string usage = ParseRenderOptions(args, &options);
-    if (!usage.empty()) return CliUsageError(usage.c_str());
-    return RenderAndSave(options);
-}
+int CliRender(const CliArgs& args) { return RunWithOptions(args, ParseRenderOptions, RenderAndSave); }
