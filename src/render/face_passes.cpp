@@ -253,10 +253,10 @@ void DrawSlot(const PassContext& c, const PendingSlot& p, const Material& materi
             for (int k = 0; k < p.count; ++k) line(k, (k + 1) % p.count);  // closed outline
         }
     } else if (p.count == 4) {
-        DrawTriangleWith(raster, c.fb, *v[0], *v[2], *v[3], material, c.textured, texture);
-        DrawTriangleWith(raster, c.fb, *v[0], *v[1], *v[2], material, c.textured, texture);
+        raster.drawTriangle(c.fb, *v[0], *v[2], *v[3], material, c.textured, texture);
+        raster.drawTriangle(c.fb, *v[0], *v[1], *v[2], material, c.textured, texture);
     } else if (p.count == 3) {
-        DrawTriangleWith(raster, c.fb, *v[0], *v[1], *v[2], material, c.textured, texture);
+        raster.drawTriangle(c.fb, *v[0], *v[1], *v[2], material, c.textured, texture);
     }
 }
 

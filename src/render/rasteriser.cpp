@@ -79,35 +79,7 @@ int32_t SetupGradientsScalar(RasterSetup& s, const ScreenVertex& m, const Screen
     return g.cross;
 }
 
-namespace {
-
-// The reciprocals of the row differences that small triangles have.
-struct ReciprocalTable {
-    int16_t q[1024];
-};
-constexpr ReciprocalTable MakeReciprocalTable() {
-    ReciprocalTable t{};
-    t.q[0] = 32767;
-    t.q[1] = 32766;
-    for (int m = 2; m < 1024; ++m) t.q[m] = static_cast<int16_t>(32768 / m);
-    return t;
-}
-constexpr ReciprocalTable reciprocalTable = MakeReciprocalTable();
-
-}  // namespace
-
-void Reciprocal15Fast(const int16_t in[4], int16_t out[4]) {
-    for (int i = 0; i < 4; ++i) {
-        const int32_t d = in[i];
-        const int32_t magnitude = d < 0 ? -d : d;
-        // Above the table one single-precision division is exact: the
-        // quotient's rounding error stays below 1/magnitude, its distance
-        // to the next integer.
-        const int32_t q = magnitude < 1024 ? reciprocalTable.q[magnitude]
-                                           : static_cast<int32_t>(32768.0f / static_cast<float>(magnitude));
-        out[i] = static_cast<int16_t>(d < 0 ? -q : q);
-    }
-}
+void Reciprocal15Fast(const int16_t in[4], int16_t out[4]) { Reciprocal15FromTable(in, out); }
 
 void SetupEdgesScalar(RasterSetup& s, const ScreenVertex& l, const ScreenVertex& t, const ScreenVertex& b,
                       EdgeSetupMode mode, const int16_t q[4], const int16_t fraction[2]) {

@@ -49,6 +49,33 @@ struct GradientFactors {
     int16_t a0, a1;
     int16_t f0, f1;
 };
+// The reciprocals of the row differences that small triangles have.
+struct ReciprocalTable {
+    int16_t q[1024];
+};
+constexpr ReciprocalTable MakeReciprocalTable() {
+    ReciprocalTable t{};
+    t.q[0] = 32767;
+    t.q[1] = 32766;
+    for (int m = 2; m < 1024; ++m) t.q[m] = static_cast<int16_t>(32768 / m);
+    return t;
+}
+inline constexpr ReciprocalTable reciprocalTable = MakeReciprocalTable();
+
+// Reciprocal15Fast, inline for the paths' triangles.
+inline void Reciprocal15FromTable(const int16_t in[4], int16_t out[4]) {
+    for (int i = 0; i < 4; ++i) {
+        const int32_t d = in[i];
+        const int32_t magnitude = d < 0 ? -d : d;
+        // Above the table one single-precision division is exact: the
+        // quotient's rounding error stays below 1/magnitude, its distance
+        // to the next integer.
+        const int32_t q = magnitude < 1024 ? reciprocalTable.q[magnitude]
+                                           : static_cast<int32_t>(32768.0f / static_cast<float>(magnitude));
+        out[i] = static_cast<int16_t>(d < 0 ? -q : q);
+    }
+}
+
 // DrawTriangleWith through the kernels' pointers, always walking a triangle
 // that covers no pixel in full: the tests' reference.
 void DrawTriangleInFull(const RasterKernels& kernels, FrameBuffer* fb, const ScreenVertex& a, const ScreenVertex& b,
@@ -148,20 +175,28 @@ inline void SetupEdgesWide(RasterSetup& s, const ScreenVertex& l, const ScreenVe
 // fills write pixels (a pixel store could otherwise alias a set-up field).
 struct EdgeWalk {
     int32_t leftX, rightX, leftStep, rightStep;
+    // Where each edge turns at its middle corner, and how it goes on.
+    int32_t leftCornerRow, leftXAtLeftCorner, leftStepLower;
+    int32_t rightCornerRow, rightXAtRightCorner, rightStepLower;
 };
 
-inline EdgeWalk StartEdges(const RasterSetup& s) { return EdgeWalk{s.leftX, s.rightX, s.leftStep, s.rightStep}; }
+inline EdgeWalk StartEdges(const RasterSetup& s) {
+    return EdgeWalk{s.leftX,         s.rightX,         s.leftStep,
+                    s.rightStep,     s.leftCornerRow,  s.leftXAtLeftCorner,
+                    s.leftStepLower, s.rightCornerRow, s.rightXAtRightCorner,
+                    s.rightStepLower};
+}
 
 // The corner switches at the start of a row; true when the left edge turned
 // at its corner (the walk's depth then restarts from that corner).
-inline bool EnterRow(const RasterSetup& s, EdgeWalk* e, int32_t row) {
-    if (row == s.rightCornerRow) {
-        e->rightX = s.rightXAtRightCorner;
-        e->rightStep = s.rightStepLower;
+inline bool EnterRow(EdgeWalk* e, int32_t row) {
+    if (row == e->rightCornerRow) {
+        e->rightX = e->rightXAtRightCorner;
+        e->rightStep = e->rightStepLower;
     }
-    if (row != s.leftCornerRow) return false;
-    e->leftStep = s.leftStepLower;
-    e->leftX = s.leftXAtLeftCorner;
+    if (row != e->leftCornerRow) return false;
+    e->leftStep = e->leftStepLower;
+    e->leftX = e->leftXAtLeftCorner;
     return true;
 }
 
@@ -212,7 +247,7 @@ void WalkRows(const RasterSetup& s, Kernel& kernel, int32_t endRow) {
     const ptrdiff_t rowStride = ArithmeticShiftRight(s.rowBytes, 2);  // rowBytes is a whole number of pixels
     int32_t y = s.firstRow;
     do {
-        if (EnterRow(s, &e, y)) {
+        if (EnterRow(&e, y)) {
             depth = s.depthAtLeftCorner;
             halfIndex = 2;
         }

@@ -206,8 +206,8 @@ void FillTexturedMmx(RasterSetup& s, uint32_t filter) {
 }
 
 // The MMX kernels, called directly by the MMX path's triangles.
-using MmxPath =
-    DirectPath<Reciprocal15Fast, SetupGradientsMmx, SetupEdgesMmx, FillGouraudMmx, FillTransparentMmx, FillTexturedMmx>;
+using MmxPath = DirectPath<Reciprocal15FromTable, SetupGradientsMmx, SetupEdgesMmx, FillGouraudMmx, FillTransparentMmx,
+                           FillTexturedMmx>;
 
 void DrawTriangleMmx(FrameBuffer* fb, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
                      const Material& material, bool textured, const Texture* texture) {

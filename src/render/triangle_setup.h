@@ -89,7 +89,7 @@ inline bool AnyRowSpan(const RasterSetup& s, int32_t endRow) {
     EdgeWalk e = StartEdges(s);
     int32_t y = s.firstRow;
     do {
-        EnterRow(s, &e, y);
+        EnterRow(&e, y);
         uint32_t first, last;
         if (RowSpan(e, &first, &last)) return true;
         StepEdges(&e);
