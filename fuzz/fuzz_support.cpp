@@ -130,25 +130,40 @@ void CheckSlots(const Mesh& mesh) {
     Require(strands == mesh.lineCount, "one strand per counted line");
 }
 
+}  // namespace
+
 // Every load starts from one record that is reset to what CreateMesh makes,
 // instead of a record made afresh: clearing and filling its 150 KB of name
 // tables and materials through the sanitizer's checked memset cost a fifth
 // of an OBJ input. The copy runs outside the sanitizers (both are whole
 // records) and is kept from becoming a memcpy call, which it would check.
 static_assert(sizeof(Mesh) % sizeof(uint64_t) == 0, "the record copies in words");
-__attribute__((no_sanitize("address", "undefined"), no_builtin("memcpy"))) void CopyRecord(Mesh* to, const Mesh* from) {
+__attribute__((no_sanitize("address", "undefined", "coverage"), no_builtin("memcpy"))) void CopyMeshRecord(
+    Mesh* to, const Mesh* from) {
     uint64_t* out = reinterpret_cast<uint64_t*>(to);
     const uint64_t* in = reinterpret_cast<const uint64_t*>(from);
     for (size_t i = 0; i < sizeof(Mesh) / sizeof(uint64_t); ++i) out[i] = in[i];
+}
+
+__attribute__((no_sanitize("address", "undefined", "coverage"), no_builtin("memcmp"))) bool SameBytes(const void* a,
+                                                                                                      const void* b,
+                                                                                                      size_t size) {
+    const unsigned char* x = static_cast<const unsigned char*>(a);
+    const unsigned char* y = static_cast<const unsigned char*>(b);
+    unsigned char differ = 0;
+    for (size_t i = 0; i < size; ++i) differ |= static_cast<unsigned char>(x[i] ^ y[i]);
+    return differ == 0;
 }
 
 Mesh* FreshMesh() {
     static Mesh* const made = CreateMesh("prop");
     static Mesh* const reused = CreateMesh("prop");
     Require(made && reused, "the mesh records are made");
-    CopyRecord(reused, made);
+    CopyMeshRecord(reused, made);
     return reused;
 }
+
+namespace {
 
 std::string scratchFolder;
 std::vector<std::string> scratchFiles;

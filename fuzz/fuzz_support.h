@@ -25,6 +25,15 @@ void CheckMeshStorage(const Mesh& mesh);
 // face slot.
 void CheckLoadedMesh(const Mesh& mesh, bool needsFaces);
 
+// One record as CreateMesh("prop") makes it, the same one on every call
+// (made on the first): its arrays must have been released.
+Mesh* FreshMesh();
+// Whole records copied and bytes compared without the sanitizers' checks of
+// every byte (which cost more than the readers on small inputs); both sides
+// must be live storage.
+void CopyMeshRecord(Mesh* to, const Mesh* from);
+bool SameBytes(const void* a, const void* b, size_t size);
+
 // Loads the input into a fresh mesh with `load` (a reader's in-memory entry),
 // checks a successful load with CheckLoadedMesh and that no block outlives
 // the mesh.
