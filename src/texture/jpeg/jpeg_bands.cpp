@@ -24,9 +24,8 @@ BandResult DecodeBand(JpegContext& jc, uint8_t** const* componentRows) {
     const bool lastBand = d.bandsDone == d.bandCount - 1;
     for (int y = 0; y < jc.mcuRowsPerBand; ++y) {
         for (int c = 0; c < d.mcusPerRow; ++c) {
-            for (int b = 0; b < d.blocksPerMcu; ++b) {
-                std::memset(jc.coefficientBlocks[b], 0, 64 * sizeof(int32_t));
-            }
+            // The blocks lie one after another: one clear for the whole MCU.
+            std::memset(jc.coefficientBlocks[0], 0, static_cast<size_t>(d.blocksPerMcu) * 64 * sizeof(int32_t));
             if (!DecodeMcu(jc, jc.coefficientBlocks)) return BandError;
 
             int b = 0;

@@ -250,7 +250,7 @@ int DecodeMcu(JpegContext& jc, int32_t* const* blocks) {
         // starts again from the same state.
         if (d.unreadMarker != 0 || !jc.fastEntropy || !DecodeMcuFast(jc, br, blocks)) {
             if (d.unreadMarker == 0 && jc.fastEntropy) {
-                for (int b = 0; b < d.blocksPerMcu; ++b) std::memset(blocks[b], 0, 64 * sizeof(int32_t));
+                std::memset(blocks[0], 0, static_cast<size_t>(d.blocksPerMcu) * 64 * sizeof(int32_t));
             }
             br = jc.bits;
             br.next = jc.source.next;

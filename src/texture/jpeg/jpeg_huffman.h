@@ -79,8 +79,8 @@ inline int PlaceAc(int symbol, int k, int32_t value, int32_t* block) {
 int BuildDecodeTable(JpegContext& jc, int isDc, int tableIndex, HuffmanDecodeTable** slot);
 // Tables for every scan component and a fresh bit reader; 0 on a bad table.
 int StartEntropyDecoder(JpegContext& jc);
-// Decodes the next MCU into blocks[0..blocksPerMcu) (zeroed by the caller, 64
-// natural-order coefficients each). 0 only when the data ends without a marker.
+// Decodes the next MCU into blocks[0..blocksPerMcu) (consecutive in memory and
+// zeroed by the caller, 64 natural-order coefficients each). 0 only when the data ends without a marker.
 int DecodeMcu(JpegContext& jc, int32_t* const* blocks);
 // The fast decoder's tables of `t` from its codes in order (lengths[i],
 // codes[i] and t.source->symbols[i] for i < total).
