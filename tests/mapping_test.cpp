@@ -2,10 +2,13 @@
 
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <memory>
+#include <random>
 #include <vector>
 
+#include "core/loaded_mesh.h"
 #include "core/mapping.h"
 #include "core/memory.h"
 #include "core/mesh.h"
@@ -71,6 +74,36 @@ TEST(Mapping, NormalsToSphereCoordinates) {
         EXPECT_NEAR(mesh->texCoords[0].u, c.u, 1e-4f) << c.normal.x << " " << c.normal.y << " " << c.normal.z;
         EXPECT_NEAR(mesh->texCoords[0].v, c.v, 1e-4f) << c.normal.x << " " << c.normal.y << " " << c.normal.z;
     }
+}
+
+// A load's one pass gives what the three separate steps give.
+TEST(Mapping, FinishLoadedMeshEqualsTheSeparateSteps) {
+    std::mt19937 random(11);
+    std::uniform_real_distribution<float> coordinate(-2.0f, 2.0f);
+    std::vector<Vec3> points;
+    std::vector<std::vector<int>> slots;
+    for (int i = 0; i < 3000; ++i) points.push_back(Vec3{coordinate(random), coordinate(random), coordinate(random)});
+    for (int s = 0; s < 2000; ++s) {
+        std::vector<int> corners(2 + s % 3);
+        for (int& c : corners) c = static_cast<int>(random() % points.size());
+        slots.push_back(corners);
+    }
+    MeshPtr separate = MakeMesh(points, slots, "l-l--l");
+    ComputeBounds(separate.get());
+    ASSERT_TRUE(MapSpherical(separate.get()));
+    MeshPtr once = MakeMesh(points, slots, "l-l--l");
+    for (int i = 0; i < once->vertexCount; ++i) once->vertices[i].normal = Vec3{0, 0, 0};
+    ASSERT_TRUE(FinishLoadedMesh(once.get()));
+    const size_t vertexBytes = sizeof(MeshVertex) * static_cast<size_t>(once->vertexCount);
+    EXPECT_EQ(std::memcmp(once->vertices, separate->vertices, vertexBytes), 0);
+    EXPECT_EQ(std::memcmp(once->facePlanes, separate->facePlanes, sizeof(FacePlane) * once->faceCount), 0);
+    ASSERT_EQ(once->texCoordCount, separate->texCoordCount);
+    EXPECT_EQ(std::memcmp(once->texCoords, separate->texCoords, sizeof(TexCoord) * once->texCoordCount), 0);
+    EXPECT_EQ(std::memcmp(once->faceTexIndices, separate->faceTexIndices, 16 * static_cast<size_t>(once->faceCount)),
+              0);
+    EXPECT_EQ(std::memcmp(&once->boundsMin, &separate->boundsMin, sizeof(Vec3)), 0);
+    EXPECT_EQ(std::memcmp(&once->boundsMax, &separate->boundsMax, sizeof(Vec3)), 0);
+    EXPECT_EQ(once->radius, separate->radius);
 }
 
 TEST(Mapping, FixSeamMovesValuesFarBelowTheLargest) {

@@ -15,10 +15,6 @@ constexpr float TexScale = 32767.0f;
 constexpr float InverseTexScale = 1.0f / 32767.0f;  // 0.000030518509
 constexpr int32_t SeamRange = 0x8000;
 
-struct SphereCoord {
-    int32_t u, v;
-};
-
 // Clamps to 0..1; a NaN (from a degenerate normal) becomes 0 rather than an
 // undefined float-to-integer conversion.
 float UnitClamp(float value) {
@@ -27,7 +23,9 @@ float UnitClamp(float value) {
     return value;
 }
 
-SphereCoord SphereCoordOf(const Vec3& normal) {
+}  // namespace
+
+SphereTexel SphereTexelOf(const Vec3& normal) {
     float y = normal.y;
     if (y > 1.0f) y = 1.0f;
     if (y < -1.0f) y = -1.0f;
@@ -37,23 +35,29 @@ SphereCoord SphereCoordOf(const Vec3& normal) {
     float v = 1.0f - std::acos(y) * 0.31830995f;
     u = UnitClamp(u);
     v = UnitClamp(v);
-    return SphereCoord{static_cast<int32_t>(u * TexScale), static_cast<int32_t>(v * TexScale)};
+    return SphereTexel{static_cast<int32_t>(u * TexScale), static_cast<int32_t>(v * TexScale)};
 }
 
-}  // namespace
-
 int MapSpherical(Mesh* mesh) {
-    size_t tableBytes = 0;
-    SphereCoord* table = nullptr;
-    if (ArrayByteSize(mesh->vertexCount, sizeof(SphereCoord), &tableBytes)) {
-        table = static_cast<SphereCoord*>(AllocateBytes(tableBytes));
-    }
-    if (!table) {
-        ShowMessageBox(OwnerNone, "Out of memory", "Error", MessageIconError);
-        return 0;
-    }
-    for (int i = 0; i < mesh->vertexCount; ++i) table[i] = SphereCoordOf(mesh->vertices[i].normal);
+    SphereTexel* texels = AllocateSphereTexels(mesh);
+    if (!texels) return 0;
+    for (int i = 0; i < mesh->vertexCount; ++i) texels[i] = SphereTexelOf(mesh->vertices[i].normal);
+    const int ok = MapSphericalTexels(mesh, texels);
+    ReleaseBytes(texels);
+    return ok;
+}
 
+SphereTexel* AllocateSphereTexels(const Mesh* mesh) {
+    size_t bytes = 0;
+    SphereTexel* texels = nullptr;
+    if (ArrayByteSize(mesh->vertexCount, sizeof(SphereTexel), &bytes)) {
+        texels = static_cast<SphereTexel*>(AllocateBytes(bytes));
+    }
+    if (!texels) ShowMessageBox(OwnerNone, "Out of memory", "Error", MessageIconError);
+    return texels;
+}
+
+int MapSphericalTexels(Mesh* mesh, const SphereTexel* texels) {
     // The new table is in place before the old one goes, so a failure here
     // leaves the mesh exactly as it was.
     const int64_t capacity = 4 * static_cast<int64_t>(mesh->faceCount);
@@ -62,10 +66,7 @@ int MapSpherical(Mesh* mesh) {
     if (ArrayByteSize(capacity, sizeof(TexCoord), &coordBytes)) {
         coords = static_cast<TexCoord*>(AllocateBytes(coordBytes));
     }
-    if (!coords) {
-        ReleaseBytes(table);
-        return 0;
-    }
+    if (!coords) return 0;
 
     int32_t n = 0;
     for (int slot = 0; slot < mesh->faceCount; ++slot) {
@@ -74,8 +75,8 @@ int MapSpherical(Mesh* mesh) {
         int32_t u[4], v[4];
         for (int c = 0; c < 4; ++c) {
             const bool used = corners[c] >= 0 && corners[c] < mesh->vertexCount;
-            u[c] = used ? table[corners[c]].u : 0;
-            v[c] = used ? table[corners[c]].v : 0;
+            u[c] = used ? texels[corners[c]].u : 0;
+            v[c] = used ? texels[corners[c]].v : 0;
         }
         FixSeam(&u[0], &u[1], &u[2], SeamRange);
         for (int c = 0; c < 4; ++c) {
@@ -94,7 +95,6 @@ int MapSpherical(Mesh* mesh) {
     mesh->texCoords = coords;
     mesh->texCoordCapacity = static_cast<int32_t>(capacity);
     mesh->texCoordCount = n;
-    ReleaseBytes(table);
     return 1;
 }
 

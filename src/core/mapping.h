@@ -2,6 +2,8 @@
 // inversion.
 #pragma once
 
+#include <cstdint>
+
 #include "core/mesh.h"
 
 // Replaces the texture coordinates with ones derived from the vertex normals
@@ -11,6 +13,19 @@
 // per-vertex table cannot). A corner index past the vertices is never used
 // to read the table, so a damaged mesh cannot send it outside.
 int MapSpherical(Mesh* mesh);
+// A normal's place on the texture, 0..32767 each way: u around the y axis
+// (from the C library's float atan2), v from the south pole up (its acos).
+struct SphereTexel {
+    int32_t u, v;
+};
+SphereTexel SphereTexelOf(const Vec3& normal);
+// The second half of MapSpherical, for a caller that made the texel of
+// every vertex itself (`texels`, vertexCount of them): 0 when the new table
+// cannot be had, with the mesh as it was and nothing shown.
+int MapSphericalTexels(Mesh* mesh, const SphereTexel* texels);
+// The per-vertex table of the first half, vertexCount texels to release
+// with ReleaseBytes; null after showing "Out of memory".
+SphereTexel* AllocateSphereTexels(const Mesh* mesh);
 // Moves values that lie more than range/2 below the largest of the three
 // across the u seam by adding range.
 void FixSeam(int32_t* p, int32_t* q, int32_t* r, int32_t range);

@@ -44,7 +44,10 @@ void DrainByteSource(ByteSource* source) {
 namespace {
 
 // The first CR or LF in bytes [from, to), or `to`: eight bytes a step, with
-// the test for a zero byte on each byte's difference from the two.
+// the test for a zero byte on each byte's difference from the two. A borrow
+// can mark bytes above a true match, never below it, so the lowest mark is
+// the first line end (the first byte is the word's lowest: x86 is
+// little-endian).
 size_t ScanToLineEnd(const unsigned char* bytes, size_t from, size_t to) {
     constexpr uint64_t ones = 0x0101010101010101u, highs = 0x8080808080808080u;
     size_t i = from;
@@ -52,7 +55,8 @@ size_t ScanToLineEnd(const unsigned char* bytes, size_t from, size_t to) {
         uint64_t word;
         std::memcpy(&word, bytes + i, sizeof word);
         const uint64_t lf = word ^ (ones * '\n'), cr = word ^ (ones * '\r');
-        if ((((lf - ones) & ~lf) | ((cr - ones) & ~cr)) & highs) break;
+        const uint64_t marks = (((lf - ones) & ~lf) | ((cr - ones) & ~cr)) & highs;
+        if (marks) return i + static_cast<size_t>(__builtin_ctzll(marks) / 8);
     }
     for (; i < to; ++i) {
         if (bytes[i] == '\r' || bytes[i] == '\n') return i;

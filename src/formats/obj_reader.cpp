@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/mapping.h"
+#include "core/loaded_mesh.h"
 #include "core/memory.h"
 #include "core/platform.h"
 #include "formats/byte_source.h"
@@ -331,9 +331,7 @@ int LoadObjSource(Mesh* mesh, ByteSource* source, const char* path) {
     int ok = read && !source->failed && mesh->vertexCount > 0 && mesh->faceCount > 0;
     if (ok) {
         FitMeshStorage(mesh);
-        ComputeNormals(mesh);
-        ComputeBounds(mesh);
-        if (mesh->texCoordCount == 0) ok = MapSpherical(mesh);
+        ok = FinishLoadedMesh(mesh);
     }
     if (ok && state->library[0] != '\0') {
         const size_t size = std::strlen(path) + std::strlen(state->library) + 1;

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "core/mapping.h"
+#include "core/loaded_mesh.h"
 #include "core/platform.h"
 #include "formats/file_source.h"
 #include "formats/poser_sections.h"
@@ -67,9 +67,7 @@ int WalkFile(Mesh* mesh, char* word, char* argument) {
     if (mesh->vertexCount == 0) return WalkNoGeometry;
     ClampTexIndices(mesh);
     FitMeshStorage(mesh);
-    ComputeNormals(mesh);
-    ComputeBounds(mesh);
-    if (mesh->texCoordCount == 0 && !MapSpherical(mesh)) return WalkFailed;
+    if (!FinishLoadedMesh(mesh)) return WalkFailed;
     return WalkDone;
 }
 
