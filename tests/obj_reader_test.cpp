@@ -169,6 +169,11 @@ TEST(ObjReader, ParseIndexGroupsLimits) {
     EXPECT_EQ(ParseIndexGroups("+2 -1", 5, 0, v, t), 2);
     EXPECT_EQ(v[0], 2);
     EXPECT_EQ(v[1], 5);
+    // Ten digits and nine: the long and the short way to the same index.
+    EXPECT_EQ(ParseIndexGroups("0000000004 000000003\t5/2", 5, 3, v, t), 3);
+    EXPECT_EQ(v[0], 4);
+    EXPECT_EQ(v[1], 3);
+    EXPECT_EQ(t[2], 2);
 }
 
 TEST(ObjReader, VertexValues) {

@@ -38,6 +38,37 @@ int ScanGroupInt(const char** p, const char* end, bool* tailUsed, int32_t* value
     return ScanInt32(*p, value, p);
 }
 
+// A group of the general form at `*p`, moving past it: its vertex and
+// texture index as "%d %d" reads them; 0 when they do not read.
+int ScanGroup(const char** p, int32_t* vertex, int32_t* tex) {
+    const char* start = *p;
+    const char* end = start;
+    bool noTexture = false;
+    while (*end != '\0' && *end != ' ' && *end != '\t') {
+        if (end[0] == '/' && end[1] == '/') noTexture = true;
+        ++end;
+    }
+    *p = end;
+    const char* cursor = start;
+    bool tailUsed = false;
+    if (!ScanGroupInt(&cursor, end, &tailUsed, vertex) || !ScanGroupInt(&cursor, end, &tailUsed, tex)) return 0;
+    if (noTexture) *tex = 0;
+    return 1;
+}
+
+// The common group, a lone vertex index of up to nine digits, read at once:
+// its texture index is the appended 0, as ScanGroup would read it. False
+// (nothing moved) for any other group.
+bool ScanPlainGroup(const char** p, int32_t* vertex) {
+    const char* q = *p;
+    int32_t value = 0;
+    for (; static_cast<unsigned char>(*q - '0') < 10 && q - *p < 9; ++q) value = value * 10 + (*q - '0');
+    if (q == *p || (*q != ' ' && *q != '\t' && *q != '\0')) return false;
+    *vertex = value;
+    *p = q;
+    return true;
+}
+
 }  // namespace
 
 int ParseIndexGroups(const char* text, int32_t vertexCount, int32_t texCoordCount, int32_t* vertexIndices,
@@ -47,18 +78,9 @@ int ParseIndexGroups(const char* text, int32_t vertexCount, int32_t texCoordCoun
     for (;;) {
         while (*p == ' ' || *p == '\t') ++p;
         if (*p == '\0') break;
-        const char* start = p;
-        bool noTexture = false;
-        while (*p != '\0' && *p != ' ' && *p != '\t') {
-            if (p[0] == '/' && p[1] == '/') noTexture = true;
-            ++p;
-        }
         if (n == MaxCornersPerStatement) return 0;
-        const char* cursor = start;
-        bool tailUsed = false;
         int32_t vertex = 0, tex = 0;
-        if (!ScanGroupInt(&cursor, p, &tailUsed, &vertex) || !ScanGroupInt(&cursor, p, &tailUsed, &tex)) return 0;
-        if (noTexture) tex = 0;
+        if (!ScanPlainGroup(&p, &vertex) && !ScanGroup(&p, &vertex, &tex)) return 0;
 
         int64_t v = vertex;
         if (v < 0) v += static_cast<int64_t>(vertexCount) + 1;
