@@ -29,7 +29,18 @@ bool IsDigit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
 int TakeDigits(const char** p, uint64_t* significand) {
     const char* q = *p;
     uint64_t value = *significand;
-    for (; IsDigit(*q); ++q) value = value * 10 + static_cast<uint64_t>(*q - '0');
+    // Two digits a step halve the chain of multiplications; the second
+    // character is only read when the first is a digit, so never past the
+    // text's terminator.
+    while (IsDigit(q[0])) {
+        if (!IsDigit(q[1])) {
+            value = value * 10 + static_cast<uint64_t>(q[0] - '0');
+            ++q;
+            break;
+        }
+        value = value * 100 + static_cast<uint64_t>((q[0] - '0') * 10 + (q[1] - '0'));
+        q += 2;
+    }
     const int n = static_cast<int>(q - *p);
     *p = q;
     *significand = value;
