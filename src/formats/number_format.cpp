@@ -19,18 +19,59 @@ const char digitPairs[] =
 
 const uint32_t powersOfTen[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
 
-// Writes exactly `count` digits of `value` (which is below 10^count), with
-// leading zeros.
-void WriteDigits(char* out, uint32_t value, int count) {
-    char* p = out + count;
-    while (count >= 2) {
-        const uint32_t pair = value % 100;
-        value /= 100;
-        p -= 2;
-        std::memcpy(p, digitPairs + 2 * pair, 2);
-        count -= 2;
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "digit text is assembled in a little-endian word");
+
+// The four-digit text of every number below 10^4 (40 KB, built by the
+// compiler): eight digits are two look-ups after one division, a shorter
+// chain than splitting digit pairs off one after the other.
+struct FourDigitTable {
+    uint32_t text[10000];  // first digit in the lowest byte
+};
+
+constexpr FourDigitTable MakeFourDigitTable() {
+    FourDigitTable table{};
+    for (uint32_t v = 0; v < 10000; ++v) {
+        table.text[v] =
+            (0x30u + v / 1000) | (0x30u + v / 100 % 10) << 8 | (0x30u + v / 10 % 10) << 16 | (0x30u + v % 10) << 24;
     }
-    if (count == 1) *--p = static_cast<char>('0' + value);
+    return table;
+}
+
+constexpr FourDigitTable fourDigits = MakeFourDigitTable();
+
+// The eight decimal digits of `value` (below 10^8, leading zeros kept) as
+// ASCII, first digit in the lowest byte.
+uint64_t EightDigitText(uint32_t value) {
+    const uint32_t high = value / 10000;
+    return fourDigits.text[high] | static_cast<uint64_t>(fourDigits.text[value - high * 10000]) << 32;
+}
+
+// Writes exactly `count` (1..10) digits of `value` (which is below
+// 10^count), with leading zeros. Digits go out eight bytes at a time, so up
+// to 8 - count bytes past them may be overwritten as well.
+void WriteDigits(char* out, uint32_t value, int count) {
+    // Texture indices and integer parts are mostly one or two digits.
+    if (count == 1) {
+        *out = static_cast<char>('0' + value);
+        return;
+    }
+    if (count == 2) {
+        std::memcpy(out, digitPairs + 2 * value, 2);
+        return;
+    }
+    if (count > 8) {
+        const uint32_t top = value / 100000000;
+        value -= top * 100000000;
+        if (count == 10) {
+            std::memcpy(out, digitPairs + 2 * top, 2);
+        } else {
+            *out = static_cast<char>('0' + top);
+        }
+        out += count - 8;
+        count = 8;
+    }
+    const uint64_t text = EightDigitText(value) >> (8 * (8 - count));
+    std::memcpy(out, &text, sizeof text);
 }
 
 int DigitCount(uint32_t value) {
@@ -84,8 +125,9 @@ void SplitFraction(uint32_t m, int s, int precision, uint32_t* whole, uint32_t* 
     const uint64_t half = uint64_t(1) << (s - 1);
     // The last written digit is the fraction's, or the whole part's without
     // decimals.
+    // Without a branch: which way a digit rounds is as good as random.
     const uint32_t last = precision > 0 ? q : *whole;
-    if (rest > half || (rest == half && (last & 1) != 0)) ++q;
+    q += static_cast<uint32_t>(rest > half) | (static_cast<uint32_t>(rest == half) & last);
     if (q == scale) {
         q = 0;
         ++*whole;
@@ -125,7 +167,8 @@ int FormatFixed(char* out, float value, int width, int precision) {
     const int pad = width > sign + n + decimals ? width - (sign + n + decimals) : 0;
     char* p = out;
     for (int i = 0; i < pad; ++i) *p++ = ' ';
-    if (sign) *p++ = '-';
+    *p = '-';
+    p += sign;
     if (e >= 9) {
         std::memcpy(p, digits, static_cast<size_t>(n));
     } else {
@@ -146,6 +189,13 @@ int FormatInt32(char* out, int32_t value) {
     if (value < 0) {
         out[length++] = '-';
         magnitude = 0u - magnitude;
+    }
+    if (magnitude < 100) {
+        // Texture indices, in no order: the pair "0d" read from its second
+        // character writes d (and a byte past the text), without a branch.
+        const int n = 1 + static_cast<int>(magnitude >= 10);
+        std::memcpy(out + length, digitPairs + 2 * magnitude + 2 - n, 2);
+        return length + n;
     }
     const int n = DigitCount(magnitude);
     WriteDigits(out + length, magnitude, n);

@@ -19,10 +19,12 @@ constexpr int MaxFixedPrecision = 9;
 // Writes `value` as "%W.Pf" would format the double it converts to, with
 // W = `width` (0..MaxFixedWidth, padding with spaces on the left) and
 // P = `precision` (0..MaxFixedPrecision); no terminator. Infinities and NaNs
-// are written by the C library itself. Returns the number of characters
-// written to `out`, which holds NumberTextSize.
+// are written by the C library itself. Returns the number of characters of
+// the text; `out` holds NumberTextSize bytes, and those past the text may be
+// overwritten too.
 int FormatFixed(char* out, float value, int width, int precision);
 
 // Writes `value` as "%d" would; no terminator. Returns the number of
-// characters (at most 11).
+// characters (at most 11); `out` holds 11 bytes, and those past the text
+// may be overwritten too.
 int FormatInt32(char* out, int32_t value);
