@@ -98,7 +98,10 @@ int FindOrAddIndexedPair(PairIndex* index, Mesh* mesh, float t, int32_t* count) 
 // small beside the meshes (a byte per source vertex), since the build runs
 // with both meshes in memory at once.
 struct BuildScratch {
-    uint8_t* visited = nullptr;       // per source vertex: on a strand
+    // Per source vertex: 0 off the strands, else 1 + the ribbon quad
+    // corners its pair will be (at most PairTouchLimit); the face pass
+    // counts it down and finishes the pair's normal at the last.
+    uint8_t* visited = nullptr;
     int32_t* copyTex = nullptr;       // per source texture coordinate
     Vec3* fallbackNormals = nullptr;  // per source vertex, only when needed
     PairIndex pairs;
@@ -117,7 +120,10 @@ struct StrandCounts {
     int64_t copiedSlots = 0;
     int64_t strandPoints = 0;  // distinct source vertices visited
     bool zeroNormals = false;
+    bool manyTouches = false;  // some pair's count reached PairTouchLimit
 };
+
+constexpr int PairTouchLimit = 255;
 
 // The strand's neighbours of corner k of line slot `slot`: the point before
 // and the point after it along the strand, crossing into the previous or the
@@ -200,11 +206,17 @@ void MarkStrands(Mesh* source, bool reduce, bool keepFaces, BuildScratch* scratc
         int visited = 0;
         for (int k = 0; k < 4 && corners[k] != -1; k += stride) {
             const int32_t v = corners[k];
-            if (!scratch->visited[v]) {
-                scratch->visited[v] = 1;
+            uint8_t& mark = scratch->visited[v];
+            if (!mark) {
+                mark = 1;
                 ++counts->strandPoints;
                 counts->zeroNormals = counts->zeroNormals || IsZero(vertices[v].normal);
             }
+            // The quads before and after this visit, as the face pass makes them.
+            const int touches = (k > 0) + (k + stride < 4 && corners[k + stride] != -1);
+            const int marked = mark + touches < PairTouchLimit ? mark + touches : PairTouchLimit;
+            mark = static_cast<uint8_t>(marked);
+            counts->manyTouches = counts->manyTouches || marked == PairTouchLimit;
             vertices[v].strandT = t;
             t = t + static_cast<float>(stride) * step;
             ++visited;
@@ -235,14 +247,26 @@ Mesh* CreateHairMesh(const Mesh& source, const StrandCounts& counts, bool keepFa
     return hair;
 }
 
+// The hair mesh's box, widened vertex by vertex in index order.
+struct Box {
+    Vec3 lo{0, 0, 0}, hi{0, 0, 0};
+};
+
+void TakeIntoBox(Box* box, int32_t index, const Vec3& p) {
+    if (index == 0) box->lo = box->hi = p;
+    WidenBox(&box->lo, &box->hi, p, p);
+}
+
 // Step 3: vertices, in source order, with their normals zeroed for the face
-// pass; the mark becomes the new index (or -1 for a vertex left out).
-// A ribbon pair is P - w*N, P + w*N with w = (1 - t * stretch * 0.95) * radius.
-void WriteHairVertices(Mesh* source, Mesh* hair, const HairSettings& settings, const BuildScratch& scratch) {
+// pass, and the box of them; the mark becomes the new index (or -1 for a
+// vertex left out). A ribbon pair is P - w*N, P + w*N with
+// w = (1 - t * stretch * 0.95) * radius.
+Box WriteHairVertices(Mesh* source, Mesh* hair, const HairSettings& settings, const BuildScratch& scratch) {
     const bool keepFaces = settings.onlyDynamic == 0;
     const float radius = settings.radius, stretch = settings.stretch;
     MeshVertex* vertices = source->vertices;
     MeshVertex* out = hair->vertices;
+    Box box;
     int32_t i = 0;
     for (int v = 0; v < source->vertexCount; ++v) {
         MeshVertex& vertex = vertices[v];
@@ -256,15 +280,19 @@ void WriteHairVertices(Mesh* source, Mesh* hair, const HairSettings& settings, c
             out[i + 1] = MeshVertex{};
             out[i].position = Vec3{p.x - w * normal.x, p.y - w * normal.y, p.z - w * normal.z};
             out[i + 1].position = Vec3{p.x + w * normal.x, p.y + w * normal.y, p.z + w * normal.z};
+            TakeIntoBox(&box, i, out[i].position);
+            TakeIntoBox(&box, i + 1, out[i + 1].position);
             vertex.strandMark = i;
             i += 2;
         } else if (keepFaces) {
             out[i] = MeshVertex{};
             out[i].position = p;
+            TakeIntoBox(&box, i, p);
             vertex.strandMark = i;
             i += 1;
         }
     }
+    return box;
 }
 
 // Step 4: ribbon texture pairs, in the order of first use: the strand
@@ -308,20 +336,67 @@ bool CopySourceTexCoords(const Mesh& source, Mesh* hair, BuildScratch* scratch, 
     return true;
 }
 
+// AddFaceNormal's work for the ribbon quad a-, b-, b+, a+ (hair vertices
+// ma, mb, mb + 1, ma + 1) as new slot q: the same Newell sum in the same
+// order, without looking the corners up. Returns the face's unit normal.
+Vec3 RibbonQuadNormal(Mesh* hair, int32_t q, int32_t ma, int32_t mb) {
+    const MeshVertex* v = hair->vertices;
+    const Vec3 c[4] = {v[ma].position, v[mb].position, v[mb + 1].position, v[ma + 1].position};
+    Vec3 n{0, 0, 0};
+    for (int i = 0; i < 4; ++i) {
+        const Vec3& a = c[i];
+        const Vec3& b = c[(i + 1) & 3];
+        n.x += (a.y - b.y) * (a.z + b.z);
+        n.y += (a.z - b.z) * (a.x + b.x);
+        n.z += (a.x - b.x) * (a.y + b.y);
+    }
+    Normalise(&n);
+    hair->facePlanes[q] = FacePlane{n.x, n.y, n.z, n.x * c[0].x + n.y * c[0].y + n.z * c[0].z};
+    return n;
+}
+
+// A quad's normal n added to the pair m, m + 1 of source vertex v, whose
+// mark counts the pair's quad corners still to come. Both vertices of a
+// pair get the same sums in the same order, so the sum is made once; at the
+// pair's last corner it is normalised there, as the closing pass would.
+void AddPairNormal(MeshVertex* out, int32_t m, const Vec3& n, uint8_t* mark) {
+    Vec3 sum = out[m].normal;
+    sum.x += n.x;
+    sum.y += n.y;
+    sum.z += n.z;
+    if (--*mark == 1) Normalise(&sum);
+    out[m].normal = sum;
+    out[m + 1].normal = sum;
+}
+
+// The face normal of ribbon quad q added to its corners: pair by pair,
+// finished as they go, when no copied slot adds to a pair's minus vertex
+// alone; else corner by corner, for the closing pass.
+void AddRibbonNormal(Mesh* hair, int32_t q, int32_t ma, int32_t mb, uint8_t* markA, uint8_t* markB, bool finishPairs) {
+    if (!finishPairs) {
+        AddFaceNormal(hair, q);
+        return;
+    }
+    const Vec3 n = RibbonQuadNormal(hair, q, ma, mb);
+    AddPairNormal(hair->vertices, ma, n, markA);
+    AddPairNormal(hair->vertices, mb, n, markB);
+}
+
 // The ribbon quads of line slot `slot` from new slot *q on, one between
 // each two points visited in turn; every visited point is looked up among
 // the texture pairs in step 4's order. A quad runs a's minus vertex, b's
 // minus, b's plus, a's plus, so u is 0 along the minus edge. False when the
 // pair index cannot grow.
-bool WriteRibbonQuads(const Mesh& source, Mesh* hair, int slot, bool reduce, BuildScratch* scratch, int32_t* q,
-                      int32_t* texCount) {
+bool WriteRibbonQuads(const Mesh& source, Mesh* hair, int slot, bool reduce, bool finishPairs, BuildScratch* scratch,
+                      int32_t* q, int32_t* texCount) {
     const MeshVertex* vertices = source.vertices;
     const int32_t* corners = SlotCorners(source, slot);
     const FaceAttributes attributes = source.faceAttributes[slot] & FaceCopyMask;
     const int stride = SlotStride(corners, reduce);
-    int32_t ma = -1, ta = 0;
+    int32_t ma = -1, ta = 0, va = -1;
     for (int k = 0; k < 4 && corners[k] != -1; k += stride) {
-        const MeshVertex& b = vertices[corners[k]];
+        const int32_t vb = corners[k];
+        const MeshVertex& b = vertices[vb];
         const int32_t mb = b.strandMark;
         const int32_t tb = FindOrAddIndexedPair(&scratch->pairs, hair, b.strandT, texCount);
         if (tb < 0) return false;
@@ -337,11 +412,12 @@ bool WriteRibbonQuads(const Mesh& source, Mesh* hair, int slot, bool reduce, Bui
             outTex[2] = tb + 1;
             outTex[3] = ta + 1;
             hair->faceAttributes[*q] = attributes;
-            AddFaceNormal(hair, *q);
+            AddRibbonNormal(hair, *q, ma, mb, scratch->visited + va, scratch->visited + vb, finishPairs);
             ++*q;
         }
         ma = mb;
         ta = tb;
+        va = vb;
     }
     return true;
 }
@@ -369,12 +445,12 @@ void WriteCopiedSlot(const Mesh& source, Mesh* hair, int slot, const BuildScratc
 // Step 6: face slots in source order, each adding its normal to its corners
 // as it is written (the normal pass of any mesh, slot by slot). False when
 // the pair index cannot grow.
-bool WriteHairFaces(const Mesh& source, Mesh* hair, bool reduce, bool keepFaces, BuildScratch* scratch,
-                    int32_t* texCount) {
+bool WriteHairFaces(const Mesh& source, Mesh* hair, bool reduce, bool keepFaces, bool finishPairs,
+                    BuildScratch* scratch, int32_t* texCount) {
     int32_t q = 0;
     for (int slot = 0; slot < source.faceCount; ++slot) {
         if (IsLineSlot(source, slot)) {
-            if (!WriteRibbonQuads(source, hair, slot, reduce, scratch, &q, texCount)) return false;
+            if (!WriteRibbonQuads(source, hair, slot, reduce, finishPairs, scratch, &q, texCount)) return false;
         } else if (keepFaces) {
             WriteCopiedSlot(source, hair, slot, *scratch, q++);
         }
@@ -385,16 +461,12 @@ bool WriteHairFaces(const Mesh& source, Mesh* hair, bool reduce, bool keepFaces,
     return true;
 }
 
-// Step 7: vertex normals normalised and the bounds taken in one pass; names
-// of groups and materials, the materials keeping CreateMesh's defaults.
-void FinishHairMesh(const Mesh& source, Mesh* hair) {
-    Vec3 lo = hair->vertices[0].position, hi = lo;
-    for (int i = 0; i < hair->vertexCount; ++i) {
-        MeshVertex& vertex = hair->vertices[i];
-        Normalise(&vertex.normal);
-        WidenBox(&lo, &hi, vertex.position, vertex.position);
-    }
-    SetBounds(hair, lo, hi);
+// Step 7: vertex normals normalised, where the face pass left them as sums;
+// the bounds; names of groups and materials, the materials keeping
+// CreateMesh's defaults.
+void FinishHairMesh(const Mesh& source, const Box& box, bool normalsFinished, Mesh* hair) {
+    for (int i = 0; i < hair->vertexCount && !normalsFinished; ++i) Normalise(&hair->vertices[i].normal);
+    SetBounds(hair, box.lo, box.hi);
     hair->groupCount = source.groupCount;
     hair->materialCount = source.materialCount;
     for (int g = 0; g < source.groupCount && g < MaxGroups; ++g) {
@@ -439,17 +511,18 @@ Mesh* BuildHairMesh(Mesh* source, const HairSettings& settings) {
     }
     Mesh* hair = CreateHairMesh(*source, counts, keepFaces);
     if (!hair) return nullptr;
-    WriteHairVertices(source, hair, settings, scratch);
+    const Box box = WriteHairVertices(source, hair, settings, scratch);
+    const bool finishPairs = counts.copiedSlots == 0 && !counts.manyTouches;
     // With copied slots the pairs must all come first, before the copies;
     // without, the face pass makes them as it goes.
     int32_t texCount = 0;
     if ((keepFaces && (!AddRibbonTexPairs(*source, hair, reduce, &scratch, &texCount) ||
                        !CopySourceTexCoords(*source, hair, &scratch, &texCount))) ||
-        !WriteHairFaces(*source, hair, reduce, keepFaces, &scratch, &texCount)) {
+        !WriteHairFaces(*source, hair, reduce, keepFaces, finishPairs, &scratch, &texCount)) {
         FreeMesh(hair);
         return nullptr;
     }
     hair->texCoordCount = texCount;
-    FinishHairMesh(*source, hair);
+    FinishHairMesh(*source, box, finishPairs, hair);
     return hair;
 }
