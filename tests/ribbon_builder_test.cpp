@@ -291,6 +291,38 @@ TEST(RibbonBuilder, PairTableMatchesLinearSearch) {
     }
 }
 
+// The builder finishes normals as it writes the quads; whatever the way
+// strands share points, they must be bit for bit what the normal pass over
+// the finished hair mesh makes, and so must the planes and the box.
+TEST(RibbonBuilder, NormalsEqualTheNormalPassOfTheHairMesh) {
+    for (int variant = 0; variant < 6; ++variant) {
+        SCOPED_TRACE(variant);
+        SourceBuilder b;
+        for (int i = 0; i < 40; ++i) b.Strand(Helix(&b, 2 + (i * 5) % 23, 2.0f * i, i % 3 == 0 ? 0.0f : 0.3f));
+        std::vector<int> loop = Helix(&b, 6, -9);  // revisits its points, one twice in a row
+        b.Strand({loop[0], loop[1], loop[2], loop[2], loop[1], loop[0], loop[3], loop[4], loop[5]});
+        const int fan = variant >= 4 ? 300 : 3;  // 300 strands from one root: past the pair counts
+        for (int i = 0; i < fan; ++i) {
+            std::vector<int> strand = Helix(&b, 5, 100.0f + i);
+            strand[0] = 0;
+            b.Strand(strand);
+        }
+        if (variant == 2 || variant == 3) b.Polygon({0, 1, 2}, {0, 0, 0});  // copied, on strand points
+        MeshPtr source = b.Make();
+        MeshPtr hair = Build(source.get(), Settings(0.02f, 0.5f, variant == 2 ? 0 : 1, variant % 2));
+        ASSERT_TRUE(hair);
+        const std::vector<MeshVertex> built(hair->vertices, hair->vertices + hair->vertexCount);
+        const std::vector<FacePlane> planes(hair->facePlanes, hair->facePlanes + hair->faceCount);
+        const Vec3 lo = hair->boundsMin, hi = hair->boundsMax;
+        ComputeNormals(hair.get());
+        ComputeBounds(hair.get());
+        EXPECT_EQ(std::memcmp(built.data(), hair->vertices, built.size() * sizeof built[0]), 0);
+        EXPECT_EQ(std::memcmp(planes.data(), hair->facePlanes, planes.size() * sizeof planes[0]), 0);
+        EXPECT_EQ(std::memcmp(&lo, &hair->boundsMin, sizeof lo), 0);
+        EXPECT_EQ(std::memcmp(&hi, &hair->boundsMax, sizeof hi), 0);
+    }
+}
+
 TEST(RibbonBuilder, FindOrAddRibbonTexPair) {
     MeshPtr mesh(CreateMesh("pairs"));
     ASSERT_TRUE(GrowTexCoords(mesh.get(), 16));
