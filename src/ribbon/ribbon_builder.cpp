@@ -121,6 +121,8 @@ struct StrandCounts {
     int64_t strandPoints = 0;  // distinct source vertices visited
     bool zeroNormals = false;
     bool manyTouches = false;  // some pair's count reached PairTouchLimit
+    bool inIndexOrder = true;  // strands reach new points in index order
+    int32_t lastReached = -1;
 };
 
 constexpr int PairTouchLimit = 255;
@@ -210,6 +212,8 @@ void MarkStrands(Mesh* source, bool reduce, bool keepFaces, BuildScratch* scratc
             if (!mark) {
                 mark = 1;
                 ++counts->strandPoints;
+                counts->inIndexOrder = counts->inIndexOrder && v > counts->lastReached;
+                counts->lastReached = v;
                 counts->zeroNormals = counts->zeroNormals || IsZero(vertices[v].normal);
             }
             // The quads before and after this visit, as the face pass makes them.
@@ -257,13 +261,30 @@ void TakeIntoBox(Box* box, int32_t index, const Vec3& p) {
     WidenBox(&box->lo, &box->hi, p, p);
 }
 
+// The ribbon pair of strand point v as hair vertices i, i + 1, taken into
+// the box: P - w*N, P + w*N with w = (1 - t * stretch * 0.95) * radius,
+// normals zero for the face pass; the point's mark becomes i.
+void WriteRibbonPair(Mesh* source, int32_t v, const HairSettings& settings, const Vec3* fallbackNormals,
+                     MeshVertex* out, int32_t i, Box* box) {
+    MeshVertex& vertex = source->vertices[v];
+    const Vec3& p = vertex.position;
+    Vec3 normal = vertex.normal;
+    if (fallbackNormals && IsZero(normal)) normal = fallbackNormals[v];
+    const float w = (1.0f - vertex.strandT * settings.stretch * 0.95f) * settings.radius;
+    out[i] = MeshVertex{};
+    out[i + 1] = MeshVertex{};
+    out[i].position = Vec3{p.x - w * normal.x, p.y - w * normal.y, p.z - w * normal.z};
+    out[i + 1].position = Vec3{p.x + w * normal.x, p.y + w * normal.y, p.z + w * normal.z};
+    TakeIntoBox(box, i, out[i].position);
+    TakeIntoBox(box, i + 1, out[i + 1].position);
+    vertex.strandMark = i;
+}
+
 // Step 3: vertices, in source order, with their normals zeroed for the face
 // pass, and the box of them; the mark becomes the new index (or -1 for a
-// vertex left out). A ribbon pair is P - w*N, P + w*N with
-// w = (1 - t * stretch * 0.95) * radius.
+// vertex left out).
 Box WriteHairVertices(Mesh* source, Mesh* hair, const HairSettings& settings, const BuildScratch& scratch) {
     const bool keepFaces = settings.onlyDynamic == 0;
-    const float radius = settings.radius, stretch = settings.stretch;
     MeshVertex* vertices = source->vertices;
     MeshVertex* out = hair->vertices;
     Box box;
@@ -273,16 +294,7 @@ Box WriteHairVertices(Mesh* source, Mesh* hair, const HairSettings& settings, co
         const Vec3& p = vertex.position;
         vertex.strandMark = -1;
         if (scratch.visited[v]) {
-            Vec3 normal = vertex.normal;
-            if (scratch.fallbackNormals && IsZero(normal)) normal = scratch.fallbackNormals[v];
-            const float w = (1.0f - vertex.strandT * stretch * 0.95f) * radius;
-            out[i] = MeshVertex{};
-            out[i + 1] = MeshVertex{};
-            out[i].position = Vec3{p.x - w * normal.x, p.y - w * normal.y, p.z - w * normal.z};
-            out[i + 1].position = Vec3{p.x + w * normal.x, p.y + w * normal.y, p.z + w * normal.z};
-            TakeIntoBox(&box, i, out[i].position);
-            TakeIntoBox(&box, i + 1, out[i + 1].position);
-            vertex.strandMark = i;
+            WriteRibbonPair(source, v, settings, scratch.fallbackNormals, out, i, &box);
             i += 2;
         } else if (keepFaces) {
             out[i] = MeshVertex{};
@@ -382,25 +394,53 @@ void AddRibbonNormal(Mesh* hair, int32_t q, int32_t ma, int32_t mb, uint8_t* mar
     AddPairNormal(hair->vertices, mb, n, markB);
 }
 
-// The ribbon quads of line slot `slot` from new slot *q on, one between
-// each two points visited in turn; every visited point is looked up among
-// the texture pairs in step 4's order. A quad runs a's minus vertex, b's
-// minus, b's plus, a's plus, so u is 0 along the minus edge. False when the
-// pair index cannot grow.
-bool WriteRibbonQuads(const Mesh& source, Mesh* hair, int slot, bool reduce, bool finishPairs, BuildScratch* scratch,
-                      int32_t* q, int32_t* texCount) {
-    const MeshVertex* vertices = source.vertices;
-    const int32_t* corners = SlotCorners(source, slot);
-    const FaceAttributes attributes = source.faceAttributes[slot] & FaceCopyMask;
-    const int stride = SlotStride(corners, reduce);
+// What the face pass carries from slot to slot.
+struct FacePass {
+    bool reduce;
+    bool finishPairs;  // normals finished pair by pair (no copied slot)
+    // Every source vertex is a strand point and the strands reach them in
+    // index order: each pair is written as its point is first reached,
+    // which is where step 3 would have put it, and the box grows in the
+    // same order.
+    bool writesPairs;
+    const HairSettings* settings;
+    BuildScratch* scratch;
+    int32_t q = 0;  // next new slot
+    int32_t texCount = 0;
+    int32_t lastReached = -1;
+    int32_t nextPair = 0;
+    Box box;
+};
+
+// The new index of strand point v, its pair written now if the face pass
+// writes pairs and reaches v for the first time.
+int32_t PairOf(Mesh* source, Mesh* hair, int32_t v, FacePass* pass) {
+    if (!pass->writesPairs || v <= pass->lastReached) return source->vertices[v].strandMark;
+    pass->lastReached = v;
+    const int32_t i = pass->nextPair;
+    WriteRibbonPair(source, v, *pass->settings, pass->scratch->fallbackNormals, hair->vertices, i, &pass->box);
+    pass->nextPair = i + 2;
+    return i;
+}
+
+// The ribbon quads of line slot `slot`, one between each two points
+// visited in turn; every visited point is looked up among the texture
+// pairs in step 4's order. A quad runs a's minus vertex, b's minus, b's
+// plus, a's plus, so u is 0 along the minus edge. False when the pair index
+// cannot grow.
+bool WriteRibbonQuads(Mesh* source, Mesh* hair, int slot, FacePass* pass) {
+    const int32_t* corners = SlotCorners(*source, slot);
+    const FaceAttributes attributes = source->faceAttributes[slot] & FaceCopyMask;
+    const int stride = SlotStride(corners, pass->reduce);
+    BuildScratch* scratch = pass->scratch;
     int32_t ma = -1, ta = 0, va = -1;
     for (int k = 0; k < 4 && corners[k] != -1; k += stride) {
         const int32_t vb = corners[k];
-        const MeshVertex& b = vertices[vb];
-        const int32_t mb = b.strandMark;
-        const int32_t tb = FindOrAddIndexedPair(&scratch->pairs, hair, b.strandT, texCount);
+        const int32_t mb = PairOf(source, hair, vb, pass);
+        const int32_t tb = FindOrAddIndexedPair(&scratch->pairs, hair, source->vertices[vb].strandT, &pass->texCount);
         if (tb < 0) return false;
         if (k > 0) {
+            int32_t* q = &pass->q;
             int32_t* out = hair->faceVertexIndices + 4 * *q;
             int32_t* outTex = hair->faceTexIndices + 4 * *q;
             out[0] = ma;
@@ -412,7 +452,7 @@ bool WriteRibbonQuads(const Mesh& source, Mesh* hair, int slot, bool reduce, boo
             outTex[2] = tb + 1;
             outTex[3] = ta + 1;
             hair->faceAttributes[*q] = attributes;
-            AddRibbonNormal(hair, *q, ma, mb, scratch->visited + va, scratch->visited + vb, finishPairs);
+            AddRibbonNormal(hair, *q, ma, mb, scratch->visited + va, scratch->visited + vb, pass->finishPairs);
             ++*q;
         }
         ma = mb;
@@ -445,16 +485,15 @@ void WriteCopiedSlot(const Mesh& source, Mesh* hair, int slot, const BuildScratc
 // Step 6: face slots in source order, each adding its normal to its corners
 // as it is written (the normal pass of any mesh, slot by slot). False when
 // the pair index cannot grow.
-bool WriteHairFaces(const Mesh& source, Mesh* hair, bool reduce, bool keepFaces, bool finishPairs,
-                    BuildScratch* scratch, int32_t* texCount) {
-    int32_t q = 0;
-    for (int slot = 0; slot < source.faceCount; ++slot) {
-        if (IsLineSlot(source, slot)) {
-            if (!WriteRibbonQuads(source, hair, slot, reduce, finishPairs, scratch, &q, texCount)) return false;
+bool WriteHairFaces(Mesh* source, Mesh* hair, bool keepFaces, FacePass* pass) {
+    for (int slot = 0; slot < source->faceCount; ++slot) {
+        if (IsLineSlot(*source, slot)) {
+            if (!WriteRibbonQuads(source, hair, slot, pass)) return false;
         } else if (keepFaces) {
-            WriteCopiedSlot(source, hair, slot, *scratch, q++);
+            WriteCopiedSlot(*source, hair, slot, *pass->scratch, pass->q++);
         }
     }
+    const int32_t q = pass->q;
     hair->faceCount = q;
     hair->polygonCount = q;
     hair->lineCount = 0;
@@ -511,18 +550,22 @@ Mesh* BuildHairMesh(Mesh* source, const HairSettings& settings) {
     }
     Mesh* hair = CreateHairMesh(*source, counts, keepFaces);
     if (!hair) return nullptr;
-    const Box box = WriteHairVertices(source, hair, settings, scratch);
-    const bool finishPairs = counts.copiedSlots == 0 && !counts.manyTouches;
+    FacePass pass;
+    pass.reduce = reduce;
+    pass.finishPairs = counts.copiedSlots == 0 && !counts.manyTouches;
+    pass.writesPairs = counts.copiedSlots == 0 && counts.inIndexOrder && counts.strandPoints == source->vertexCount;
+    pass.settings = &settings;
+    pass.scratch = &scratch;
+    if (!pass.writesPairs) pass.box = WriteHairVertices(source, hair, settings, scratch);
     // With copied slots the pairs must all come first, before the copies;
     // without, the face pass makes them as it goes.
-    int32_t texCount = 0;
-    if ((keepFaces && (!AddRibbonTexPairs(*source, hair, reduce, &scratch, &texCount) ||
-                       !CopySourceTexCoords(*source, hair, &scratch, &texCount))) ||
-        !WriteHairFaces(*source, hair, reduce, keepFaces, finishPairs, &scratch, &texCount)) {
+    if ((keepFaces && (!AddRibbonTexPairs(*source, hair, reduce, &scratch, &pass.texCount) ||
+                       !CopySourceTexCoords(*source, hair, &scratch, &pass.texCount))) ||
+        !WriteHairFaces(source, hair, keepFaces, &pass)) {
         FreeMesh(hair);
         return nullptr;
     }
-    hair->texCoordCount = texCount;
-    FinishHairMesh(*source, box, finishPairs, hair);
+    hair->texCoordCount = pass.texCount;
+    FinishHairMesh(*source, pass.box, pass.finishPairs, hair);
     return hair;
 }
