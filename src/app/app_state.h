@@ -23,17 +23,25 @@ constexpr int RadiusStepMin = 1, RadiusStepMax = 20, RadiusStepStart = 10;
 constexpr int StretchStepMin = -10, StretchStepMax = 10;
 constexpr float BaseRadius = 0.0005f;
 
+// Background fill values (RGB565) of "Background grey1" and "Background grey2".
+constexpr int32_t backgroundTable[2] = {0x528A, 0x9492};
+
+// Each field below starts with its start-up value: the one place those
+// values are written, for the program's start and for ResetAppState. The
+// start-up rotation, the current texture and the materials are set by
+// ResetAppState, which computes them.
+
 // What the preview shows and how: the view controls (app/view), the frame
 // schedule of the message loop (app/frame_loop), the background menu and the
 // display's size as the window system reports it.
 struct ViewState {
-    int32_t spinning;
-    int32_t fullRedraw;
-    int32_t redrawPending;
-    ViewFlags viewFlags;
-    int32_t background;
-    int32_t backgroundSelection;
-    float zoom;
+    int32_t spinning = 0;
+    int32_t fullRedraw = 1;
+    int32_t redrawPending = 0;
+    ViewFlags viewFlags = ViewBackculled;
+    int32_t background = backgroundTable[0];
+    int32_t backgroundSelection = 0;
+    float zoom = 1.0f;
     Matrix4 rotation;
     Matrix4 spinStep;
     int32_t viewWidth = 620;
@@ -43,36 +51,37 @@ struct ViewState {
 // The model the user works on: the scene's meshes (app/commands opens and
 // replaces them), which of them is on show, and the model file's name.
 struct ModelState {
-    Scene scene;
-    int32_t showHair;
-    int32_t hairAvailable;
+    Scene scene{};
+    int32_t showHair = 0;
+    int32_t hairAvailable = 0;
     char meshFileName[MeshFileNameSize] = "computer";
 };
 
 // The hair builder's settings and the tool bar's radius and stretch arrows
 // they are derived from (app/hair_settings).
 struct HairControls {
-    HairSettings hair;
+    HairSettings hair = {BaseRadius, 0.0f, 1, 0};
     int32_t radiusStep = RadiusStepStart;
-    int32_t stretchStep;
+    int32_t stretchStep = 0;
     float baseRadius = BaseRadius;
 };
 
 // The texture slots, which one is drawn, the "&Texture" menu's choice and the
 // name of the user texture (texture/texture_slots loads them).
 struct TextureState {
-    Texture textures[TextureSlotCount];
-    Texture* currentTexture;
-    int32_t textureSelection;
-    char userTextureName[UserTextureNameSize];
+    // The user slot is 1 x 1 while empty.
+    Texture textures[TextureSlotCount] = {{}, {}, {}, {nullptr, 1, 1}};
+    Texture* currentTexture = nullptr;
+    int32_t textureSelection = 0;
+    char userTextureName[UserTextureNameSize] = "";
 };
 
 // What the faces are shaded with: the lights switched on (the light table
 // itself is core/lights') and the materials of the "Material" menu.
 struct ShadingState {
     int32_t lightMask = 1;
-    int32_t materialSelection;
-    int32_t propMaterial;
+    int32_t materialSelection = 0;
+    int32_t propMaterial = 0;
     Material presetMaterial;
     Material textureMaterial;
 };
@@ -85,16 +94,13 @@ struct AppState {
     ShadingState shading;
 };
 
-// Background fill values (RGB565) of "Background grey1" and "Background grey2".
-extern const int32_t backgroundTable[2];
-
 extern AppState appState;
 
-// Sets every value of appState to its start-up value, including the light table
-// and the drag states: the one place those values are written, which
-// InitialiseAppState starts with before it loads textures and the model;
-// tests call it to start from a clean state. Frees the scene's meshes
-// and the texture slots' pixels (blocks of AllocateBytes) first.
+// Gives appState its start-up values, and the light table and the drag
+// states theirs: InitialiseAppState starts with it before it loads textures
+// and the model; tests call it to start from a clean state. Frees the
+// scene's meshes and the texture slots' pixels (blocks of AllocateBytes)
+// first.
 void ResetAppState();
 
 // The mesh the user is working on: slot 1 when the hair view is chosen and a
