@@ -34,46 +34,34 @@ typename L::I ClipPair(typename L::F v, int32_t low) {
                   L::AndNotI(negative, L::AndI(outside, L::SetI(2 * low))));
 }
 
-// The positions of vertices v[0..Width) and the normals of the listed
-// corners, as x, y and z lanes.
-template <class L>
-void LoadPositions(const MeshVertex* v, typename L::F* x, typename L::F* y, typename L::F* z) {
+// Which records a batch's lanes take: those of a list of corners, or a run
+// of consecutive ones.
+struct Listed {
+    const int32_t* corners;
+    int32_t operator()(int lane) const { return corners[lane]; }
+};
+struct InRun {
+    int32_t operator()(int lane) const { return lane; }
+};
+
+// One Vec3 field (position or normal) of the lanes' records, as x, y and z
+// lanes.
+template <class L, class Index>
+void LoadField(const MeshVertex* v, Vec3 MeshVertex::*field, Index at, typename L::F* x, typename L::F* y,
+               typename L::F* z) {
     const float* rows[L::Width];
-    for (int i = 0; i < L::Width; ++i) rows[i] = &v[i].position.x;
-    L::LoadColumns(rows, x, y, z);
-}
-template <class L>
-void LoadNormals(const MeshVertex* v, const int32_t* c, typename L::F* x, typename L::F* y, typename L::F* z) {
-    const float* rows[L::Width];
-    for (int i = 0; i < L::Width; ++i) rows[i] = &v[c[i]].normal.x;
-    L::LoadColumns(rows, x, y, z);
-}
-// The normals of v[0..Width).
-template <class L>
-void LoadNormals(const MeshVertex* v, typename L::F* x, typename L::F* y, typename L::F* z) {
-    const float* rows[L::Width];
-    for (int i = 0; i < L::Width; ++i) rows[i] = &v[i].normal.x;
+    for (int i = 0; i < L::Width; ++i) rows[i] = &(v[at(i)].*field).x;
     L::LoadColumns(rows, x, y, z);
 }
 
-// Each lane's shade and the key into the screen vertex of its corner, or
-// of screen[0..Width).
-template <class L>
-void StoreShades(ScreenVertex* screen, const int32_t* c, typename L::I shade, int32_t key) {
+// Each lane's shade and the key into the screen vertex of its record.
+template <class L, class Index>
+void StoreShades(ScreenVertex* screen, Index at, typename L::I shade, int32_t key) {
     alignas(32) int32_t v[L::Width];
     L::Store(v, shade);
     for (int i = 0; i < L::Width; ++i) {
-        screen[c[i]].shade = v[i];
-        screen[c[i]].shadeKey = key;
-    }
-}
-template <class L>
-void StoreRunShades(ScreenVertex* screen, typename L::I shade, int32_t key) {
-    alignas(32) int32_t v[L::Width];
-    L::Store(v, shade);
-    for (int i = 0; i < L::Width; ++i) {
-        screen[i].shade = v[i];
-        screen[i].shadeKey = key;
+        screen[at(i)].shade = v[i];
+        screen[at(i)].shadeKey = key;
     }
 }
 
@@ -177,8 +165,8 @@ void LightBatch(const int32_t* corners, int32_t count, const LightingParams& par
     int32_t i = 0;
     for (; i + L::Width <= count; i += L::Width) {
         F x, y, z;
-        LoadNormals<L>(params.vertices, corners + i, &x, &y, &z);
-        StoreShades<L>(params.screen, corners + i, ShadeLanes<L>(params, light, x, y, z), params.key);
+        LoadField<L>(params.vertices, &MeshVertex::normal, Listed{corners + i}, &x, &y, &z);
+        StoreShades<L>(params.screen, Listed{corners + i}, ShadeLanes<L>(params, light, x, y, z), params.key);
     }
     for (; i < count; ++i) LightCorner(corners[i], params);
 }
@@ -204,7 +192,7 @@ void ProjectBatch(const MeshVertex* vertices, ScreenVertex* out, int32_t count, 
             for (int k = 0; k < L::Width; ++k) __builtin_prefetch(vertices + i + 4 * L::Width + k);
         }
         F x, y, z;
-        LoadPositions<L>(vertices + i, &x, &y, &z);
+        LoadField<L>(vertices + i, &MeshVertex::position, InRun{}, &x, &y, &z);
         F px = TransformRow<L>(m, x, y, z), py = TransformRow<L>(m + 4, x, y, z), pz = TransformRow<L>(m + 8, x, y, z);
         const I code = L::OrI(L::OrI(ClipPair<L>(px, 0x01), ClipPair<L>(py, 0x04)), ClipPair<L>(pz, 0x10));
         // Outside the volume: the point becomes (0, 0, 0).
@@ -218,8 +206,8 @@ void ProjectBatch(const MeshVertex* vertices, ScreenVertex* out, int32_t count, 
         L::StoreScreen(out + i, sx, sy, depth, code);
         if (lighting) {
             F nx, ny, nz;
-            LoadNormals<L>(vertices + i, &nx, &ny, &nz);
-            StoreRunShades<L>(out + i, ShadeLanes<L>(*lighting, light, nx, ny, nz), lighting->key);
+            LoadField<L>(vertices + i, &MeshVertex::normal, InRun{}, &nx, &ny, &nz);
+            StoreShades<L>(out + i, InRun{}, ShadeLanes<L>(*lighting, light, nx, ny, nz), lighting->key);
         }
         minX = L::MinI(minX, sx), minY = L::MinI(minY, sy);
         maxX = L::MaxI(maxX, sx), maxY = L::MaxI(maxY, sy);
