@@ -1,5 +1,6 @@
-// One frame of the preview: clear what the last frame drew, spin, draw the
-// current mesh, and present the union of the old and new areas.
+// One frame of the preview: clear what the last frame drew, draw the current
+// mesh, and present the union of the old and new areas (the spin is the
+// application's, applied before the frame is drawn).
 #pragma once
 
 #include <cstdint>
