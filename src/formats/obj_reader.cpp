@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/file_name.h"
 #include "core/loaded_mesh.h"
 #include "core/memory.h"
 #include "core/platform.h"
@@ -325,12 +326,7 @@ int ReadStatements(ByteSource* source, LoadState* state) {
 // The library path: absolute names as they are, others beside the OBJ file.
 void LibraryPath(const char* objPath, const char* name, char* out, size_t outSize) {
     const bool absolute = name[0] == '/' || name[0] == '\\' || (name[0] != '\0' && name[1] == ':');
-    size_t folder = 0;
-    if (!absolute) {
-        for (size_t i = 0; objPath[i] != '\0'; ++i) {
-            if (objPath[i] == '/' || objPath[i] == '\\') folder = i + 1;
-        }
-    }
+    const size_t folder = absolute ? 0 : static_cast<size_t>(FileNameOf(objPath) - objPath);
     std::snprintf(out, outSize, "%.*s%s", static_cast<int>(folder), objPath, name);
 }
 
