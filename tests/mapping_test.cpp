@@ -94,8 +94,12 @@ TEST(Mapping, FinishLoadedMeshEqualsTheSeparateSteps) {
     MeshPtr once = MakeMesh(points, slots, "l-l--l");
     for (int i = 0; i < once->vertexCount; ++i) once->vertices[i].normal = Vec3{0, 0, 0};
     ASSERT_TRUE(FinishLoadedMesh(once.get()));
-    const size_t vertexBytes = sizeof(MeshVertex) * static_cast<size_t>(once->vertexCount);
-    EXPECT_EQ(std::memcmp(once->vertices, separate->vertices, vertexBytes), 0);
+    // Positions and normals only: the rest of a vertex record is the hair
+    // builder's working storage, which a load leaves as it finds it.
+    for (int i = 0; i < once->vertexCount; ++i) {
+        ASSERT_EQ(std::memcmp(&once->vertices[i].position, &separate->vertices[i].position, sizeof(Vec3)), 0) << i;
+        ASSERT_EQ(std::memcmp(&once->vertices[i].normal, &separate->vertices[i].normal, sizeof(Vec3)), 0) << i;
+    }
     EXPECT_EQ(std::memcmp(once->facePlanes, separate->facePlanes, sizeof(FacePlane) * once->faceCount), 0);
     ASSERT_EQ(once->texCoordCount, separate->texCoordCount);
     EXPECT_EQ(std::memcmp(once->texCoords, separate->texCoords, sizeof(TexCoord) * once->texCoordCount), 0);
