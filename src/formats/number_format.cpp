@@ -10,6 +10,15 @@
 #include <cstdio>
 #include <cstring>
 
+// The writer's formats are formatted by inlined copies of the code with
+// their width and precision as constants, which leaves most of its
+// branches and loops to the compiler.
+#if defined(__GNUC__) || defined(__clang__)
+#define QUILLMERE_INLINE inline __attribute__((always_inline))
+#else
+#define QUILLMERE_INLINE inline
+#endif
+
 namespace {
 
 const char digitPairs[] =
@@ -41,15 +50,17 @@ constexpr FourDigitTable fourDigits = MakeFourDigitTable();
 
 // The eight decimal digits of `value` (below 10^8, leading zeros kept) as
 // ASCII, first digit in the lowest byte.
-uint64_t EightDigitText(uint32_t value) {
-    const uint32_t high = value / 10000;
+QUILLMERE_INLINE uint64_t EightDigitText(uint32_t value) {
+    // value / 10^4 as a multiplication, exact below 10^8: a compiler may
+    // otherwise leave a division in a path it takes for rare.
+    const uint32_t high = static_cast<uint32_t>((static_cast<uint64_t>(value) * 109951163u) >> 40);
     return fourDigits.text[high] | static_cast<uint64_t>(fourDigits.text[value - high * 10000]) << 32;
 }
 
 // Writes exactly `count` (1..10) digits of `value` (which is below
 // 10^count), with leading zeros. Digits go out eight bytes at a time, so up
 // to 8 - count bytes past them may be overwritten as well.
-void WriteDigits(char* out, uint32_t value, int count) {
+QUILLMERE_INLINE void WriteDigits(char* out, uint32_t value, int count) {
     // Texture indices and integer parts are mostly one or two digits.
     if (count == 1) {
         *out = static_cast<char>('0' + value);
@@ -74,7 +85,7 @@ void WriteDigits(char* out, uint32_t value, int count) {
     std::memcpy(out, &text, sizeof text);
 }
 
-int DigitCount(uint32_t value) {
+QUILLMERE_INLINE int DigitCount(uint32_t value) {
     if (value < 100000) {
         if (value < 100) return value < 10 ? 1 : 2;
         return value < 1000 ? 3 : value < 10000 ? 4 : 5;
@@ -110,7 +121,7 @@ int WriteWholeNumber(char* out, uint32_t m, int e) {
 
 // Integer part and P rounded decimals of m x 2^-s (s > 0), rounded to
 // nearest on the exact value, ties to an even last digit.
-void SplitFraction(uint32_t m, int s, int precision, uint32_t* whole, uint32_t* fraction) {
+QUILLMERE_INLINE void SplitFraction(uint32_t m, int s, int precision, uint32_t* whole, uint32_t* fraction) {
     const uint32_t scale = powersOfTen[precision];
     *whole = s < 24 ? m >> s : 0;
     const uint32_t bits = s < 24 ? m & ((1u << s) - 1) : m;
@@ -135,19 +146,19 @@ void SplitFraction(uint32_t m, int s, int precision, uint32_t* whole, uint32_t* 
     *fraction = q;
 }
 
-}  // namespace
+int LibraryFixed(char* out, float value, int width, int precision) {
+    char text[NumberTextSize];
+    const int n = std::snprintf(text, sizeof text, "%*.*f", width, precision, static_cast<double>(value));
+    std::memcpy(out, text, static_cast<size_t>(n));
+    return n;
+}
 
-int FormatFixed(char* out, float value, int width, int precision) {
+QUILLMERE_INLINE int FixedText(char* out, float value, int width, int precision) {
     uint32_t bits;
     std::memcpy(&bits, &value, sizeof bits);
     const int biased = static_cast<int>((bits >> 23) & 0xFF);
-    if (biased == 0xFF) {
-        // Infinities and NaNs: whatever this platform's C library writes.
-        char text[NumberTextSize];
-        const int n = std::snprintf(text, sizeof text, "%*.*f", width, precision, static_cast<double>(value));
-        std::memcpy(out, text, static_cast<size_t>(n));
-        return n;
-    }
+    // Infinities and NaNs: whatever this platform's C library writes.
+    if (biased == 0xFF) return LibraryFixed(out, value, width, precision);
     const uint32_t m = biased == 0 ? bits & 0x7FFFFF : (bits & 0x7FFFFF) | 0x800000;
     const int e = biased == 0 ? -149 : biased - 150;
 
@@ -181,6 +192,15 @@ int FormatFixed(char* out, float value, int width, int precision) {
         p += precision;
     }
     return static_cast<int>(p - out);
+}
+
+}  // namespace
+
+int FormatFixed(char* out, float value, int width, int precision) {
+    // Positions, then texture coordinates.
+    if (width == 10 && precision == 8) return FixedText(out, value, 10, 8);
+    if (width == 8 && precision == 6) return FixedText(out, value, 8, 6);
+    return FixedText(out, value, width, precision);
 }
 
 int FormatInt32(char* out, int32_t value) {

@@ -39,8 +39,6 @@ bool EqualsIgnoringCase(const char* a, const char* b) {
 // into a system call of its own), the first failed write is remembered, and
 // closing checks the flush as well.
 constexpr size_t OutBufferSize = size_t(1) << 16;
-// Room for one formatted number or index pair with its separators.
-constexpr size_t PieceRoom = 2 * NumberTextSize;
 
 struct TextOut {
     FILE* file;
@@ -114,31 +112,35 @@ int Finish(TextOut* out, PlatformOwner owner, const char* path) {
     return 0;
 }
 
-void WriteCorners(TextOut* out, const int32_t* vertices, const int32_t* texIndices, int first, int count,
-                  bool withTexture) {
-    for (int c = first; c < count && vertices[c] != -1; ++c) {
-        char* piece = Reserve(out, PieceRoom);
-        size_t n = 0;
+// Room for one slot's corners: four " index/index" pieces.
+constexpr size_t SlotRoom = 4 * (3 + 2 * 11);
+
+// The corners of one slot from `first` on, into room reserved for them.
+size_t WriteCorners(char* piece, const int32_t* vertices, const int32_t* texIndices, int first, bool withTexture) {
+    size_t n = 0;
+    for (int c = first; c < 4 && vertices[c] != -1; ++c) {
         piece[n++] = ' ';
         n += static_cast<size_t>(FormatInt32(piece + n, vertices[c] + 1));
         if (withTexture) {
             piece[n++] = '/';
             n += static_cast<size_t>(FormatInt32(piece + n, texIndices[c] + 1));
         }
-        out->used += n;
     }
+    return n;
 }
 
 // One face slot's statement; a strand's first slot writes the whole strand.
 void WriteFaceLine(TextOut* out, const Mesh& mesh, int32_t slot) {
     const bool withTexture = mesh.texCoordCount > 0;
     const bool line = (mesh.faceAttributes[slot] & FaceLine) != 0;
-    *Reserve(out, 1) = line ? 'l' : 'f';
-    ++out->used;
+    char* text = Reserve(out, 1 + SlotRoom);
+    text[0] = line ? 'l' : 'f';
+    out->used +=
+        1 + WriteCorners(text + 1, mesh.faceVertexIndices + 4 * slot, mesh.faceTexIndices + 4 * slot, 0, withTexture);
     const int span = line ? StrandSlotSpan(mesh, slot) : 1;
-    for (int s = 0; s < span; ++s) {
-        WriteCorners(out, mesh.faceVertexIndices + 4 * (slot + s), mesh.faceTexIndices + 4 * (slot + s), s == 0 ? 0 : 1,
-                     4, withTexture);
+    for (int s = 1; s < span; ++s) {
+        out->used += WriteCorners(Reserve(out, SlotRoom), mesh.faceVertexIndices + 4 * (slot + s),
+                                  mesh.faceTexIndices + 4 * (slot + s), 1, withTexture);
     }
     PutLineEnd(out);
 }
