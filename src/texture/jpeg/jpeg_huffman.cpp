@@ -99,19 +99,10 @@ inline int32_t ReceiveExtend(JpegContext& jc, BitReader& br, int s, int& ok) {
     return Extend(TakeBits(br, s), s);
 }
 
-}  // namespace
-
-int BuildDecodeTable(JpegContext& jc, int isDc, int tableIndex, HuffmanDecodeTable** slot) {
-    if (tableIndex < 0 || tableIndex > 3) return 0;
-    const HuffmanTable* source = isDc ? jc.decoder.dcTables[tableIndex] : jc.decoder.acTables[tableIndex];
-    if (!source) return 0;
-    if (!*slot) {
-        *slot = static_cast<HuffmanDecodeTable*>(ScratchAlloc(jc, sizeof(HuffmanDecodeTable)));
-        if (!*slot) return 0;
-    }
-    HuffmanDecodeTable& t = **slot;
-    t.source = source;
-
+// The decode tables of t from its DHT table t.source; 0 for an over-full or
+// (DC) invalid table.
+int FillDecodeTable(HuffmanDecodeTable& t, int isDc) {
+    const HuffmanTable* source = t.source;
     // Code lengths of the symbols in order (T.81 Figure C.1).
     uint8_t lengths[257];
     int total = 0;
@@ -166,6 +157,34 @@ int BuildDecodeTable(JpegContext& jc, int isDc, int tableIndex, HuffmanDecodeTab
         }
     }
     return 1;
+}
+
+}  // namespace
+
+int BuildDecodeTable(JpegContext& jc, int isDc, int tableIndex, HuffmanDecodeTable** slot) {
+    if (tableIndex < 0 || tableIndex > 3) return 0;
+    const HuffmanTable* source = isDc ? jc.decoder.dcTables[tableIndex] : jc.decoder.acTables[tableIndex];
+    if (!source) return 0;
+    if (!*slot) {
+        *slot = static_cast<HuffmanDecodeTable*>(ScratchAlloc(jc, sizeof(HuffmanDecodeTable)));
+        if (!*slot) return 0;
+        (*slot)->source = nullptr;
+    }
+    HuffmanDecodeTable& t = **slot;
+    // Components often share a table, and a table stands until a DHT
+    // redefines it (which forgets the built form): build it once.
+    if (t.source == source) return 1;
+    t.source = source;
+    if (!FillDecodeTable(t, isDc)) {
+        t.source = nullptr;
+        return 0;
+    }
+    return 1;
+}
+
+void ForgetDecodeTable(JpegContext& jc, int isDc, int tableIndex) {
+    HuffmanDecodeTable* t = isDc ? jc.dcDecodeTables[tableIndex & 3] : jc.acDecodeTables[tableIndex & 3];
+    if (t) t->source = nullptr;
 }
 
 int StartEntropyDecoder(JpegContext& jc) {

@@ -34,9 +34,9 @@ using FastCode = uint32_t;
 inline int32_t Extend(int32_t v, int s) { return v < (1 << s >> 1) ? v - (1 << s) + 1 : v; }
 
 struct HuffmanDecodeTable {
-    int32_t maxCode[18];      // largest code of each length, -1 none; [17] stops the search
-    int32_t valueOffset[17];  // symbol index = code + valueOffset[length]
-    const HuffmanTable* source;
+    int32_t maxCode[18];                                 // largest code of each length, -1 none; [17] stops the search
+    int32_t valueOffset[17];                             // symbol index = code + valueOffset[length]
+    const HuffmanTable* source;                          // null until built, and once its DHT is redefined
     int32_t lookaheadLength[1 << HuffmanLookaheadBits];  // code length for a prefix, 0 when longer
     uint8_t lookaheadSymbol[1 << HuffmanLookaheadBits];
     FastCode fast[1 << HuffmanFastBits];
@@ -76,7 +76,10 @@ inline int PlaceAc(int symbol, int k, int32_t value, int32_t* block) {
 
 // Builds the decode table of DC (isDc) or AC table `tableIndex` into *slot,
 // allocating it the first time; 0 for a missing, over-full or (DC) invalid table.
+// A table already built from the current DHT content is kept as it is.
 int BuildDecodeTable(JpegContext& jc, int isDc, int tableIndex, HuffmanDecodeTable** slot);
+// Marks the built form of a table stale, for a DHT that redefines it.
+void ForgetDecodeTable(JpegContext& jc, int isDc, int tableIndex);
 // Tables for every scan component and a fresh bit reader; 0 on a bad table.
 int StartEntropyDecoder(JpegContext& jc);
 // Decodes the next MCU into blocks[0..blocksPerMcu) (consecutive in memory and

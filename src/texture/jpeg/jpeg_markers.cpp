@@ -130,6 +130,7 @@ int ReadDht(JpegContext& jc) {
         }
         std::memcpy((*slot)->counts, counts, sizeof counts);
         std::memcpy((*slot)->symbols, symbols, sizeof symbols);
+        ForgetDecodeTable(jc, (classAndIndex & 0x10) == 0, index);
     }
     return remaining == 0;
 }
