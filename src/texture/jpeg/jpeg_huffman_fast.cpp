@@ -10,26 +10,46 @@
 
 #include "texture/jpeg/jpeg_context.h"
 
+namespace {
+
+// n copies of `entry` at p, by doubling copies: a table is built for every
+// decode, so even the smallest image pays for it.
+void FillEntries(FastCode* p, int n, FastCode entry) {
+    p[0] = entry;
+    for (int done = 1; done < n; done *= 2) {
+        std::memcpy(p + done, p, static_cast<size_t>(done < n - done ? done : n - done) * sizeof(FastCode));
+    }
+}
+
+}  // namespace
+
 void BuildFastLookup(HuffmanDecodeTable& t, int isDc, const uint8_t* lengths, const int32_t* codes, int total) {
-    for (FastCode& f : t.fast) f = 0;
+    // Canonical codes, left-aligned, follow one another without gaps, so the
+    // entries of the short codes are one run from the start and the rest of
+    // the table (the longer codes) is zero.
+    int filled = 0;
     for (int i = 0; i < total && lengths[i] <= HuffmanFastBits; ++i) {
         const int length = lengths[i];
         const uint32_t symbol = t.source->symbols[i];
         const int size = isDc ? static_cast<int>(symbol) : static_cast<int>(symbol & 15);
         const int spare = HuffmanFastBits - length;
-        for (int j = 0; j < (1 << spare); ++j) {
-            FastCode entry;
-            if (size > 0 && size <= spare) {
-                // The magnitude bits are the next `size` bits after the code.
-                const int32_t bits = (j >> (spare - size)) & ((1 << size) - 1);
+        FastCode* entries = t.fast + (codes[i] << spare);
+        if (size > 0 && size <= spare) {
+            // Each value of the `size` magnitude bits after the code covers a
+            // run of entries that differ only in the bits after those.
+            const int repeat = 1 << (spare - size);
+            for (int bits = 0; bits < (1 << size); ++bits) {
                 const uint32_t value = static_cast<uint16_t>(Extend(bits, size));
-                entry = static_cast<uint32_t>(length + size) | symbol << 8 | value << 16;
-            } else {
-                entry = static_cast<uint32_t>(length) | static_cast<uint32_t>(size & 15) << 4 | symbol << 8;
+                FillEntries(entries + bits * repeat, repeat,
+                            static_cast<uint32_t>(length + size) | symbol << 8 | value << 16);
             }
-            t.fast[(codes[i] << spare) | j] = entry;
+        } else {
+            FillEntries(entries, 1 << spare,
+                        static_cast<uint32_t>(length) | static_cast<uint32_t>(size & 15) << 4 | symbol << 8);
         }
+        filled = static_cast<int>(entries - t.fast) + (1 << spare);
     }
+    std::memset(t.fast + filled, 0, sizeof t.fast - static_cast<size_t>(filled) * sizeof(FastCode));
 }
 
 namespace {
