@@ -26,21 +26,26 @@ namespace {
 
 constexpr uint64_t CountBudget = 1u << 14;
 
-// Whether a "numb..." word is followed on its line by a number past the
-// budget. Anything before the digits is passed (a sign, blanks of any kind,
-// other text), so that every count the reader could take is seen: a "+"
-// once let 120 million elements through, twenty seconds of reservation.
+// Whether a "numb..." word has on its line a number past the budget. Every
+// run of digits on the line counts, not only the first: the reader's word
+// ends at a blank, not at a NUL, so in "numbElems\0+0 1630000" it takes the
+// count from "1630000", which a look at the first digits after the word
+// missed (seconds of reservation per input). Anything else before the digits
+// is passed too (a sign, blanks of any kind, other text): a "+" once let 120
+// million elements through, twenty seconds of reservation.
 bool AnnouncesHugeCount(const uint8_t* data, size_t size) {
     for (size_t i = 0; i + 4 < size; ++i) {
         // Byte by byte: a memcmp at every offset went through the sanitizer's
         // and the fuzzer's hooks, a sixth of an input's time.
         if (data[i] != 'n' || data[i + 1] != 'u' || data[i + 2] != 'm' || data[i + 3] != 'b') continue;
-        size_t p = i + 4;
-        while (p < size && data[p] != '\n' && (data[p] < '0' || data[p] > '9')) ++p;
         uint64_t value = 0;
-        while (p < size && data[p] >= '0' && data[p] <= '9' && value <= CountBudget)
-            value = value * 10 + (data[p++] - '0');
-        if (value > CountBudget) return true;
+        for (size_t p = i + 4; p < size && data[p] != '\n'; ++p) {
+            if (data[p] < '0' || data[p] > '9') {
+                value = 0;
+            } else if ((value = value * 10 + (data[p] - '0')) > CountBudget) {
+                return true;
+            }
+        }
     }
     return false;
 }
