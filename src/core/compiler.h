@@ -10,3 +10,12 @@
 #else
 #define QUILLMERE_PRINTF_FORMAT(formatIndex, firstValue)
 #endif
+
+// Asks for a function to be inlined even where the compiler's estimate
+// would keep it a call: for a small step of a hot loop whose pointer
+// arguments would otherwise travel through memory.
+#if defined(__GNUC__) || defined(__clang__)
+#define QUILLMERE_ALWAYS_INLINE inline __attribute__((always_inline))
+#else
+#define QUILLMERE_ALWAYS_INLINE inline
+#endif

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/compiler.h"
+
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
@@ -26,7 +28,7 @@ bool IsDigit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
 // Accumulates the digits at *p into *significand and moves past them;
 // returns how many there were (leading zeros too). More than 19 may have
 // wrapped the value, which the caller then does not use.
-int TakeDigits(const char** p, uint64_t* significand) {
+QUILLMERE_ALWAYS_INLINE int TakeDigits(const char** p, uint64_t* significand) {
     const char* q = *p;
     uint64_t value = *significand;
     // Two digits a step halve the chain of multiplications; the second
@@ -92,8 +94,10 @@ bool ConvertPlainDecimal(const char* text, float* value, const char** end) {
         return true;
     }
     if (significand > (uint64_t(1) << 53) || exponent < -22 || exponent > 22) return false;
-    const double d =
-        static_cast<double>(significand) * (exponent >= 0 ? exactPowersOfTen[exponent] : inversePowersOfTen[-exponent]);
+    // Below 2^53 the signed conversion is exact, and one instruction where
+    // the unsigned one is several.
+    const double d = static_cast<double>(static_cast<int64_t>(significand)) *
+                     (exponent >= 0 ? exactPowersOfTen[exponent] : inversePowersOfTen[-exponent]);
     uint64_t bits;
     std::memcpy(&bits, &d, sizeof bits);
     const uint32_t low = static_cast<uint32_t>(bits) & 0x1FFFFFFFu;
