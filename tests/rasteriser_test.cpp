@@ -392,8 +392,14 @@ TEST(Rasteriser, EveryLevelMatchesTheFullReferenceOnRandomTriangles) {
             // Mostly small and thin triangles, as in hair, some large ones.
             const int spread = uniform(0, 7) == 0 ? 40 : uniform(1, 12);
             const int cx = uniform(1, viewWidth - 1), cy = uniform(0, viewHeight - 1);
-            const ScreenVertex a = randomCorner(cx, cy, spread), b = randomCorner(cx, cy, spread),
-                               c = randomCorner(cx, cy, spread);
+            const ScreenVertex a = randomCorner(cx, cy, spread), b = randomCorner(cx, cy, spread);
+            ScreenVertex c = randomCorner(cx, cy, spread);
+            if (uniform(0, 4) == 0) {  // no area: c on the line through a and b, or on one of them
+                const int along = uniform(-1, 2);
+                const int x = a.screenX + along * (b.screenX - a.screenX),
+                          y = a.screenY + along * (b.screenY - a.screenY);
+                if (x >= 1 && x < viewWidth && y >= 0 && y < viewHeight) c.screenX = x, c.screenY = y;
+            }
             const int fill = uniform(0, 3);
             Material material =
                 fill == 1 ? TransparentMaterial(static_cast<uint32_t>(random()) & 0xFFFFFF) : OpaqueMaterial();

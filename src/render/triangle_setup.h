@@ -98,6 +98,19 @@ inline bool AnyRowSpan(const RasterSetup& s, int32_t endRow) {
     return false;
 }
 
+// Whether the corners lie on one line, tested before they are sorted. In a
+// frame buffer under 32768 pixels a side the corners of a drawable triangle
+// differ by less than 2^15 on each axis, so this cross is exact and zero
+// exactly when the sorted corners' GradientCross is; corners outside the
+// frame buffer draw nothing either way.
+inline bool CollinearCorners(const FrameBuffer& fb, const ScreenVertex& a, const ScreenVertex& b,
+                             const ScreenVertex& c) {
+    if (fb.width > 32768 || fb.height > 32768) return false;
+    const int32_t abx = SubWrap(b.screenX, a.screenX), aby = SubWrap(b.screenY, a.screenY);
+    const int32_t acx = SubWrap(c.screenX, a.screenX), acy = SubWrap(c.screenY, a.screenY);
+    return MulWrap(abx, acy) == MulWrap(acx, aby);
+}
+
 // A path of named kernels, each called directly.
 template <void (*Reciprocal15)(const int16_t*, int16_t*),
           int32_t (*SetupGradients)(RasterSetup&, const ScreenVertex&, const ScreenVertex&, const ScreenVertex&),
@@ -136,11 +149,14 @@ void RunFill(const Path& path, RasterSetup& s, const Material& material, bool te
 }
 
 // DrawTriangleWith with the kernels of `path`; a triangle that covers no
-// pixel skips its set-up and walk when skipEmpty is set.
+// pixel skips its sort, set-up and walk when skipEmpty is set.
 template <class Path>
 void DrawTriangleOf(const Path& path, FrameBuffer* fb, const ScreenVertex& a, const ScreenVertex& b,
                     const ScreenVertex& c, const Material& material, bool textured, const Texture* texture,
                     bool skipEmpty) {
+    // A third of a groom's triangles have no area (ribbons narrower than a
+    // pixel): they leave before the sort's branches.
+    if (skipEmpty && CollinearCorners(*fb, a, b, c)) return;
     if (!CornerInside(*fb, a) || !CornerInside(*fb, b) || !CornerInside(*fb, c)) return;
     const SortedCorners o = SortByRow(a, b, c);
     const int32_t cross = GradientCross(*o.middle, *o.bottom, *o.top);
