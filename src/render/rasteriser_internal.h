@@ -235,9 +235,10 @@ inline uint32_t TexelAt(const RasterSetup& s, uint32_t v, uint32_t u) {
 // and the values along a span (Span: StartSpan from the row's depth,
 // StepPixel); Kernel draws one pixel that passed the depth test and says
 // whether it needs the texture coordinate. Rows run from firstRow while
-// below endRow.
+// below endRow. The kernel is a copy of its own: a pixel store could alias
+// the caller's record, and the dither state must stay in registers.
 template <class Cursor, class Kernel>
-void WalkRows(const RasterSetup& s, Kernel& kernel, int32_t endRow) {
+void WalkRows(const RasterSetup& s, Kernel kernel, int32_t endRow) {
     typename Cursor::Row row;
     Cursor::StartRows(s, &row);
     EdgeWalk e = StartEdges(s);
