@@ -5,6 +5,7 @@
 // src/render.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <utility>
@@ -15,8 +16,14 @@
 
 namespace raster {
 
-inline bool CornerInside(const FrameBuffer& fb, const ScreenVertex& v) {
-    return v.screenX >= 1 && v.screenX <= fb.width - 2 && v.screenY >= 0 && v.screenY < fb.height;
+// Every corner inside the drawable area (x 1..width-2, y 0..height-1),
+// tested on the corners' extremes rather than corner by corner.
+inline bool CornersInside(const FrameBuffer& fb, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c) {
+    const int32_t minX = std::min(std::min(a.screenX, b.screenX), c.screenX);
+    const int32_t maxX = std::max(std::max(a.screenX, b.screenX), c.screenX);
+    const int32_t minY = std::min(std::min(a.screenY, b.screenY), c.screenY);
+    const int32_t maxY = std::max(std::max(a.screenY, b.screenY), c.screenY);
+    return minX >= 1 && maxX <= fb.width - 2 && minY >= 0 && maxY < fb.height;
 }
 
 struct SortedCorners {
@@ -157,7 +164,7 @@ void DrawTriangleOf(const Path& path, FrameBuffer* fb, const ScreenVertex& a, co
     // A third of a groom's triangles have no area (ribbons narrower than a
     // pixel): they leave before the sort's branches.
     if (skipEmpty && CollinearCorners(*fb, a, b, c)) return;
-    if (!CornerInside(*fb, a) || !CornerInside(*fb, b) || !CornerInside(*fb, c)) return;
+    if (!CornersInside(*fb, a, b, c)) return;
     const SortedCorners o = SortByRow(a, b, c);
     const int32_t cross = GradientCross(*o.middle, *o.bottom, *o.top);
     if (cross == 0) return;
