@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "app/hair_settings.h"
+#include "core/cpu_features.h"
 #include "core/memory.h"
+#include "ribbon/unit_batch.h"
 
 namespace {
 
@@ -301,10 +303,13 @@ bool SameBytes(const T* a, const T* b, int32_t count) {
 // the way strands share points, normals, planes and box must be bit for
 // bit what the normal pass over the finished hair mesh makes, and a loose
 // point left out (which makes the builder write the pairs in a pass of
-// their own) must change nothing.
+// their own) must change nothing. So at every vector level the processor
+// has, since the builder normalises four normals at once where it can.
 TEST(RibbonBuilder, NormalsEqualTheNormalPassOfTheHairMesh) {
-    for (int variant = 0; variant < 16; ++variant) {
+    const SimdLevel saved = ActiveSimdLevel();
+    for (int variant = 0; variant < 16 * (DetectedSimdLevel() + 1); ++variant) {
         SCOPED_TRACE(variant);
+        SetActiveSimdLevel(static_cast<SimdLevel>(variant / 16));
         const bool reduce = variant & 1, copied = variant & 2, fan = variant & 4, backwards = variant & 8;
         SourceBuilder b;
         for (int i = 0; i < 40; ++i) b.Strand(Helix(&b, 2 + (i * 5) % 23, 2.0f * i, i % 3 == 0 ? 0.0f : 0.3f));
@@ -350,6 +355,50 @@ TEST(RibbonBuilder, NormalsEqualTheNormalPassOfTheHairMesh) {
         EXPECT_TRUE(SameBytes(&lo, &hair->boundsMin, 1));
         EXPECT_TRUE(SameBytes(&hi, &hair->boundsMax, 1));
     }
+    SetActiveSimdLevel(saved);
+}
+
+// The batch kernels against the scalar reference on random bit patterns
+// (every exponent, NaNs, infinities, denormals) and on zero and tiny sums:
+// the same bits, NaN for NaN.
+TEST(RibbonBuilder, BatchNormaliseEqualsScalarToTheBit) {
+    uint32_t state = 12345;
+    const auto next = [&state] {
+        state = state * 1664525u + 1013904223u;
+        return state;
+    };
+    const float specials[] = {0.0f, -0.0f, 1e-30f, -1e-45f, 1e30f, 3.0e38f, INFINITY, NAN, 1.0f, -2.5f};
+    int mismatches = 0;
+    for (int round = 0; round < 200000; ++round) {
+        UnitBatch in{};
+        for (int i = 0; i < 4; ++i) {
+            float* lane[3] = {&in.x[i], &in.y[i], &in.z[i]};
+            for (float* c : lane) {
+                const uint32_t r = next();
+                if (round % 3 == 0) {
+                    *c = specials[r % 10];
+                } else {
+                    // Random bits, half of them with exponents near 1.
+                    uint32_t bits = r;
+                    if (round % 3 == 1) bits = (bits & 0x807FFFFFu) | ((120u + (r >> 27)) << 23);
+                    std::memcpy(c, &bits, sizeof bits);
+                }
+            }
+        }
+        UnitBatch reference = in, vector = in;
+        NormaliseBatchScalar(&reference);
+        NormaliseBatchFor(SimdAvx2)(&vector);
+        // Which operand's NaN comes out is the compiler's choice.
+        const auto same = [](float a, float b) {
+            return std::memcmp(&a, &b, sizeof a) == 0 || (std::isnan(a) && std::isnan(b));
+        };
+        for (int i = 0; i < 4; ++i) {
+            if (!same(reference.x[i], vector.x[i]) || !same(reference.y[i], vector.y[i]) ||
+                !same(reference.z[i], vector.z[i]))
+                ++mismatches;
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
 }
 
 TEST(RibbonBuilder, FindOrAddRibbonTexPair) {

@@ -7,6 +7,7 @@
 #include "core/math3d.h"
 #include "core/memory.h"
 #include "formats/face_slots.h"
+#include "ribbon/unit_batch.h"
 
 namespace {
 
@@ -248,6 +249,12 @@ Mesh* CreateHairMesh(const Mesh& source, const StrandCounts& counts, bool keepFa
         return nullptr;
     }
     hair->vertexCount = static_cast<int32_t>(newVertexCount);
+    const size_t slots = static_cast<size_t>(hair->faceCapacity);
+    PreferLargePages(hair->vertices, static_cast<size_t>(hair->vertexCapacity) * sizeof(MeshVertex));
+    PreferLargePages(hair->faceVertexIndices, slots * 4 * sizeof(int32_t));
+    PreferLargePages(hair->faceTexIndices, slots * 4 * sizeof(int32_t));
+    PreferLargePages(hair->facePlanes, slots * sizeof(FacePlane));
+    PreferLargePages(hair->faceAttributes, slots * sizeof(FaceAttributes));
     return hair;
 }
 
@@ -348,56 +355,113 @@ bool CopySourceTexCoords(const Mesh& source, Mesh* hair, BuildScratch* scratch, 
     return true;
 }
 
-// AddFaceNormal's work for the ribbon quad a-, b-, b+, a+ (hair vertices
-// ma, mb, mb + 1, ma + 1) as new slot q: the same Newell sum in the same
-// order, without looking the corners up. Returns the face's unit normal.
-Vec3 RibbonQuadNormal(Mesh* hair, int32_t q, int32_t ma, int32_t mb) {
-    const MeshVertex* v = hair->vertices;
-    const Vec3 c[4] = {v[ma].position, v[mb].position, v[mb + 1].position, v[ma + 1].position};
-    Vec3 n{0, 0, 0};
-    for (int i = 0; i < 4; ++i) {
-        const Vec3& a = c[i];
-        const Vec3& b = c[(i + 1) & 3];
-        n.x += (a.y - b.y) * (a.z + b.z);
-        n.y += (a.z - b.z) * (a.x + b.x);
-        n.z += (a.x - b.x) * (a.y + b.y);
-    }
-    Normalise(&n);
-    hair->facePlanes[q] = FacePlane{n.x, n.y, n.z, n.x * c[0].x + n.y * c[0].y + n.z * c[0].z};
-    return n;
+// The Newell terms of the edge a -> b added to n.
+void AddNewellEdge(const Vec3& a, const Vec3& b, Vec3* n) {
+    n->x += (a.y - b.y) * (a.z + b.z);
+    n->y += (a.z - b.z) * (a.x + b.x);
+    n->z += (a.x - b.x) * (a.y + b.y);
 }
 
-// A quad's normal n added to the pair m, m + 1 of source vertex v, whose
-// mark counts the pair's quad corners still to come. Both vertices of a
-// pair get the same sums in the same order, so the sum is made once; at the
-// pair's last corner it is normalised there, as the closing pass would.
-void AddPairNormal(MeshVertex* out, int32_t m, const Vec3& n, uint8_t* mark) {
+// Quad normals and finished pair normals waiting to be normalised four at
+// a time (the square roots and divisions are most of a quad's wait). A
+// quad's normal is used only when its batch is flushed, which adds it to
+// its pairs in quad order, so every pair gets the sums it got quad by
+// quad; a finished pair gets nothing more, so its normalising can wait.
+struct NormalBatches {
+    NormaliseBatchFunction normalise = NormaliseBatchScalar;
+    UnitBatch quadNormals{};
+    int32_t quad[4], ma[4], mb[4];
+    uint8_t* markA[4];
+    uint8_t* markB[4];
+    int quads = 0;
+    UnitBatch pairNormals{};
+    int32_t pair[4];
+    int pairs = 0;
+};
+
+void FlushPairs(MeshVertex* out, NormalBatches* batches) {
+    if (batches->pairs == 0) return;
+    batches->normalise(&batches->pairNormals);
+    const UnitBatch& n = batches->pairNormals;
+    for (int i = 0; i < batches->pairs; ++i) {
+        const int32_t m = batches->pair[i];
+        out[m].normal = out[m + 1].normal = Vec3{n.x[i], n.y[i], n.z[i]};
+    }
+    batches->pairs = 0;
+}
+
+// A quad's normal n added to the pair m, m + 1, whose mark counts the
+// pair's quad corners still to come. Both vertices of a pair get the same
+// sums in the same order, so the sum is made once; the pair's last corner
+// hands it to be normalised, as the closing pass would.
+void AddPairNormal(MeshVertex* out, int32_t m, const Vec3& n, uint8_t* mark, NormalBatches* batches) {
     Vec3 sum = out[m].normal;
     sum.x += n.x;
     sum.y += n.y;
     sum.z += n.z;
-    if (--*mark == 1) Normalise(&sum);
-    out[m].normal = sum;
-    out[m + 1].normal = sum;
-}
-
-// The face normal of ribbon quad q added to its corners: pair by pair,
-// finished as they go, when no copied slot adds to a pair's minus vertex
-// alone; else corner by corner, for the closing pass.
-void AddRibbonNormal(Mesh* hair, int32_t q, int32_t ma, int32_t mb, uint8_t* markA, uint8_t* markB, bool finishPairs) {
-    if (!finishPairs) {
-        AddFaceNormal(hair, q);
+    if (--*mark != 1) {
+        out[m].normal = out[m + 1].normal = sum;
         return;
     }
-    const Vec3 n = RibbonQuadNormal(hair, q, ma, mb);
-    AddPairNormal(hair->vertices, ma, n, markA);
-    AddPairNormal(hair->vertices, mb, n, markB);
+    const int i = batches->pairs;
+    batches->pairNormals.x[i] = sum.x;
+    batches->pairNormals.y[i] = sum.y;
+    batches->pairNormals.z[i] = sum.z;
+    batches->pair[i] = m;
+    if (++batches->pairs == 4) FlushPairs(out, batches);
+}
+
+// The waiting quads' unit normals: their planes, and their sums added to
+// the pairs.
+void FlushQuads(Mesh* hair, NormalBatches* batches) {
+    if (batches->quads == 0) return;
+    batches->normalise(&batches->quadNormals);
+    const UnitBatch& n = batches->quadNormals;
+    for (int i = 0; i < batches->quads; ++i) {
+        const Vec3 normal{n.x[i], n.y[i], n.z[i]};
+        const Vec3& c0 = hair->vertices[batches->ma[i]].position;
+        hair->facePlanes[batches->quad[i]] =
+            FacePlane{normal.x, normal.y, normal.z, normal.x * c0.x + normal.y * c0.y + normal.z * c0.z};
+        AddPairNormal(hair->vertices, batches->ma[i], normal, batches->markA[i], batches);
+        AddPairNormal(hair->vertices, batches->mb[i], normal, batches->markB[i], batches);
+    }
+    batches->quads = 0;
+}
+
+// AddFaceNormal's work for the ribbon quad a-, b-, b+, a+ (hair vertices
+// ma, mb, mb + 1, ma + 1) as new slot q: the same Newell sum in the same
+// order, without looking the corners up (which are read in place: a copy
+// of them made the loads wait for the stores); the normalising waits for
+// the batch.
+void AddRibbonQuad(Mesh* hair, int32_t q, int32_t ma, int32_t mb, uint8_t* markA, uint8_t* markB,
+                   NormalBatches* batches) {
+    const MeshVertex* v = hair->vertices;
+    const Vec3& c0 = v[ma].position;
+    const Vec3& c1 = v[mb].position;
+    const Vec3& c2 = v[mb + 1].position;
+    const Vec3& c3 = v[ma + 1].position;
+    Vec3 n{0, 0, 0};
+    AddNewellEdge(c0, c1, &n);
+    AddNewellEdge(c1, c2, &n);
+    AddNewellEdge(c2, c3, &n);
+    AddNewellEdge(c3, c0, &n);
+    const int i = batches->quads;
+    batches->quadNormals.x[i] = n.x;
+    batches->quadNormals.y[i] = n.y;
+    batches->quadNormals.z[i] = n.z;
+    batches->quad[i] = q;
+    batches->ma[i] = ma;
+    batches->mb[i] = mb;
+    batches->markA[i] = markA;
+    batches->markB[i] = markB;
+    if (++batches->quads == 4) FlushQuads(hair, batches);
 }
 
 // What the face pass carries from slot to slot.
 struct FacePass {
     bool reduce;
     bool finishPairs;  // normals finished pair by pair (no copied slot)
+    NormalBatches batches;
     // Every source vertex is a strand point and the strands reach them in
     // index order: each pair is written as its point is first reached,
     // which is where step 3 would have put it, and the box grows in the
@@ -452,7 +516,14 @@ bool WriteRibbonQuads(Mesh* source, Mesh* hair, int slot, FacePass* pass) {
             outTex[2] = tb + 1;
             outTex[3] = ta + 1;
             hair->faceAttributes[*q] = attributes;
-            AddRibbonNormal(hair, *q, ma, mb, scratch->visited + va, scratch->visited + vb, pass->finishPairs);
+            // Pair by pair, finished as they go, when no copied slot adds
+            // to a pair's minus vertex alone; else corner by corner, for
+            // the closing pass.
+            if (pass->finishPairs) {
+                AddRibbonQuad(hair, *q, ma, mb, scratch->visited + va, scratch->visited + vb, &pass->batches);
+            } else {
+                AddFaceNormal(hair, *q);
+            }
             ++*q;
         }
         ma = mb;
@@ -493,6 +564,8 @@ bool WriteHairFaces(Mesh* source, Mesh* hair, bool keepFaces, FacePass* pass) {
             WriteCopiedSlot(*source, hair, slot, *pass->scratch, pass->q++);
         }
     }
+    FlushQuads(hair, &pass->batches);
+    FlushPairs(hair->vertices, &pass->batches);
     const int32_t q = pass->q;
     hair->faceCount = q;
     hair->polygonCount = q;
@@ -553,6 +626,7 @@ Mesh* BuildHairMesh(Mesh* source, const HairSettings& settings) {
     FacePass pass;
     pass.reduce = reduce;
     pass.finishPairs = counts.copiedSlots == 0 && !counts.manyTouches;
+    pass.batches.normalise = NormaliseBatchFor(ActiveSimdLevel());
     pass.writesPairs = counts.copiedSlots == 0 && counts.inIndexOrder && counts.strandPoints == source->vertexCount;
     pass.settings = &settings;
     pass.scratch = &scratch;
