@@ -134,10 +134,13 @@ struct SlowStep {
     return fb;
 }
 
-// The common refill, a word free of 0xFF bytes, in line; the rest out of it.
-inline FastBits Refilled(FastBits fb) {
-    if (fb.remaining >= static_cast<int32_t>(sizeof(BitWord)) && fb.FillWord()) return fb;
-    return RefilledSlowly(fb);
+// The common refill, a word free of 0xFF bytes, in line and in place: a
+// copy of the whole state there goes through memory and stalls the loop.
+// The rest out of line; false when it met a marker, a fill byte or the end.
+inline bool Refill(FastBits& fb) {
+    if (fb.remaining >= static_cast<int32_t>(sizeof(BitWord)) && fb.FillWord()) return true;
+    fb = RefilledSlowly(fb);
+    return fb.next != nullptr;
 }
 
 // A coefficient whose code is longer than the look-up, found bit by bit as
@@ -165,8 +168,7 @@ inline FastBits Refilled(FastBits fb) {
 // the extended value. The common case is all here, small enough to inline.
 inline int DecodeCoefficient(FastBits& fb, const HuffmanDecodeTable& table, bool dc, int32_t& value) {
     if (fb.count < FastReserve) {
-        fb = Refilled(fb);
-        if (!fb.next || fb.count < FastReserve) return -1;
+        if (!Refill(fb) || fb.count < FastReserve) return -1;
     }
     const FastCode f = table.fast[fb.Peek(HuffmanFastBits)];
     if ((f & 15) == 0) {
@@ -181,8 +183,7 @@ inline int DecodeCoefficient(FastBits& fb, const HuffmanDecodeTable& table, bool
         value = static_cast<int16_t>(static_cast<uint16_t>(f >> 16));
     } else {
         if (fb.count < size) {
-            fb = Refilled(fb);
-            if (!fb.next || fb.count < size) return -1;
+            if (!Refill(fb) || fb.count < size) return -1;
         }
         value = Extend(fb.Take(size), size);
     }
