@@ -1,11 +1,6 @@
 #include "core/memory.h"
 
-#include <cstdint>
 #include <cstdlib>
-
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
 
 namespace {
 long failCountdown = 0;
@@ -37,19 +32,6 @@ void ReleaseBytes(void* block) {
     if (!block) return;
     --liveBlocks;
     std::free(block);
-}
-
-void PreferLargePages(void* block, size_t size) {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-    constexpr uintptr_t Page = 4096;
-    const uintptr_t begin = (reinterpret_cast<uintptr_t>(block) + Page - 1) & ~(Page - 1);
-    const uintptr_t end = (reinterpret_cast<uintptr_t>(block) + size) & ~(Page - 1);
-    // Advice only: a refusal leaves ordinary pages.
-    if (block && end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-#else
-    (void)block;
-    (void)size;
-#endif
 }
 
 int ArrayByteSize(int64_t count, size_t elementSize, size_t* bytes) {

@@ -20,12 +20,6 @@ void* ReallocateBytes(void* block, size_t size);
 // Null is ignored.
 void ReleaseBytes(void* block);
 
-// Asks the system to back the whole pages of `block` (`size` bytes) with
-// large pages where it can: a fresh array of hundreds of MB then costs a
-// fraction of the page faults and kernel clearing of small pages. Nothing
-// about the block changes; a system without the request ignores it.
-void PreferLargePages(void* block, size_t size);
-
 // Byte size of an array of `count` elements of `elementSize` bytes, or failure
 // (returns 0) when the count is negative, passes the signed 32-bit range or the
 // byte size does not fit in size_t.

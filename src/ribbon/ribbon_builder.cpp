@@ -249,12 +249,6 @@ Mesh* CreateHairMesh(const Mesh& source, const StrandCounts& counts, bool keepFa
         return nullptr;
     }
     hair->vertexCount = static_cast<int32_t>(newVertexCount);
-    const size_t slots = static_cast<size_t>(hair->faceCapacity);
-    PreferLargePages(hair->vertices, static_cast<size_t>(hair->vertexCapacity) * sizeof(MeshVertex));
-    PreferLargePages(hair->faceVertexIndices, slots * 4 * sizeof(int32_t));
-    PreferLargePages(hair->faceTexIndices, slots * 4 * sizeof(int32_t));
-    PreferLargePages(hair->facePlanes, slots * sizeof(FacePlane));
-    PreferLargePages(hair->faceAttributes, slots * sizeof(FaceAttributes));
     return hair;
 }
 
