@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "core/cpu_features.h"
 #include "core/memory.h"
+#include "formats/byte_source.h"
 #include "formats/face_slots.h"
 #include "formats/file_source.h"
 #include "formats/obj_reader.h"
@@ -301,6 +304,41 @@ TEST(ObjReader, CompressedFileSource) {
     }
     ByteSource source;
     EXPECT_EQ(OpenMeshFileSource((TempDir(TestDirName()) + "/absent.obz").c_str(), &source), 0);
+}
+
+// The line ends a window finds are the same at every processor level: lines
+// of every length up to a few hundred bytes, CR, LF and both, and lines that
+// end right at the end of input, through two refills of the window.
+TEST(ObjReader, LineEndsAreTheSameAtEveryLevel) {
+    std::mt19937 random(3);
+    std::string text;
+    while (text.size() < 2 * TextWindowSize + 1000) {
+        text.append(random() % 300, 'a' + static_cast<char>(random() % 26));
+        const char* ends[] = {"\n", "\r", "\r\n", "\n\n"};
+        text += ends[random() % 4];
+    }
+    text += "tail";
+    const auto lineEnds = [&](SimdLevel level) {
+        const SimdLevel saved = SetActiveSimdLevel(level);
+        ByteSource source = MemoryByteSource(text.data(), text.size());
+        std::vector<unsigned char> storage(TextWindowSize + 1);
+        TextWindow window;
+        StartTextWindow(&window, &source, storage.data());
+        std::vector<std::string> lines;
+        while (HasByte(&window)) {
+            size_t end = 0;
+            const LineKind kind = FindLineEnd(&window, &end);
+            lines.push_back(
+                std::string(reinterpret_cast<char*>(window.bytes) + window.position, end - window.position) + "|" +
+                std::to_string(kind));
+            window.position = kind == LineTerminated ? end + 1 : end;
+        }
+        SetActiveSimdLevel(saved);
+        return lines;
+    };
+    const std::vector<std::string> reference = lineEnds(SimdScalar);
+    EXPECT_GT(reference.size(), 3000u);
+    for (SimdLevel level : {SimdMmx, SimdSse2, SimdAvx2}) EXPECT_TRUE(lineEnds(level) == reference) << level;
 }
 
 TEST(ObjReader, SphericalMappingWhenNoTextureCoordinates) {

@@ -41,12 +41,17 @@ enum LineKind {
     LineLong         // past the whole window: TextWindowSize bytes without either
 };
 
+// Where the first CR or LF lies in bytes [from, to), or `to`; the kernel for
+// the processor's level, chosen when a window starts.
+using LineEndScan = size_t (*)(const unsigned char* bytes, size_t from, size_t to);
+
 struct TextWindow {
     ByteSource* source;    // null: no input
     unsigned char* bytes;  // TextWindowSize + 1 bytes: a terminator fits after the last
-    size_t position;       // the next byte to take
-    size_t fill;           // bytes in the window
-    bool ended;            // the source has given all it has
+    LineEndScan scanToLineEnd;
+    size_t position;  // the next byte to take
+    size_t fill;      // bytes in the window
+    bool ended;       // the source has given all it has
     // What FindLineEnd last found, while position has not passed it.
     bool lineKnown;
     size_t lineEnd;
