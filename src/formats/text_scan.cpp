@@ -10,18 +10,22 @@
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+// A space, or one of the five controls '\t' '\n' '\v' '\f' '\r' (9 to 13).
+bool IsBlank(char c) { return c == ' ' || static_cast<unsigned char>(c - '\t') < 5; }
 
 }  // namespace
 
 namespace {
 
-// Powers of ten that doubles hold exactly, and the doubles nearest to their
-// inverses.
-const double exactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                   1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-const double inversePowersOfTen[] = {1e-0,  1e-1,  1e-2,  1e-3,  1e-4,  1e-5,  1e-6,  1e-7,  1e-8,  1e-9,  1e-10, 1e-11,
-                                     1e-12, 1e-13, 1e-14, 1e-15, 1e-16, 1e-17, 1e-18, 1e-19, 1e-20, 1e-21, 1e-22};
+// 10^-22 .. 10^22 at [e + 22]: from 10^0 up the powers doubles hold exactly,
+// below it the doubles nearest to their inverses.
+// clang-format off
+const double powersOfTen[] = {
+    1e-22, 1e-21, 1e-20, 1e-19, 1e-18, 1e-17, 1e-16, 1e-15, 1e-14, 1e-13, 1e-12, 1e-11,
+    1e-10, 1e-9,  1e-8,  1e-7,  1e-6,  1e-5,  1e-4,  1e-3,  1e-2,  1e-1,
+    1e0,   1e1,   1e2,   1e3,   1e4,   1e5,   1e6,   1e7,   1e8,   1e9,   1e10,  1e11,
+    1e12,  1e13,  1e14,  1e15,  1e16,  1e17,  1e18,  1e19,  1e20,  1e21,  1e22};
+// clang-format on
 
 bool IsDigit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
 
@@ -96,8 +100,7 @@ bool ConvertPlainDecimal(const char* text, float* value, const char** end) {
     if (significand > (uint64_t(1) << 53) || exponent < -22 || exponent > 22) return false;
     // Below 2^53 the signed conversion is exact, and one instruction where
     // the unsigned one is several.
-    const double d = static_cast<double>(static_cast<int64_t>(significand)) *
-                     (exponent >= 0 ? exactPowersOfTen[exponent] : inversePowersOfTen[-exponent]);
+    const double d = static_cast<double>(static_cast<int64_t>(significand)) * powersOfTen[exponent + 22];
     uint64_t bits;
     std::memcpy(&bits, &d, sizeof bits);
     const uint32_t low = static_cast<uint32_t>(bits) & 0x1FFFFFFFu;
