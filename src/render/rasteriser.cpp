@@ -79,7 +79,7 @@ int32_t SetupGradientsScalar(RasterSetup& s, const ScreenVertex& m, const Screen
     return g.cross;
 }
 
-void Reciprocal15Fast(const int16_t in[4], int16_t out[4]) { Reciprocal15FromTable(in, out); }
+void Reciprocal15Fast(const int16_t in[4], int16_t out[4]) { Reciprocal15Quick(in, out); }
 
 void SetupEdgesScalar(RasterSetup& s, const ScreenVertex& l, const ScreenVertex& t, const ScreenVertex& b,
                       EdgeSetupMode mode, const int16_t q[4], const int16_t fraction[2]) {

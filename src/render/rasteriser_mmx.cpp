@@ -206,7 +206,7 @@ void FillTexturedMmx(RasterSetup& s, uint32_t filter) {
 }
 
 // The MMX kernels, called directly by the MMX path's triangles.
-using MmxPath = DirectPath<Reciprocal15FromTable, SetupGradientsMmx, SetupEdgesMmx, FillGouraudMmx, FillTransparentMmx,
+using MmxPath = DirectPath<Reciprocal15Quick, SetupGradientsMmx, SetupEdgesMmx, FillGouraudMmx, FillTransparentMmx,
                            FillTexturedMmx>;
 
 void DrawTriangleMmx(FrameBuffer* fb, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
