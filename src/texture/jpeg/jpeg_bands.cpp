@@ -3,10 +3,28 @@
 // component's sample rows of the band.
 #include "texture/jpeg/jpeg_bands.h"
 
-#include <cstring>
+#include <emmintrin.h>
 
 #include "texture/jpeg/jpeg_context.h"
 #include "texture/jpeg/jpeg_huffman.h"
+
+namespace {
+
+// Zeroes `count` consecutive coefficient blocks before each MCU, with 16-byte
+// stores in line: a library memset call per MCU cost more, and the 32-bit
+// program's runtime memset more still.
+void ClearBlocks(int32_t* blocks, int count) {
+    __m128i* p = reinterpret_cast<__m128i*>(blocks);
+    const __m128i zero = _mm_setzero_si128();
+    for (int i = 0; i < count * 16; i += 4) {  // 16 vectors a block
+        _mm_storeu_si128(p + i, zero);
+        _mm_storeu_si128(p + i + 1, zero);
+        _mm_storeu_si128(p + i + 2, zero);
+        _mm_storeu_si128(p + i + 3, zero);
+    }
+}
+
+}  // namespace
 
 void StartBand(JpegContext& jc) {
     const JpegDecoder& d = jc.decoder;
@@ -25,7 +43,7 @@ BandResult DecodeBand(JpegContext& jc, uint8_t** const* componentRows) {
     for (int y = 0; y < jc.mcuRowsPerBand; ++y) {
         for (int c = 0; c < d.mcusPerRow; ++c) {
             // The blocks lie one after another: one clear for the whole MCU.
-            std::memset(jc.coefficientBlocks[0], 0, static_cast<size_t>(d.blocksPerMcu) * 64 * sizeof(int32_t));
+            ClearBlocks(jc.coefficientBlocks[0], d.blocksPerMcu);
             if (!DecodeMcu(jc, jc.coefficientBlocks)) return BandError;
 
             int b = 0;
