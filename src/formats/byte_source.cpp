@@ -125,13 +125,11 @@ bool RefillTextWindow(TextWindow* in) {
     return in->position < in->fill;
 }
 
-bool SkipBlanks(TextWindow* in, bool lineEnds) {
+bool SkipManyBlanks(TextWindow* in, bool lineEnds) {
     for (;;) {
         const unsigned char* bytes = in->bytes;
         size_t i = in->position;
-        while (i < in->fill &&
-               (bytes[i] == ' ' || bytes[i] == '\t' || (lineEnds && (bytes[i] == '\r' || bytes[i] == '\n'))))
-            ++i;
+        while (i < in->fill && IsTextBlank(bytes[i], lineEnds)) ++i;
         in->position = i;
         if (i < in->fill) return true;
         if (!RefillTextWindow(in)) return false;

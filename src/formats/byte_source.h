@@ -68,9 +68,25 @@ bool RefillTextWindow(TextWindow* in);
 // Whether a byte is there to take at in->bytes[in->position].
 inline bool HasByte(TextWindow* in) { return in->position < in->fill || RefillTextWindow(in); }
 
+inline bool IsTextBlank(unsigned char c, bool lineEnds) {
+    return c == ' ' || c == '\t' || (lineEnds && (c == '\r' || c == '\n'));
+}
+// SkipBlanks for any run of blanks, refilling as it goes.
+bool SkipManyBlanks(TextWindow* in, bool lineEnds);
 // Skips spaces and tabs, and CR and LF too when `lineEnds`; false at the end
-// of input.
-bool SkipBlanks(TextWindow* in, bool lineEnds);
+// of input. Most calls meet a word or a single blank before one, inside the
+// window; those need no call.
+inline bool SkipBlanks(TextWindow* in, bool lineEnds) {
+    size_t i = in->position;
+    if (i + 1 < in->fill) {
+        i += IsTextBlank(in->bytes[i], lineEnds);
+        if (!IsTextBlank(in->bytes[i], lineEnds)) {
+            in->position = i;
+            return true;
+        }
+    }
+    return SkipManyBlanks(in, lineEnds);
+}
 // Where the line from the window's position ends: *end is the index of its CR
 // or LF, or of the end of what the window holds. Refills so that the line is
 // whole in the window when it fits.
