@@ -4,8 +4,9 @@
 // than 4,096 pixels are passed over: each such decode costs milliseconds
 // under the sanitizers, and small frames of odd sizes take the same paths
 // (sizes past the signed 32-bit range are the unit tests' part). Under a
-// faster kernel level, one input in four is decoded again with the portable
-// kernels, which must give the same pixels.
+// faster kernel level, one decoded input in four (and one failing input in
+// sixteen) is decoded again with the portable kernels, which must give the
+// same pixels (or fail alike).
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -81,8 +82,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int decoded = DecodeJpegMemory(data, size, &texture, nullptr, nullptr);
     if (decoded) CheckDecoded(texture);
     // A second decode costs a whole one: one input in four (by its size, so
-    // that a run repeats) is compared with the portable kernels.
-    if (ActiveSimdLevel() != SimdScalar && size % 4 == 0) CheckSameAsScalar(data, size, decoded, texture);
+    // that a run repeats) is compared with the portable kernels. Of those
+    // that fail, only one in four again: a failure comes from the markers or
+    // the entropy-coded data, which every level reads alike.
+    if (ActiveSimdLevel() != SimdScalar && size % 4 == 0 && (decoded || size % 16 == 0))
+        CheckSameAsScalar(data, size, decoded, texture);
     ReleaseTexturePixels(&texture);
     Require(LiveAllocationCount() == live, "no block outlives the decode");
     return 0;

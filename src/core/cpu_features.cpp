@@ -65,8 +65,11 @@ SimdLevel ActiveSimdLevel() {
 }
 
 SimdLevel SetActiveSimdLevel(SimdLevel level) {
+    // The processor is asked once: CPUID leaves a virtual machine, which
+    // made a test switching levels per input pay for it every time.
+    static const SimdLevel detected = DetectedSimdLevel();
     const SimdLevel before = ActiveSimdLevel();
-    activeLevel = Lower(level, DetectedSimdLevel());
+    activeLevel = Lower(level, detected);
     return before;
 }
 
