@@ -147,11 +147,8 @@ void AddFaceNormal(Mesh* mesh, int slot) {
     const int k = SlotCornerCount(*mesh, slot);
     Vec3 n{0, 0, 0};
     for (int i = 0; i < k; ++i) {
-        const Vec3& a = mesh->vertices[corners[i]].position;
-        const Vec3& b = mesh->vertices[corners[i + 1 == k ? 0 : i + 1]].position;
-        n.x += (a.y - b.y) * (a.z + b.z);
-        n.y += (a.z - b.z) * (a.x + b.x);
-        n.z += (a.x - b.x) * (a.y + b.y);
+        AddNewellEdge(mesh->vertices[corners[i]].position, mesh->vertices[corners[i + 1 == k ? 0 : i + 1]].position,
+                      &n);
     }
     Normalise(&n);
     for (int i = 0; i < k; ++i) {
@@ -160,8 +157,7 @@ void AddFaceNormal(Mesh* mesh, int slot) {
         normal.y += n.y;
         normal.z += n.z;
     }
-    const Vec3& p = mesh->vertices[corners[0]].position;
-    mesh->facePlanes[slot] = FacePlane{n.x, n.y, n.z, n.x * p.x + n.y * p.y + n.z * p.z};
+    mesh->facePlanes[slot] = PlaneThrough(n, mesh->vertices[corners[0]].position);
 }
 
 void ComputeNormals(Mesh* mesh) {

@@ -185,6 +185,17 @@ void ComputeNormals(Mesh* mesh);
 // corners' vertex normals and sets its plane. ComputeNormals zeroes the
 // vertex normals, does this for every slot in order, then normalises them.
 void AddFaceNormal(Mesh* mesh, int slot);
+// The Newell terms of the polygon edge a -> b added to n: a slot's normal is
+// their sum over its edges in corner order, closing at the first corner.
+inline void AddNewellEdge(const Vec3& a, const Vec3& b, Vec3* n) {
+    n->x += (a.y - b.y) * (a.z + b.z);
+    n->y += (a.z - b.z) * (a.x + b.x);
+    n->z += (a.x - b.x) * (a.y + b.y);
+}
+// The plane of a slot with unit normal n through its first corner p.
+inline FacePlane PlaneThrough(const Vec3& n, const Vec3& p) {
+    return FacePlane{n.x, n.y, n.z, n.x * p.x + n.y * p.y + n.z * p.z};
+}
 // Sets boundsMin, boundsMax, centre and radius (half the box's diagonal) from
 // the vertex positions and returns 1; with no vertices returns 0 and leaves
 // them as they were, which callers report as an empty model.

@@ -20,10 +20,6 @@ namespace {
 constexpr int GrowthStep = 4096;
 constexpr size_t ArgumentSize = StatementArgumentSize;
 
-bool IsDigit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
-
-bool IsScanBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
-
 // One "%d" of an index group read as "%d %d" reads the group's text with
 // every '/' turned into a blank and " 0" appended, so that a lone vertex
 // index gets texture index 0. `*p` moves through the group, which ends at
@@ -68,9 +64,9 @@ bool ScanPlainGroup(const char** p, int32_t* vertex) {
     // Two digits a step while both are digits (the second is read only
     // after a digit, so never past the terminator), then a last one.
     int digits = 0;
-    for (; digits < 8 && IsDigit(q[0]) && IsDigit(q[1]); q += 2, digits += 2)
+    for (; digits < 8 && IsDecimalDigit(q[0]) && IsDecimalDigit(q[1]); q += 2, digits += 2)
         value = value * 100 + (q[0] - '0') * 10 + (q[1] - '0');
-    if (IsDigit(q[0])) value = value * 10 + (*q++ - '0');
+    if (IsDecimalDigit(q[0])) value = value * 10 + (*q++ - '0');
     if (q == *p || (*q != ' ' && *q != '\t' && *q != '\0')) return false;
     *vertex = value;
     *p = q;

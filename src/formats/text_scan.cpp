@@ -10,13 +10,6 @@
 
 namespace {
 
-// A space, or one of the five controls '\t' '\n' '\v' '\f' '\r' (9 to 13).
-bool IsBlank(char c) { return c == ' ' || static_cast<unsigned char>(c - '\t') < 5; }
-
-}  // namespace
-
-namespace {
-
 // 10^-22 .. 10^22 at [e + 22]: from 10^0 up the powers doubles hold exactly,
 // below it the doubles nearest to their inverses.
 // clang-format off
@@ -27,8 +20,6 @@ const double powersOfTen[] = {
     1e12,  1e13,  1e14,  1e15,  1e16,  1e17,  1e18,  1e19,  1e20,  1e21,  1e22};
 // clang-format on
 
-bool IsDigit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
-
 // Accumulates the digits at *p into *significand and moves past them;
 // returns how many there were (leading zeros too). More than 19 may have
 // wrapped the value, which the caller then does not use.
@@ -38,8 +29,8 @@ QUILLMERE_ALWAYS_INLINE int TakeDigits(const char** p, uint64_t* significand) {
     // Two digits a step halve the chain of multiplications; the second
     // character is only read when the first is a digit, so never past the
     // text's terminator.
-    while (IsDigit(q[0])) {
-        if (!IsDigit(q[1])) {
+    while (IsDecimalDigit(q[0])) {
+        if (!IsDecimalDigit(q[1])) {
             value = value * 10 + static_cast<uint64_t>(q[0] - '0');
             ++q;
             break;
@@ -65,7 +56,7 @@ QUILLMERE_ALWAYS_INLINE int TakeDigits(const char** p, uint64_t* significand) {
 // text needs strtof.
 bool ConvertPlainDecimal(const char* text, float* value, const char** end) {
     const char* p = text;
-    while (IsBlank(*p)) ++p;
+    while (IsScanBlank(*p)) ++p;
     bool negative = false;
     if (*p == '+' || *p == '-') negative = *p++ == '-';
     uint64_t significand = 0;
@@ -83,9 +74,9 @@ bool ConvertPlainDecimal(const char* text, float* value, const char** end) {
         const char* q = p + 1;
         bool negativeExponent = false;
         if (*q == '+' || *q == '-') negativeExponent = *q++ == '-';
-        if (IsDigit(*q)) {
+        if (IsDecimalDigit(*q)) {
             int e = 0;
-            for (; IsDigit(*q); ++q) {
+            for (; IsDecimalDigit(*q); ++q) {
                 if (e < 100000) e = e * 10 + (*q - '0');
             }
             exponent += negativeExponent ? -e : e;
@@ -137,7 +128,7 @@ int ScanFloats(const char* text, float* values, int count) {
 
 int ScanInt32(const char* text, int32_t* value, const char** end) {
     const char* p = text;
-    while (IsBlank(*p)) ++p;
+    while (IsScanBlank(*p)) ++p;
     bool negative = false;
     if (*p == '+' || *p == '-') {
         negative = *p == '-';

@@ -6,6 +6,11 @@
 
 #include <cstdint>
 
+// The blanks "%f" and "%d" skip: a space, or one of the five controls '\t'
+// '\n' '\v' '\f' '\r' (9 to 13).
+inline bool IsScanBlank(char c) { return c == ' ' || static_cast<unsigned char>(c - '\t') < 5; }
+inline bool IsDecimalDigit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
+
 // Reads up to `count` floats from `text` the way sscanf "%f %f ..." does
 // (leading blanks skipped before each number, no separator needed) and
 // returns how many converted before the first that did not. Values land in

@@ -349,13 +349,6 @@ bool CopySourceTexCoords(const Mesh& source, Mesh* hair, BuildScratch* scratch, 
     return true;
 }
 
-// The Newell terms of the edge a -> b added to n.
-void AddNewellEdge(const Vec3& a, const Vec3& b, Vec3* n) {
-    n->x += (a.y - b.y) * (a.z + b.z);
-    n->y += (a.z - b.z) * (a.x + b.x);
-    n->z += (a.x - b.x) * (a.y + b.y);
-}
-
 // Quad normals and finished pair normals waiting to be normalised four at
 // a time (the square roots and divisions are most of a quad's wait). A
 // quad's normal is used only when its batch is flushed, which adds it to
@@ -413,9 +406,7 @@ void FlushQuads(Mesh* hair, NormalBatches* batches) {
     const UnitBatch& n = batches->quadNormals;
     for (int i = 0; i < batches->quads; ++i) {
         const Vec3 normal{n.x[i], n.y[i], n.z[i]};
-        const Vec3& c0 = hair->vertices[batches->ma[i]].position;
-        hair->facePlanes[batches->quad[i]] =
-            FacePlane{normal.x, normal.y, normal.z, normal.x * c0.x + normal.y * c0.y + normal.z * c0.z};
+        hair->facePlanes[batches->quad[i]] = PlaneThrough(normal, hair->vertices[batches->ma[i]].position);
         AddPairNormal(hair->vertices, batches->ma[i], normal, batches->markA[i], batches);
         AddPairNormal(hair->vertices, batches->mb[i], normal, batches->markB[i], batches);
     }
