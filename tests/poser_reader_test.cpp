@@ -279,6 +279,9 @@ TEST_F(PoserLoad, FileStructure) {
         {"a geometry block that closes before it opens", "{\nprop a\n{\ngeomCustom\n}\n}\n}\n",
          "Error: Unable to read file", 0},
         {"vertices and no faces load", "{\nprop a\n{\ngeomCustom\n{\nnumbVerts 2\nv 0 0 0\nv 1 1 1\n}\n}\n}\n", "", 2},
+        {"counts far past what the file could hold reserve no more than it could",
+         "{\nprop a\n{\ngeomCustom\n{\nnumbVerts 100000000\nnumbTVerts 100000000\nnumbElems 100000000\nv 0 0 0\n",
+         "Error: Unable to read file", 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -290,6 +293,12 @@ TEST_F(PoserLoad, FileStructure) {
         if (result) {
             EXPECT_EQ(mesh->vertexCount, c.vertices);
         }
+        // A failed load keeps its reservations: none is past what the text
+        // could fill and one growth step.
+        const int64_t most = static_cast<int64_t>(c.text.size()) + 1024;
+        EXPECT_LE(mesh->vertexCapacity, most);
+        EXPECT_LE(mesh->texCoordCapacity, most);
+        EXPECT_LE(mesh->faceCapacity, most);
         for (const FakeMessage& m : Fake().messages) {
             EXPECT_EQ(m.owner, OwnerNone);
             EXPECT_EQ(m.style, MessageOk);

@@ -26,10 +26,19 @@ size_t FillFromMemory(ByteSource* source, unsigned char* buffer, size_t capacity
 
 }  // namespace
 
+uint64_t FileBytesToEnd(std::FILE* file) {
+    const long at = std::ftell(file);
+    if (at < 0 || std::fseek(file, 0, SEEK_END) != 0) return 0;
+    const long end = std::ftell(file);
+    if (std::fseek(file, at, SEEK_SET) != 0 || end < at) return 0;
+    return static_cast<uint64_t>(end - at);
+}
+
 ByteSource FileByteSource(std::FILE* file) {
     ByteSource source{};
     source.fill = FillFromFile;
     source.handle = file;
+    source.sizeBound = FileBytesToEnd(file);
     return source;
 }
 
@@ -38,6 +47,7 @@ ByteSource MemoryByteSource(const void* data, size_t size) {
     source.fill = FillFromMemory;
     source.data = static_cast<const unsigned char*>(data);
     source.size = data ? size : 0;
+    source.sizeBound = source.size;
     return source;
 }
 
@@ -101,6 +111,7 @@ void StartTextWindow(TextWindow* in, ByteSource* source, unsigned char* storage)
     in->scanToLineEnd = LineEndScanFor(ActiveSimdLevel());
     in->position = 0;
     in->fill = 0;
+    in->taken = 0;
     in->ended = source == nullptr;
     in->lineKnown = false;
     in->lineEnd = 0;
@@ -121,8 +132,17 @@ bool RefillTextWindow(TextWindow* in) {
         const size_t n = in->source->fill(in->source, in->bytes + in->fill, room);
         if (n < room) in->ended = true;
         in->fill += n;
+        in->taken += n;
     }
     return in->position < in->fill;
+}
+
+uint64_t TextWindowBytesLeft(const TextWindow* in) {
+    const uint64_t inWindow = in->fill - in->position;
+    if (in->ended) return inWindow;
+    const uint64_t bound = in->source->sizeBound;
+    if (bound == 0) return UINT64_MAX;
+    return inWindow + (bound > in->taken ? bound - in->taken : 0);
 }
 
 bool SkipManyBlanks(TextWindow* in, bool lineEnds) {

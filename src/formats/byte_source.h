@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 
 struct ByteSource {
@@ -16,11 +17,19 @@ struct ByteSource {
     size_t size;                // `offset` of which are taken
     size_t offset;
     bool failed;  // a read error, as opposed to the plain end of input
+    // At most how many bytes the source gives in all, or 0 when it cannot
+    // tell. Only a hint for sizing storage: the end of input is still what
+    // `fill` says.
+    uint64_t sizeBound;
 };
 
 // A source over an open file, which stays the caller's to close. A read
-// error ends the input like its end does, without setting `failed`.
+// error ends the input like its end does, without setting `failed`. Its size
+// bound is the file's size when the file can seek.
 ByteSource FileByteSource(std::FILE* file);
+// The bytes from the file's position to its end, or 0 when it cannot seek (a
+// pipe) or is too large for the platform's ftell.
+uint64_t FileBytesToEnd(std::FILE* file);
 // A source over `size` bytes at `data`, which must outlive the reading.
 ByteSource MemoryByteSource(const void* data, size_t size);
 
@@ -51,6 +60,7 @@ struct TextWindow {
     LineEndScan scanToLineEnd;
     size_t position;  // the next byte to take
     size_t fill;      // bytes in the window
+    uint64_t taken;   // bytes the source has given so far
     bool ended;       // the source has given all it has
     // What FindLineEnd last found, while position has not passed it.
     bool lineKnown;
@@ -64,6 +74,10 @@ void StartTextWindow(TextWindow* in, ByteSource* source, unsigned char* storage)
 // Moves the unread bytes to the front and fills the room behind them; false
 // when no byte is left to take.
 bool RefillTextWindow(TextWindow* in);
+
+// At most how many bytes are left to take (those in the window and those the
+// source may still give), or UINT64_MAX when the source cannot tell.
+uint64_t TextWindowBytesLeft(const TextWindow* in);
 
 // Whether a byte is there to take at in->bytes[in->position].
 inline bool HasByte(TextWindow* in) { return in->position < in->fill || RefillTextWindow(in); }

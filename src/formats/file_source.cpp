@@ -5,6 +5,7 @@
 #include <zlib.h>
 
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 
 #include "core/memory.h"
@@ -21,6 +22,21 @@ struct GzipInput {
 // zlib's own input buffer; larger than its 8 KB default so that a big file
 // is read from disk in few calls.
 constexpr unsigned GzipBufferSize = 128 * 1024;
+
+// Deflate gives at most 1,032 bytes for each byte it reads (a run of
+// 258-byte matches, two bits each); a file that is not gzip gives itself.
+constexpr uint64_t MostInflatedPerByte = 1032;
+
+// What a compressed file can inflate to at most, or 0 when its size is not
+// known: a hint for the readers' reservations.
+uint64_t InflatedSizeBound(const char* path, uint64_t limit) {
+    std::FILE* file = std::fopen(path, "rb");
+    if (!file) return 0;
+    const uint64_t packed = FileBytesToEnd(file);
+    std::fclose(file);
+    if (packed == 0 || packed > limit / MostInflatedPerByte) return packed == 0 ? 0 : limit;
+    return packed * MostInflatedPerByte;
+}
 
 size_t FillFromGzip(ByteSource* source, unsigned char* buffer, size_t capacity) {
     GzipInput* in = static_cast<GzipInput*>(source->handle);
@@ -56,6 +72,7 @@ int OpenGzipSource(const char* path, ByteSource* source, uint64_t limit) {
     *source = ByteSource{};
     source->fill = FillFromGzip;
     source->handle = in;
+    source->sizeBound = InflatedSizeBound(path, limit);
     return 1;
 }
 

@@ -17,7 +17,7 @@ constexpr int WalkNoGeometry = -1;
 constexpr int WalkFailed = 0;
 constexpr int WalkDone = 1;
 
-int ReadObjectBlock(Mesh* mesh, char* word, char* argument) {
+int ReadObjectBlock(Mesh* mesh, PoserRoom* room, char* word, char* argument) {
     if (CutPoserName(argument) > 0) CopyName(mesh->name, argument, MeshNameSize);
     for (;;) {
         if (!NextPoserToken(word, argument) || IsPoserBrace(word, '}')) return 0;
@@ -29,7 +29,7 @@ int ReadObjectBlock(Mesh* mesh, char* word, char* argument) {
         if (IsPoserBrace(word, '{')) {
             if (!SkipPoserBlock(word, argument)) return 0;
         } else if (std::strcmp(word, "geomCustom") == 0) {
-            if (!ReadPoserGeometry(mesh, word, argument)) return 0;
+            if (!ReadPoserGeometry(mesh, room, word, argument)) return 0;
         } else if (std::strcmp(word, "material") == 0) {
             if (!ReadPoserMaterial(mesh, word, argument)) return 0;
         }
@@ -51,6 +51,7 @@ void ClampTexIndices(Mesh* mesh) {
 }
 
 int WalkFile(Mesh* mesh, char* word, char* argument) {
+    PoserRoom room{mesh->vertexCapacity, mesh->texCoordCapacity};
     for (;;) {
         if (!NextPoserToken(word, argument) || IsPoserBrace(word, '}')) return WalkFailed;
         if (IsPoserBrace(word, '{')) break;
@@ -61,7 +62,7 @@ int WalkFile(Mesh* mesh, char* word, char* argument) {
         if (IsPoserBrace(word, '{')) {
             if (!SkipPoserBlock(word, argument)) return WalkFailed;
         } else if (IsObjectKeyword(word)) {
-            if (!ReadObjectBlock(mesh, word, argument)) return WalkFailed;
+            if (!ReadObjectBlock(mesh, &room, word, argument)) return WalkFailed;
         }
     }
     if (mesh->vertexCount == 0) return WalkNoGeometry;

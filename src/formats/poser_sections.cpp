@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/int_math.h"
+#include "core/memory.h"
 #include "formats/face_slots.h"
 #include "formats/obj_reader.h"
 #include "formats/poser_tokens.h"
@@ -82,6 +83,7 @@ namespace {
 // the bases, and the counts reach the mesh when the block closes.
 struct GeometryBlock {
     Mesh* mesh;
+    PoserRoom* room;
     int32_t vertexBase, texBase;
     int32_t polygonsBefore, linesBefore;
     int32_t vertexCounter, texCounter;
@@ -92,10 +94,45 @@ struct GeometryBlock {
 // Token results: go on, the block is done (1 or 0 its result), or failure.
 enum GeometryStep { StepContinue, StepDone, StepFailed };
 
+// The fewest bytes a record takes in the file: "v 0 0 0" or "vt 0 0" and
+// its line end, and a strand's further point ("7 ") for a face slot. A count
+// announced past what the rest of the file could hold is taken no further
+// than that, so that a small file cannot make the reader reserve gigabytes.
+constexpr uint64_t FewestBytesPerCoordinate = 6;
+constexpr uint64_t FewestBytesPerSlot = 2;
+
+// The records to reserve for `wanted` more, as far as the input left could
+// hold them.
+int64_t FillableRecords(int64_t wanted, uint64_t bytesPerRecord) {
+    const uint64_t fillable = PoserInputBytesLeft() / bytesPerRecord;
+    return fillable < static_cast<uint64_t>(wanted) ? static_cast<int64_t>(fillable) : wanted;
+}
+
+// A count's room added to what the counts announced: it must stay within
+// 32 bits and its bytes within the address space, as reserving it all would.
+// The storage is reserved toward it as far as the input left could fill it.
+bool AnnounceRoom(int64_t* room, int64_t more, size_t recordSize, int32_t capacity, int (*grow)(Mesh*, int64_t),
+                  Mesh* mesh) {
+    size_t bytes = 0;
+    if (!ArrayByteSize(*room + more, recordSize, &bytes)) return false;
+    *room += more;
+    return grow(mesh, FillableRecords(*room - capacity, FewestBytesPerCoordinate)) != 0;
+}
+
+// Room for the coordinate at `counter`: within the announced room, the
+// storage grows by half when the reservation fell short of it.
+bool CoordinateRoom(int32_t counter, int64_t room, int32_t capacity, int (*grow)(Mesh*, int64_t), Mesh* mesh) {
+    if (counter < capacity) return true;
+    if (counter >= room) return false;
+    const int64_t step = GeometricGrowth(capacity, 256);
+    return grow(mesh, step < room - capacity ? step : room - capacity) != 0;
+}
+
 // "numbVerts", "numbTVerts" and "numbElems": storage for what the block
 // announces. An empty block keeps nothing of itself.
 GeometryStep ReserveAnnounced(GeometryBlock* block, char* word, char* argument) {
     Mesh* mesh = block->mesh;
+    PoserRoom* room = block->room;
     int32_t count = 0;
     if (!ReadCount(argument, &count)) return StepFailed;
     if (word[4] == 'V') {
@@ -104,12 +141,23 @@ GeometryStep ReserveAnnounced(GeometryBlock* block, char* word, char* argument) 
             mesh->lineCount = block->linesBefore;
             return SkipPoserBlock(word, argument) ? StepDone : StepFailed;
         }
-        return GrowVertices(mesh, static_cast<int64_t>(count) + 256) ? StepContinue : StepFailed;
+        return AnnounceRoom(&room->vertices, static_cast<int64_t>(count) + 256, sizeof(MeshVertex),
+                            mesh->vertexCapacity, GrowVertices, mesh)
+                   ? StepContinue
+                   : StepFailed;
     }
     if (word[4] == 'T') {
-        return count == 0 || GrowTexCoords(mesh, static_cast<int64_t>(count) + 256) ? StepContinue : StepFailed;
+        return count == 0 || AnnounceRoom(&room->texCoords, static_cast<int64_t>(count) + 256, sizeof(TexCoord),
+                                          mesh->texCoordCapacity, GrowTexCoords, mesh)
+                   ? StepContinue
+                   : StepFailed;
     }
-    return GrowFaces(mesh, static_cast<int64_t>(count) + 1024) ? StepContinue : StepFailed;
+    // The slots arrive with their elements, which grow the storage as they
+    // need; a count too large for the face arrays still fails the load.
+    const int64_t more = static_cast<int64_t>(count) + 1024;
+    size_t bytes = 0;
+    if (!ArrayByteSize(4 * (mesh->faceCapacity + more), sizeof(int32_t), &bytes)) return StepFailed;
+    return GrowFaces(mesh, FillableRecords(more, FewestBytesPerSlot)) ? StepContinue : StepFailed;
 }
 
 // "v" and "vt": a coordinate in the room announced for it.
@@ -117,11 +165,15 @@ GeometryStep StoreCoordinate(GeometryBlock* block, bool texture, const char* arg
     Mesh* mesh = block->mesh;
     float p[3];
     if (texture) {
-        if (block->texCounter >= mesh->texCoordCapacity || ScanFloats(argument, p, 2) != 2) return StepFailed;
+        if (!CoordinateRoom(block->texCounter, block->room->texCoords, mesh->texCoordCapacity, GrowTexCoords, mesh) ||
+            ScanFloats(argument, p, 2) != 2)
+            return StepFailed;
         mesh->texCoords[block->texCounter++] = TexCoord{p[0], p[1]};
         return StepContinue;
     }
-    if (block->vertexCounter >= mesh->vertexCapacity || ScanFloats(argument, p, 3) != 3) return StepFailed;
+    if (!CoordinateRoom(block->vertexCounter, block->room->vertices, mesh->vertexCapacity, GrowVertices, mesh) ||
+        ScanFloats(argument, p, 3) != 3)
+        return StepFailed;
     MeshVertex vertex{};
     vertex.position = Vec3{p[0], p[1], p[2]};
     mesh->vertices[block->vertexCounter++] = vertex;
@@ -185,9 +237,10 @@ GeometryStep HandleGeometryToken(GeometryBlock* block, char* word, char* argumen
 
 }  // namespace
 
-int ReadPoserGeometry(Mesh* mesh, char* word, char* argument) {
+int ReadPoserGeometry(Mesh* mesh, PoserRoom* room, char* word, char* argument) {
     GeometryBlock block{};
     block.mesh = mesh;
+    block.room = room;
     block.vertexBase = block.vertexCounter = mesh->vertexCount;
     block.texBase = block.texCounter = mesh->texCoordCount;
     block.polygonsBefore = mesh->polygonCount;

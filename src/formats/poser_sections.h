@@ -4,6 +4,13 @@
 
 #include "core/mesh.h"
 
+// What the numbVerts and numbTVerts counts of a load announced so far, from
+// the mesh's capacities when the load began: the coordinates of every block
+// together fit in it, or the load fails.
+struct PoserRoom {
+    int64_t vertices, texCoords;
+};
+
 // Called after the word "geomCustom": reads the block up to and including its
 // closing '}' and appends it to `mesh`. Its "f" and "l" indices count from
 // this block's first vertex and texture coordinate. Storage grows only through
@@ -11,7 +18,9 @@
 // before them fails. A numbVerts below 1 skips the block, keeping nothing of
 // it. Returns 1, or 0 on a malformed count (not a number, or negative), a
 // coordinate without room or numbers, a failed growth or the end of input.
-int ReadPoserGeometry(Mesh* mesh, char* word, char* argument);
+// Storage is reserved for a count only as far as the rest of the input could
+// fill it, and grows toward the announced room as the coordinates arrive.
+int ReadPoserGeometry(Mesh* mesh, PoserRoom* room, char* word, char* argument);
 
 // Called after the word "material", whose argument (still in `argument`)
 // names it: fills that material when some geometry named it with "usemtl",

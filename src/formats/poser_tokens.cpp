@@ -56,6 +56,8 @@ void ClosePoserInput() {
     StartTextWindow(&input.window, nullptr, input.storage);
 }
 
+uint64_t PoserInputBytesLeft() { return TextWindowBytesLeft(&input.window); }
+
 int NextPoserToken(char* word, char* argument) {
     word[0] = '\0';
     argument[0] = '\0';

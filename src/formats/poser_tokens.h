@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "core/mesh.h"
 #include "formats/byte_source.h"
@@ -37,6 +38,9 @@ int SkipPoserBlock(char* word, char* argument);
 // Skips a block whose '{' is still to come: 0 when the next token is not '{'
 // or the input ends before the block closes.
 int SkipPoserMaterialBlock(char* word, char* argument);
+// At most how many bytes of input are left to read (UINT64_MAX when the
+// source cannot tell): what storage reserved for announced counts is sized by.
+uint64_t PoserInputBytesLeft();
 // Cuts `text` in place at its first space, tab or ':' and to at most 63
 // characters; returns the resulting length (0: no name).
 int CutPoserName(char* text);
