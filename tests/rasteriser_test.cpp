@@ -339,7 +339,7 @@ TEST(Rasteriser, SliverGradientsUseSaturatedFactors) {
                        bottom = Corner(2, 3, 0, 0x000000);
     for (SimdLevel level : AvailableLevels()) {
         RasterSetup s{};
-        const int32_t cross = RasterKernelsFor(level).setupGradients(s, middle, bottom, top);
+        const int32_t cross = RasterKernelsFor(level).setupGradients(s, middle, bottom, top, EdgeColourAndTexture);
         EXPECT_EQ(cross, -1);
         EXPECT_EQ(s.colourPerX[0], (10 * 128 * 32767) >> 15) << SimdLevelName(level);
         EXPECT_EQ(s.colourPerX[1], 0);
@@ -352,7 +352,7 @@ TEST(Rasteriser, GradientsMatchThePlane) {
     const ScreenVertex top = Corner(4, 2, 1000, 0x10), middle = Corner(20, 2, 1000 + 16 * 64, 0x30),
                        bottom = Corner(4, 20, 1000, 0x10);
     RasterSetup s{};
-    ASSERT_NE(SetupGradientsScalar(s, middle, bottom, top), 0);
+    ASSERT_NE(SetupGradientsScalar(s, middle, bottom, top, EdgeColour), 0);
     EXPECT_NEAR(s.depthPerX / 65536.0, 64.0, 0.01);
     EXPECT_NEAR(s.colourPerX[0] / 128.0, 2.0, 0.01);
     EXPECT_EQ(s.colourPerX[1], 0);

@@ -66,7 +66,8 @@ void Reciprocal15Scalar(const int16_t in[4], int16_t out[4]) {
     }
 }
 
-int32_t SetupGradientsScalar(RasterSetup& s, const ScreenVertex& m, const ScreenVertex& b, const ScreenVertex& t) {
+int32_t SetupGradientsScalar(RasterSetup& s, const ScreenVertex& m, const ScreenVertex& b, const ScreenVertex& t,
+                             EdgeSetupMode mode) {
     GradientFactors g;
     if (!ComputeGradientFactors(m, b, t, &g)) return 0;
     for (int lane = 0; lane < 4; ++lane) {
@@ -75,7 +76,7 @@ int32_t SetupGradientsScalar(RasterSetup& s, const ScreenVertex& m, const Screen
         // Each product is below 2^30 in magnitude, so the sum fits.
         s.colourPerX[lane] = SatS16(ArithmeticShiftRight(dm * g.a0 + db * g.a1, 15));
     }
-    SetupWideGradients(s, m, b, t, g);
+    SetupWideGradients(s, m, b, t, g, mode);
     return g.cross;
 }
 

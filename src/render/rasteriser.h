@@ -68,11 +68,11 @@ struct RasterKernels {
     // Per lane: floor(32768 / |d|) with the sign of d for |d| >= 2, +-32766
     // for |d| = 1, 32767 for 0.
     void (*reciprocal15)(const int16_t in[4], int16_t out[4]);
-    // Plane gradients per pixel to the right (colourPerX, depthPerX,
-    // texPerX) of the triangle middle, bottom, top; returns the doubled
-    // signed area, 0 for a degenerate triangle (then nothing is set).
+    // Plane gradients per pixel to the right (colourPerX, depthPerX and,
+    // by `mode`, texPerX) of the triangle middle, bottom, top; returns the
+    // doubled signed area, 0 for a degenerate triangle (then nothing is set).
     int32_t (*setupGradients)(RasterSetup& s, const ScreenVertex& middle, const ScreenVertex& bottom,
-                              const ScreenVertex& top);
+                              const ScreenVertex& top, EdgeSetupMode mode);
     // The row-step tables and start values of depth, colour and (by `mode`)
     // texture, from the gradients and from EdgeSlopes' reciprocals q and
     // slope fractions. Needs SetupGradients and EdgeSlopes done.
@@ -126,9 +126,9 @@ void Reciprocal15Scalar(const int16_t in[4], int16_t out[4]);
 // 16-bit d.
 void Reciprocal15Fast(const int16_t in[4], int16_t out[4]);
 int32_t SetupGradientsScalar(RasterSetup& s, const ScreenVertex& middle, const ScreenVertex& bottom,
-                             const ScreenVertex& top);
+                             const ScreenVertex& top, EdgeSetupMode mode);
 int32_t SetupGradientsMmx(RasterSetup& s, const ScreenVertex& middle, const ScreenVertex& bottom,
-                          const ScreenVertex& top);
+                          const ScreenVertex& top, EdgeSetupMode mode);
 void SetupEdgesScalar(RasterSetup& s, const ScreenVertex& left, const ScreenVertex& top, const ScreenVertex& bottom,
                       EdgeSetupMode mode, const int16_t q[4], const int16_t fraction[2]);
 void SetupEdgesMmx(RasterSetup& s, const ScreenVertex& left, const ScreenVertex& top, const ScreenVertex& bottom,

@@ -165,10 +165,12 @@ inline int32_t PlaneGradient(int16_t dMiddle, int16_t dBottom, const GradientFac
     return Add32(Shl(whole, 1), ArithmeticShiftRight(fraction, 14));
 }
 
-// Depth and texture gradients (the colour lanes are path-specific).
+// Depth and, for the textured fill only, texture gradients (the colour
+// lanes are path-specific).
 inline void SetupWideGradients(RasterSetup& s, const ScreenVertex& m, const ScreenVertex& b, const ScreenVertex& t,
-                               const GradientFactors& g) {
+                               const GradientFactors& g, EdgeSetupMode mode) {
     s.depthPerX = PlaneGradient(Diff16(m.depth, t.depth), Diff16(b.depth, t.depth), g);
+    if (!(mode & 1)) return;
     s.texPerX[0] = PlaneGradient(Diff16(m.texV, t.texV), Diff16(b.texV, t.texV), g);
     s.texPerX[1] = PlaneGradient(Diff16(m.texU, t.texU), Diff16(b.texU, t.texU), g);
 }

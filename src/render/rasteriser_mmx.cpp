@@ -148,7 +148,8 @@ struct TexturedPixel {
 
 bool MmxPathAvailable() { return true; }
 
-int32_t SetupGradientsMmx(RasterSetup& s, const ScreenVertex& m, const ScreenVertex& b, const ScreenVertex& t) {
+int32_t SetupGradientsMmx(RasterSetup& s, const ScreenVertex& m, const ScreenVertex& b, const ScreenVertex& t,
+                          EdgeSetupMode mode) {
     GradientFactors g;
     if (!ComputeGradientFactors(m, b, t, &g)) return 0;
     const __m64 top = ByteLanes(static_cast<uint32_t>(t.shade));
@@ -159,7 +160,7 @@ int32_t SetupGradientsMmx(RasterSetup& s, const ScreenVertex& m, const ScreenVer
     const __m64 high = _mm_srai_pi32(_mm_madd_pi16(_mm_unpackhi_pi16(dm, db), factors), 15);
     Store4(s.colourPerX, _mm_packs_pi32(low, high));
     _mm_empty();
-    SetupWideGradients(s, m, b, t, g);
+    SetupWideGradients(s, m, b, t, g, mode);
     return g.cross;
 }
 
@@ -217,8 +218,9 @@ void DrawTriangleMmx(FrameBuffer* fb, const ScreenVertex& a, const ScreenVertex&
 #else  // no MMX: the reference stands in, and the path is reported unavailable
 
 bool MmxPathAvailable() { return false; }
-int32_t SetupGradientsMmx(RasterSetup& s, const ScreenVertex& m, const ScreenVertex& b, const ScreenVertex& t) {
-    return SetupGradientsScalar(s, m, b, t);
+int32_t SetupGradientsMmx(RasterSetup& s, const ScreenVertex& m, const ScreenVertex& b, const ScreenVertex& t,
+                          EdgeSetupMode mode) {
+    return SetupGradientsScalar(s, m, b, t, mode);
 }
 void SetupEdgesMmx(RasterSetup& s, const ScreenVertex& l, const ScreenVertex& t, const ScreenVertex& b,
                    EdgeSetupMode mode, const int16_t q[4], const int16_t fraction[2]) {

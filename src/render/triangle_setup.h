@@ -120,15 +120,17 @@ inline bool CollinearCorners(const FrameBuffer& fb, const ScreenVertex& a, const
 
 // A path of named kernels, each called directly.
 template <void (*Reciprocal15)(const int16_t*, int16_t*),
-          int32_t (*SetupGradients)(RasterSetup&, const ScreenVertex&, const ScreenVertex&, const ScreenVertex&),
+          int32_t (*SetupGradients)(RasterSetup&, const ScreenVertex&, const ScreenVertex&, const ScreenVertex&,
+                                    EdgeSetupMode),
           void (*SetupEdges)(RasterSetup&, const ScreenVertex&, const ScreenVertex&, const ScreenVertex&, EdgeSetupMode,
                              const int16_t*, const int16_t*),
           void (*FillGouraud)(RasterSetup&), void (*FillTransparent)(RasterSetup&, uint32_t),
           void (*FillTextured)(RasterSetup&, uint32_t)>
 struct DirectPath {
     static void reciprocal15(const int16_t in[4], int16_t out[4]) { Reciprocal15(in, out); }
-    static int32_t setupGradients(RasterSetup& s, const ScreenVertex& m, const ScreenVertex& b, const ScreenVertex& t) {
-        return SetupGradients(s, m, b, t);
+    static int32_t setupGradients(RasterSetup& s, const ScreenVertex& m, const ScreenVertex& b, const ScreenVertex& t,
+                                  EdgeSetupMode mode) {
+        return SetupGradients(s, m, b, t, mode);
     }
     static void setupEdges(RasterSetup& s, const ScreenVertex& l, const ScreenVertex& t, const ScreenVertex& b,
                            EdgeSetupMode mode, const int16_t q[4], const int16_t fraction[2]) {
@@ -139,11 +141,12 @@ struct DirectPath {
     static void fillTextured(RasterSetup& s, uint32_t filter) { FillTextured(s, filter); }
 };
 
+// The fill of a set-up triangle; `texturedFill` is UsesTexturedFill's answer.
 template <class Path>
-void RunFill(const Path& path, RasterSetup& s, const Material& material, bool textured, const Texture* texture) {
+void RunFill(const Path& path, RasterSetup& s, const Material& material, bool texturedFill, const Texture* texture) {
     const bool transparent = (material.materialFlags & MaterialTransparent) != 0;
     const uint32_t filter = transparent ? static_cast<uint32_t>(material.transparency) : 0;
-    if (UsesTexturedFill(textured, texture)) {
+    if (texturedFill) {
         s.textureHeight = texture->height;
         s.textureWidth = texture->width;
         s.texturePixels = texture->pixels;
@@ -185,11 +188,13 @@ void DrawTriangleOf(const Path& path, FrameBuffer* fb, const ScreenVertex& a, co
     const bool texturedFill = UsesTexturedFill(textured, texture);
     if (skipEmpty && !AnyRowSpan(s, texturedFill ? s.lastRow + 1 : s.lastRow)) return;  // covers no pixel
 
-    path.setupGradients(s, *o.middle, *o.bottom, *o.top);
-    path.setupEdges(s, *left, *o.top, *o.bottom, textured ? EdgeColourAndTexture : EdgeColour, q, fraction);
+    // Texture gradients and row steps only for the fill that reads them.
+    const EdgeSetupMode mode = texturedFill ? EdgeColourAndTexture : EdgeColour;
+    path.setupGradients(s, *o.middle, *o.bottom, *o.top, mode);
+    path.setupEdges(s, *left, *o.top, *o.bottom, mode, q, fraction);
     s.rowBytes = fb->width * 4;
     s.rowPointer = fb->workPixels + static_cast<ptrdiff_t>(o.top->screenY) * fb->width;
-    RunFill(path, s, material, textured, texture);
+    RunFill(path, s, material, texturedFill, texture);
 }
 
 }  // namespace raster
