@@ -94,6 +94,27 @@ TEST(Rasteriser, DegenerateTrianglesDrawNothingAnywhere) {
     }
 }
 
+TEST(Rasteriser, OnlyTrianglesWithEveryCornerInTheDrawableAreaDraw) {
+    OwnedFrameBuffer target(40, 30);
+    const int w = target.fb.width, h = target.fb.height;  // drawable: x 1..w-2, y 0..h-1
+    const struct {
+        int x, y;
+        bool drawn;
+    } corners[] = {{1, 10, true},          {0, 10, false},        {w - 2, 10, true}, {w - 1, 10, false},
+                   {10, 0, true},          {10, -1, false},       {10, h - 1, true}, {10, h, false},
+                   {INT32_MIN, 10, false}, {10, INT32_MAX, false}};
+    for (SimdLevel level : AvailableLevels()) {
+        LevelScope scope(level);
+        for (const auto& c : corners) {
+            target.Fill(0);
+            Draw(target, Gouraud, Corner(c.x, c.y), Corner(20, 12), Corner(24, 40));
+            const std::vector<WorkPixel> work = target.Work();
+            const bool drawn = std::any_of(work.begin(), work.end(), [](WorkPixel p) { return p != 0; });
+            EXPECT_EQ(drawn, c.drawn) << c.x << "," << c.y << " (" << SimdLevelName(level) << ")";
+        }
+    }
+}
+
 TEST(Rasteriser, NeighboursSharingAnEdgeNeverBothDrawAPixel) {
     // Quads split along either diagonal, at several slopes.
     const int quads[][4][2] = {{{3, 2}, {30, 4}, {28, 25}, {2, 20}},

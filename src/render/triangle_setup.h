@@ -5,7 +5,6 @@
 // src/render.
 #pragma once
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <utility>
@@ -16,14 +15,18 @@
 
 namespace raster {
 
-// Every corner inside the drawable area (x 1..width-2, y 0..height-1),
-// tested on the corners' extremes rather than corner by corner.
+// Every corner inside the drawable area (x 1..width-2, y 0..height-1): one
+// unsigned range test per coordinate, combined without branches, since
+// the corners' order along either axis is as good as random.
 inline bool CornersInside(const FrameBuffer& fb, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c) {
-    const int32_t minX = std::min(std::min(a.screenX, b.screenX), c.screenX);
-    const int32_t maxX = std::max(std::max(a.screenX, b.screenX), c.screenX);
-    const int32_t minY = std::min(std::min(a.screenY, b.screenY), c.screenY);
-    const int32_t maxY = std::max(std::max(a.screenY, b.screenY), c.screenY);
-    return minX >= 1 && maxX <= fb.width - 2 && minY >= 0 && maxY < fb.height;
+    // x - 1 below width - 2 (none for a buffer under 3 columns), y below height.
+    const uint32_t columns = fb.width >= 2 ? static_cast<uint32_t>(fb.width - 2) : 0u;
+    const uint32_t rows = fb.height >= 0 ? static_cast<uint32_t>(fb.height) : 0u;
+    const auto inside = [&](const ScreenVertex& v) {
+        return static_cast<int>(static_cast<uint32_t>(v.screenX) - 1u < columns) &
+               static_cast<int>(static_cast<uint32_t>(v.screenY) < rows);
+    };
+    return (inside(a) & inside(b) & inside(c)) != 0;
 }
 
 struct SortedCorners {
