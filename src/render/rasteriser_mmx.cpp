@@ -144,12 +144,16 @@ struct TexturedPixel {
     }
 };
 
-}  // namespace
+// The set-up kernels are inlined into the MMX path's triangles: as calls
+// they spill and reload the corners and the set-up record.
+#if defined(__GNUC__) || defined(__clang__)
+#define QUILLMERE_INLINE inline __attribute__((always_inline))
+#else
+#define QUILLMERE_INLINE inline
+#endif
 
-bool MmxPathAvailable() { return true; }
-
-int32_t SetupGradientsMmx(RasterSetup& s, const ScreenVertex& m, const ScreenVertex& b, const ScreenVertex& t,
-                          EdgeSetupMode mode) {
+QUILLMERE_INLINE int32_t GradientsMmx(RasterSetup& s, const ScreenVertex& m, const ScreenVertex& b,
+                                      const ScreenVertex& t, EdgeSetupMode mode) {
     GradientFactors g;
     if (!ComputeGradientFactors(m, b, t, &g)) return 0;
     const __m64 top = ByteLanes(static_cast<uint32_t>(t.shade));
@@ -164,8 +168,8 @@ int32_t SetupGradientsMmx(RasterSetup& s, const ScreenVertex& m, const ScreenVer
     return g.cross;
 }
 
-void SetupEdgesMmx(RasterSetup& s, const ScreenVertex& l, const ScreenVertex& t, const ScreenVertex& b,
-                   EdgeSetupMode mode, const int16_t q[4], const int16_t fraction[2]) {
+QUILLMERE_INLINE void EdgesMmx(RasterSetup& s, const ScreenVertex& l, const ScreenVertex& t, const ScreenVertex& b,
+                               EdgeSetupMode mode, const int16_t q[4], const int16_t fraction[2]) {
     SetupEdgesWide(s, l, t, b, mode, q, fraction);
     if (!(mode & 2)) return;
     const __m64 left = ByteLanes(static_cast<uint32_t>(l.shade));
@@ -182,6 +186,20 @@ void SetupEdgesMmx(RasterSetup& s, const ScreenVertex& l, const ScreenVertex& t,
     }
     Store4(s.colourStart, _mm_slli_pi16(top, 7));
     _mm_empty();
+}
+
+}  // namespace
+
+bool MmxPathAvailable() { return true; }
+
+int32_t SetupGradientsMmx(RasterSetup& s, const ScreenVertex& m, const ScreenVertex& b, const ScreenVertex& t,
+                          EdgeSetupMode mode) {
+    return GradientsMmx(s, m, b, t, mode);
+}
+
+void SetupEdgesMmx(RasterSetup& s, const ScreenVertex& l, const ScreenVertex& t, const ScreenVertex& b,
+                   EdgeSetupMode mode, const int16_t q[4], const int16_t fraction[2]) {
+    EdgesMmx(s, l, t, b, mode, q, fraction);
 }
 
 void FillGouraudMmx(RasterSetup& s) {
@@ -207,8 +225,8 @@ void FillTexturedMmx(RasterSetup& s, uint32_t filter) {
 }
 
 // The MMX kernels, called directly by the MMX path's triangles.
-using MmxPath = DirectPath<Reciprocal15Quick, SetupGradientsMmx, SetupEdgesMmx, FillGouraudMmx, FillTransparentMmx,
-                           FillTexturedMmx>;
+using MmxPath =
+    DirectPath<Reciprocal15Quick, GradientsMmx, EdgesMmx, FillGouraudMmx, FillTransparentMmx, FillTexturedMmx>;
 
 void DrawTriangleMmx(FrameBuffer* fb, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
                      const Material& material, bool textured, const Texture* texture) {
