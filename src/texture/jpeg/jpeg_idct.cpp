@@ -36,6 +36,21 @@ inline int32_t Mul32(int32_t a, int32_t b) { return Wrap32(static_cast<uint32_t>
 inline int16_t Low16(int32_t v) { return static_cast<int16_t>(static_cast<uint16_t>(v)); }
 inline int32_t Saturate16(int32_t v) { return v < -32768 ? -32768 : (v > 32767 ? 32767 : v); }
 
+// The last butterfly can pass the 32-bit range (e11 + o2 reaches about
+// 2.4e9 for extreme inputs); it wraps, as the lanes' 32-bit adds do.
+template <class Emit>
+[[gnu::always_inline]] inline void LastButterfly(int32_t e10, int32_t e11, int32_t e12, int32_t e13, int32_t o0,
+                                                 int32_t o1, int32_t o2, int32_t o3, Emit emit) {
+    emit(0, Add32(e10, o3));
+    emit(1, Add32(e11, o2));
+    emit(2, Add32(e12, o1));
+    emit(3, Add32(e13, o0));
+    emit(4, Sub32(e13, o0));
+    emit(5, Sub32(e12, o1));
+    emit(6, Sub32(e11, o2));
+    emit(7, Sub32(e10, o3));
+}
+
 // The eight outputs of one 1-D transform of in[0..7], unshifted, handed to
 // emit(i, value) for i = 0..7: e10+o3, e11+o2, e12+o1, e13+o0, e13-o0,
 // e12-o1, e11-o2, e10-o3. The inputs are 16-bit, so every product and every
@@ -60,16 +75,7 @@ template <class Emit>
     const int32_t o3 = d1 * k.oddSecond[0] + d7 * k.oddSecond[1] + z4;
     const int32_t o2 = d5 * k.oddSecond[2] + d3 * k.oddSecond[3] + z3;
 
-    // The last butterfly can pass the 32-bit range (e11 + o2 reaches about
-    // 2.4e9 for extreme inputs); it wraps, as the lanes' 32-bit adds do.
-    emit(0, Add32(e10, o3));
-    emit(1, Add32(e11, o2));
-    emit(2, Add32(e12, o1));
-    emit(3, Add32(e13, o0));
-    emit(4, Sub32(e13, o0));
-    emit(5, Sub32(e12, o1));
-    emit(6, Sub32(e11, o2));
-    emit(7, Sub32(e10, o3));
+    LastButterfly(e10, e11, e12, e13, o0, o1, o2, o3, emit);
 }
 
 // Butterflies with the program's own constants, fixed at compile time. Each
@@ -104,14 +110,7 @@ template <class Emit>
     const int32_t o1 = inner + d5 * (k.oddFirst[2] - k.oddFirst[3]) + z4;
     const int32_t o2 = inner + d3 * (k.oddSecond[3] - k.oddFirst[3]) + z3;
 
-    emit(0, Add32(e10, o3));
-    emit(1, Add32(e11, o2));
-    emit(2, Add32(e12, o1));
-    emit(3, Add32(e13, o0));
-    emit(4, Sub32(e13, o0));
-    emit(5, Sub32(e12, o1));
-    emit(6, Sub32(e11, o2));
-    emit(7, Sub32(e10, o3));
+    LastButterfly(e10, e11, e12, e13, o0, o1, o2, o3, emit);
 }
 
 inline uint8_t ToSample(int32_t v) {
