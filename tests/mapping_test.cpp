@@ -10,6 +10,7 @@
 
 #include "core/loaded_mesh.h"
 #include "core/mapping.h"
+#include "core/math3d.h"
 #include "core/memory.h"
 #include "core/mesh.h"
 #include "support/platform_fake.h"
@@ -73,6 +74,36 @@ TEST(Mapping, NormalsToSphereCoordinates) {
         ASSERT_EQ(mesh->texCoordCount, 2);
         EXPECT_NEAR(mesh->texCoords[0].u, c.u, 1e-4f) << c.normal.x << " " << c.normal.y << " " << c.normal.z;
         EXPECT_NEAR(mesh->texCoords[0].v, c.v, 1e-4f) << c.normal.x << " " << c.normal.y << " " << c.normal.z;
+    }
+}
+
+// The quick texel against the library's angles: random directions, long and
+// tiny vectors, every mix of axes, signed zeros and denormals, and a sweep of
+// float y in -1..1 beside the u seam behind -x.
+TEST(Mapping, QuickTexelIsTheLibrarys) {
+    const auto same = [](const Vec3& n) {
+        const SphereTexel quick = SphereTexelOf(n), library = LibrarySphereTexelOf(n);
+        return quick.u == library.u && quick.v == library.v;
+    };
+    std::mt19937 random(5);
+    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
+    const float scales[] = {1.0f, 1e-30f, 3.0f, 1e30f};
+    for (int i = 0; i < 2000000; ++i) {
+        Vec3 n{unit(random), unit(random), unit(random)};
+        if (i % 5 != 4) Normalise(&n);
+        const float s = scales[i % 4];
+        n = Vec3{n.x * s, n.y * s, n.z * s};
+        ASSERT_TRUE(same(n)) << n.x << " " << n.y << " " << n.z;
+    }
+    const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
+    const float values[] = {0.0f, -0.0f, 1.0f, -1.0f, 1e-38f, -1e-38f, 1e-45f, 0.70710677f, -0.70710677f, inf, nan};
+    for (float x : values)
+        for (float y : values)
+            for (float z : values) ASSERT_TRUE(same(Vec3{x, y, z})) << x << " " << y << " " << z;
+    for (uint32_t bits = 0; bits <= 0x3F800000u; bits += 97) {
+        float y;
+        std::memcpy(&y, &bits, sizeof y);
+        ASSERT_TRUE(same(Vec3{-1.0f, y, y * 1e-7f}) && same(Vec3{-1.0f, -y, -y * 1e-7f})) << y;
     }
 }
 

@@ -19,6 +19,9 @@ struct SphereTexel {
     int32_t u, v;
 };
 SphereTexel SphereTexelOf(const Vec3& normal);
+// The same texel straight from the C library's angles, which SphereTexelOf
+// always gives but computes faster.
+SphereTexel LibrarySphereTexelOf(const Vec3& normal);
 // The second half of MapSpherical, for a caller that made the texel of
 // every vertex itself (`texels`, vertexCount of them): 0 when the new table
 // cannot be had, with the mesh as it was and nothing shown.
