@@ -44,6 +44,27 @@ QUILLMERE_ALWAYS_INLINE int TakeDigits(const char** p, uint64_t* significand) {
     return n;
 }
 
+// The digits, point and digits of a number at *p when there are at most nine
+// digits in all, the common case, accumulated in 32 bits (in the 32-bit
+// program a 64-bit multiply is several instructions); false, with nothing
+// moved, for more. `*fraction` is how many digits follow the point.
+QUILLMERE_ALWAYS_INLINE bool TakeShortDecimal(const char** p, uint32_t* significand, int* digits, int* fraction) {
+    const char* q = *p;
+    uint32_t value = 0;  // wraps past nine digits, when it is not used
+    int n = 0;
+    for (; IsDecimalDigit(*q); ++q, ++n) value = value * 10 + static_cast<uint32_t>(*q - '0');
+    int after = 0;
+    if (*q == '.') {
+        for (++q; IsDecimalDigit(*q); ++q, ++after) value = value * 10 + static_cast<uint32_t>(*q - '0');
+    }
+    if (n + after > 9) return false;
+    *p = q;
+    *significand = value;
+    *digits = n + after;
+    *fraction = after;
+    return true;
+}
+
 // A plain decimal number, converted exactly as strtof would, from a double
 // close to its value: with at most 19 digits and a power of ten up to 22,
 // the significand times 10^e, or times the double nearest 10^-e, lies within
@@ -60,12 +81,18 @@ bool ConvertPlainDecimal(const char* text, float* value, const char** end) {
     bool negative = false;
     if (*p == '+' || *p == '-') negative = *p++ == '-';
     uint64_t significand = 0;
-    int digits = TakeDigits(&p, &significand);
-    int exponent = 0;
-    if (*p == '.') {
-        ++p;
-        exponent = -TakeDigits(&p, &significand);
-        digits -= exponent;
+    uint32_t shortSignificand = 0;
+    int digits = 0, exponent = 0;
+    if (TakeShortDecimal(&p, &shortSignificand, &digits, &exponent)) {
+        significand = shortSignificand;
+        exponent = -exponent;
+    } else {
+        digits = TakeDigits(&p, &significand);
+        if (*p == '.') {
+            ++p;
+            exponent = -TakeDigits(&p, &significand);
+            digits -= exponent;
+        }
     }
     if (digits == 0) return false;                 // also "inf", "nan", "0x..." after a sign
     if (digits > 19) return false;                 // the significand may have wrapped
@@ -90,8 +117,11 @@ bool ConvertPlainDecimal(const char* text, float* value, const char** end) {
     }
     if (significand > (uint64_t(1) << 53) || exponent < -22 || exponent > 22) return false;
     // Below 2^53 the signed conversion is exact, and one instruction where
-    // the unsigned one is several.
-    const double d = static_cast<double>(static_cast<int64_t>(significand)) * powersOfTen[exponent + 22];
+    // the unsigned one is several; from 32 bits it is one in the 32-bit
+    // program too, where from 64 it goes through the x87 unit and memory.
+    const double whole = significand <= 0x7FFFFFFFu ? static_cast<double>(static_cast<int32_t>(significand))
+                                                    : static_cast<double>(static_cast<int64_t>(significand));
+    const double d = whole * powersOfTen[exponent + 22];
     uint64_t bits;
     std::memcpy(&bits, &d, sizeof bits);
     const uint32_t low = static_cast<uint32_t>(bits) & 0x1FFFFFFFu;
