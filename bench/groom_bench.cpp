@@ -14,12 +14,19 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <time.h>
+#endif
 
 #if defined(QUILLMERE_BENCH_ASSIMP)
 #include <assimp/scene.h>
@@ -40,6 +47,29 @@ double Seconds(const std::function<void()>& job) {
     const auto start = std::chrono::steady_clock::now();
     job();
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Processor time of the whole process so far (user and system), so that a
+// phase's own work can be told from the time a busy machine takes from it.
+double ProcessorSeconds() {
+#if defined(_WIN32)
+    FILETIME created, exited, kernel, user;
+    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
+    const auto ticks = [](const FILETIME& t) { return (uint64_t(t.dwHighDateTime) << 32 | t.dwLowDateTime) * 1e-7; };
+    return ticks(kernel) + ticks(user);
+#else
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
+#endif
+}
+
+// Wall time of `job`, its processor time added to *processor.
+double Timed(const std::function<void()>& job, double* processor) {
+    const double before = ProcessorSeconds();
+    const double wall = Seconds(job);
+    *processor += ProcessorSeconds() - before;
+    return wall;
 }
 
 double Median(std::vector<double> values) {
@@ -121,6 +151,7 @@ void CopyFile(const std::string& from, const std::string& to) {
 
 struct Phases {
     std::vector<double> load, build, write, total;
+    std::vector<double> processor[4];  // the same phases' processor time
 };
 
 // Load, build, write and their sum, `runs` times.
@@ -129,13 +160,18 @@ Phases RunQuillmere(const std::string& path, bool poser, const std::string& out,
     for (int r = 0; r < runs; ++r) {
         Mesh* source = nullptr;
         Mesh* hair = nullptr;
-        p.load.push_back(Seconds([&] { source = Load(path, poser); }));
-        p.build.push_back(Seconds([&] { hair = BuildHairMesh(source, DefaultHairSettings()); }));
+        double cpu[3] = {0, 0, 0};
+        p.load.push_back(Timed([&] { source = Load(path, poser); }, &cpu[0]));
+        p.build.push_back(Timed([&] { hair = BuildHairMesh(source, DefaultHairSettings()); }, &cpu[1]));
         if (!hair) Fail("build failed");
-        p.write.push_back(Seconds([&] {
-            if (!WriteObjFile(OwnerNone, hair, out.c_str(), "groom-bench.mtl")) Fail("write failed");
-        }));
+        p.write.push_back(Timed(
+            [&] {
+                if (!WriteObjFile(OwnerNone, hair, out.c_str(), "groom-bench.mtl")) Fail("write failed");
+            },
+            &cpu[2]));
         p.total.push_back(p.load.back() + p.build.back() + p.write.back());
+        for (int i = 0; i < 3; ++i) p.processor[i].push_back(cpu[i]);
+        p.processor[3].push_back(cpu[0] + cpu[1] + cpu[2]);
         FreeMesh(hair);
         FreeMesh(source);
     }
@@ -207,5 +243,7 @@ int main(int argc, char** argv) {
     Line("total", Median(obj.total), assimpTotal.empty() ? 0 : Median(assimpTotal));
     Line("poser load", Median(hr2.load), Median(tiny));
     Line("poser total", Median(hr2.total), assimpTotal.empty() ? 0 : Median(assimpTotal));
+    std::printf("groom processor: load %.3f s, build %.3f s, write %.3f s, total %.3f s\n", Median(obj.processor[0]),
+                Median(obj.processor[1]), Median(obj.processor[2]), Median(obj.processor[3]));
     return 0;
 }
