@@ -48,18 +48,16 @@ constexpr FourDigitTable MakeFourDigitTable() {
 
 constexpr FourDigitTable fourDigits = MakeFourDigitTable();
 
-// The eight decimal digits of `value` (below 10^8, leading zeros kept) as
-// ASCII, first digit in the lowest byte.
-QUILLMERE_INLINE uint64_t EightDigitText(uint32_t value) {
-    // value / 10^4 as a multiplication, exact below 10^8: a compiler may
-    // otherwise leave a division in a path it takes for rare.
-    const uint32_t high = static_cast<uint32_t>((static_cast<uint64_t>(value) * 109951163u) >> 40);
-    return fourDigits.text[high] | static_cast<uint64_t>(fourDigits.text[value - high * 10000]) << 32;
+// value / 10^4 as a multiplication, exact below 10^8: a compiler may
+// otherwise leave a division in a path it takes for rare.
+QUILLMERE_INLINE uint32_t TenThousands(uint32_t value) {
+    return static_cast<uint32_t>((static_cast<uint64_t>(value) * 109951163u) >> 40);
 }
 
 // Writes exactly `count` (1..10) digits of `value` (which is below
-// 10^count), with leading zeros. Digits go out eight bytes at a time, so up
-// to 8 - count bytes past them may be overwritten as well.
+// 10^count), with leading zeros. Digits go out four bytes at a time, so up
+// to 4 - count bytes past them may be overwritten as well. Every shift is of
+// a 32-bit word: a 64-bit one by a variable amount is a branch on i686.
 QUILLMERE_INLINE void WriteDigits(char* out, uint32_t value, int count) {
     // Texture indices and integer parts are mostly one or two digits.
     if (count == 1) {
@@ -81,8 +79,17 @@ QUILLMERE_INLINE void WriteDigits(char* out, uint32_t value, int count) {
         out += count - 8;
         count = 8;
     }
-    const uint64_t text = EightDigitText(value) >> (8 * (8 - count));
+    if (count <= 4) {
+        const uint32_t text = fourDigits.text[value] >> (8 * (4 - count));
+        std::memcpy(out, &text, sizeof text);
+        return;
+    }
+    // The leading count - 4 digits, then the last four over the bytes the
+    // first word left past them.
+    const uint32_t high = TenThousands(value);
+    const uint32_t text = fourDigits.text[high] >> (8 * (8 - count));
     std::memcpy(out, &text, sizeof text);
+    std::memcpy(out + count - 4, &fourDigits.text[value - high * 10000], 4);
 }
 
 QUILLMERE_INLINE int DigitCount(uint32_t value) {
@@ -120,25 +127,37 @@ int WriteWholeNumber(char* out, uint32_t m, int e) {
 }
 
 // Integer part and P rounded decimals of m x 2^-s (s > 0), rounded to
-// nearest on the exact value, ties to an even last digit.
+// nearest on the exact value, ties to an even last digit. The fraction is
+// taken as a 64-bit fixed-point number F = bits x 2^(64 - s) (exact, bits
+// being below 2^s), held as two 32-bit halves: F x 10^P is then the decimals
+// in its top 32 bits and the remainder below them, from two 32 x 32-bit
+// products and no shift by a variable amount of a 64-bit number (each of
+// which is several instructions and a branch on i686).
 QUILLMERE_INLINE void SplitFraction(uint32_t m, int s, int precision, uint32_t* whole, uint32_t* fraction) {
     const uint32_t scale = powersOfTen[precision];
     *whole = s < 24 ? m >> s : 0;
     const uint32_t bits = s < 24 ? m & ((1u << s) - 1) : m;
-    const uint64_t scaled = static_cast<uint64_t>(bits) * scale;
-    // scaled is below 2^54, so from a shift of 56 on it is below half a unit.
+    // bits x 10^P is below 2^54, so from a shift of 56 on it is below half a unit.
     if (s >= 56) {
         *fraction = 0;
         return;
     }
-    uint32_t q = static_cast<uint32_t>(scaled >> s);
-    const uint64_t rest = scaled & ((uint64_t(1) << s) - 1);
-    const uint64_t half = uint64_t(1) << (s - 1);
+    const uint32_t fHigh = s <= 32 ? bits << (32 - s) : bits >> (s - 32);
+    const uint32_t fLow = s <= 32 ? 0 : bits << (64 - s);
+    const uint64_t low = static_cast<uint64_t>(fLow) * scale;
+    const uint64_t high = static_cast<uint64_t>(fHigh) * scale + (low >> 32);
+    uint32_t q = static_cast<uint32_t>(high >> 32);
+    // The remainder against one half (2^63): its top half, then any bit below.
+    const uint32_t restHigh = static_cast<uint32_t>(high), restLow = static_cast<uint32_t>(low);
+    constexpr uint32_t Half = 0x80000000u;
     // The last written digit is the fraction's, or the whole part's without
     // decimals.
     // Without a branch: which way a digit rounds is as good as random.
     const uint32_t last = precision > 0 ? q : *whole;
-    q += static_cast<uint32_t>(rest > half) | (static_cast<uint32_t>(rest == half) & last);
+    const uint32_t above =
+        static_cast<uint32_t>(restHigh > Half) | (static_cast<uint32_t>(restHigh == Half) & (restLow != 0));
+    const uint32_t tie = static_cast<uint32_t>(restHigh == Half) & static_cast<uint32_t>(restLow == 0);
+    q += above | (tie & last);
     if (q == scale) {
         q = 0;
         ++*whole;
