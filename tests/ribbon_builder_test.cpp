@@ -260,11 +260,13 @@ TEST(RibbonBuilder, TexturePairsSharedInOrderOfFirstUse) {
     }
 }
 
-// Many strands of every length, with and without reduce: every pair's v is
-// distinct, the quads name pairs in increasing order of first use, and the
-// corners carry the right u.
+// Many strands of every length, with and without reduce, with and without
+// a kept triangle (whose copied coordinates follow the pairs and must never
+// be taken for one): every pair's v is distinct, the quads name pairs in
+// increasing order of first use, and the corners carry the right u.
 TEST(RibbonBuilder, PairTableMatchesLinearSearch) {
-    for (int reduce = 0; reduce < 2; ++reduce) {
+    for (int run = 0; run < 4; ++run) {
+        const int reduce = run % 2, keepFaces = run / 2;
         SourceBuilder b;
         for (int i = 0; i < 200; ++i) b.Strand(Helix(&b, 2 + (i * 7) % 31, 3.0f * i));
         // A strand whose count says 2 but runs on for 400 points: its
@@ -272,14 +274,23 @@ TEST(RibbonBuilder, PairTableMatchesLinearSearch) {
         std::vector<int> longRun = Helix(&b, 400, -2000);
         b.Strand(longRun);
         b.slots[b.slots.size() - 133].attributes = FaceLine | (2u << 18);
+        if (keepFaces) {
+            // Looked up right after the last pair made: its root's t = 0
+            // equals the v of the first copy, which lies where the next
+            // pair would.
+            b.Strand(Helix(&b, 3, 5000));
+            b.tex = {TexCoord{0.5f, 0.0f}};
+            b.Polygon({0, 1, 2}, {0, 0, 0});
+        }
         MeshPtr source = b.Make();
-        MeshPtr hair = Build(source.get(), Settings(0.01f, 0, 1, reduce));
+        MeshPtr hair = Build(source.get(), Settings(0.01f, 0, 1 - keepFaces, reduce));
         ASSERT_TRUE(hair);
         MeshPtr linear(CreateMesh("linear"));
         ASSERT_TRUE(GrowTexCoords(linear.get(), hair->texCoordCount));
         int32_t count = 0;
         int32_t seen = 0;
         for (int q = 0; q < hair->faceCount; ++q) {
+            if (hair->faceVertexIndices[4 * q + 3] == -1) continue;  // the copied triangle
             for (int c = 0; c < 2; ++c) {
                 const int32_t index = hair->faceTexIndices[4 * q + c];
                 const float t = hair->texCoords[index].v;
@@ -288,7 +299,7 @@ TEST(RibbonBuilder, PairTableMatchesLinearSearch) {
                 ASSERT_LT(index, seen);
             }
         }
-        EXPECT_EQ(count, hair->texCoordCount);
+        EXPECT_EQ(count, hair->texCoordCount - 3 * keepFaces);
         EXPECT_GT(count, 400);
     }
 }

@@ -41,6 +41,10 @@ struct PairIndex {
     Entry* entries = nullptr;
     uint32_t capacity = 0;  // a power of two
     uint32_t used = 0;
+    // The pairs are the coordinates below pairEnd; `last` is the pair the
+    // latest look-up gave (-1: none yet).
+    int32_t pairEnd = 0;
+    int32_t last = -1;
 };
 
 uint32_t KeyOf(float t) {
@@ -69,8 +73,22 @@ bool ResizePairIndex(PairIndex* index, uint32_t capacity) {
     return true;
 }
 
+// The pair for t when it is the latest one found or the one after it, as
+// it mostly is: strand after strand visits the same parameters in the same
+// order, and a continuation slot repeats the point it continues from. No
+// two pairs have t values that compare equal, so a pair whose t equals is
+// the one the search would find. -1 otherwise.
+int32_t NearbyPair(const PairIndex& index, const Mesh& mesh, float t) {
+    const int32_t next = index.last + 2;
+    if (next < index.pairEnd && mesh.texCoords[next].v == t) return next;
+    if (index.last >= 0 && mesh.texCoords[index.last].v == t) return index.last;
+    return -1;
+}
+
 // FindOrAddRibbonTexPair through the index; -1 when the index cannot grow.
 int FindOrAddIndexedPair(PairIndex* index, Mesh* mesh, float t, int32_t* count) {
+    const int32_t nearby = NearbyPair(*index, *mesh, t);
+    if (nearby >= 0) return index->last = nearby;
     const bool findable = t == t;
     if (findable && (index->used + 1) * 2 > index->capacity) {
         if (index->capacity >= 0x40000000u || !ResizePairIndex(index, index->capacity ? index->capacity * 2 : 256))
@@ -80,7 +98,7 @@ int FindOrAddIndexedPair(PairIndex* index, Mesh* mesh, float t, int32_t* count) 
     uint32_t h = findable ? HomeOf(key, index->capacity) : 0;
     if (findable) {
         while (index->entries[h].texIndex >= 0) {
-            if (index->entries[h].key == key) return index->entries[h].texIndex;
+            if (index->entries[h].key == key) return index->last = index->entries[h].texIndex;
             h = (h + 1) & (index->capacity - 1);
         }
     }
@@ -88,11 +106,12 @@ int FindOrAddIndexedPair(PairIndex* index, Mesh* mesh, float t, int32_t* count) 
     mesh->texCoords[at] = TexCoord{0.0f, t};
     mesh->texCoords[at + 1] = TexCoord{1.0f, t};
     *count = at + 2;
+    index->pairEnd = at + 2;
     if (findable) {
         index->entries[h] = PairIndex::Entry{key, at};
         ++index->used;
     }
-    return at;
+    return index->last = at;
 }
 
 // Scratch storage of one build; released whatever the outcome. It stays
@@ -257,7 +276,7 @@ struct Box {
     Vec3 lo{0, 0, 0}, hi{0, 0, 0};
 };
 
-void TakeIntoBox(Box* box, int32_t index, const Vec3& p) {
+inline void TakeIntoBox(Box* box, int32_t index, const Vec3& p) {
     if (index == 0) box->lo = box->hi = p;
     WidenBox(&box->lo, &box->hi, p, p);
 }
