@@ -88,7 +88,7 @@ TEST(Mapping, QuickTexelIsTheLibrarys) {
     std::mt19937 random(5);
     std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
     const float scales[] = {1.0f, 1e-30f, 3.0f, 1e30f};
-    for (int i = 0; i < 2000000; ++i) {
+    for (int i = 0; i < 1000000; ++i) {
         Vec3 n{unit(random), unit(random), unit(random)};
         if (i % 5 != 4) Normalise(&n);
         const float s = scales[i % 4];
@@ -100,7 +100,7 @@ TEST(Mapping, QuickTexelIsTheLibrarys) {
     for (float x : values)
         for (float y : values)
             for (float z : values) ASSERT_TRUE(same(Vec3{x, y, z})) << x << " " << y << " " << z;
-    for (uint32_t bits = 0; bits <= 0x3F800000u; bits += 97) {
+    for (uint32_t bits = 0; bits <= 0x3F800000u; bits += 331) {
         float y;
         std::memcpy(&y, &bits, sizeof y);
         ASSERT_TRUE(same(Vec3{-1.0f, y, y * 1e-7f}) && same(Vec3{-1.0f, -y, -y * 1e-7f})) << y;
