@@ -100,11 +100,15 @@ enum GeometryStep { StepContinue, StepDone, StepFailed };
 // than that, so that a small file cannot make the reader reserve gigabytes.
 constexpr uint64_t FewestBytesPerCoordinate = 6;
 constexpr uint64_t FewestBytesPerSlot = 2;
+// The records a count reserves beyond itself.
+constexpr int64_t CoordinateSpare = 256;
+constexpr int64_t SlotSpare = 1024;
 
 // The records to reserve for `wanted` more, as far as the input left could
-// hold them.
-int64_t FillableRecords(int64_t wanted, uint64_t bytesPerRecord) {
-    const uint64_t fillable = PoserInputBytesLeft() / bytesPerRecord;
+// hold them and the block's usual `spare`: a short block then reserves once,
+// as it always did, instead of growing step by step.
+int64_t FillableRecords(int64_t wanted, uint64_t bytesPerRecord, uint64_t spare) {
+    const uint64_t fillable = PoserInputBytesLeft() / bytesPerRecord + spare;
     return fillable < static_cast<uint64_t>(wanted) ? static_cast<int64_t>(fillable) : wanted;
 }
 
@@ -116,7 +120,7 @@ bool AnnounceRoom(int64_t* room, int64_t more, size_t recordSize, int32_t capaci
     size_t bytes = 0;
     if (!ArrayByteSize(*room + more, recordSize, &bytes)) return false;
     *room += more;
-    return grow(mesh, FillableRecords(*room - capacity, FewestBytesPerCoordinate)) != 0;
+    return grow(mesh, FillableRecords(*room - capacity, FewestBytesPerCoordinate, CoordinateSpare)) != 0;
 }
 
 // Room for the coordinate at `counter`: within the announced room, the
@@ -141,23 +145,23 @@ GeometryStep ReserveAnnounced(GeometryBlock* block, char* word, char* argument) 
             mesh->lineCount = block->linesBefore;
             return SkipPoserBlock(word, argument) ? StepDone : StepFailed;
         }
-        return AnnounceRoom(&room->vertices, static_cast<int64_t>(count) + 256, sizeof(MeshVertex),
+        return AnnounceRoom(&room->vertices, static_cast<int64_t>(count) + CoordinateSpare, sizeof(MeshVertex),
                             mesh->vertexCapacity, GrowVertices, mesh)
                    ? StepContinue
                    : StepFailed;
     }
     if (word[4] == 'T') {
-        return count == 0 || AnnounceRoom(&room->texCoords, static_cast<int64_t>(count) + 256, sizeof(TexCoord),
-                                          mesh->texCoordCapacity, GrowTexCoords, mesh)
+        return count == 0 || AnnounceRoom(&room->texCoords, static_cast<int64_t>(count) + CoordinateSpare,
+                                          sizeof(TexCoord), mesh->texCoordCapacity, GrowTexCoords, mesh)
                    ? StepContinue
                    : StepFailed;
     }
     // The slots arrive with their elements, which grow the storage as they
     // need; a count too large for the face arrays still fails the load.
-    const int64_t more = static_cast<int64_t>(count) + 1024;
+    const int64_t more = static_cast<int64_t>(count) + SlotSpare;
     size_t bytes = 0;
     if (!ArrayByteSize(4 * (mesh->faceCapacity + more), sizeof(int32_t), &bytes)) return StepFailed;
-    return GrowFaces(mesh, FillableRecords(more, FewestBytesPerSlot)) ? StepContinue : StepFailed;
+    return GrowFaces(mesh, FillableRecords(more, FewestBytesPerSlot, SlotSpare)) ? StepContinue : StepFailed;
 }
 
 // "v" and "vt": a coordinate in the room announced for it.
