@@ -25,6 +25,14 @@ float UnitClamp(float value) {
     return value;
 }
 
+// The normal's y clamped to -1..1 for acos (a NaN stays NaN).
+float ClampedHeight(const Vec3& normal) {
+    float y = normal.y;
+    if (y > 1.0f) y = 1.0f;
+    if (y < -1.0f) y = -1.0f;
+    return y;
+}
+
 // A texel from its angle: u's rises with the angle around the y axis, v's
 // falls with the angle from the north pole. Every step (a product with a
 // positive constant, a sum, the clamp, the truncation) keeps the order of
@@ -96,9 +104,7 @@ int32_t TexelWithin(double quick, int32_t (*texel)(float)) {
 }  // namespace
 
 SphereTexel LibrarySphereTexelOf(const Vec3& normal) {
-    float y = normal.y;
-    if (y > 1.0f) y = 1.0f;
-    if (y < -1.0f) y = -1.0f;
+    const float y = ClampedHeight(normal);
     const bool flat = normal.x == 0.0f && normal.z == 0.0f;
     return SphereTexel{TexelU(flat ? 0.0f : std::atan2(-normal.z, normal.x)), TexelV(std::acos(y))};
 }
@@ -108,9 +114,7 @@ SphereTexel LibrarySphereTexelOf(const Vec3& normal) {
 // texel of each angle is kept: a quick angle settles almost every texel, and
 // the library decides the few whose angle lies too close to a texel's edge.
 SphereTexel SphereTexelOf(const Vec3& normal) {
-    float y = normal.y;
-    if (y > 1.0f) y = 1.0f;
-    if (y < -1.0f) y = -1.0f;
+    const float y = ClampedHeight(normal);
     if (!(std::isfinite(normal.x) && std::isfinite(normal.z) && y == y)) return LibrarySphereTexelOf(normal);
     const float x = normal.x, z = -normal.z;
     int32_t u = TexelU(0.0f);
