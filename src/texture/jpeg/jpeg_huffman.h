@@ -89,9 +89,10 @@ int DecodeMcu(JpegContext& jc, int32_t* const* blocks);
 // codes[i] and t.source->symbols[i] for i < total).
 void BuildFastLookup(HuffmanDecodeTable& t, int isDc, const uint8_t* lengths, const int32_t* codes, int total);
 // Decodes one MCU as DecodeMcu does, from the bytes at br.next without
-// refilling; 0 when it meets a marker, a fill byte or the end of the buffer
-// (or a code the fast path does not take), leaving br and blocks to be
-// discarded so the reference decoder redoes the MCU.
+// refilling; 0 when it needs bits past a marker, meets fill bytes or the end
+// of the buffer (or a code the fast path does not take), leaving br and blocks
+// to be discarded so the reference decoder redoes the MCU. A marker it stops
+// before is left unread.
 int DecodeMcuFast(const JpegContext& jc, BitReader& br, int32_t* const* blocks);
 // Drops the buffered bits, reads the restart marker, resets the predictors.
 int ProcessRestart(JpegContext& jc);

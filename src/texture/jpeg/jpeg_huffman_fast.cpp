@@ -2,8 +2,9 @@
 // straight from the byte source's buffer, with a look-up that decodes most
 // codes together with their magnitude bits. It gives exactly the reference's
 // coefficients and leaves the stream where the reference would continue from;
-// whatever it does not handle (markers, fill bytes, the end of the buffer,
-// codes longer than the look-up with too few bits at hand) it hands back.
+// whatever it does not handle (an MCU that runs into a marker, fill bytes,
+// the end of the buffer, codes longer than the look-up with too few bits at
+// hand) it hands back.
 #include "texture/jpeg/jpeg_huffman.h"
 
 #include <cstring>
@@ -63,16 +64,27 @@ struct FastBits {
     int32_t remaining;
     BitWord buffer;
     int count;
+    // Zero bits appended at a marker: the low `padding` bits of the buffer.
+    // The MCU stands only if it ends before reaching them, which is how the
+    // last MCU before each restart marker is decoded here and not redone.
+    int padding;
 
-    // Appends whole bytes while they fit. 0 at a marker or fill byte, or when
-    // fewer than two bytes are left (the byte after a 0xFF must be there).
+    // Appends whole bytes while they fit, and zero bytes once a marker is
+    // next (which stays unread). 0 at fill bytes, or when fewer than two bytes
+    // are left (the byte after a 0xFF must be there).
     bool Fill() {
         if (remaining >= static_cast<int32_t>(sizeof(BitWord)) && FillWord()) return true;
         while (count <= BitWordBits - 8) {
             if (remaining < 2) return false;
             const uint8_t byte = next[0];
             if (byte == 0xFF) {
-                if (next[1] != 0) return false;  // a marker or fill bytes
+                if (next[1] == 0xFF) return false;  // fill bytes: the reference skips them
+                if (next[1] != 0) {
+                    buffer <<= 8;
+                    count += 8;
+                    padding += 8;
+                    continue;
+                }
                 next += 2;
                 remaining -= 2;
             } else {
@@ -127,8 +139,8 @@ struct SlowStep {
     int32_t value;
 };
 
-// Refills; a null `next` says the fill met a marker, a fill byte or the end
-// of the buffer.
+// Refills; a null `next` says the fill met fill bytes or the end of the
+// buffer.
 [[gnu::noinline]] FastBits RefilledSlowly(FastBits fb) {
     if (!fb.Fill()) fb.next = nullptr;
     return fb;
@@ -136,7 +148,7 @@ struct SlowStep {
 
 // The common refill, a word free of 0xFF bytes, in line and in place: a
 // copy of the whole state there goes through memory and stalls the loop.
-// The rest out of line; false when it met a marker, a fill byte or the end.
+// The rest out of line; false when it met fill bytes or the end.
 inline bool Refill(FastBits& fb) {
     if (fb.remaining >= static_cast<int32_t>(sizeof(BitWord)) && fb.FillWord()) return true;
     fb = RefilledSlowly(fb);
@@ -205,16 +217,17 @@ int DecodeAcFast(FastBits& fb, const HuffmanDecodeTable& ac, int32_t* block) {
 
 int DecodeMcuFast(const JpegContext& jc, BitReader& br, int32_t* const* blocks) {
     const JpegDecoder& d = jc.decoder;
-    FastBits fb{br.next, br.remaining, br.bitBuffer, br.bitCount};
+    FastBits fb{br.next, br.remaining, br.bitBuffer, br.bitCount, 0};
     for (int b = 0; b < d.blocksPerMcu; ++b) {
         int32_t diff;
         if (DecodeCoefficient(fb, *jc.blockDcTable[b], true, diff) < 0) return 0;
         blocks[b][0] = PredictDc(br, d.mcuBlockComponent[b], diff);
         if (!DecodeAcFast(fb, *jc.blockAcTable[b], blocks[b])) return 0;
     }
+    if (fb.padding > fb.count) return 0;  // it took bits past the marker
     br.next = fb.next;
     br.remaining = fb.remaining;
-    br.bitBuffer = fb.buffer;
-    br.bitCount = fb.count;
+    br.bitBuffer = fb.padding < BitWordBits ? fb.buffer >> fb.padding : 0;
+    br.bitCount = fb.count - fb.padding;
     return 1;
 }
