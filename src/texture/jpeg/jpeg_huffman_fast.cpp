@@ -121,7 +121,6 @@ struct FastBits {
             return static_cast<BitWord>(__builtin_bswap32(static_cast<uint32_t>(w)));
         }
     }
-    bool Ensure(int n) { return count >= n || (Fill() && count >= n); }
     int32_t Peek(int n) const { return static_cast<int32_t>((buffer >> (count - n)) & ((BitWord{1} << n) - 1)); }
     int32_t Take(int n) {
         const int32_t v = Peek(n);
@@ -130,18 +129,14 @@ struct FastBits {
     }
 };
 
-// The bit state after a step taken out of line, with what it decoded. The
-// slow steps take and return the state by value so that the hot loop's copy
-// never has its address taken and stays in registers.
-struct SlowStep {
-    FastBits bits;
-    int symbol;  // -1: hand back
-    int32_t value;
-};
-
 // Refills; a null `next` says the fill met fill bytes or the end of the
-// buffer.
-[[gnu::noinline]] FastBits RefilledSlowly(FastBits fb) {
+// buffer. The state goes in word by word and comes back by value, so that the
+// hot loop's copy never has its address taken and stays in registers (a
+// record passed by value would make the 32-bit caller realign its stack,
+// which costs it a register).
+[[gnu::noinline]] FastBits RefilledSlowly(const uint8_t* next, int32_t remaining, BitWord buffer, int count,
+                                          int padding) {
+    FastBits fb{next, remaining, buffer, count, padding};
     if (!fb.Fill()) fb.next = nullptr;
     return fb;
 }
@@ -151,14 +146,14 @@ struct SlowStep {
 // The rest out of line; false when it met fill bytes or the end.
 inline bool Refill(FastBits& fb) {
     if (fb.remaining >= static_cast<int32_t>(sizeof(BitWord)) && fb.FillWord()) return true;
-    fb = RefilledSlowly(fb);
+    fb = RefilledSlowly(fb.next, fb.remaining, fb.buffer, fb.count, fb.padding);
     return fb.next != nullptr;
 }
 
-// A coefficient whose code is longer than the look-up, found bit by bit as
-// the reference finds it; symbol -1 to hand back (fewer than 17 bits at hand).
-[[gnu::noinline]] SlowStep LongCoefficient(FastBits fb, const HuffmanDecodeTable& table, bool dc) {
-    if (fb.count < 17) return {fb, -1, 0};
+// A code longer than the look-up, found bit by bit as the reference finds it
+// in the low `count` bits of `buffer` (at least 17): its length << 8 | symbol.
+[[gnu::noinline]] int LongCode(BitWord buffer, int count, const HuffmanDecodeTable& table) {
+    FastBits fb{nullptr, 0, buffer, count, 0};
     int length = HuffmanLookaheadBits + 1;
     int32_t code = fb.Take(length);
     while (code > table.maxCode[length]) {
@@ -167,13 +162,7 @@ inline bool Refill(FastBits& fb) {
     }
     // No such code reads as symbol 0.
     const int symbol = length > 16 ? 0 : table.source->symbols[(code + table.valueOffset[length]) & 0xFF];
-    const int size = dc ? symbol : (symbol & 15);
-    int32_t value = 0;
-    if (size > 0) {
-        if (!fb.Ensure(size)) return {fb, -1, 0};
-        value = Extend(fb.Take(size), size);
-    }
-    return {fb, symbol, value};
+    return length << 8 | symbol;
 }
 
 // One coefficient: its symbol (-1 to hand back) and, for a non-zero size,
@@ -183,23 +172,27 @@ inline int DecodeCoefficient(FastBits& fb, const HuffmanDecodeTable& table, bool
         if (!Refill(fb) || fb.count < FastReserve) return -1;
     }
     const FastCode f = table.fast[fb.Peek(HuffmanFastBits)];
-    if ((f & 15) == 0) {
-        const SlowStep step = LongCoefficient(fb, table, dc);
-        fb = step.bits;
-        value = step.value;
-        return step.symbol;
-    }
-    fb.count -= static_cast<int>(f & 15);
-    const int size = static_cast<int>((f >> 4) & 15);
-    if (size == 0) {
+    int symbol, size;
+    if (__builtin_expect((f & 15) != 0, 1)) {
+        fb.count -= static_cast<int>(f & 15);
+        symbol = static_cast<int>((f >> 8) & 255);
+        size = static_cast<int>((f >> 4) & 15);
         value = static_cast<int16_t>(static_cast<uint16_t>(f >> 16));
     } else {
+        if (fb.count < 17) return -1;
+        const int code = LongCode(fb.buffer, fb.count, table);
+        fb.count -= code >> 8;
+        symbol = code & 255;
+        size = dc ? symbol : (symbol & 15);
+        value = 0;
+    }
+    if (size != 0) {
         if (fb.count < size) {
             if (!Refill(fb) || fb.count < size) return -1;
         }
         value = Extend(fb.Take(size), size);
     }
-    return static_cast<int>((f >> 8) & 255);
+    return symbol;
 }
 
 // One block's AC coefficients; 0 to hand back.
