@@ -122,6 +122,17 @@ int64_t GeometricGrowth(int32_t capacity, int64_t minimum) {
     return half > minimum ? half : minimum;
 }
 
+int64_t ForecastGrowth(int32_t capacity, int64_t count, uint64_t bytesRead, uint64_t bytesLeft, int64_t minimum) {
+    const int64_t step = GeometricGrowth(capacity, minimum);
+    if (bytesLeft == UINT64_MAX || bytesRead == 0 || count <= 0) return step;
+    // In double: the product may pass 64 bits; the result is only a size.
+    const double more = static_cast<double>(count) * (static_cast<double>(bytesLeft) / static_cast<double>(bytesRead));
+    const double wanted = static_cast<double>(count) + more * (17.0 / 16.0) - static_cast<double>(capacity);
+    const double room = static_cast<double>(INT32_MAX) - static_cast<double>(capacity);
+    if (!(wanted > static_cast<double>(step))) return step;
+    return wanted < room ? static_cast<int64_t>(wanted) : static_cast<int64_t>(room);
+}
+
 void FitMeshStorage(Mesh* mesh) {
     // A shrink that fails keeps the larger block, which still holds every
     // record in use, so the capacity can become the count either way.

@@ -169,6 +169,22 @@ int GrowFaces(Mesh* mesh, int64_t n);
 // copied only a few times in all (a fixed step makes that quadratic wherever
 // realloc moves the block, as the Windows heap does).
 int64_t GeometricGrowth(int32_t capacity, int64_t minimum);
+// The increment for a full array of `capacity` records when the input can
+// tell its size: `count` records of this kind came from the last `bytesRead`
+// bytes, and what is left (`bytesLeft`) would bring as many more at that
+// rate; that and a sixteenth more, so that a large block fills without
+// moving again (where the heap cannot resize in place, each move maps and
+// copies the whole block afresh). Never below GeometricGrowth(capacity,
+// minimum), which it is when nothing tells what is left (UINT64_MAX).
+int64_t ForecastGrowth(int32_t capacity, int64_t count, uint64_t bytesRead, uint64_t bytesLeft, int64_t minimum);
+// Grows with `grow` by the forecast, or when that much cannot be had, by the
+// geometric step alone; 0 when neither can.
+template <typename Owner>
+int GrowByForecast(Owner* owner, int (*grow)(Owner*, int64_t), int32_t capacity, int64_t forecast, int64_t minimum) {
+    if (grow(owner, forecast)) return 1;
+    const int64_t step = GeometricGrowth(capacity, minimum);
+    return forecast > step && grow(owner, step);
+}
 // Gives the unused tail of the vertex, texture-coordinate and face arrays
 // back (capacities become the counts in use, where a count is not 0), once a
 // producer that grew them geometrically is done. A shrink that cannot be done

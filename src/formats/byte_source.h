@@ -78,6 +78,8 @@ bool RefillTextWindow(TextWindow* in);
 // At most how many bytes are left to take (those in the window and those the
 // source may still give), or UINT64_MAX when the source cannot tell.
 uint64_t TextWindowBytesLeft(const TextWindow* in);
+// Bytes of the input taken through the window's position so far.
+inline uint64_t TextWindowOffset(const TextWindow* in) { return in->taken - (in->fill - in->position); }
 
 // Whether a byte is there to take at in->bytes[in->position].
 inline bool HasByte(TextWindow* in) { return in->position < in->fill || RefillTextWindow(in); }

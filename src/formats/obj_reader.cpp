@@ -210,6 +210,10 @@ struct LoadState {
     Vec3* positions;
     int32_t positionCount;
     int32_t positionCapacity;
+    // Where the first vertex and the first element were read: the storage of
+    // each grows toward what the rest of the input brings at its pace since.
+    const TextWindow* window;
+    uint64_t positionsFrom, texCoordsFrom, elementsFrom;
     int32_t currentGroup;
     int32_t currentMaterial;
     char library[ArgumentSize];
@@ -238,8 +242,8 @@ void SelectName(char (*names)[MeshNameSize], int32_t* count, int32_t limit, cons
     ++*count;
 }
 
-int GrowPositions(LoadState* state) {
-    const int64_t capacity = state->positionCapacity + GeometricGrowth(state->positionCapacity, GrowthStep);
+int GrowPositions(LoadState* state, int64_t n) {
+    const int64_t capacity = state->positionCapacity + n;
     size_t bytes = 0;
     if (capacity > INT32_MAX || !ArrayByteSize(capacity, sizeof(Vec3), &bytes)) return 0;
     void* block = ReallocateBytes(state->positions, bytes);
@@ -247,6 +251,22 @@ int GrowPositions(LoadState* state) {
     state->positions = static_cast<Vec3*>(block);
     state->positionCapacity = static_cast<int32_t>(capacity);
     return 1;
+}
+
+// The growth of storage that `count` records fill, read since `from`.
+int64_t Forecast(const LoadState* state, int32_t capacity, int32_t count, uint64_t from) {
+    const TextWindow* w = state->window;
+    return ForecastGrowth(capacity, count, TextWindowOffset(w) - from, TextWindowBytesLeft(w), GrowthStep);
+}
+
+// Room for one more record of an array that `count` of `capacity` fill;
+// `*from` notes where the first of them was read.
+template <typename Owner>
+bool RoomForOne(const LoadState* state, Owner* owner, int (*grow)(Owner*, int64_t), int32_t count, int32_t capacity,
+                uint64_t* from) {
+    if (count == 0) *from = TextWindowOffset(state->window);
+    return count < capacity ||
+           GrowByForecast(owner, grow, capacity, Forecast(state, capacity, count, *from), GrowthStep);
 }
 
 // The mesh's vertex records from the positions read; 0 when there is no
@@ -271,8 +291,10 @@ int StoreElement(LoadState* state, bool line, const char* argument, FaceAttribut
     int32_t vertexIndices[MaxCornersPerStatement], texIndices[MaxCornersPerStatement];
     const int n = ParseIndexGroups(argument, state->positionCount, mesh->texCoordCount, vertexIndices, texIndices);
     if (n < (line ? 2 : 3)) return 1;
+    if (mesh->faceCount == 0) state->elementsFrom = TextWindowOffset(state->window);
     if (ElementRoomSlot(mesh->faceCount, line, n) >= mesh->faceCapacity &&
-        !GrowFaces(mesh, GeometricGrowth(mesh->faceCapacity, GrowthStep)))
+        !GrowByForecast(mesh, GrowFaces, mesh->faceCapacity,
+                        Forecast(state, mesh->faceCapacity, mesh->faceCount, state->elementsFrom), GrowthStep))
         return 0;
     mesh->faceCount += StoreElementSlots(mesh, line, mesh->faceCount, vertexIndices, texIndices, n, attributes, 0, 0);
     return 1;
@@ -285,15 +307,17 @@ int HandleStatement(LoadState* state, Keyword keyword, const char* argument) {
         (static_cast<uint32_t>(state->currentGroup) << FaceGroupShift) | static_cast<uint32_t>(state->currentMaterial);
     switch (keyword) {
         case KeywordVertex: {
-            if (state->positionCount == state->positionCapacity && !GrowPositions(state)) return 0;
+            if (!RoomForOne(state, state, GrowPositions, state->positionCount, state->positionCapacity,
+                            &state->positionsFrom))
+                return 0;
             float xyz[3] = {0, 0, 0};
             if (ScanFloats(argument, xyz, 3) != 3) xyz[0] = xyz[1] = xyz[2] = 0;
             state->positions[state->positionCount++] = Vec3{xyz[0], xyz[1], xyz[2]};
             return 1;
         }
         case KeywordTexCoord: {
-            if (mesh->texCoordCount == mesh->texCoordCapacity &&
-                !GrowTexCoords(mesh, GeometricGrowth(mesh->texCoordCapacity, GrowthStep)))
+            if (!RoomForOne(state, mesh, GrowTexCoords, mesh->texCoordCount, mesh->texCoordCapacity,
+                            &state->texCoordsFrom))
                 return 0;
             float uv[2] = {0, 0};
             if (ScanFloats(argument, uv, 2) != 2) uv[0] = uv[1] = 0;
@@ -318,6 +342,7 @@ int ReadStatements(ByteSource* source, LoadState* state) {
     ObjInput* in = static_cast<ObjInput*>(AllocateBytes(sizeof(ObjInput)));
     if (!in) return 0;
     StartTextWindow(&in->window, source, in->storage);
+    state->window = &in->window;
     Keyword keyword;
     char* argument = nullptr;
     int ok = 1;

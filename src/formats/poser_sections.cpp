@@ -89,6 +89,10 @@ struct GeometryBlock {
     int32_t vertexCounter, texCounter;
     int32_t slot;
     int32_t group, material;
+    // The slot and input offset of the block's first element: the slots grow
+    // toward what the rest of the input brings at their pace since.
+    int32_t elementsSlot;
+    uint64_t elementsFrom;
 };
 
 // Token results: go on, the block is done (1 or 0 its result), or failure.
@@ -192,9 +196,16 @@ GeometryStep StoreElement(GeometryBlock* block, bool line, const char* argument)
     const int n = ParseIndexGroups(argument, block->vertexCounter - block->vertexBase,
                                    block->texCounter - block->texBase, vertexIndices, texIndices);
     if (n < (line ? 2 : 3)) return StepContinue;
+    if (block->elementsSlot < 0) {
+        block->elementsSlot = block->slot;
+        block->elementsFrom = PoserInputOffset();
+    }
     // Room for the statement's last slot (the stored growth test).
     if (ElementRoomSlot(block->slot, line, n) >= mesh->faceCapacity &&
-        !GrowFaces(mesh, GeometricGrowth(mesh->faceCapacity, 1024)))
+        !GrowByForecast(mesh, GrowFaces, mesh->faceCapacity,
+                        ForecastGrowth(mesh->faceCapacity, block->slot - block->elementsSlot,
+                                       PoserInputOffset() - block->elementsFrom, PoserInputBytesLeft(), 1024),
+                        1024))
         return StepFailed;
     const FaceAttributes attributes =
         static_cast<FaceAttributes>(block->group) << FaceGroupShift | static_cast<FaceAttributes>(block->material);
@@ -250,6 +261,7 @@ int ReadPoserGeometry(Mesh* mesh, PoserRoom* room, char* word, char* argument) {
     block.polygonsBefore = mesh->polygonCount;
     block.linesBefore = mesh->lineCount;
     block.slot = mesh->faceCount;
+    block.elementsSlot = -1;
     if (!OpenBlock(word, argument)) return 0;
     for (;;) {
         if (!NextPoserToken(word, argument)) return 0;

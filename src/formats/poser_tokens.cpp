@@ -58,6 +58,8 @@ void ClosePoserInput() {
 
 uint64_t PoserInputBytesLeft() { return TextWindowBytesLeft(&input.window); }
 
+uint64_t PoserInputOffset() { return TextWindowOffset(&input.window); }
+
 int NextPoserToken(char* word, char* argument) {
     word[0] = '\0';
     argument[0] = '\0';

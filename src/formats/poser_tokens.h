@@ -41,6 +41,8 @@ int SkipPoserMaterialBlock(char* word, char* argument);
 // At most how many bytes of input are left to read (UINT64_MAX when the
 // source cannot tell): what storage reserved for announced counts is sized by.
 uint64_t PoserInputBytesLeft();
+// Bytes of input read so far.
+uint64_t PoserInputOffset();
 // Cuts `text` in place at its first space, tab or ':' and to at most 63
 // characters; returns the resulting length (0: no name).
 int CutPoserName(char* text);
