@@ -6,17 +6,21 @@
 
 namespace {
 
-// The one pass over the vertex records: each normal to unit length, the box
-// widened by each position, and each normal's texel when `texels` is there.
+// Each normal to unit length and the box widened by each position; then, in
+// a pass of its own, each normal's texel when `texels` is there: the texel
+// is a long chain of dependent steps, and a loop of nothing else lets the
+// processor work on several vertices' chains at once.
 void FinishVertices(Mesh* mesh, SphereTexel* texels) {
     Vec3 lo = mesh->vertices[0].position, hi = lo;
     for (int i = 0; i < mesh->vertexCount; ++i) {
         MeshVertex& vertex = mesh->vertices[i];
         Normalise(&vertex.normal);
         WidenBox(&lo, &hi, vertex.position, vertex.position);
-        if (texels) texels[i] = SphereTexelOf(vertex.normal);
     }
     SetBounds(mesh, lo, hi);
+    if (!texels) return;
+    const SphereTexelFunction texelOf = SphereTexelFor(ActiveSimdLevel());
+    for (int i = 0; i < mesh->vertexCount; ++i) texels[i] = texelOf(mesh->vertices[i].normal);
 }
 
 }  // namespace

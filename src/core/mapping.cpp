@@ -6,6 +6,10 @@
 #include <cstring>
 #include <utility>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "core/compiler.h"
 #include "core/memory.h"
 #include "core/platform.h"
@@ -128,10 +132,88 @@ SphereTexel SphereTexelOf(const Vec3& normal) {
     return SphereTexel{u, v};
 }
 
+#if defined(__SSE2__)
+namespace {
+
+// AtanUnit on both lanes, the same operations in the same order.
+QUILLMERE_ALWAYS_INLINE __m128d AtanUnitPair(__m128d t) {
+    const auto term = [](double a, double b, __m128d s) {
+        return _mm_sub_pd(_mm_set1_pd(a), _mm_mul_pd(_mm_set1_pd(b), s));
+    };
+    const __m128d s = _mm_mul_pd(t, t), s2 = _mm_mul_pd(s, s), s4 = _mm_mul_pd(s2, s2), s8 = _mm_mul_pd(s4, s4);
+    const __m128d c01 = term(0.99999999716054544, 0.33333276291982561, s);
+    const __m128d c23 = term(0.19998075281148972, 0.14260016082823365, s);
+    const __m128d c45 = term(0.10932341501314961, 0.083497249683339145, s);
+    const __m128d c67 = term(0.057089555930825507, 0.030351864786269788, s);
+    const __m128d c89 = term(0.010487649255198229, 0.0017011700641216265, s);
+    const __m128d low = _mm_add_pd(c01, _mm_mul_pd(c23, s2)), high = _mm_add_pd(c45, _mm_mul_pd(c67, s2));
+    return _mm_mul_pd(t, _mm_add_pd(_mm_add_pd(low, _mm_mul_pd(high, s4)), _mm_mul_pd(c89, s8)));
+}
+
+// QuickAtan2 on both lanes; the signs come as values whose sign bit is the
+// one asked for, and become the same factors of +1 or -1.
+QUILLMERE_ALWAYS_INLINE __m128d QuickAtan2Pair(__m128d ay, __m128d ax, __m128d ySign, __m128d xSign) {
+    const __m128d one = _mm_set1_pd(1.0), signBit = _mm_set1_pd(-0.0);
+    const __m128d t = _mm_div_pd(_mm_min_pd(ax, ay), _mm_max_pd(ax, ay));
+    const __m128d octant = AtanUnitPair(t);
+    const __m128d steep = _mm_sub_pd(one, _mm_and_pd(_mm_cmplt_pd(ax, ay), _mm_set1_pd(2.0)));
+    const __m128d quarter =
+        _mm_add_pd(_mm_mul_pd(_mm_sub_pd(one, steep), _mm_set1_pd(0.78539816339744828)), _mm_mul_pd(steep, octant));
+    const __m128d right = _mm_or_pd(one, _mm_and_pd(xSign, signBit));
+    const __m128d up = _mm_or_pd(one, _mm_and_pd(ySign, signBit));
+    return _mm_mul_pd(up, _mm_add_pd(_mm_mul_pd(_mm_sub_pd(one, right), _mm_set1_pd(1.5707963267948966)),
+                                     _mm_mul_pd(right, quarter)));
+}
+
+}  // namespace
+
+// SphereTexelOf with u's angle and v's side by side in the two lanes, and
+// the four texels at the ends of both slacks in one vector of floats: the
+// same operations in the same order, so the same texels.
+SphereTexel SphereTexelSse2(const Vec3& normal) {
+    const float y = ClampedHeight(normal);
+    if (!(std::isfinite(normal.x) && std::isfinite(normal.z) && y == y)) return LibrarySphereTexelOf(normal);
+    const float x = normal.x, z = -normal.z;
+    const double yd = y;
+    const __m128d absMask = _mm_castsi128_pd(_mm_set1_epi64x(0x7FFFFFFFFFFFFFFFll));
+    const __m128d across = _mm_set_pd(yd, x);  // lane 0: u's, lane 1: v's
+    // A square root of 0..1, which needs no library call for a negative one.
+    const __m128d sine = _mm_sqrt_sd(_mm_setzero_pd(), _mm_set_sd((1.0 - yd) * (1.0 + yd)));
+    const __m128d upward = _mm_unpacklo_pd(_mm_set_sd(z), sine);
+    const __m128d angle =
+        QuickAtan2Pair(_mm_and_pd(upward, absMask), _mm_and_pd(across, absMask), _mm_set_pd(0.0, z), across);
+    const __m128d slack = _mm_set1_pd(AngleSlack);
+    const __m128 ends = _mm_movelh_ps(_mm_cvtpd_ps(_mm_sub_pd(angle, slack)), _mm_cvtpd_ps(_mm_add_pd(angle, slack)));
+    // 1 - a * c is -(a * c) + 1 to the bit, so v's lanes take the negated
+    // factor and the same sum as u's.
+    const __m128 scaled = _mm_add_ps(_mm_mul_ps(ends, _mm_set_ps(-0.31830995f, 0.15915497f, -0.31830995f, 0.15915497f)),
+                                     _mm_set_ps(1.0f, 0.5f, 1.0f, 0.5f));
+    // max with 0 first: a NaN or a negative value becomes 0, as UnitClamp
+    // makes it (a -0 becomes +0, which truncates to the same 0).
+    const __m128 clamped = _mm_min_ps(_mm_max_ps(scaled, _mm_setzero_ps()), _mm_set1_ps(1.0f));
+    alignas(16) int32_t texels[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(texels), _mm_cvttps_epi32(_mm_mul_ps(clamped, _mm_set1_ps(TexScale))));
+    int32_t u = TexelU(0.0f);
+    if (!(x == 0.0f && z == 0.0f)) u = texels[0] == texels[2] ? texels[0] : TexelU(std::atan2(z, x));
+    const int32_t v = texels[1] == texels[3] ? texels[1] : TexelV(std::acos(y));
+    return SphereTexel{u, v};
+}
+#endif
+
+SphereTexelFunction SphereTexelFor(SimdLevel level) {
+#if defined(__SSE2__)
+    if (level >= SimdSse2) return SphereTexelSse2;
+#else
+    (void)level;
+#endif
+    return SphereTexelOf;
+}
+
 int MapSpherical(Mesh* mesh) {
     SphereTexel* texels = AllocateSphereTexels(mesh);
     if (!texels) return 0;
-    for (int i = 0; i < mesh->vertexCount; ++i) texels[i] = SphereTexelOf(mesh->vertices[i].normal);
+    const SphereTexelFunction texelOf = SphereTexelFor(ActiveSimdLevel());
+    for (int i = 0; i < mesh->vertexCount; ++i) texels[i] = texelOf(mesh->vertices[i].normal);
     const int ok = MapSphericalTexels(mesh, texels);
     ReleaseBytes(texels);
     return ok;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "core/cpu_features.h"
 #include "core/mesh.h"
 
 // Replaces the texture coordinates with ones derived from the vertex normals
@@ -19,6 +20,11 @@ struct SphereTexel {
     int32_t u, v;
 };
 SphereTexel SphereTexelOf(const Vec3& normal);
+// The same texel from the vector unit, where the build has SSE2 (every x86
+// target of the program), and the choice between the two.
+SphereTexel SphereTexelSse2(const Vec3& normal);
+using SphereTexelFunction = SphereTexel (*)(const Vec3& normal);
+SphereTexelFunction SphereTexelFor(SimdLevel level);
 // The same texel straight from the C library's angles, which SphereTexelOf
 // always gives but computes faster.
 SphereTexel LibrarySphereTexelOf(const Vec3& normal);
