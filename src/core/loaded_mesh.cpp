@@ -19,8 +19,7 @@ void FinishVertices(Mesh* mesh, SphereTexel* texels) {
     }
     SetBounds(mesh, lo, hi);
     if (!texels) return;
-    const SphereTexelFunction texelOf = SphereTexelFor(ActiveSimdLevel());
-    for (int i = 0; i < mesh->vertexCount; ++i) texels[i] = texelOf(mesh->vertices[i].normal);
+    SphereTexelsFor(ActiveSimdLevel())(mesh->vertices, mesh->vertexCount, texels);
 }
 
 }  // namespace

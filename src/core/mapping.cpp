@@ -165,55 +165,83 @@ QUILLMERE_ALWAYS_INLINE __m128d QuickAtan2Pair(__m128d ay, __m128d ax, __m128d y
                                      _mm_mul_pd(right, quarter)));
 }
 
-}  // namespace
-
-// SphereTexelOf with u's angle and v's side by side in the two lanes, and
-// the four texels at the ends of both slacks in one vector of floats: the
-// same operations in the same order, so the same texels.
-SphereTexel SphereTexelSse2(const Vec3& normal) {
-    const float y = ClampedHeight(normal);
-    if (!(std::isfinite(normal.x) && std::isfinite(normal.z) && y == y)) return LibrarySphereTexelOf(normal);
-    const float x = normal.x, z = -normal.z;
-    const double yd = y;
-    const __m128d absMask = _mm_castsi128_pd(_mm_set1_epi64x(0x7FFFFFFFFFFFFFFFll));
-    const __m128d across = _mm_set_pd(yd, x);  // lane 0: u's, lane 1: v's
-    // A square root of 0..1, which needs no library call for a negative one.
-    const __m128d sine = _mm_sqrt_sd(_mm_setzero_pd(), _mm_set_sd((1.0 - yd) * (1.0 + yd)));
-    const __m128d upward = _mm_unpacklo_pd(_mm_set_sd(z), sine);
-    const __m128d angle =
-        QuickAtan2Pair(_mm_and_pd(upward, absMask), _mm_and_pd(across, absMask), _mm_set_pd(0.0, z), across);
-    const __m128d slack = _mm_set1_pd(AngleSlack);
-    const __m128 ends = _mm_movelh_ps(_mm_cvtpd_ps(_mm_sub_pd(angle, slack)), _mm_cvtpd_ps(_mm_add_pd(angle, slack)));
-    // 1 - a * c is -(a * c) + 1 to the bit, so v's lanes take the negated
-    // factor and the same sum as u's.
-    const __m128 scaled = _mm_add_ps(_mm_mul_ps(ends, _mm_set_ps(-0.31830995f, 0.15915497f, -0.31830995f, 0.15915497f)),
-                                     _mm_set_ps(1.0f, 0.5f, 1.0f, 0.5f));
+// The texels of two finite normals' slack ends: u's lanes (a, b, then the
+// same at the upper end) in `u`, v's in `v`.
+void SlackEndTexels(__m128d angleLow, __m128d angleHigh, float factor, float offset, int32_t* texels) {
+    const __m128 ends = _mm_movelh_ps(_mm_cvtpd_ps(angleLow), _mm_cvtpd_ps(angleHigh));
+    const __m128 scaled = _mm_add_ps(_mm_mul_ps(ends, _mm_set1_ps(factor)), _mm_set1_ps(offset));
     // max with 0 first: a NaN or a negative value becomes 0, as UnitClamp
     // makes it (a -0 becomes +0, which truncates to the same 0).
     const __m128 clamped = _mm_min_ps(_mm_max_ps(scaled, _mm_setzero_ps()), _mm_set1_ps(1.0f));
-    alignas(16) int32_t texels[4];
-    _mm_store_si128(reinterpret_cast<__m128i*>(texels), _mm_cvttps_epi32(_mm_mul_ps(clamped, _mm_set1_ps(TexScale))));
-    int32_t u = TexelU(0.0f);
-    if (!(x == 0.0f && z == 0.0f)) u = texels[0] == texels[2] ? texels[0] : TexelU(std::atan2(z, x));
-    const int32_t v = texels[1] == texels[3] ? texels[1] : TexelV(std::acos(y));
-    return SphereTexel{u, v};
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(texels), _mm_cvttps_epi32(_mm_mul_ps(clamped, _mm_set1_ps(TexScale))));
+}
+
+// SphereTexelOf for two normals whose x, z and clamped y are finite, side by
+// side in the lanes: the same operations in the same order, so the same
+// texels. 1 - a * c is -(a * c) + 1 to the bit, so v's texels take the
+// negated factor and the same sum as u's.
+void SphereTexelPair(const Vec3& a, const Vec3& b, SphereTexel* out) {
+    const __m128d absMask = _mm_castsi128_pd(_mm_set1_epi64x(0x7FFFFFFFFFFFFFFFll));
+    const __m128d x = _mm_set_pd(b.x, a.x), z = _mm_set_pd(-b.z, -a.z);
+    const __m128d y = _mm_set_pd(ClampedHeight(b), ClampedHeight(a));
+    const __m128d one = _mm_set1_pd(1.0), slack = _mm_set1_pd(AngleSlack);
+    const __m128d sine = _mm_sqrt_pd(_mm_mul_pd(_mm_sub_pd(one, y), _mm_add_pd(one, y)));
+    const __m128d u = QuickAtan2Pair(_mm_and_pd(z, absMask), _mm_and_pd(x, absMask), z, x);
+    const __m128d v = QuickAtan2Pair(sine, _mm_and_pd(y, absMask), _mm_setzero_pd(), y);
+    int32_t us[4], vs[4];
+    SlackEndTexels(_mm_sub_pd(u, slack), _mm_add_pd(u, slack), 0.15915497f, 0.5f, us);
+    SlackEndTexels(_mm_sub_pd(v, slack), _mm_add_pd(v, slack), -0.31830995f, 1.0f, vs);
+    const Vec3* normals[2] = {&a, &b};
+    for (int k = 0; k < 2; ++k) {
+        const Vec3& n = *normals[k];
+        int32_t texelU = TexelU(0.0f);
+        if (!(n.x == 0.0f && n.z == 0.0f)) texelU = us[k] == us[k + 2] ? us[k] : TexelU(std::atan2(-n.z, n.x));
+        const int32_t texelV = vs[k] == vs[k + 2] ? vs[k] : TexelV(std::acos(ClampedHeight(n)));
+        out[k] = SphereTexel{texelU, texelV};
+    }
+}
+
+bool IsQuickNormal(const Vec3& n) {
+    const float y = ClampedHeight(n);
+    return std::isfinite(n.x) && std::isfinite(n.z) && y == y;
+}
+
+}  // namespace
+
+void SphereTexelsSse2(const MeshVertex* vertices, int32_t count, SphereTexel* texels) {
+    for (int32_t i = 0; i < count; i += 2) {
+        const Vec3& a = vertices[i].normal;
+        const Vec3& b = vertices[i + 1 < count ? i + 1 : i].normal;
+        SphereTexel pair[2];
+        if (IsQuickNormal(a) && IsQuickNormal(b)) {
+            SphereTexelPair(a, b, pair);
+        } else {
+            pair[0] = SphereTexelOf(a);
+            pair[1] = SphereTexelOf(b);
+        }
+        texels[i] = pair[0];
+        if (i + 1 < count) texels[i + 1] = pair[1];
+    }
 }
 #endif
 
-SphereTexelFunction SphereTexelFor(SimdLevel level) {
+void SphereTexelsScalar(const MeshVertex* vertices, int32_t count, SphereTexel* texels) {
+    for (int32_t i = 0; i < count; ++i) texels[i] = SphereTexelOf(vertices[i].normal);
+}
+
+SphereTexelsFunction SphereTexelsFor(SimdLevel level) {
 #if defined(__SSE2__)
-    if (level >= SimdSse2) return SphereTexelSse2;
+    if (level >= SimdSse2) return SphereTexelsSse2;
 #else
     (void)level;
 #endif
-    return SphereTexelOf;
+    return SphereTexelsScalar;
 }
 
 int MapSpherical(Mesh* mesh) {
     SphereTexel* texels = AllocateSphereTexels(mesh);
     if (!texels) return 0;
-    const SphereTexelFunction texelOf = SphereTexelFor(ActiveSimdLevel());
-    for (int i = 0; i < mesh->vertexCount; ++i) texels[i] = texelOf(mesh->vertices[i].normal);
+    SphereTexelsFor(ActiveSimdLevel())(mesh->vertices, mesh->vertexCount, texels);
     const int ok = MapSphericalTexels(mesh, texels);
     ReleaseBytes(texels);
     return ok;

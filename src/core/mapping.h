@@ -20,11 +20,13 @@ struct SphereTexel {
     int32_t u, v;
 };
 SphereTexel SphereTexelOf(const Vec3& normal);
-// The same texel from the vector unit, where the build has SSE2 (every x86
-// target of the program), and the choice between the two.
-SphereTexel SphereTexelSse2(const Vec3& normal);
-using SphereTexelFunction = SphereTexel (*)(const Vec3& normal);
-SphereTexelFunction SphereTexelFor(SimdLevel level);
+// The texels of `count` vertices' normals into `texels`: SphereTexelOf one
+// by one, or the same texels two at a time in the vector unit, where the
+// build has SSE2 (every x86 target of the program); and the choice.
+using SphereTexelsFunction = void (*)(const MeshVertex* vertices, int32_t count, SphereTexel* texels);
+void SphereTexelsScalar(const MeshVertex* vertices, int32_t count, SphereTexel* texels);
+void SphereTexelsSse2(const MeshVertex* vertices, int32_t count, SphereTexel* texels);
+SphereTexelsFunction SphereTexelsFor(SimdLevel level);
 // The same texel straight from the C library's angles, which SphereTexelOf
 // always gives but computes faster.
 SphereTexel LibrarySphereTexelOf(const Vec3& normal);
