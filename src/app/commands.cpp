@@ -207,8 +207,10 @@ int OpenMeshCommand() { return ShowOpenedMesh(OpenMeshFile()); }
 int OpenDroppedMesh(const char* path) { return ShowOpenedMesh(OpenMeshPath(path)); }
 
 int CreateHair() {
+    // The hair mesh this one replaces lends it its storage.
+    Mesh* previous = appState.model.scene.meshCount >= 2 ? appState.model.scene.meshes[1] : nullptr;
     Mesh* hair = appState.model.scene.meshCount >= 1 && appState.model.scene.meshes[0]
-                     ? BuildHairMesh(appState.model.scene.meshes[0], appState.hairControls.hair)
+                     ? BuildHairMesh(appState.model.scene.meshes[0], appState.hairControls.hair, previous)
                      : nullptr;
     if (!hair) {
         ShowMessageBox(OwnerToolBar, "unable to create hair", "error", MessageOk);

@@ -45,6 +45,10 @@ struct PairIndex {
     // latest look-up gave (-1: none yet).
     int32_t pairEnd = 0;
     int32_t last = -1;
+    // Set when the index could not grow: the build goes on with the plain
+    // search, which gives the same pairs, rather than fail after it has
+    // started writing into storage taken from the previous hair mesh.
+    bool linear = false;
 };
 
 uint32_t KeyOf(float t) {
@@ -85,15 +89,34 @@ int32_t NearbyPair(const PairIndex& index, const Mesh& mesh, float t) {
     return -1;
 }
 
-// FindOrAddRibbonTexPair through the index; -1 when the index cannot grow.
+// The pair (0, t), (1, t) appended at *count.
+int32_t AppendPair(PairIndex* index, Mesh* mesh, float t, int32_t* count) {
+    const int32_t at = *count;
+    mesh->texCoords[at] = TexCoord{0.0f, t};
+    mesh->texCoords[at + 1] = TexCoord{1.0f, t};
+    *count = at + 2;
+    index->pairEnd = at + 2;
+    return at;
+}
+
+// The plain search over the pairs, for a build whose index could not grow.
+int32_t SearchedPair(PairIndex* index, Mesh* mesh, float t, int32_t* count) {
+    for (int32_t i = 0; i < index->pairEnd; i += 2) {
+        if (mesh->texCoords[i].v == t) return i;
+    }
+    return AppendPair(index, mesh, t, count);
+}
+
+// FindOrAddRibbonTexPair through the index.
 int FindOrAddIndexedPair(PairIndex* index, Mesh* mesh, float t, int32_t* count) {
     const int32_t nearby = NearbyPair(*index, *mesh, t);
     if (nearby >= 0) return index->last = nearby;
     const bool findable = t == t;
-    if (findable && (index->used + 1) * 2 > index->capacity) {
-        if (index->capacity >= 0x40000000u || !ResizePairIndex(index, index->capacity ? index->capacity * 2 : 256))
-            return -1;
+    if (findable && !index->linear && (index->used + 1) * 2 > index->capacity) {
+        index->linear =
+            index->capacity >= 0x40000000u || !ResizePairIndex(index, index->capacity ? index->capacity * 2 : 256);
     }
+    if (index->linear) return index->last = SearchedPair(index, mesh, t, count);
     const uint32_t key = KeyOf(t);
     uint32_t h = findable ? HomeOf(key, index->capacity) : 0;
     if (findable) {
@@ -102,11 +125,7 @@ int FindOrAddIndexedPair(PairIndex* index, Mesh* mesh, float t, int32_t* count) 
             h = (h + 1) & (index->capacity - 1);
         }
     }
-    const int32_t at = *count;
-    mesh->texCoords[at] = TexCoord{0.0f, t};
-    mesh->texCoords[at + 1] = TexCoord{1.0f, t};
-    *count = at + 2;
-    index->pairEnd = at + 2;
+    const int32_t at = AppendPair(index, mesh, t, count);
     if (findable) {
         index->entries[h] = PairIndex::Entry{key, at};
         ++index->used;
@@ -252,9 +271,44 @@ void MarkStrands(Mesh* source, bool reduce, bool keepFaces, BuildScratch* scratc
     }
 }
 
+// Moves the vertex, texture-coordinate or face storage (as `part` says)
+// of `from` into the empty `to`.
+enum class Storage { Vertices, TexCoords, Faces };
+
+void MoveStorage(Mesh* from, Mesh* to, Storage part) {
+    switch (part) {
+        case Storage::Vertices:
+            to->vertices = from->vertices;
+            to->vertexCapacity = from->vertexCapacity;
+            from->vertices = nullptr;
+            from->vertexCapacity = 0;
+            break;
+        case Storage::TexCoords:
+            to->texCoords = from->texCoords;
+            to->texCoordCapacity = from->texCoordCapacity;
+            from->texCoords = nullptr;
+            from->texCoordCapacity = 0;
+            break;
+        case Storage::Faces:
+            to->faceVertexIndices = from->faceVertexIndices;
+            to->faceTexIndices = from->faceTexIndices;
+            to->facePlanes = from->facePlanes;
+            to->faceAttributes = from->faceAttributes;
+            to->faceCapacity = from->faceCapacity;
+            from->faceVertexIndices = from->faceTexIndices = nullptr;
+            from->facePlanes = nullptr;
+            from->faceAttributes = nullptr;
+            from->faceCapacity = 0;
+            break;
+    }
+}
+
 // Step 2: the new mesh. Texture storage is reserved at its upper bound: a
-// pair per visited point and a copy per corner of every copied slot.
-Mesh* CreateHairMesh(const Mesh& source, const StrandCounts& counts, bool keepFaces) {
+// pair per visited point and a copy per corner of every copied slot. An
+// array of `previous` with that room is taken over once every fresh block
+// has been had, so a failure leaves `previous` whole; past this point the
+// build cannot fail.
+Mesh* CreateHairMesh(const Mesh& source, const StrandCounts& counts, bool keepFaces, Mesh* previous) {
     const int64_t loose = keepFaces ? source.vertexCount - counts.strandPoints : 0;
     const int64_t newVertexCount = 2 * counts.strandPoints + loose;
     const int64_t faceCount = counts.segments + counts.copiedSlots;
@@ -262,10 +316,20 @@ Mesh* CreateHairMesh(const Mesh& source, const StrandCounts& counts, bool keepFa
     if (newVertexCount > INT32_MAX || faceCount > INT32_MAX) return nullptr;
     Mesh* hair = CreateMesh("hair");
     if (!hair) return nullptr;
-    if (!GrowVertices(hair, newVertexCount + 256) || !GrowTexCoords(hair, texCoordBound) ||
-        !GrowFaces(hair, faceCount + 256)) {
+    const bool takeVertices = previous && previous->vertexCapacity >= newVertexCount + 256;
+    const bool takeTexCoords = previous && previous->texCoordCapacity >= texCoordBound;
+    const bool takeFaces = previous && previous->faceCapacity >= faceCount + 256;
+    if ((!takeVertices && !GrowVertices(hair, newVertexCount + 256)) ||
+        (!takeTexCoords && !GrowTexCoords(hair, texCoordBound)) || (!takeFaces && !GrowFaces(hair, faceCount + 256))) {
         FreeMesh(hair);
         return nullptr;
+    }
+    if (takeVertices) MoveStorage(previous, hair, Storage::Vertices);
+    if (takeTexCoords) MoveStorage(previous, hair, Storage::TexCoords);
+    if (takeFaces) MoveStorage(previous, hair, Storage::Faces);
+    if (previous) {
+        previous->vertexCount = previous->texCoordCount = 0;
+        previous->faceCount = previous->polygonCount = previous->lineCount = 0;
     }
     hair->vertexCount = static_cast<int32_t>(newVertexCount);
     return hair;
@@ -330,19 +394,16 @@ Box WriteHairVertices(Mesh* source, Mesh* hair, const HairSettings& settings, co
 // Step 4: ribbon texture pairs, in the order of first use: the strand
 // points of every line slot in order, each looked up by its t. Looking the
 // same points up again in the same order (as the face pass does) finds the
-// same pairs and makes none, t being never NaN. False when the pair index
-// cannot grow.
-bool AddRibbonTexPairs(const Mesh& source, Mesh* hair, bool reduce, BuildScratch* scratch, int32_t* texCount) {
+// same pairs and makes none, t being never NaN.
+void AddRibbonTexPairs(const Mesh& source, Mesh* hair, bool reduce, BuildScratch* scratch, int32_t* texCount) {
     for (int slot = 0; slot < source.faceCount; ++slot) {
         if (!IsLineSlot(source, slot)) continue;
         const int32_t* corners = SlotCorners(source, slot);
         const int stride = SlotStride(corners, reduce);
         for (int k = 0; k < 4 && corners[k] != -1; k += stride) {
-            const float t = source.vertices[corners[k]].strandT;
-            if (FindOrAddIndexedPair(&scratch->pairs, hair, t, texCount) < 0) return false;
+            FindOrAddIndexedPair(&scratch->pairs, hair, source.vertices[corners[k]].strandT, texCount);
         }
     }
-    return true;
 }
 
 // A texture index outside the source's table reads as its first coordinate.
@@ -350,10 +411,8 @@ int32_t SourceTex(const Mesh& source, int32_t index) { return index >= 0 && inde
 
 // Step 5: with the faces kept, a copy of the source texture coordinate of
 // every corner of every copied slot; a source without coordinates gives
-// (0, 0). False when the copy table cannot be had.
-bool CopySourceTexCoords(const Mesh& source, Mesh* hair, BuildScratch* scratch, int32_t* texCount) {
-    scratch->copyTex = AllocateArray<int32_t>(source.texCoordCount);
-    if (!scratch->copyTex) return false;
+// (0, 0).
+void CopySourceTexCoords(const Mesh& source, Mesh* hair, BuildScratch* scratch, int32_t* texCount) {
     for (int slot = 0; slot < source.faceCount; ++slot) {
         if (IsLineSlot(source, slot)) continue;
         const int32_t* corners = SlotCorners(source, slot);
@@ -365,7 +424,6 @@ bool CopySourceTexCoords(const Mesh& source, Mesh* hair, BuildScratch* scratch, 
             ++*texCount;
         }
     }
-    return true;
 }
 
 // Quad normals and finished pair normals waiting to be normalised four at
@@ -494,9 +552,8 @@ int32_t PairOf(Mesh* source, Mesh* hair, int32_t v, FacePass* pass) {
 // The ribbon quads of line slot `slot`, one between each two points
 // visited in turn; every visited point is looked up among the texture
 // pairs in step 4's order. A quad runs a's minus vertex, b's minus, b's
-// plus, a's plus, so u is 0 along the minus edge. False when the pair index
-// cannot grow.
-bool WriteRibbonQuads(Mesh* source, Mesh* hair, int slot, FacePass* pass) {
+// plus, a's plus, so u is 0 along the minus edge.
+void WriteRibbonQuads(Mesh* source, Mesh* hair, int slot, FacePass* pass) {
     const int32_t* corners = SlotCorners(*source, slot);
     const FaceAttributes attributes = source->faceAttributes[slot] & FaceCopyMask;
     const int stride = SlotStride(corners, pass->reduce);
@@ -506,7 +563,6 @@ bool WriteRibbonQuads(Mesh* source, Mesh* hair, int slot, FacePass* pass) {
         const int32_t vb = corners[k];
         const int32_t mb = PairOf(source, hair, vb, pass);
         const int32_t tb = FindOrAddIndexedPair(&scratch->pairs, hair, source->vertices[vb].strandT, &pass->texCount);
-        if (tb < 0) return false;
         if (k > 0) {
             int32_t* q = &pass->q;
             int32_t* out = hair->faceVertexIndices + 4 * *q;
@@ -534,7 +590,6 @@ bool WriteRibbonQuads(Mesh* source, Mesh* hair, int slot, FacePass* pass) {
         ta = tb;
         va = vb;
     }
-    return true;
 }
 
 // The copy of a slot that is not a line slot, as new slot q. A strand point
@@ -558,12 +613,11 @@ void WriteCopiedSlot(const Mesh& source, Mesh* hair, int slot, const BuildScratc
 }
 
 // Step 6: face slots in source order, each adding its normal to its corners
-// as it is written (the normal pass of any mesh, slot by slot). False when
-// the pair index cannot grow.
-bool WriteHairFaces(Mesh* source, Mesh* hair, bool keepFaces, FacePass* pass) {
+// as it is written (the normal pass of any mesh, slot by slot).
+void WriteHairFaces(Mesh* source, Mesh* hair, bool keepFaces, FacePass* pass) {
     for (int slot = 0; slot < source->faceCount; ++slot) {
         if (IsLineSlot(*source, slot)) {
-            if (!WriteRibbonQuads(source, hair, slot, pass)) return false;
+            WriteRibbonQuads(source, hair, slot, pass);
         } else if (keepFaces) {
             WriteCopiedSlot(*source, hair, slot, *pass->scratch, pass->q++);
         }
@@ -574,7 +628,6 @@ bool WriteHairFaces(Mesh* source, Mesh* hair, bool keepFaces, FacePass* pass) {
     hair->faceCount = q;
     hair->polygonCount = q;
     hair->lineCount = 0;
-    return true;
 }
 
 // Step 7: vertex normals normalised, where the face pass left them as sums;
@@ -606,7 +659,7 @@ int FindOrAddRibbonTexPair(Mesh* mesh, float t, int32_t* count) {
     return at;
 }
 
-Mesh* BuildHairMesh(Mesh* source, const HairSettings& settings) {
+Mesh* BuildHairMesh(Mesh* source, const HairSettings& settings, Mesh* previous) {
     const bool reduce = settings.reduce != 0;
     const bool keepFaces = settings.onlyDynamic == 0;
     BuildScratch scratch;
@@ -625,7 +678,11 @@ Mesh* BuildHairMesh(Mesh* source, const HairSettings& settings) {
         if (!scratch.fallbackNormals) return nullptr;
         ComputeFallbackNormals(*source, reduce, scratch.fallbackNormals);
     }
-    Mesh* hair = CreateHairMesh(*source, counts, keepFaces);
+    if (keepFaces) {
+        scratch.copyTex = AllocateArray<int32_t>(source->texCoordCount);
+        if (!scratch.copyTex) return nullptr;
+    }
+    Mesh* hair = CreateHairMesh(*source, counts, keepFaces, previous == source ? nullptr : previous);
     if (!hair) return nullptr;
     FacePass pass;
     pass.reduce = reduce;
@@ -637,12 +694,11 @@ Mesh* BuildHairMesh(Mesh* source, const HairSettings& settings) {
     if (!pass.writesPairs) pass.box = WriteHairVertices(source, hair, settings, scratch);
     // With copied slots the pairs must all come first, before the copies;
     // without, the face pass makes them as it goes.
-    if ((keepFaces && (!AddRibbonTexPairs(*source, hair, reduce, &scratch, &pass.texCount) ||
-                       !CopySourceTexCoords(*source, hair, &scratch, &pass.texCount))) ||
-        !WriteHairFaces(source, hair, keepFaces, &pass)) {
-        FreeMesh(hair);
-        return nullptr;
+    if (keepFaces) {
+        AddRibbonTexPairs(*source, hair, reduce, &scratch, &pass.texCount);
+        CopySourceTexCoords(*source, hair, &scratch, &pass.texCount);
     }
+    WriteHairFaces(source, hair, keepFaces, &pass);
     hair->texCoordCount = pass.texCount;
     FinishHairMesh(*source, pass.box, pass.finishPairs, hair);
     return hair;

@@ -27,10 +27,17 @@ struct HairSettings {
 // strand direction and A the world axis least aligned with D, so that such
 // ribbons keep their width.
 //
+// `previous`, when not null, is the hair mesh this one replaces (the one the
+// last "Create" made; never `source`). The new mesh takes over each of its
+// arrays that has room, so a rebuild writes into memory already mapped
+// rather than paying for fresh pages. On success `previous` is left empty
+// (counts 0, taken arrays null) for the caller to free as before; on
+// failure it is untouched.
+//
 // Returns the new mesh, owned by the caller (FreeMesh), or null when the
 // source has no strand segment or storage cannot be had; the caller tells
 // the user ("unable to create hair", caption "error").
-Mesh* BuildHairMesh(Mesh* source, const HairSettings& settings);
+Mesh* BuildHairMesh(Mesh* source, const HairSettings& settings, Mesh* previous = nullptr);
 
 // Returns the index of the (0, t) texture coordinate of the ribbon pair for
 // t among the first *count coordinates of `mesh` (the even indices hold the
