@@ -82,7 +82,7 @@ bool ResizePairIndex(PairIndex* index, uint32_t capacity) {
 // order, and a continuation slot repeats the point it continues from. No
 // two pairs have t values that compare equal, so a pair whose t equals is
 // the one the search would find. -1 otherwise.
-int32_t NearbyPair(const PairIndex& index, const Mesh& mesh, float t) {
+inline int32_t NearbyPair(const PairIndex& index, const Mesh& mesh, float t) {
     const int32_t next = index.last + 2;
     if (next < index.pairEnd && mesh.texCoords[next].v == t) return next;
     if (index.last >= 0 && mesh.texCoords[index.last].v == t) return index.last;
@@ -107,10 +107,8 @@ int32_t SearchedPair(PairIndex* index, Mesh* mesh, float t, int32_t* count) {
     return AppendPair(index, mesh, t, count);
 }
 
-// FindOrAddRibbonTexPair through the index.
-int FindOrAddIndexedPair(PairIndex* index, Mesh* mesh, float t, int32_t* count) {
-    const int32_t nearby = NearbyPair(*index, *mesh, t);
-    if (nearby >= 0) return index->last = nearby;
+// FindOrAddIndexedPair past the nearby pairs.
+int32_t IndexedPair(PairIndex* index, Mesh* mesh, float t, int32_t* count) {
     const bool findable = t == t;
     if (findable && !index->linear && (index->used + 1) * 2 > index->capacity) {
         index->linear =
@@ -131,6 +129,13 @@ int FindOrAddIndexedPair(PairIndex* index, Mesh* mesh, float t, int32_t* count) 
         ++index->used;
     }
     return index->last = at;
+}
+
+// FindOrAddRibbonTexPair through the index.
+inline int32_t FindOrAddIndexedPair(PairIndex* index, Mesh* mesh, float t, int32_t* count) {
+    const int32_t nearby = NearbyPair(*index, *mesh, t);
+    if (nearby >= 0) return index->last = nearby;
+    return IndexedPair(index, mesh, t, count);
 }
 
 // Scratch storage of one build; released whatever the outcome. It stays
@@ -456,15 +461,16 @@ void FlushPairs(MeshVertex* out, NormalBatches* batches) {
 
 // A quad's normal n added to the pair m, m + 1, whose mark counts the
 // pair's quad corners still to come. Both vertices of a pair get the same
-// sums in the same order, so the sum is made once; the pair's last corner
-// hands it to be normalised, as the closing pass would.
+// sums in the same order, so the sum is made once, kept in the minus
+// vertex; the pair's last corner hands it to be normalised, as the closing
+// pass would, and only then are both vertices' normals written.
 void AddPairNormal(MeshVertex* out, int32_t m, const Vec3& n, uint8_t* mark, NormalBatches* batches) {
     Vec3 sum = out[m].normal;
     sum.x += n.x;
     sum.y += n.y;
     sum.z += n.z;
     if (--*mark != 1) {
-        out[m].normal = out[m + 1].normal = sum;
+        out[m].normal = sum;
         return;
     }
     const int i = batches->pairs;
@@ -564,9 +570,9 @@ void WriteRibbonQuads(Mesh* source, Mesh* hair, int slot, FacePass* pass) {
         const int32_t mb = PairOf(source, hair, vb, pass);
         const int32_t tb = FindOrAddIndexedPair(&scratch->pairs, hair, source->vertices[vb].strandT, &pass->texCount);
         if (k > 0) {
-            int32_t* q = &pass->q;
-            int32_t* out = hair->faceVertexIndices + 4 * *q;
-            int32_t* outTex = hair->faceTexIndices + 4 * *q;
+            const int32_t q = pass->q++;
+            int32_t* out = hair->faceVertexIndices + 4 * q;
+            int32_t* outTex = hair->faceTexIndices + 4 * q;
             out[0] = ma;
             out[1] = mb;
             out[2] = mb + 1;
@@ -575,16 +581,15 @@ void WriteRibbonQuads(Mesh* source, Mesh* hair, int slot, FacePass* pass) {
             outTex[1] = tb;
             outTex[2] = tb + 1;
             outTex[3] = ta + 1;
-            hair->faceAttributes[*q] = attributes;
+            hair->faceAttributes[q] = attributes;
             // Pair by pair, finished as they go, when no copied slot adds
             // to a pair's minus vertex alone; else corner by corner, for
             // the closing pass.
             if (pass->finishPairs) {
-                AddRibbonQuad(hair, *q, ma, mb, scratch->visited + va, scratch->visited + vb, &pass->batches);
+                AddRibbonQuad(hair, q, ma, mb, scratch->visited + va, scratch->visited + vb, &pass->batches);
             } else {
-                AddFaceNormal(hair, *q);
+                AddFaceNormal(hair, q);
             }
-            ++*q;
         }
         ma = mb;
         ta = tb;
