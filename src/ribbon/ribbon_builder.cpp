@@ -276,6 +276,16 @@ void MarkStrands(Mesh* source, bool reduce, bool keepFaces, BuildScratch* scratc
     }
 }
 
+// Moves one array of `from` into `to`, with its capacity when given.
+template <typename T>
+void MoveArray(T** from, T** to, int32_t* fromCapacity = nullptr, int32_t* toCapacity = nullptr) {
+    *to = *from;
+    *from = nullptr;
+    if (!fromCapacity) return;
+    *toCapacity = *fromCapacity;
+    *fromCapacity = 0;
+}
+
 // Moves the vertex, texture-coordinate or face storage (as `part` says)
 // of `from` into the empty `to`.
 enum class Storage { Vertices, TexCoords, Faces };
@@ -283,27 +293,16 @@ enum class Storage { Vertices, TexCoords, Faces };
 void MoveStorage(Mesh* from, Mesh* to, Storage part) {
     switch (part) {
         case Storage::Vertices:
-            to->vertices = from->vertices;
-            to->vertexCapacity = from->vertexCapacity;
-            from->vertices = nullptr;
-            from->vertexCapacity = 0;
+            MoveArray(&from->vertices, &to->vertices, &from->vertexCapacity, &to->vertexCapacity);
             break;
         case Storage::TexCoords:
-            to->texCoords = from->texCoords;
-            to->texCoordCapacity = from->texCoordCapacity;
-            from->texCoords = nullptr;
-            from->texCoordCapacity = 0;
+            MoveArray(&from->texCoords, &to->texCoords, &from->texCoordCapacity, &to->texCoordCapacity);
             break;
         case Storage::Faces:
-            to->faceVertexIndices = from->faceVertexIndices;
-            to->faceTexIndices = from->faceTexIndices;
-            to->facePlanes = from->facePlanes;
-            to->faceAttributes = from->faceAttributes;
-            to->faceCapacity = from->faceCapacity;
-            from->faceVertexIndices = from->faceTexIndices = nullptr;
-            from->facePlanes = nullptr;
-            from->faceAttributes = nullptr;
-            from->faceCapacity = 0;
+            MoveArray(&from->faceVertexIndices, &to->faceVertexIndices, &from->faceCapacity, &to->faceCapacity);
+            MoveArray(&from->faceTexIndices, &to->faceTexIndices);
+            MoveArray(&from->facePlanes, &to->facePlanes);
+            MoveArray(&from->faceAttributes, &to->faceAttributes);
             break;
     }
 }
