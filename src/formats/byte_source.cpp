@@ -39,6 +39,7 @@ ByteSource FileByteSource(std::FILE* file) {
     source.fill = FillFromFile;
     source.handle = file;
     source.sizeBound = FileBytesToEnd(file);
+    source.sizeExact = source.sizeBound != 0;
     return source;
 }
 
@@ -48,6 +49,7 @@ ByteSource MemoryByteSource(const void* data, size_t size) {
     source.data = static_cast<const unsigned char*>(data);
     source.size = data ? size : 0;
     source.sizeBound = source.size;
+    source.sizeExact = true;
     return source;
 }
 

@@ -21,6 +21,9 @@ struct ByteSource {
     // tell. Only a hint for sizing storage: the end of input is still what
     // `fill` says.
     uint64_t sizeBound;
+    // The bound is the input's very size (a plain file's, a buffer's), not
+    // only a limit (a compressed file's, which may inflate far less).
+    bool sizeExact;
 };
 
 // A source over an open file, which stays the caller's to close. A read
@@ -78,6 +81,11 @@ bool RefillTextWindow(TextWindow* in);
 // At most how many bytes are left to take (those in the window and those the
 // source may still give), or UINT64_MAX when the source cannot tell.
 uint64_t TextWindowBytesLeft(const TextWindow* in);
+// TextWindowBytesLeft when the source knows its size exactly, else
+// UINT64_MAX: what the pace of the records read so far is set against.
+inline uint64_t TextWindowExactBytesLeft(const TextWindow* in) {
+    return in->source && in->source->sizeExact ? TextWindowBytesLeft(in) : UINT64_MAX;
+}
 // Bytes of the input taken through the window's position so far.
 inline uint64_t TextWindowOffset(const TextWindow* in) { return in->taken - (in->fill - in->position); }
 

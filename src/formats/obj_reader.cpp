@@ -256,7 +256,7 @@ int GrowPositions(LoadState* state, int64_t n) {
 // The growth of storage that `count` records fill, read since `from`.
 int64_t Forecast(const LoadState* state, int32_t capacity, int32_t count, uint64_t from) {
     const TextWindow* w = state->window;
-    return ForecastGrowth(capacity, count, TextWindowOffset(w) - from, TextWindowBytesLeft(w), GrowthStep);
+    return ForecastGrowth(capacity, count, TextWindowOffset(w) - from, TextWindowExactBytesLeft(w), GrowthStep);
 }
 
 // Room for one more record of an array that `count` of `capacity` fill;

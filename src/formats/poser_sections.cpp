@@ -204,7 +204,7 @@ GeometryStep StoreElement(GeometryBlock* block, bool line, const char* argument)
     if (ElementRoomSlot(block->slot, line, n) >= mesh->faceCapacity &&
         !GrowByForecast(mesh, GrowFaces, mesh->faceCapacity,
                         ForecastGrowth(mesh->faceCapacity, block->slot - block->elementsSlot,
-                                       PoserInputOffset() - block->elementsFrom, PoserInputBytesLeft(), 1024),
+                                       PoserInputOffset() - block->elementsFrom, PoserInputExactBytesLeft(), 1024),
                         1024))
         return StepFailed;
     const FaceAttributes attributes =

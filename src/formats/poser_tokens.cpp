@@ -60,6 +60,8 @@ uint64_t PoserInputBytesLeft() { return TextWindowBytesLeft(&input.window); }
 
 uint64_t PoserInputOffset() { return TextWindowOffset(&input.window); }
 
+uint64_t PoserInputExactBytesLeft() { return TextWindowExactBytesLeft(&input.window); }
+
 int NextPoserToken(char* word, char* argument) {
     word[0] = '\0';
     argument[0] = '\0';

@@ -41,8 +41,10 @@ int SkipPoserMaterialBlock(char* word, char* argument);
 // At most how many bytes of input are left to read (UINT64_MAX when the
 // source cannot tell): what storage reserved for announced counts is sized by.
 uint64_t PoserInputBytesLeft();
-// Bytes of input read so far.
+// Bytes of input read so far, and how many are left when the input knows
+// its size exactly (else UINT64_MAX).
 uint64_t PoserInputOffset();
+uint64_t PoserInputExactBytesLeft();
 // Cuts `text` in place at its first space, tab or ':' and to at most 63
 // characters; returns the resulting length (0: no name).
 int CutPoserName(char* text);
