@@ -24,6 +24,19 @@ void ClearBlocks(int32_t* blocks, int count) {
     }
 }
 
+// A scan of one component codes one block per MCU (greyscale images): the
+// MCU row is its row of blocks, left to right, with no per-MCU layout walk.
+int DecodeBlockRow(JpegContext& jc, const JpegComponent& comp, uint8_t* const* rows) {
+    const JpegDecoder& d = jc.decoder;
+    int32_t* const block = jc.coefficientBlocks[0];
+    for (int c = 0; c < d.mcusPerRow; ++c) {
+        ClearBlocks(block, 1);
+        if (!DecodeMcu(jc, jc.coefficientBlocks)) return 0;
+        jc.kernels.inverseDct(comp.quantTable, block, rows, 8 * c, *jc.idctConstants);
+    }
+    return 1;
+}
+
 }  // namespace
 
 void StartBand(JpegContext& jc) {
@@ -41,6 +54,11 @@ BandResult DecodeBand(JpegContext& jc, uint8_t** const* componentRows) {
     JpegDecoder& d = jc.decoder;
     const bool lastBand = d.bandsDone == d.bandCount - 1;
     for (int y = 0; y < jc.mcuRowsPerBand; ++y) {
+        if (d.scanComponentCount == 1) {
+            const JpegComponent& comp = *d.scanComponents[0];
+            if (!DecodeBlockRow(jc, comp, componentRows[comp.index] + 8 * y)) return BandError;
+            continue;
+        }
         for (int c = 0; c < d.mcusPerRow; ++c) {
             // The blocks lie one after another: one clear for the whole MCU.
             ClearBlocks(jc.coefficientBlocks[0], d.blocksPerMcu);
