@@ -106,6 +106,23 @@ TEST(Mesh, GeometricGrowthAndFit) {
                  {INT32_MAX - 100, 50, 100},
                  {INT32_MAX - 100, 4096, 4096}};
     for (const auto& c : cases) EXPECT_EQ(GeometricGrowth(c.capacity, c.minimum), c.increment) << c.capacity;
+    // The forecast: the rest of the input at the pace so far, a sixteenth
+    // more, never under the geometric step, never past 32 bits.
+    const struct {
+        int32_t capacity;
+        int64_t count;
+        uint64_t bytesRead, bytesLeft;
+        int64_t increment;
+    } forecasts[] = {{4096, 4096, 40960, 409600, 43520},
+                     {4096, 4096, 40960, 4096, 4096},
+                     {4096, 4096, 40960, UINT64_MAX, 4096},
+                     {4096, 4096, 0, 409600, 4096},
+                     {4096, 0, 40960, 409600, 4096},
+                     {INT32_MAX - 100, INT32_MAX - 100, 1, uint64_t{1} << 60, 100},
+                     {1000000, 1000000, 1, UINT64_MAX - 1, INT32_MAX - 1000000}};
+    for (const auto& f : forecasts)
+        EXPECT_EQ(ForecastGrowth(f.capacity, f.count, f.bytesRead, f.bytesLeft, 4096), f.increment)
+            << f.capacity << " " << f.count << " " << f.bytesLeft;
 
     MeshPtr mesh(CreateMesh("fit"));
     ASSERT_TRUE(GrowVertices(mesh.get(), 100) && GrowTexCoords(mesh.get(), 100) && GrowFaces(mesh.get(), 100));
