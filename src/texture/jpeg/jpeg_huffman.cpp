@@ -265,7 +265,7 @@ int DecodeMcu(JpegContext& jc, int32_t* const* blocks) {
         br.next = jc.source.next;
         br.remaining = jc.source.remaining;
         // The fast decoder takes the MCU when its bytes are in the buffer and
-        // free of markers; anything else is left to the reference, which
+        // end before any marker; anything else is left to the reference, which
         // starts again from the same state.
         if (d.unreadMarker != 0 || !jc.fastEntropy || !DecodeMcuFast(jc, br, blocks)) {
             if (d.unreadMarker == 0 && jc.fastEntropy) {
