@@ -238,6 +238,18 @@ void SetCornerTexCoords(const Mesh& mesh, const PendingSlot& p) {
     }
 }
 
+// The triangles a filled face slot is drawn as, in order; how many.
+int32_t SlotTriangles(const PendingSlot& p, TriangleCorners* out) {
+    const ScreenVertex* const* v = p.corners;
+    if (p.count == 4) {
+        out[0] = TriangleCorners{v[0], v[2], v[3]};
+        out[1] = TriangleCorners{v[0], v[1], v[2]};
+        return 2;
+    }
+    if (p.count == 3) out[0] = TriangleCorners{v[0], v[1], v[2]};
+    return p.count == 3 ? 1 : 0;
+}
+
 void DrawSlot(const PassContext& c, const PendingSlot& p, const Material& material) {
     ScreenVertex* const* v = p.corners;
     auto line = [&](int from, int to) {
@@ -252,11 +264,13 @@ void DrawSlot(const PassContext& c, const PendingSlot& p, const Material& materi
         if (p.count >= 3) {
             for (int k = 0; k < p.count; ++k) line(k, (k + 1) % p.count);  // closed outline
         }
-    } else if (p.count == 4) {
-        raster.drawTriangle(c.fb, *v[0], *v[2], *v[3], material, c.textured, texture);
-        raster.drawTriangle(c.fb, *v[0], *v[1], *v[2], material, c.textured, texture);
-    } else if (p.count == 3) {
-        raster.drawTriangle(c.fb, *v[0], *v[1], *v[2], material, c.textured, texture);
+    } else {
+        TriangleCorners triangles[2];
+        const int32_t count = SlotTriangles(p, triangles);
+        for (int32_t k = 0; k < count; ++k) {
+            const TriangleCorners& t = triangles[k];
+            raster.drawTriangle(c.fb, *t.a, *t.b, *t.c, material, c.textured, texture);
+        }
     }
 }
 
@@ -276,18 +290,6 @@ void PrefetchSlotPixels(const FrameBuffer& fb, const PendingSlot& p) {
         __builtin_prefetch(row + minX, 1);
         __builtin_prefetch(row + maxX, 1);
     }
-}
-
-// The triangles DrawSlot draws for a face slot, in its order; how many.
-int32_t SlotTriangles(const PendingSlot& p, TriangleCorners* out) {
-    const ScreenVertex* const* v = p.corners;
-    if (p.count == 4) {
-        out[0] = TriangleCorners{v[0], v[2], v[3]};
-        out[1] = TriangleCorners{v[0], v[1], v[2]};
-        return 2;
-    }
-    if (p.count == 3) out[0] = TriangleCorners{v[0], v[1], v[2]};
-    return p.count == 3 ? 1 : 0;
 }
 
 // Lights the waiting corners, then draws the waiting slots in order. Without
