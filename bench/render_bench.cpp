@@ -8,7 +8,11 @@
 // machine slows all alike; each figure is a median. One line per scene:
 //   render SCENE: quillmere X ms, reference Y ms, llvmpipe Z ms
 // Options: --frames N (default 15), --scene NAME (one scene only), --wall
-// (wall-clock time instead of the thread's processor time).
+// (wall-clock time instead of the thread's processor time), --hash (after
+// the timings, one line per level with a hash of the frame it draws, so
+// that a faster build can be shown to draw the same pixels), --profile (only
+// the processor's kernels, `frames` frames and no timing: for counting a
+// frame's instructions under a simulator).
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -44,6 +48,8 @@ namespace {
 
 constexpr int ViewWidth = 620, ViewHeight = 520;
 bool useWallClock = false;
+bool printHashes = false;
+bool profileOnly = false;
 
 double NowMs() {
 #if defined(_WIN32)
@@ -217,6 +223,26 @@ double LlvmpipeFrames(const GlScene& g) {
 }
 #endif
 
+// FNV-1a over the work image: colour and depth of every pixel.
+uint64_t WorkImageHash(const FrameBuffer& fb) {
+    uint64_t h = 14695981039346656037ull;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(fb.workPixels);
+    const size_t size = static_cast<size_t>(fb.width) * static_cast<size_t>(fb.height) * sizeof(WorkPixel);
+    for (size_t i = 0; i < size; ++i) h = (h ^ bytes[i]) * 1099511628211ull;
+    return h;
+}
+
+void PrintHashes(const char* name, FrameBuffer* fb, Scene& scene) {
+    const SimdLevel best = DetectedSimdLevel();
+    for (int level = SimdScalar; level <= best; ++level) {
+        SetActiveSimdLevel(static_cast<SimdLevel>(level));
+        appState.view.fullRedraw = 1;
+        DrawFrameInto(fb, ViewWidth, ViewHeight, scene);
+        std::printf("hash %s %s: %016llx\n", name, SimdLevelName(static_cast<SimdLevel>(level)),
+                    static_cast<unsigned long long>(WorkImageHash(*fb)));
+    }
+}
+
 void RunScene(const char* name, Mesh* mesh, int frames) {
     if (!mesh) {
         std::printf("render %s: not available in this build\n", name);
@@ -229,6 +255,12 @@ void RunScene(const char* name, Mesh* mesh, int frames) {
     scene.meshCount = 1;
     scene.meshes[0] = mesh;
     const SimdLevel best = DetectedSimdLevel();
+    if (profileOnly) {
+        for (int i = 0; i < frames; ++i) QuillmereFrames(&fb, scene, best);
+        if (printHashes) PrintHashes(name, &fb, scene);
+        ReleaseFrameBufferImages(&fb);
+        return;
+    }
     ChooseFrameBatch(&fb, scene);
     QuillmereFrames(&fb, scene, best);  // warm caches; leaves the lit colours
     std::vector<double> quillmere, reference, llvmpipe;
@@ -247,6 +279,7 @@ void RunScene(const char* name, Mesh* mesh, int frames) {
     std::printf("render %s: quillmere %.2f ms, reference %.2f ms", name, Median(quillmere), Median(reference));
     if (!llvmpipe.empty()) std::printf(", llvmpipe %.2f ms", Median(llvmpipe));
     std::printf("\n");
+    if (printHashes) PrintHashes(name, &fb, scene);
     std::fflush(stdout);
 #if defined(QUILLMERE_BENCH_OSMESA)
     if (gl.context) OSMesaDestroyContext(gl.context);
@@ -263,6 +296,8 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[i], "--frames") == 0 && i + 1 < argc) frames = std::max(1, std::atoi(argv[++i]));
         if (std::strcmp(argv[i], "--scene") == 0 && i + 1 < argc) only = argv[++i];
         if (std::strcmp(argv[i], "--wall") == 0) useWallClock = true;
+        if (std::strcmp(argv[i], "--hash") == 0) printHashes = true;
+        if (std::strcmp(argv[i], "--profile") == 0) profileOnly = true;
     }
     ResetAppState();
     SetLight(0, 1);
