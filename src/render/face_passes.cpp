@@ -238,18 +238,6 @@ void SetCornerTexCoords(const Mesh& mesh, const PendingSlot& p) {
     }
 }
 
-// The triangles a filled face slot is drawn as, in order; how many.
-int32_t SlotTriangles(const PendingSlot& p, TriangleCorners* out) {
-    const ScreenVertex* const* v = p.corners;
-    if (p.count == 4) {
-        out[0] = TriangleCorners{v[0], v[2], v[3]};
-        out[1] = TriangleCorners{v[0], v[1], v[2]};
-        return 2;
-    }
-    if (p.count == 3) out[0] = TriangleCorners{v[0], v[1], v[2]};
-    return p.count == 3 ? 1 : 0;
-}
-
 void DrawSlot(const PassContext& c, const PendingSlot& p, const Material& material) {
     ScreenVertex* const* v = p.corners;
     auto line = [&](int from, int to) {
@@ -264,13 +252,11 @@ void DrawSlot(const PassContext& c, const PendingSlot& p, const Material& materi
         if (p.count >= 3) {
             for (int k = 0; k < p.count; ++k) line(k, (k + 1) % p.count);  // closed outline
         }
-    } else {
-        TriangleCorners triangles[2];
-        const int32_t count = SlotTriangles(p, triangles);
-        for (int32_t k = 0; k < count; ++k) {
-            const TriangleCorners& t = triangles[k];
-            raster.drawTriangle(c.fb, *t.a, *t.b, *t.c, material, c.textured, texture);
-        }
+    } else if (p.count == 4) {
+        raster.drawTriangle(c.fb, *v[0], *v[2], *v[3], material, c.textured, texture);
+        raster.drawTriangle(c.fb, *v[0], *v[1], *v[2], material, c.textured, texture);
+    } else if (p.count == 3) {
+        raster.drawTriangle(c.fb, *v[0], *v[1], *v[2], material, c.textured, texture);
     }
 }
 
@@ -292,37 +278,20 @@ void PrefetchSlotPixels(const FrameBuffer& fb, const PendingSlot& p) {
     }
 }
 
-// Lights the waiting corners, then draws the waiting slots in order. Without
-// texture coordinates (set per slot) or outlines, the faces' triangles go to
-// the rasteriser in runs, which it sets up several at a time.
+// Lights the waiting corners, then draws the waiting slots in order.
 void FlushBatch(const PassContext& c, PassBatch* b) {
     if (b->unlitCount > 0) {
         const LightingParams params{&viewMatrices.normalTransform, b->material, c.facing == 0, b->key, c.mesh->vertices,
                                     screenVertices.vertices};
         c.kernels->vertex.light(b->unlit, b->unlitCount, params);
     }
-    const bool runs = !(c.flags & (ViewTextured | ViewWireframe));
-    constexpr int Ahead = 4, RunLength = 4;
-    TriangleCorners run[RunLength + 2];
-    int32_t runCount = 0;
-    const auto drawRun = [&] {
-        c.kernels->raster.drawTriangles(c.fb, run, runCount, *b->material, c.textured, c.settings->texture);
-        runCount = 0;
-    };
+    constexpr int Ahead = 4;
     for (int32_t i = 0; i < b->slotCount && i < Ahead; ++i) PrefetchSlotPixels(*c.fb, b->slots[i]);
     for (int32_t i = 0; i < b->slotCount; ++i) {
         if (i + Ahead < b->slotCount) PrefetchSlotPixels(*c.fb, b->slots[i + Ahead]);
-        const PendingSlot& slot = b->slots[i];
-        if (runs && !(c.mesh->faceAttributes[slot.slot] & FaceLine)) {
-            runCount += SlotTriangles(slot, run + runCount);
-            if (runCount >= RunLength) drawRun();
-            continue;
-        }
-        if (runCount > 0) drawRun();
-        if (c.flags & ViewTextured) SetCornerTexCoords(*c.mesh, slot);
-        DrawSlot(c, slot, *b->material);
+        if (c.flags & ViewTextured) SetCornerTexCoords(*c.mesh, b->slots[i]);
+        DrawSlot(c, b->slots[i], *b->material);
     }
-    if (runCount > 0) drawRun();
     b->slotCount = 0;
     b->unlitCount = 0;
 }

@@ -20,13 +20,11 @@ using ScalarPath = DirectPath<Reciprocal15Scalar, SetupGradientsScalar, SetupEdg
 
 RasterKernels RasterKernelsFor(SimdLevel level) {
     if (level >= SimdMmx && MmxPathAvailable()) {
-        return RasterKernels{Reciprocal15Fast,   SetupGradientsMmx,
-                             SetupEdgesMmx,      FillGouraudMmx,
-                             FillTransparentMmx, FillTexturedMmx,
-                             DrawTriangleMmx,    level >= SimdAvx2 ? DrawTrianglesAvx2 : DrawTrianglesMmx};
+        return RasterKernels{Reciprocal15Fast,   SetupGradientsMmx, SetupEdgesMmx,  FillGouraudMmx,
+                             FillTransparentMmx, FillTexturedMmx,   DrawTriangleMmx};
     }
-    return RasterKernels{Reciprocal15Scalar,    SetupGradientsScalar, SetupEdgesScalar,   FillGouraudScalar,
-                         FillTransparentScalar, FillTexturedScalar,   DrawTriangleScalar, DrawTrianglesScalar};
+    return RasterKernels{Reciprocal15Scalar,    SetupGradientsScalar, SetupEdgesScalar,  FillGouraudScalar,
+                         FillTransparentScalar, FillTexturedScalar,   DrawTriangleScalar};
 }
 
 void DrawTriangle(FrameBuffer* fb, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
@@ -48,11 +46,6 @@ void raster::DrawTriangleInFull(const RasterKernels& kernels, FrameBuffer* fb, c
 void DrawTriangleScalar(FrameBuffer* fb, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
                         const Material& material, bool textured, const Texture* texture) {
     DrawTriangleOf(ScalarPath{}, fb, a, b, c, material, textured, texture, true);
-}
-
-void DrawTrianglesScalar(FrameBuffer* fb, const TriangleCorners* triangles, int32_t count, const Material& material,
-                         bool textured, const Texture* texture) {
-    DrawEach<DrawTriangleScalar>(fb, triangles, count, material, textured, texture);
 }
 
 // ---- The reference path ----

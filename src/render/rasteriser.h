@@ -22,11 +22,6 @@
 
 struct Texture;
 
-// One triangle of a run drawn under one material: its corners in order.
-struct TriangleCorners {
-    const ScreenVertex *a, *b, *c;
-};
-
 struct RasterSetup {
     int32_t leftStep;        // 16.16 per row, top corner to left corner
     int32_t leftStepLower;   // left corner to bottom corner
@@ -104,10 +99,6 @@ struct RasterKernels {
     // The whole of DrawTriangleWith, with the kernels above called directly.
     void (*drawTriangle)(FrameBuffer* fb, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
                          const Material& material, bool textured, const Texture* texture);
-    // drawTriangle for each of `count` triangles in turn, all under one
-    // material and texture.
-    void (*drawTriangles)(FrameBuffer* fb, const TriangleCorners* triangles, int32_t count, const Material& material,
-                          bool textured, const Texture* texture);
 };
 
 // The MMX kernels for SimdMmx and above where they are compiled in (x86),
@@ -152,12 +143,3 @@ void DrawTriangleScalar(FrameBuffer* fb, const ScreenVertex& a, const ScreenVert
                         const Material& material, bool textured, const Texture* texture);
 void DrawTriangleMmx(FrameBuffer* fb, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
                      const Material& material, bool textured, const Texture* texture);
-void DrawTrianglesScalar(FrameBuffer* fb, const TriangleCorners* triangles, int32_t count, const Material& material,
-                         bool textured, const Texture* texture);
-// Untextured triangles four at a time, their set-up in SSE2 lanes where SSE2
-// is compiled in.
-void DrawTrianglesMmx(FrameBuffer* fb, const TriangleCorners* triangles, int32_t count, const Material& material,
-                      bool textured, const Texture* texture);
-// The same with the set-up in AVX2's encodings, for the AVX2 level.
-void DrawTrianglesAvx2(FrameBuffer* fb, const TriangleCorners* triangles, int32_t count, const Material& material,
-                       bool textured, const Texture* texture);

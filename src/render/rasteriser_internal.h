@@ -81,12 +81,13 @@ inline void Reciprocal15FromTable(const int16_t in[4], int16_t out[4]) {
 }
 
 #if defined(__SSE2__)
-namespace {
-// Reciprocal15FromTable's values on four 32-bit lanes of signed 16-bit d:
-// 32768 / |d| in single precision is exact for every |d| >= 2, as above, and
-// |d| = 0 and 1 take their fixed values. (Internal to each file: the AVX2
-// set-up compiles it with other encodings.)
-inline __m128i Reciprocal15Lanes(__m128i d) {
+// Reciprocal15FromTable's values four lanes at once: 32768 / |d| in single
+// precision is exact for every |d| >= 2, as above, and |d| = 0 and 1 take
+// their fixed values. (SSE2 is in every build that has it compiled in, so
+// the MMX path may use it whatever the level.)
+inline void Reciprocal15Packed(const int16_t in[4], int16_t out[4]) {
+    __m128i d = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in));
+    d = _mm_srai_epi32(_mm_unpacklo_epi16(d, d), 16);
     const __m128i sign = _mm_srai_epi32(d, 31);
     const __m128i magnitude = _mm_sub_epi32(_mm_xor_si128(d, sign), sign);
     const __m128i zero = _mm_cmpeq_epi32(magnitude, _mm_setzero_si128());
@@ -97,15 +98,7 @@ inline __m128i Reciprocal15Lanes(__m128i d) {
     q = _mm_andnot_si128(_mm_or_si128(zero, one), q);
     q = _mm_or_si128(q, _mm_and_si128(zero, _mm_set1_epi32(32767)));
     q = _mm_or_si128(q, _mm_and_si128(one, _mm_set1_epi32(32766)));
-    return _mm_sub_epi32(_mm_xor_si128(q, sign), sign);
-}
-}  // namespace
-
-// Reciprocal15FromTable's values four lanes at once. (SSE2 is in every build
-// that has it compiled in, so the MMX path may use it whatever the level.)
-inline void Reciprocal15Packed(const int16_t in[4], int16_t out[4]) {
-    const __m128i d = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in));
-    const __m128i q = Reciprocal15Lanes(_mm_srai_epi32(_mm_unpacklo_epi16(d, d), 16));
+    q = _mm_sub_epi32(_mm_xor_si128(q, sign), sign);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packs_epi32(q, q));
 }
 #endif

@@ -10,9 +10,6 @@
 
 #if defined(__SSE2__) || defined(__MMX__)
 #include "render/lanes16.h"
-#if defined(__SSE2__)
-#include "render/setup_lanes.h"
-#endif
 
 using namespace raster;
 
@@ -134,38 +131,31 @@ struct TexturedPixel {
 #define QUILLMERE_INLINE inline
 #endif
 
-// The colour lanes' gradients from the shades of the sorted corners and the
-// gradient factors a0, a1.
-QUILLMERE_INLINE void ColourGradientsMmx(RasterSetup& s, int32_t middleShade, int32_t bottomShade, int32_t topShade,
-                                         int16_t a0, int16_t a1) {
-    const Lanes top = ByteLanes(static_cast<uint32_t>(topShade));
-    const Lanes dm = ShiftLeft16(Sub16(ByteLanes(static_cast<uint32_t>(middleShade)), top), 7);
-    const Lanes db = ShiftLeft16(Sub16(ByteLanes(static_cast<uint32_t>(bottomShade)), top), 7);
-    const Lanes factors = Set4(a1, a0, a1, a0);
-    const Lanes low = ShiftRightArith32(MulAddPairs(InterleaveLow16(dm, db), factors), 15);
-    const Lanes high = ShiftRightArith32(MulAddPairs(InterleaveHigh16(dm, db), factors), 15);
-    Store4(s.colourPerX, PackSat32(low, high));
-    EndLanes();
-}
-
 QUILLMERE_INLINE int32_t GradientsMmx(RasterSetup& s, const ScreenVertex& m, const ScreenVertex& b,
                                       const ScreenVertex& t, EdgeSetupMode mode) {
     GradientFactors g;
     if (!ComputeGradientFactors(m, b, t, &g)) return 0;
-    ColourGradientsMmx(s, m.shade, b.shade, t.shade, g.a0, g.a1);
+    const Lanes top = ByteLanes(static_cast<uint32_t>(t.shade));
+    const Lanes dm = ShiftLeft16(Sub16(ByteLanes(static_cast<uint32_t>(m.shade)), top), 7);
+    const Lanes db = ShiftLeft16(Sub16(ByteLanes(static_cast<uint32_t>(b.shade)), top), 7);
+    const Lanes factors = Set4(g.a1, g.a0, g.a1, g.a0);
+    const Lanes low = ShiftRightArith32(MulAddPairs(InterleaveLow16(dm, db), factors), 15);
+    const Lanes high = ShiftRightArith32(MulAddPairs(InterleaveHigh16(dm, db), factors), 15);
+    Store4(s.colourPerX, PackSat32(low, high));
+    EndLanes();
     SetupWideGradients(s, m, b, t, g, mode);
     return g.cross;
 }
 
-// The colour lanes' row steps and start from the shades of the left, top and
-// bottom corners, two reciprocals and the left slopes' fractions.
-QUILLMERE_INLINE void ColourEdgesMmx(RasterSetup& s, int32_t leftShade, int32_t topShade, int32_t bottomShade,
-                                     const int16_t q[2], const int16_t fraction[2]) {
-    const Lanes left = ByteLanes(static_cast<uint32_t>(leftShade));
-    const Lanes top = ByteLanes(static_cast<uint32_t>(topShade));
+QUILLMERE_INLINE void EdgesMmx(RasterSetup& s, const ScreenVertex& l, const ScreenVertex& t, const ScreenVertex& b,
+                               EdgeSetupMode mode, const int16_t q[4], const int16_t fraction[2]) {
+    SetupEdgesWide(s, l, t, b, mode, q, fraction);
+    if (!(mode & 2)) return;
+    const Lanes left = ByteLanes(static_cast<uint32_t>(l.shade));
+    const Lanes top = ByteLanes(static_cast<uint32_t>(t.shade));
     const Lanes perX = Load4(s.colourPerX);
     const Lanes edges[2] = {ShiftLeft16(Sub16(left, top), 7),
-                            ShiftLeft16(Sub16(left, ByteLanes(static_cast<uint32_t>(bottomShade))), 7)};
+                            ShiftLeft16(Sub16(left, ByteLanes(static_cast<uint32_t>(b.shade))), 7)};
     for (int half = 0; half < 2; ++half) {
         const Lanes along = ShiftLeft16(MulHigh16(edges[half], Splat16(q[half])), 1);
         const Lanes across = ShiftLeft16(MulHigh16(Splat16(fraction[half]), perX), 1);
@@ -175,12 +165,6 @@ QUILLMERE_INLINE void ColourEdgesMmx(RasterSetup& s, int32_t leftShade, int32_t 
     }
     Store4(s.colourStart, ShiftLeft16(top, 7));
     EndLanes();
-}
-
-QUILLMERE_INLINE void EdgesMmx(RasterSetup& s, const ScreenVertex& l, const ScreenVertex& t, const ScreenVertex& b,
-                               EdgeSetupMode mode, const int16_t q[4], const int16_t fraction[2]) {
-    SetupEdgesWide(s, l, t, b, mode, q, fraction);
-    if (mode & 2) ColourEdgesMmx(s, l.shade, t.shade, b.shade, q, fraction);
 }
 
 }  // namespace
@@ -228,80 +212,6 @@ void DrawTriangleMmx(FrameBuffer* fb, const ScreenVertex& a, const ScreenVertex&
     DrawTriangleOf(MmxPath{}, fb, a, b, c, material, textured, texture, true);
 }
 
-#if defined(__SSE2__)
-namespace {
-
-// Lane k of SetupFourTriangles' values taken on by one triangle: the colour
-// lanes and the fill, as DrawTriangleOf goes on after the depth set-up. A
-// triangle that covers no pixel is walked without drawing: cheaper for the
-// many that do than walking every triangle's rows twice.
-void FinishLane(FrameBuffer* fb, const SetupLanes& l, int k, const Material& material) {
-    RasterSetup s;
-    s.leftStep = l.leftStep[k], s.leftStepLower = l.leftStepLower[k];
-    s.rightStep = l.rightStep[k], s.rightStepLower = l.rightStepLower[k];
-    s.leftX = l.leftX[k], s.leftXAtLeftCorner = l.leftXAtLeftCorner[k];
-    s.rightX = l.rightX[k], s.rightXAtRightCorner = l.rightXAtRightCorner[k];
-    s.firstRow = l.firstRow[k], s.leftCornerRow = l.leftCornerRow[k];
-    s.rightCornerRow = l.rightCornerRow[k], s.lastRow = l.lastRow[k];
-    ColourGradientsMmx(s, l.middleShade[k], l.bottomShade[k], l.topShade[k], static_cast<int16_t>(l.a0[k]),
-                       static_cast<int16_t>(l.a1[k]));
-    s.depthPerX = l.depthPerX[k];
-    for (int i = 0; i < 4; ++i) s.depthRowSteps[i] = l.depthRowSteps[i][k];
-    s.leftDepth = l.leftDepth[k], s.depthAtLeftCorner = l.depthAtLeftCorner[k];
-    const int16_t q[2] = {static_cast<int16_t>(l.q0[k]), static_cast<int16_t>(l.q1[k])};
-    const int16_t fraction[2] = {static_cast<int16_t>(l.fraction0[k]), static_cast<int16_t>(l.fraction1[k])};
-    ColourEdgesMmx(s, l.leftShade[k], l.topShade[k], l.bottomShade[k], q, fraction);
-    s.rowBytes = fb->width * 4;
-    s.rowPointer = fb->workPixels + static_cast<ptrdiff_t>(s.firstRow) * fb->width;
-    RunFill(MmxPath{}, s, material, false, nullptr);
-}
-
-// DrawTriangles with the four-triangle set-up Setup.
-template <void (*Setup)(const FrameBuffer&, const ScreenVertex* const[3][4], SetupLanes*)>
-void DrawTrianglesInLanes(FrameBuffer* fb, const TriangleCorners* triangles, int32_t count, const Material& material,
-                          bool textured, const Texture* texture) {
-    // The lanes carry no texture coordinates.
-    if (UsesTexturedFill(textured, texture)) {
-        DrawEach<DrawTriangleMmx>(fb, triangles, count, material, textured, texture);
-        return;
-    }
-    for (int32_t i = 0; i < count; i += 4) {
-        const int32_t n = count - i < 4 ? count - i : 4;
-        const ScreenVertex* corners[3][4];
-        for (int k = 0; k < 4; ++k) {
-            const TriangleCorners& t = triangles[i + (k < n ? k : 0)];  // spare lanes repeat the first
-            corners[0][k] = t.a, corners[1][k] = t.b, corners[2][k] = t.c;
-        }
-        SetupLanes lanes;
-        Setup(*fb, corners, &lanes);
-        for (int k = 0; k < n; ++k) {
-            if (lanes.draw[k]) FinishLane(fb, lanes, k, material);
-        }
-    }
-}
-
-}  // namespace
-
-void DrawTrianglesMmx(FrameBuffer* fb, const TriangleCorners* triangles, int32_t count, const Material& material,
-                      bool textured, const Texture* texture) {
-    DrawTrianglesInLanes<SetupFourTriangles>(fb, triangles, count, material, textured, texture);
-}
-
-void DrawTrianglesAvx2(FrameBuffer* fb, const TriangleCorners* triangles, int32_t count, const Material& material,
-                       bool textured, const Texture* texture) {
-    DrawTrianglesInLanes<SetupFourTrianglesAvx2>(fb, triangles, count, material, textured, texture);
-}
-#else
-void DrawTrianglesMmx(FrameBuffer* fb, const TriangleCorners* triangles, int32_t count, const Material& material,
-                      bool textured, const Texture* texture) {
-    DrawEach<DrawTriangleMmx>(fb, triangles, count, material, textured, texture);
-}
-void DrawTrianglesAvx2(FrameBuffer* fb, const TriangleCorners* triangles, int32_t count, const Material& material,
-                       bool textured, const Texture* texture) {
-    DrawTrianglesMmx(fb, triangles, count, material, textured, texture);
-}
-#endif
-
 #else  // no MMX: the reference stands in, and the path is reported unavailable
 
 bool MmxPathAvailable() { return false; }
@@ -319,14 +229,6 @@ void FillTexturedMmx(RasterSetup& s, uint32_t filter) { FillTexturedScalar(s, fi
 void DrawTriangleMmx(FrameBuffer* fb, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
                      const Material& material, bool textured, const Texture* texture) {
     DrawTriangleScalar(fb, a, b, c, material, textured, texture);
-}
-void DrawTrianglesMmx(FrameBuffer* fb, const TriangleCorners* triangles, int32_t count, const Material& material,
-                      bool textured, const Texture* texture) {
-    DrawTrianglesScalar(fb, triangles, count, material, textured, texture);
-}
-void DrawTrianglesAvx2(FrameBuffer* fb, const TriangleCorners* triangles, int32_t count, const Material& material,
-                       bool textured, const Texture* texture) {
-    DrawTrianglesScalar(fb, triangles, count, material, textured, texture);
 }
 
 #endif

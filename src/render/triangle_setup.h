@@ -200,15 +200,4 @@ void DrawTriangleOf(const Path& path, FrameBuffer* fb, const ScreenVertex& a, co
     RunFill(path, s, material, texturedFill, texture);
 }
 
-// DrawTriangles one triangle at a time through DrawOne.
-template <void (*DrawOne)(FrameBuffer*, const ScreenVertex&, const ScreenVertex&, const ScreenVertex&, const Material&,
-                          bool, const Texture*)>
-void DrawEach(FrameBuffer* fb, const TriangleCorners* triangles, int32_t count, const Material& material, bool textured,
-              const Texture* texture) {
-    for (int32_t i = 0; i < count; ++i) {
-        const TriangleCorners& t = triangles[i];
-        DrawOne(fb, *t.a, *t.b, *t.c, material, textured, texture);
-    }
-}
-
 }  // namespace raster
