@@ -146,13 +146,11 @@ struct BuildScratch {
     // corners its pair will be (at most PairTouchLimit); the face pass
     // counts it down and finishes the pair's normal at the last.
     uint8_t* visited = nullptr;
-    int32_t* copyTex = nullptr;       // per source texture coordinate
-    Vec3* fallbackNormals = nullptr;  // per source vertex, only when needed
+    int32_t* copyTex = nullptr;  // per source texture coordinate
     PairIndex pairs;
     ~BuildScratch() {
         ReleaseBytes(visited);
         ReleaseBytes(copyTex);
-        ReleaseBytes(fallbackNormals);
         ReleaseBytes(pairs.entries);
     }
 };
@@ -163,7 +161,6 @@ struct StrandCounts {
     int64_t visits = 0;
     int64_t copiedSlots = 0;
     int64_t strandPoints = 0;  // distinct source vertices visited
-    bool zeroNormals = false;
     bool manyTouches = false;  // some pair's count reached PairTouchLimit
     bool inIndexOrder = true;  // strands reach new points in index order
     int32_t lastReached = -1;
@@ -212,28 +209,29 @@ Vec3 AcrossStrand(const Vec3& d) {
     return across;
 }
 
-// Fills fallbackNormals for the visited strand points whose normal is zero;
-// the last visit decides, as it does for strandT.
-void ComputeFallbackNormals(const Mesh& source, bool reduce, Vec3* fallbackNormals) {
-    for (int slot = 0; slot < source.faceCount; ++slot) {
-        if (!IsLineSlot(source, slot)) continue;
-        const int32_t* corners = SlotCorners(source, slot);
-        const int stride = SlotStride(corners, reduce);
-        for (int k = 0; k < 4 && corners[k] != -1; k += stride) {
-            if (!IsZero(source.vertices[corners[k]].normal)) continue;
-            int32_t before, after;
-            StrandNeighbours(source, slot, k, &before, &after);
-            const Vec3& p = source.vertices[after].position;
-            const Vec3& q = source.vertices[before].position;
-            fallbackNormals[corners[k]] = AcrossStrand(Vec3{p.x - q.x, p.y - q.y, p.z - q.z});
-        }
+// The direction across the strand at strand point v, whose normal is zero,
+// from its last visit (in line slot `slot`, the last corner there that is
+// v), as the last visit decides strandT.
+Vec3 FallbackNormal(const Mesh& source, int32_t v, int slot, bool reduce) {
+    const int32_t* corners = SlotCorners(source, slot);
+    const int stride = SlotStride(corners, reduce);
+    int last = 0;
+    for (int k = 0; k < 4 && corners[k] != -1; k += stride) {
+        if (corners[k] == v) last = k;
     }
+    int32_t before, after;
+    StrandNeighbours(source, slot, last, &before, &after);
+    const Vec3& p = source.vertices[after].position;
+    const Vec3& q = source.vertices[before].position;
+    return AcrossStrand(Vec3{p.x - q.x, p.y - q.y, p.z - q.z});
 }
 
 // Step 1: marks the strand points and gives each its parameter t. t and
 // step are single precision, and t is carried from slot to slot by adding
 // and taking back stride * step, so the parameters come out exactly as the
-// running sum gives them; the last visit of a point decides its t.
+// running sum gives them; the last visit of a point decides its t. Its
+// strandMark keeps the slot of that visit, where a zero normal's stand-in
+// is found when the point's pair is written.
 void MarkStrands(Mesh* source, bool reduce, bool keepFaces, BuildScratch* scratch, StrandCounts* counts) {
     MeshVertex* vertices = source->vertices;
     float t = 0.0f, step = 0.0f;
@@ -258,7 +256,6 @@ void MarkStrands(Mesh* source, bool reduce, bool keepFaces, BuildScratch* scratc
                 ++counts->strandPoints;
                 counts->inIndexOrder = counts->inIndexOrder && v > counts->lastReached;
                 counts->lastReached = v;
-                counts->zeroNormals = counts->zeroNormals || IsZero(vertices[v].normal);
             }
             // The quads before and after this visit, as the face pass makes them.
             const int touches = (k > 0) + (k + stride < 4 && corners[k + stride] != -1);
@@ -266,6 +263,7 @@ void MarkStrands(Mesh* source, bool reduce, bool keepFaces, BuildScratch* scratc
             mark = static_cast<uint8_t>(marked);
             counts->manyTouches = counts->manyTouches || marked == PairTouchLimit;
             vertices[v].strandT = t;
+            vertices[v].strandMark = slot;
             t = t + static_cast<float>(stride) * step;
             ++visited;
         }
@@ -351,13 +349,13 @@ inline void TakeIntoBox(Box* box, int32_t index, const Vec3& p) {
 
 // The ribbon pair of strand point v as hair vertices i, i + 1, taken into
 // the box: P - w*N, P + w*N with w = (1 - t * stretch * 0.95) * radius,
-// normals zero for the face pass; the point's mark becomes i.
-void WriteRibbonPair(Mesh* source, int32_t v, const HairSettings& settings, const Vec3* fallbackNormals,
-                     MeshVertex* out, int32_t i, Box* box) {
+// normals zero for the face pass; the point's mark (the slot of its last
+// visit) becomes i.
+void WriteRibbonPair(Mesh* source, int32_t v, const HairSettings& settings, MeshVertex* out, int32_t i, Box* box) {
     MeshVertex& vertex = source->vertices[v];
     const Vec3& p = vertex.position;
     Vec3 normal = vertex.normal;
-    if (fallbackNormals && IsZero(normal)) normal = fallbackNormals[v];
+    if (IsZero(normal)) normal = FallbackNormal(*source, v, vertex.strandMark, settings.reduce != 0);
     const float w = (1.0f - vertex.strandT * settings.stretch * 0.95f) * settings.radius;
     out[i] = MeshVertex{};
     out[i + 1] = MeshVertex{};
@@ -380,9 +378,8 @@ Box WriteHairVertices(Mesh* source, Mesh* hair, const HairSettings& settings, co
     for (int v = 0; v < source->vertexCount; ++v) {
         MeshVertex& vertex = vertices[v];
         const Vec3& p = vertex.position;
-        vertex.strandMark = -1;
         if (scratch.visited[v]) {
-            WriteRibbonPair(source, v, settings, scratch.fallbackNormals, out, i, &box);
+            WriteRibbonPair(source, v, settings, out, i, &box);
             i += 2;
         } else if (keepFaces) {
             out[i] = MeshVertex{};
@@ -390,6 +387,8 @@ Box WriteHairVertices(Mesh* source, Mesh* hair, const HairSettings& settings, co
             TakeIntoBox(&box, i, p);
             vertex.strandMark = i;
             i += 1;
+        } else {
+            vertex.strandMark = -1;
         }
     }
     return box;
@@ -549,7 +548,7 @@ int32_t PairOf(Mesh* source, Mesh* hair, int32_t v, FacePass* pass) {
     if (!pass->writesPairs || v <= pass->lastReached) return source->vertices[v].strandMark;
     pass->lastReached = v;
     const int32_t i = pass->nextPair;
-    WriteRibbonPair(source, v, *pass->settings, pass->scratch->fallbackNormals, hair->vertices, i, &pass->box);
+    WriteRibbonPair(source, v, *pass->settings, hair->vertices, i, &pass->box);
     pass->nextPair = i + 2;
     return i;
 }
@@ -676,11 +675,6 @@ Mesh* BuildHairMesh(Mesh* source, const HairSettings& settings, Mesh* previous) 
         // The marks a failed build leaves: -1 off the strands, 0 on them.
         for (int v = 0; v < source->vertexCount; ++v) source->vertices[v].strandMark = scratch.visited[v] ? 0 : -1;
         return nullptr;
-    }
-    if (counts.zeroNormals) {
-        scratch.fallbackNormals = AllocateArray<Vec3>(source->vertexCount);
-        if (!scratch.fallbackNormals) return nullptr;
-        ComputeFallbackNormals(*source, reduce, scratch.fallbackNormals);
     }
     if (keepFaces) {
         scratch.copyTex = AllocateArray<int32_t>(source->texCoordCount);
