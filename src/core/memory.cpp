@@ -5,6 +5,8 @@
 
 #if defined(_WIN32)
 #include <malloc.h>
+#elif defined(__linux__)
+#include <sys/mman.h>
 #endif
 
 namespace {
@@ -29,6 +31,25 @@ void* ResizeBlock(void* block, size_t size) {
 void* ResizeBlock(void* block, size_t size) { return std::realloc(block, size); }
 #endif
 
+#if defined(__linux__)
+// A large block is asked for in huge pages: its first writes then fault in
+// 2 MB at a time instead of 4 KB, which is most of what a large mesh's fresh
+// storage costs (a groom's ribbons are hundreds of megabytes written once),
+// and its walks miss the translation cache less. Only whole pages inside the
+// block are advised; the heap's small blocks are left alone.
+constexpr size_t HugePageAdviceFrom = size_t(4) << 20;
+
+void* AdviseHugePages(void* block, size_t size) {
+    if (!block || size < HugePageAdviceFrom) return block;
+    const uintptr_t page = 4096, at = reinterpret_cast<uintptr_t>(block);
+    const uintptr_t start = (at + page - 1) & ~(page - 1), end = (at + size) & ~(page - 1);
+    if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+    return block;
+}
+#else
+void* AdviseHugePages(void* block, size_t) { return block; }
+#endif
+
 bool ShouldFail() {
     ++callCount;
     if (failCountdown <= 0) return false;
@@ -39,7 +60,7 @@ bool ShouldFail() {
 
 void* AllocateBytes(size_t size) {
     if (ShouldFail()) return nullptr;
-    void* block = std::malloc(size == 0 ? 1 : size);
+    void* block = AdviseHugePages(std::malloc(size == 0 ? 1 : size), size);
     if (block) ++liveBlocks;
     return block;
 }
@@ -47,7 +68,7 @@ void* AllocateBytes(size_t size) {
 void* ReallocateBytes(void* block, size_t size) {
     if (!block) return AllocateBytes(size);
     if (ShouldFail()) return nullptr;
-    return ResizeBlock(block, size == 0 ? 1 : size);
+    return AdviseHugePages(ResizeBlock(block, size == 0 ? 1 : size), size);
 }
 
 void ReleaseBytes(void* block) {
