@@ -329,7 +329,7 @@ TEST(Rasteriser, TexturedTransparentBlendsTexelAndStored) {
     }
 }
 
-TEST(Rasteriser, ReciprocalsOfEveryValueAgree) {
+TEST(Rasteriser, ReciprocalsAndInversesOfEveryValueAgree) {
     struct Case {
         int16_t d, q;
     } cases[] = {{0, 32767}, {1, 32766},   {-1, -32766}, {2, 16384},   {-2, -16384}, {3, 10922},
@@ -350,6 +350,14 @@ TEST(Rasteriser, ReciprocalsOfEveryValueAgree) {
         Reciprocal15Scalar(in, out);
         Reciprocal15Fast(in, mmx);
         for (int i = 0; i < 4; ++i) ASSERT_EQ(out[i], mmx[i]) << in[i];
+    }
+    // The gradients' inverse of the area, from its table and by division.
+    for (int32_t cross : {INT32_MIN, INT32_MAX, -4096, 4096}) {
+        ASSERT_EQ(raster::InverseCrossQuick(cross), raster::InverseCross(cross)) << cross;
+    }
+    for (int32_t cross = -3000; cross <= 3000; ++cross) {
+        if (cross == 0) continue;
+        ASSERT_EQ(raster::InverseCrossQuick(cross), raster::InverseCross(cross)) << cross;
     }
 }
 

@@ -121,9 +121,8 @@ void DrawTriangle(FrameBuffer* fb, const ScreenVertex& a, const ScreenVertex& b,
 
 // The kernels of each path, for the tests and the benchmarks.
 void Reciprocal15Scalar(const int16_t in[4], int16_t out[4]);
-// The same values by single-precision division, four lanes at once where
-// SSE2 is compiled in (from a table below 1024 otherwise), exact for every
-// 16-bit d.
+// The same values from a table below 1024 and by one single-precision
+// division above, exact for every 16-bit d.
 void Reciprocal15Fast(const int16_t in[4], int16_t out[4]);
 int32_t SetupGradientsScalar(RasterSetup& s, const ScreenVertex& middle, const ScreenVertex& bottom,
                              const ScreenVertex& top, EdgeSetupMode mode);

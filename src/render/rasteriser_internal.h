@@ -6,10 +6,6 @@
 #include <cstddef>
 #include <cstdint>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "core/int_math.h"
 #include "core/mesh.h"
 #include "render/rasteriser.h"
@@ -66,8 +62,10 @@ constexpr ReciprocalTable MakeReciprocalTable() {
 }
 inline constexpr ReciprocalTable reciprocalTable = MakeReciprocalTable();
 
-// Reciprocal15Fast from a table, for builds without SSE2.
-inline void Reciprocal15FromTable(const int16_t in[4], int16_t out[4]) {
+// Reciprocal15Fast's values: from the table below 1024, as small triangles
+// need them, which is quicker than a division on a triangle's chain of
+// dependent set-up steps.
+inline void Reciprocal15Quick(const int16_t in[4], int16_t out[4]) {
     for (int i = 0; i < 4; ++i) {
         const int32_t d = in[i];
         const int32_t magnitude = d < 0 ? -d : d;
@@ -78,38 +76,6 @@ inline void Reciprocal15FromTable(const int16_t in[4], int16_t out[4]) {
                                            : static_cast<int32_t>(32768.0f / static_cast<float>(magnitude));
         out[i] = static_cast<int16_t>(d < 0 ? -q : q);
     }
-}
-
-#if defined(__SSE2__)
-// Reciprocal15FromTable's values four lanes at once: 32768 / |d| in single
-// precision is exact for every |d| >= 2, as above, and |d| = 0 and 1 take
-// their fixed values. (SSE2 is in every build that has it compiled in, so
-// the MMX path may use it whatever the level.)
-inline void Reciprocal15Packed(const int16_t in[4], int16_t out[4]) {
-    __m128i d = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in));
-    d = _mm_srai_epi32(_mm_unpacklo_epi16(d, d), 16);
-    const __m128i sign = _mm_srai_epi32(d, 31);
-    const __m128i magnitude = _mm_sub_epi32(_mm_xor_si128(d, sign), sign);
-    const __m128i zero = _mm_cmpeq_epi32(magnitude, _mm_setzero_si128());
-    const __m128i one = _mm_cmpeq_epi32(magnitude, _mm_set1_epi32(1));
-    // A zero lane divides by 1 instead, and its quotient is replaced.
-    const __m128 divisor = _mm_cvtepi32_ps(_mm_sub_epi32(magnitude, zero));
-    __m128i q = _mm_cvttps_epi32(_mm_div_ps(_mm_set1_ps(32768.0f), divisor));
-    q = _mm_andnot_si128(_mm_or_si128(zero, one), q);
-    q = _mm_or_si128(q, _mm_and_si128(zero, _mm_set1_epi32(32767)));
-    q = _mm_or_si128(q, _mm_and_si128(one, _mm_set1_epi32(32766)));
-    q = _mm_sub_epi32(_mm_xor_si128(q, sign), sign);
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packs_epi32(q, q));
-}
-#endif
-
-// The reciprocals the MMX path's triangles take, inline.
-inline void Reciprocal15Quick(const int16_t in[4], int16_t out[4]) {
-#if defined(__SSE2__)
-    Reciprocal15Packed(in, out);
-#else
-    Reciprocal15FromTable(in, out);
-#endif
 }
 
 // DrawTriangleWith through the kernels' pointers, always walking a triangle
@@ -134,16 +100,40 @@ inline int32_t GradientCross(const ScreenVertex& m, const ScreenVertex& b, const
     return SubWrap(MulWrap(bx, my), MulWrap(mx, by));
 }
 
-// False for a degenerate triangle (cross 0).
+// 0x7FFFFFFF / cross truncated (cross not 0), by one double division: the
+// quotient's rounding error (below 2^-22 / |cross|) is smaller than its
+// distance to the next integer (at least 1 / |cross|), so the truncation is
+// exact.
+inline int32_t InverseCross(int32_t cross) { return static_cast<int32_t>(2147483647.0 / static_cast<double>(cross)); }
+
+// The inverses of the small areas most triangles have.
+struct InverseCrossTable {
+    int32_t inverse[1024];
+};
+constexpr InverseCrossTable MakeInverseCrossTable() {
+    InverseCrossTable t{};
+    for (int32_t c = 1; c < 1024; ++c) t.inverse[c] = 2147483647 / c;
+    return t;
+}
+inline constexpr InverseCrossTable inverseCrossTable = MakeInverseCrossTable();
+
+// InverseCross from the table below 1024 (truncation is symmetric in the
+// sign): quicker than the division on a triangle's chain of set-up steps.
+inline int32_t InverseCrossQuick(int32_t cross) {
+    const uint32_t magnitude = cross < 0 ? 0u - static_cast<uint32_t>(cross) : static_cast<uint32_t>(cross);
+    if (magnitude >= 1024) return InverseCross(cross);
+    const int32_t inverse = inverseCrossTable.inverse[magnitude];
+    return cross < 0 ? -inverse : inverse;
+}
+
+// False for a degenerate triangle (cross 0). Inverse gives 0x7FFFFFFF / cross.
+template <int32_t (*Inverse)(int32_t) = InverseCross>
 inline bool ComputeGradientFactors(const ScreenVertex& m, const ScreenVertex& b, const ScreenVertex& t,
                                    GradientFactors* g) {
     const int32_t cross = GradientCross(m, b, t);
     g->cross = cross;
     if (cross == 0) return false;
-    // 0x7FFFFFFF / cross truncated, by one double division: the quotient's
-    // rounding error (below 2^-22 / |cross|) is smaller than its distance to
-    // the next integer (at least 1 / |cross|), so the truncation is exact.
-    const int32_t inverse = static_cast<int32_t>(2147483647.0 / static_cast<double>(cross));
+    const int32_t inverse = Inverse(cross);
     const int32_t hi = ArithmeticShiftRight(inverse, 16);
     const int32_t lo = inverse & 0xFFFF;
     const int16_t dy[2] = {Diff16(t.screenY, b.screenY), Diff16(m.screenY, t.screenY)};

@@ -134,7 +134,7 @@ struct TexturedPixel {
 QUILLMERE_INLINE int32_t GradientsMmx(RasterSetup& s, const ScreenVertex& m, const ScreenVertex& b,
                                       const ScreenVertex& t, EdgeSetupMode mode) {
     GradientFactors g;
-    if (!ComputeGradientFactors(m, b, t, &g)) return 0;
+    if (!ComputeGradientFactors<InverseCrossQuick>(m, b, t, &g)) return 0;
     const Lanes top = ByteLanes(static_cast<uint32_t>(t.shade));
     const Lanes dm = ShiftLeft16(Sub16(ByteLanes(static_cast<uint32_t>(m.shade)), top), 7);
     const Lanes db = ShiftLeft16(Sub16(ByteLanes(static_cast<uint32_t>(b.shade)), top), 7);
