@@ -15,8 +15,10 @@
 // branches and loops to the compiler.
 #if defined(__GNUC__) || defined(__clang__)
 #define QUILLMERE_INLINE inline __attribute__((always_inline))
+#define QUILLMERE_NOINLINE __attribute__((noinline))
 #else
 #define QUILLMERE_INLINE inline
+#define QUILLMERE_NOINLINE
 #endif
 
 namespace {
@@ -165,11 +167,39 @@ QUILLMERE_INLINE void SplitFraction(uint32_t m, int s, int precision, uint32_t* 
     *fraction = q;
 }
 
-int LibraryFixed(char* out, float value, int width, int precision) {
+QUILLMERE_NOINLINE int LibraryFixed(char* out, float value, int width, int precision) {
     char text[NumberTextSize];
     const int n = std::snprintf(text, sizeof text, "%*.*f", width, precision, static_cast<double>(value));
     std::memcpy(out, text, static_cast<size_t>(n));
     return n;
+}
+
+// The padding and the sign of a number of `digits` integer digits; returns
+// where the digits go. The padding goes first, so every piece is written
+// once in place.
+QUILLMERE_INLINE char* PadAndSign(char* out, int width, int sign, int digits, int precision) {
+    const int decimals = precision > 0 ? precision + 1 : 0;
+    const int pad = width > sign + digits + decimals ? width - (sign + digits + decimals) : 0;
+    for (int i = 0; i < pad; ++i) *out++ = ' ';
+    *out = '-';
+    return out + sign;
+}
+
+// Values of 2^32 and more, which are whole numbers, with zero decimals. Out
+// of line, so that the common case keeps no digit buffer and few registers
+// to save.
+QUILLMERE_NOINLINE int WholeNumberText(char* out, int sign, uint32_t m, int e, int width, int precision) {
+    char digits[NumberTextSize];
+    const int n = WriteWholeNumber(digits, m, e);
+    char* p = PadAndSign(out, width, sign, n, precision);
+    std::memcpy(p, digits, static_cast<size_t>(n));
+    p += n;
+    if (precision > 0) {
+        *p++ = '.';
+        std::memset(p, '0', static_cast<size_t>(precision));
+        p += precision;
+    }
+    return static_cast<int>(p - out);
 }
 
 QUILLMERE_INLINE int FixedText(char* out, float value, int width, int precision) {
@@ -182,28 +212,12 @@ QUILLMERE_INLINE int FixedText(char* out, float value, int width, int precision)
     const int e = biased == 0 ? -149 : biased - 150;
 
     const int sign = static_cast<int>(bits >> 31);
-    const int decimals = precision > 0 ? precision + 1 : 0;
-    uint32_t whole = 0, fraction = 0;
-    char digits[NumberTextSize];
-    int n = 0;
-    if (e >= 9) {
-        n = WriteWholeNumber(digits, m, e);
-    } else {
-        whole = m << (e > 0 ? e : 0);
-        if (e < 0) SplitFraction(m, -e, precision, &whole, &fraction);
-        n = DigitCount(whole);
-    }
-    // The padding goes first, so every piece is written once in place.
-    const int pad = width > sign + n + decimals ? width - (sign + n + decimals) : 0;
-    char* p = out;
-    for (int i = 0; i < pad; ++i) *p++ = ' ';
-    *p = '-';
-    p += sign;
-    if (e >= 9) {
-        std::memcpy(p, digits, static_cast<size_t>(n));
-    } else {
-        WriteDigits(p, whole, n);
-    }
+    if (e >= 9) return WholeNumberText(out, sign, m, e, width, precision);
+    uint32_t whole = m << (e > 0 ? e : 0), fraction = 0;
+    if (e < 0) SplitFraction(m, -e, precision, &whole, &fraction);
+    const int n = DigitCount(whole);
+    char* p = PadAndSign(out, width, sign, n, precision);
+    WriteDigits(p, whole, n);
     p += n;
     if (precision > 0) {
         *p++ = '.';
@@ -213,13 +227,20 @@ QUILLMERE_INLINE int FixedText(char* out, float value, int width, int precision)
     return static_cast<int>(p - out);
 }
 
+// Positions, texture coordinates and any other format, each a function of
+// its own, so that the writer's formats save only the registers they use.
+QUILLMERE_NOINLINE int PositionText(char* out, float value) { return FixedText(out, value, 10, 8); }
+QUILLMERE_NOINLINE int TexCoordText(char* out, float value) { return FixedText(out, value, 8, 6); }
+QUILLMERE_NOINLINE int AnyFixedText(char* out, float value, int width, int precision) {
+    return FixedText(out, value, width, precision);
+}
+
 }  // namespace
 
 int FormatFixed(char* out, float value, int width, int precision) {
-    // Positions, then texture coordinates.
-    if (width == 10 && precision == 8) return FixedText(out, value, 10, 8);
-    if (width == 8 && precision == 6) return FixedText(out, value, 8, 6);
-    return FixedText(out, value, width, precision);
+    if (width == 10 && precision == 8) return PositionText(out, value);
+    if (width == 8 && precision == 6) return TexCoordText(out, value);
+    return AnyFixedText(out, value, width, precision);
 }
 
 int FormatInt32(char* out, int32_t value) {
