@@ -31,11 +31,17 @@ uint32_t Bits(float f) {
     return b;
 }
 
+// Read on its own, and in a buffer that may be read past the terminator,
+// where digits follow that must not be taken.
 void ExpectSameAsReference(const std::string& text) {
-    float a[3] = {7, 7, 7}, b[3] = {7, 7, 7};
-    const int n = ScanFloats(text.c_str(), a, 3);
-    ASSERT_EQ(n, ReferenceFloats(text.c_str(), b, 3)) << text;
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(Bits(a[i]), Bits(b[i])) << text << " #" << i;
+    float b[3] = {7, 7, 7};
+    const int expected = ReferenceFloats(text.c_str(), b, 3);
+    const std::string padded = text + '\0' + "98765432";
+    for (const char* readable : {static_cast<const char*>(nullptr), padded.data() + padded.size()}) {
+        float a[3] = {7, 7, 7};
+        ASSERT_EQ(ScanFloats(padded.c_str(), a, 3, readable), expected) << text;
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(Bits(a[i]), Bits(b[i])) << text << " #" << i;
+    }
 }
 
 TEST(TextScan, FloatsAsTheCLibraryReadsThem) {
@@ -77,6 +83,8 @@ TEST(TextScan, FloatsAsTheCLibraryReadsThem) {
         "4.9406564584124654e-324",
         "1.17549435e-38 1",
         "1.4e-45 2",
+        "0.1234567 -9.87654321 12.3456789",
+        "-0.000275 0.699977 1.",
     };
     for (const char* text : cases) ExpectSameAsReference(text);
 }

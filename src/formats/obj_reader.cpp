@@ -300,6 +300,12 @@ int StoreElement(LoadState* state, bool line, const char* argument, FaceAttribut
     return 1;
 }
 
+// The end of the bytes in the window, which holds the statement's argument:
+// the numbers may be read in words up to there.
+const char* WindowEnd(const LoadState* state) {
+    return reinterpret_cast<const char*>(state->window->bytes) + state->window->fill;
+}
+
 // Handles one statement; 0 when storage could not grow.
 int HandleStatement(LoadState* state, Keyword keyword, const char* argument) {
     Mesh* mesh = state->mesh;
@@ -311,7 +317,7 @@ int HandleStatement(LoadState* state, Keyword keyword, const char* argument) {
                             &state->positionsFrom))
                 return 0;
             float xyz[3] = {0, 0, 0};
-            if (ScanFloats(argument, xyz, 3) != 3) xyz[0] = xyz[1] = xyz[2] = 0;
+            if (ScanFloats(argument, xyz, 3, WindowEnd(state)) != 3) xyz[0] = xyz[1] = xyz[2] = 0;
             state->positions[state->positionCount++] = Vec3{xyz[0], xyz[1], xyz[2]};
             return 1;
         }
@@ -320,7 +326,7 @@ int HandleStatement(LoadState* state, Keyword keyword, const char* argument) {
                             &state->texCoordsFrom))
                 return 0;
             float uv[2] = {0, 0};
-            if (ScanFloats(argument, uv, 2) != 2) uv[0] = uv[1] = 0;
+            if (ScanFloats(argument, uv, 2, WindowEnd(state)) != 2) uv[0] = uv[1] = 0;
             mesh->texCoords[mesh->texCoordCount++] = TexCoord{uv[0], uv[1]};
             return 1;
         }

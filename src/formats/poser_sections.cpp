@@ -174,13 +174,13 @@ GeometryStep StoreCoordinate(GeometryBlock* block, bool texture, const char* arg
     float p[3];
     if (texture) {
         if (!CoordinateRoom(block->texCounter, block->room->texCoords, mesh->texCoordCapacity, GrowTexCoords, mesh) ||
-            ScanFloats(argument, p, 2) != 2)
+            ScanFloats(argument, p, 2, argument + PoserArgumentSize) != 2)
             return StepFailed;
         mesh->texCoords[block->texCounter++] = TexCoord{p[0], p[1]};
         return StepContinue;
     }
     if (!CoordinateRoom(block->vertexCounter, block->room->vertices, mesh->vertexCapacity, GrowVertices, mesh) ||
-        ScanFloats(argument, p, 3) != 3)
+        ScanFloats(argument, p, 3, argument + PoserArgumentSize) != 3)
         return StepFailed;
     MeshVertex vertex{};
     vertex.position = Vec3{p[0], p[1], p[2]};

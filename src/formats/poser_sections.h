@@ -20,6 +20,8 @@ struct PoserRoom {
 // coordinate without room or numbers, a failed growth or the end of input.
 // Storage is reserved for a count only as far as the rest of the input could
 // fill it, and grows toward the announced room as the coordinates arrive.
+// `word` and `argument` are the token buffers (PoserWordSize and
+// PoserArgumentSize bytes).
 int ReadPoserGeometry(Mesh* mesh, PoserRoom* room, char* word, char* argument);
 
 // Called after the word "material", whose argument (still in `argument`)

@@ -44,18 +44,56 @@ QUILLMERE_ALWAYS_INLINE int TakeDigits(const char** p, uint64_t* significand) {
     return n;
 }
 
+// How many decimal digits begin the eight bytes at `p` (8 when all of them
+// are), and in *value what those digits read as a number. A digit's byte
+// with the bits of '0' flipped is 0..9: it has no high bits, and adding 6
+// gives none either; any other byte shows a high bit in one of the two (a
+// carry out of a byte comes only from a byte that is no digit, so the first
+// such byte is always found). The digits then move to the top of the word,
+// behind zeros that count as leading zeros, and pairs, quads and octets are
+// merged.
+QUILLMERE_ALWAYS_INLINE int TakeEightDigits(const char* p, uint32_t* value) {
+    uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    const uint64_t x = word ^ 0x3030303030303030u;
+    const uint64_t others = (x | (x + 0x0606060606060606u)) & 0xF0F0F0F0F0F0F0F0u;
+    const int k = others ? __builtin_ctzll(others) >> 3 : 8;
+    if (k == 0) return 0;
+    uint64_t d = x << (8 * (8 - k));
+    d = (d * 10 + (d >> 8)) & 0x00FF00FF00FF00FFu;
+    d = (d * 100 + (d >> 16)) & 0x0000FFFF0000FFFFu;
+    *value = static_cast<uint32_t>(d * 10000 + (d >> 32));
+    return k;
+}
+
+// 10^k for the up to seven digits TakeEightDigits adds behind a number.
+const uint32_t digitScales[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
+
 // The digits, point and digits of a number at *p when there are at most nine
 // digits in all, the common case, accumulated in 32 bits (in the 32-bit
 // program a 64-bit multiply is several instructions); false, with nothing
-// moved, for more. `*fraction` is how many digits follow the point.
-QUILLMERE_ALWAYS_INLINE bool TakeShortDecimal(const char** p, uint32_t* significand, int* digits, int* fraction) {
+// moved, for more. `*fraction` is how many digits follow the point. With
+// `readable` (see ScanFloats) a fraction of up to seven digits is taken as
+// one word.
+QUILLMERE_ALWAYS_INLINE bool TakeShortDecimal(const char** p, const char* readable, uint32_t* significand, int* digits,
+                                              int* fraction) {
     const char* q = *p;
     uint32_t value = 0;  // wraps past nine digits, when it is not used
     int n = 0;
     for (; IsDecimalDigit(*q); ++q, ++n) value = value * 10 + static_cast<uint32_t>(*q - '0');
     int after = 0;
     if (*q == '.') {
-        for (++q; IsDecimalDigit(*q); ++q, ++after) value = value * 10 + static_cast<uint32_t>(*q - '0');
+        const char* first = ++q;
+        uint32_t word = 0;
+        int k = 8;
+        if (readable && readable - q >= 8) k = TakeEightDigits(q, &word);
+        if (k < 8) {
+            value = value * digitScales[k] + word;
+            q += k;
+        } else {
+            for (; IsDecimalDigit(*q); ++q) value = value * 10 + static_cast<uint32_t>(*q - '0');
+        }
+        after = static_cast<int>(q - first);
     }
     if (n + after > 9) return false;
     *p = q;
@@ -75,7 +113,7 @@ QUILLMERE_ALWAYS_INLINE bool TakeShortDecimal(const char** p, uint32_t* signific
 // so the low bits tell, and only then strtof decides. Values in this range
 // are normal floats, never infinities or subnormals. Returns false when the
 // text needs strtof.
-bool ConvertPlainDecimal(const char* text, float* value, const char** end) {
+bool ConvertPlainDecimal(const char* text, const char* readable, float* value, const char** end) {
     const char* p = text;
     while (IsScanBlank(*p)) ++p;
     bool negative = false;
@@ -83,7 +121,7 @@ bool ConvertPlainDecimal(const char* text, float* value, const char** end) {
     uint64_t significand = 0;
     uint32_t shortSignificand = 0;
     int digits = 0, exponent = 0;
-    if (TakeShortDecimal(&p, &shortSignificand, &digits, &exponent)) {
+    if (TakeShortDecimal(&p, readable, &shortSignificand, &digits, &exponent)) {
         significand = shortSignificand;
         exponent = -exponent;
     } else {
@@ -133,12 +171,12 @@ bool ConvertPlainDecimal(const char* text, float* value, const char** end) {
 }
 }  // namespace
 
-int ScanFloats(const char* text, float* values, int count) {
+int ScanFloats(const char* text, float* values, int count, const char* readable) {
     const char* p = text;
     for (int i = 0; i < count; ++i) {
         float fast;
         const char* fastEnd = nullptr;
-        if (ConvertPlainDecimal(p, &fast, &fastEnd)) {
+        if (ConvertPlainDecimal(p, readable, &fast, &fastEnd)) {
             values[i] = fast;
             p = fastEnd;
             continue;

@@ -16,7 +16,11 @@ inline bool IsDecimalDigit(char c) { return static_cast<unsigned char>(c - '0') 
 // returns how many converted before the first that did not. Values land in
 // `values[0..result-1]`; the others are untouched. Uses the "C" decimal
 // point: the program never changes the process locale.
-int ScanFloats(const char* text, float* values, int count);
+// `readable`, when not null, is how far the text's buffer may be read past
+// its terminator (a reader's window, or a token buffer, goes on there): the
+// digits after a decimal point are then taken eight at a time. The values are
+// the same either way.
+int ScanFloats(const char* text, float* values, int count, const char* readable = nullptr);
 
 // Reads one integer like sscanf "%d": blanks, an optional sign, digits.
 // Returns 1 and the value when it converts and fits in 32 bits, else 0.
