@@ -204,16 +204,10 @@ int NextStatement(ObjInput* in, Keyword* keyword, char** argument) {
 
 struct LoadState {
     Mesh* mesh;
-    // Vertex positions as they arrive: a twelfth of the program's vertex
-    // records in size, so that growing them copies little, and the records
-    // are made once, at their final number, after the reading.
-    Vec3* positions;
-    int32_t positionCount;
-    int32_t positionCapacity;
     // Where the first vertex and the first element were read: the storage of
     // each grows toward what the rest of the input brings at its pace since.
     const TextWindow* window;
-    uint64_t positionsFrom, texCoordsFrom, elementsFrom;
+    uint64_t verticesFrom, texCoordsFrom, elementsFrom;
     int32_t currentGroup;
     int32_t currentMaterial;
     char library[ArgumentSize];
@@ -242,17 +236,6 @@ void SelectName(char (*names)[MeshNameSize], int32_t* count, int32_t limit, cons
     ++*count;
 }
 
-int GrowPositions(LoadState* state, int64_t n) {
-    const int64_t capacity = state->positionCapacity + n;
-    size_t bytes = 0;
-    if (capacity > INT32_MAX || !ArrayByteSize(capacity, sizeof(Vec3), &bytes)) return 0;
-    void* block = ReallocateBytes(state->positions, bytes);
-    if (!block) return 0;
-    state->positions = static_cast<Vec3*>(block);
-    state->positionCapacity = static_cast<int32_t>(capacity);
-    return 1;
-}
-
 // The growth of storage that `count` records fill, read since `from`.
 int64_t Forecast(const LoadState* state, int32_t capacity, int32_t count, uint64_t from) {
     const TextWindow* w = state->window;
@@ -269,27 +252,12 @@ bool RoomForOne(const LoadState* state, Owner* owner, int (*grow)(Owner*, int64_
            GrowByForecast(owner, grow, capacity, Forecast(state, capacity, count, *from), GrowthStep);
 }
 
-// The mesh's vertex records from the positions read; 0 when there is no
-// room for them.
-int StoreVertices(LoadState* state) {
-    Mesh* mesh = state->mesh;
-    const int32_t n = state->positionCount;
-    if (n > mesh->vertexCapacity && !GrowVertices(mesh, static_cast<int64_t>(n) - mesh->vertexCapacity)) return 0;
-    for (int32_t i = 0; i < n; ++i) {
-        MeshVertex vertex{};
-        vertex.position = state->positions[i];
-        mesh->vertices[i] = vertex;
-    }
-    mesh->vertexCount = n;
-    return 1;
-}
-
 // An `f` or `l` statement; one of too few groups is dropped. 0 when storage
 // could not grow.
 int StoreElement(LoadState* state, bool line, const char* argument, FaceAttributes attributes) {
     Mesh* mesh = state->mesh;
     int32_t vertexIndices[MaxCornersPerStatement], texIndices[MaxCornersPerStatement];
-    const int n = ParseIndexGroups(argument, state->positionCount, mesh->texCoordCount, vertexIndices, texIndices);
+    const int n = ParseIndexGroups(argument, mesh->vertexCount, mesh->texCoordCount, vertexIndices, texIndices);
     if (n < (line ? 2 : 3)) return 1;
     if (mesh->faceCount == 0) state->elementsFrom = TextWindowOffset(state->window);
     if (ElementRoomSlot(mesh->faceCount, line, n) >= mesh->faceCapacity &&
@@ -313,12 +281,13 @@ int HandleStatement(LoadState* state, Keyword keyword, const char* argument) {
         (static_cast<uint32_t>(state->currentGroup) << FaceGroupShift) | static_cast<uint32_t>(state->currentMaterial);
     switch (keyword) {
         case KeywordVertex: {
-            if (!RoomForOne(state, state, GrowPositions, state->positionCount, state->positionCapacity,
-                            &state->positionsFrom))
+            if (!RoomForOne(state, mesh, GrowVertices, mesh->vertexCount, mesh->vertexCapacity, &state->verticesFrom))
                 return 0;
             float xyz[3] = {0, 0, 0};
             if (ScanFloats(argument, xyz, 3, WindowEnd(state)) != 3) xyz[0] = xyz[1] = xyz[2] = 0;
-            state->positions[state->positionCount++] = Vec3{xyz[0], xyz[1], xyz[2]};
+            MeshVertex vertex{};
+            vertex.position = Vec3{xyz[0], xyz[1], xyz[2]};
+            mesh->vertices[mesh->vertexCount++] = vertex;
             return 1;
         }
         case KeywordTexCoord: {
@@ -378,8 +347,7 @@ int LoadObjSource(Mesh* mesh, ByteSource* source, const char* path) {
     if (!state) return Fail(path);
     *state = LoadState{};
     state->mesh = mesh;
-    const int read = ReadStatements(source, state) && StoreVertices(state);
-    ReleaseBytes(state->positions);
+    const int read = ReadStatements(source, state);
     int ok = read && !source->failed && mesh->vertexCount > 0 && mesh->faceCount > 0;
     if (ok) {
         FitMeshStorage(mesh);
