@@ -128,11 +128,11 @@ template <class Butterflies1D>
 
     // Pass 1: columns, keeping IdctPass1ExtraBits fraction bits.
     for (int c = 0; c < 8; ++c) {
-        bool dcOnly = true;
-        for (int r = 1; r < 8; ++r) {
-            if (Low16(coefficients[r * 8 + c]) != 0) dcOnly = false;
-        }
-        if (dcOnly) {
+        // The low halves of the AC terms are all zero when the low half of
+        // their bitwise or is: one test for the column, not seven.
+        uint32_t acBits = 0;
+        for (int r = 1; r < 8; ++r) acBits |= static_cast<uint32_t>(coefficients[r * 8 + c]);
+        if (Low16(static_cast<int32_t>(acBits)) == 0) {
             const int32_t dc = Mul32(Mul32(coefficients[c], quant[c]), 1 << IdctPass1ExtraBits);
             for (int r = 0; r < 8; ++r) workspace[r * 8 + c] = dc;
             continue;
@@ -148,21 +148,38 @@ template <class Butterflies1D>
     for (int r = 0; r < 8; ++r) {
         const int32_t* w = workspace + r * 8;
         uint8_t* out = rows[r] + column;
-        bool dcOnly = true;
-        for (int i = 1; i < 8; ++i) {
-            if (w[i] != 0) dcOnly = false;
-        }
-        if (dcOnly) {
+        const uint32_t acBits = static_cast<uint32_t>(w[1] | w[2] | w[3] | w[4] | w[5] | w[6] | w[7]);
+        if (acBits == 0) {
             const uint8_t v = ToSample(ArithmeticShiftRight(Add32(w[0], IdctDcRowRounding), IdctDcRowShift));
             std::memset(out, v, 8);
             continue;
         }
+        // A row nearly always lies within 16 bits and gives samples within a
+        // byte: each bound is tested once for the whole row (by or-ing the
+        // offset values), and only a row that fails it is saturated value by
+        // value.
         int16_t e[8];
-        for (int i = 0; i < 8; ++i) e[i] = static_cast<int16_t>(Saturate16(w[i]));
-        // Saturating to 16 bits and then to a sample is saturating to a sample.
+        uint32_t outside = 0;
+        for (int i = 0; i < 8; ++i) {
+            e[i] = Low16(w[i]);
+            outside |= static_cast<uint32_t>(w[i]) + 32768u;
+        }
+        if (outside > 0xFFFF) {
+            for (int i = 0; i < 8; ++i) e[i] = static_cast<int16_t>(Saturate16(w[i]));
+        }
+        // Saturating to 16 bits and then to a sample is saturating to a
+        // sample; level is the sample before that, offset by 128.
+        int32_t level[8];
         butterflies(e, [&](int i, int32_t v) {
-            out[i] = ToSample(ArithmeticShiftRight(Add32(v, IdctPass2Rounding), IdctPass2Shift));
+            level[i] = ArithmeticShiftRight(Add32(v, IdctPass2Rounding), IdctPass2Shift) + 128;
         });
+        uint32_t beyondByte = 0;
+        for (int i = 0; i < 8; ++i) beyondByte |= static_cast<uint32_t>(level[i]);
+        if (beyondByte <= 255) {
+            for (int i = 0; i < 8; ++i) out[i] = static_cast<uint8_t>(level[i]);
+        } else {
+            for (int i = 0; i < 8; ++i) out[i] = ToSample(level[i] - 128);
+        }
     }
 }
 
