@@ -17,16 +17,18 @@ struct RangeLimit {
     RangeLimit() {
         for (int i = 0; i < 1280; ++i) table[i] = static_cast<uint8_t>(Clamp255(i - 256));
     }
-    uint32_t operator()(int32_t v) const { return table[v + 256]; }
+    // Indexed by a pointer-sized value, so that a sum formed in that width
+    // needs no widening before the look-up.
+    uint32_t operator()(intptr_t v) const { return table[v + 256]; }
 };
 const RangeLimit rangeLimit;
 
 inline uint32_t Pack(uint32_t r, uint32_t g, uint32_t b) { return r << 16 | g << 8 | b; }
 
 // One YCbCr pixel; the luminance may exceed 255 (YCCK adds its black to it).
-inline uint32_t YccPixel(int32_t luma, int cb, int cr, const ColorTables& t) {
-    return Pack(rangeLimit(luma + t.crToR[cr]), rangeLimit(luma + ArithmeticShiftRight(t.cbToG[cb] + t.crToG[cr], 16)),
-                rangeLimit(luma + t.cbToB[cb]));
+inline uint32_t YccPixel(intptr_t luma, int cb, int cr, const ColorTables& t) {
+    const intptr_t green = ArithmeticShiftRight(t.cbToG[cb] + t.crToG[cr], 16);
+    return Pack(rangeLimit(luma + t.crToR[cr]), rangeLimit(luma + green), rangeLimit(luma + t.cbToB[cb]));
 }
 
 }  // namespace
