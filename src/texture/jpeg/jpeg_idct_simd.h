@@ -115,21 +115,29 @@ template <class W>
     r[7] = _mm_unpackhi_epi64(u3, u7);
 }
 
+// The dequantised rows d[0..7] as 16-bit words in 16-bit lanes: each
+// coefficient's low half times the table's; false when the block must go to
+// the reference whole.
+[[gnu::always_inline]] inline bool DequantiseRowsSse2(const int32_t* quant, const int32_t* coefficients, __m128i* d) {
+    __m128i acBits = _mm_setzero_si128();
+    for (int r = 0; r < 8; ++r) {
+        d[r] = Low16RowSse2(coefficients + 8 * r);
+        if (r > 0) acBits = _mm_or_si128(acBits, d[r]);
+    }
+    const __m128i dcOnlyColumns = _mm_cmpeq_epi16(acBits, _mm_setzero_si128());
+    if (_mm_movemask_epi8(dcOnlyColumns) != 0 && DcNeedsWideShortcut(quant, coefficients, dcOnlyColumns)) return false;
+    for (int r = 0; r < 8; ++r) d[r] = _mm_mullo_epi16(d[r], Low16RowSse2(quant + 8 * r));
+    return true;
+}
+
 template <class W>
 void InverseDctSimd(const int32_t* quant, const int32_t* coefficients, uint8_t* const* rows, int column,
                     const IdctConstants& k) {
     __m128i d[8];
-    __m128i acBits = _mm_setzero_si128();
-    for (int r = 0; r < 8; ++r) {
-        d[r] = W::Low16Row(coefficients + 8 * r);
-        if (r > 0) acBits = _mm_or_si128(acBits, d[r]);
-    }
-    const __m128i dcOnlyColumns = _mm_cmpeq_epi16(acBits, _mm_setzero_si128());
-    if (_mm_movemask_epi8(dcOnlyColumns) != 0 && DcNeedsWideShortcut(quant, coefficients, dcOnlyColumns)) {
+    if (!W::DequantiseRows(quant, coefficients, d)) {
         InverseDctBlockScalar(quant, coefficients, rows, column, k);
         return;
     }
-    for (int r = 0; r < 8; ++r) d[r] = _mm_mullo_epi16(d[r], W::Low16Row(quant + 8 * r));
 
     const typename W::Constants c{W::Pairs(k.evenRotation), W::Pairs(k.evenSum), W::Pairs(k.oddRotation),
                                   W::Pairs(k.oddFirst), W::Pairs(k.oddSecond)};

@@ -8,7 +8,9 @@
 namespace {
 
 struct Sse2Stage : IdctPairConstants {
-    [[gnu::always_inline]] static __m128i Low16Row(const int32_t* p) { return Low16RowSse2(p); }
+    [[gnu::always_inline]] static bool DequantiseRows(const int32_t* quant, const int32_t* coefficients, __m128i* d) {
+        return DequantiseRowsSse2(quant, coefficients, d);
+    }
     // a * k.lo + b * k.hi for the four lanes of one half (lo: lanes 0-3).
     struct Half {
         __m128i lo, hi;
