@@ -35,6 +35,7 @@
 #endif
 
 #include "app/hair_settings.h"
+#include "core/memory.h"
 #include "core/mesh.h"
 #include "formats/obj_reader.h"
 #include "formats/obj_writer.h"
@@ -118,7 +119,8 @@ Mesh* Load(const std::string& path, bool poser) {
     return mesh;
 }
 
-// One copy of the ribbon mesh's six arrays.
+// One copy of the ribbon mesh's six arrays, into blocks had as the build has
+// its own (so that both are given the same kind of pages).
 void CopyArrays(const Mesh& hair) {
     const size_t bytes[] = {sizeof(MeshVertex) * size_t(hair.vertexCount),
                             sizeof(TexCoord) * size_t(hair.texCoordCount),
@@ -129,12 +131,12 @@ void CopyArrays(const Mesh& hair) {
     const void* from[] = {hair.vertices,       hair.texCoords,  hair.faceVertexIndices,
                           hair.faceTexIndices, hair.facePlanes, hair.faceAttributes};
     for (int i = 0; i < 6; ++i) {
-        void* to = std::malloc(bytes[i]);
+        void* to = AllocateBytes(bytes[i]);
         if (!to) Fail("no memory for the copy");
         std::memcpy(to, from[i], bytes[i]);
         volatile char sink = static_cast<char*>(to)[bytes[i] / 2];
         (void)sink;
-        std::free(to);
+        ReleaseBytes(to);
     }
 }
 
