@@ -49,32 +49,43 @@ struct GradientFactors {
     int16_t a0, a1;
     int16_t f0, f1;
 };
-// The reciprocals of the row differences that small triangles have.
+// The reciprocals of the row differences that small triangles have, signed,
+// at d + 1023 for d from -1023 to 1023: one range test and one load, with
+// no sign to take off and put back on the chain of a triangle's set-up.
 struct ReciprocalTable {
-    int16_t q[1024];
+    int16_t q[2047];
 };
+constexpr int32_t ReciprocalTableReach = 1023;
 constexpr ReciprocalTable MakeReciprocalTable() {
     ReciprocalTable t{};
-    t.q[0] = 32767;
-    t.q[1] = 32766;
-    for (int m = 2; m < 1024; ++m) t.q[m] = static_cast<int16_t>(32768 / m);
+    for (int d = -ReciprocalTableReach; d <= ReciprocalTableReach; ++d) {
+        const int m = d < 0 ? -d : d;
+        const int q = m == 0 ? 32767 : m == 1 ? 32766 : 32768 / m;
+        t.q[d + ReciprocalTableReach] = static_cast<int16_t>(d < 0 ? -q : q);
+    }
     return t;
 }
 inline constexpr ReciprocalTable reciprocalTable = MakeReciprocalTable();
 
-// Reciprocal15Fast's values: from the table below 1024, as small triangles
-// need them, which is quicker than a division on a triangle's chain of
-// dependent set-up steps.
+// Above the table one single-precision division is exact: the quotient's
+// rounding error stays below 1/magnitude, its distance to the next integer.
+#if defined(__GNUC__) || defined(__clang__)
+__attribute__((noinline))
+#endif
+inline int16_t ReciprocalBeyondTable(int32_t d) {
+    const int32_t magnitude = d < 0 ? -d : d;
+    const int32_t q = static_cast<int32_t>(32768.0f / static_cast<float>(magnitude));
+    return static_cast<int16_t>(d < 0 ? -q : q);
+}
+
+// Reciprocal15Fast's values: from the table within its reach, as small
+// triangles need them, which is quicker than a division on a triangle's
+// chain of dependent set-up steps.
 inline void Reciprocal15Quick(const int16_t in[4], int16_t out[4]) {
     for (int i = 0; i < 4; ++i) {
         const int32_t d = in[i];
-        const int32_t magnitude = d < 0 ? -d : d;
-        // Above the table one single-precision division is exact: the
-        // quotient's rounding error stays below 1/magnitude, its distance
-        // to the next integer.
-        const int32_t q = magnitude < 1024 ? reciprocalTable.q[magnitude]
-                                           : static_cast<int32_t>(32768.0f / static_cast<float>(magnitude));
-        out[i] = static_cast<int16_t>(d < 0 ? -q : q);
+        const uint32_t at = static_cast<uint32_t>(d + ReciprocalTableReach);
+        out[i] = at < 2 * ReciprocalTableReach + 1 ? reciprocalTable.q[at] : ReciprocalBeyondTable(d);
     }
 }
 
