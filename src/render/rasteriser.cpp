@@ -120,7 +120,7 @@ struct ScalarCursor {
         row->tex[1] = s.texStart[1];
     }
     template <bool Textured>
-    static void StepRow(const RasterSetup& s, int index, Row* row) {
+    static void StepRow(const RasterSetup& s, size_t index, Row* row) {
         for (int lane = 0; lane < 4; ++lane)
             row->colour[lane] = Add16(row->colour[lane], s.colourRowSteps[index][lane]);
         if (Textured) {

@@ -240,24 +240,32 @@ inline bool EnterRow(EdgeWalk* e, int32_t row) {
 }
 
 // Moves both edges to the next row; returns the carry of the left edge's
-// fraction, which picks the row step of the values carried along it.
-inline int StepEdges(EdgeWalk* e) {
+// fraction, which picks the row step of the values carried along it (an
+// unsigned index, so that the row steps are addressed without widening it).
+inline size_t StepEdges(EdgeWalk* e) {
     const uint32_t carry =
         ((static_cast<uint32_t>(e->leftX) & 0xFFFF) + (static_cast<uint32_t>(e->leftStep) & 0xFFFF)) >> 16;
     e->leftX = Add32(e->leftX, e->leftStep);
     e->rightX = Add32(e->rightX, e->rightStep);
-    return static_cast<int>(carry);
+    return carry;
 }
 
 // First and last column of the current row; false when the span is empty.
+// The test needs neither shift: the right column is at least the left one
+// exactly when the right position with all its fraction bits set is at least
+// the left position, so an empty row (most rows of a thin triangle) leaves
+// after one or and one compare.
 inline bool RowSpan(const EdgeWalk& e, uint32_t* first, uint32_t* last) {
     *first = static_cast<uint32_t>(e.leftX) >> 16;
     *last = static_cast<uint32_t>(e.rightX) >> 16;
-    return *last >= *first;
+    return (static_cast<uint32_t>(e.rightX) | 0xFFFFu) >= static_cast<uint32_t>(e.leftX);
 }
 
-// The pixel's depth half beats the stored one (strictly nearer).
-inline bool DepthPasses(uint32_t z, WorkPixel stored) { return (z & 0xFFFF0000u) > (stored & 0xFFFF0000u); }
+// The pixel's depth half beats the stored one (strictly nearer). Comparing
+// with the whole stored pixel gives the same answer, since the stored colour
+// bits are below the depth's: the depth half, which the fills write anyway,
+// is the only value to form.
+inline bool DepthPasses(uint32_t z, WorkPixel stored) { return (z & 0xFFFF0000u) > stored; }
 
 // Texel address: coordinates wrap with a period of 32768 units. The products
 // are unsigned 32-bit, wide enough for every accepted size (up to 65500).
@@ -282,7 +290,7 @@ void WalkRows(const RasterSetup& s, Kernel kernel, int32_t endRow) {
     Cursor::StartRows(s, &row);
     EdgeWalk e = StartEdges(s);
     int32_t depth = s.leftDepth;
-    int halfIndex = 0;
+    size_t halfIndex = 0;
     WorkPixel* rowPixels = s.rowPointer;
     const ptrdiff_t rowStride = ArithmeticShiftRight(s.rowBytes, 2);  // rowBytes is a whole number of pixels
     int32_t y = s.firstRow;
@@ -294,12 +302,17 @@ void WalkRows(const RasterSetup& s, Kernel kernel, int32_t endRow) {
         uint32_t first, last;
         if (RowSpan(e, &first, &last)) {
             typename Cursor::Span span = Cursor::StartSpan(s, static_cast<uint32_t>(depth), row);
-            for (WorkPixel* p = rowPixels + first; p <= rowPixels + last; ++p) {
+            // The span holds at least its first pixel: no test before it.
+            WorkPixel* p = rowPixels + first;
+            WorkPixel* const end = rowPixels + last;
+            for (;;) {
                 if (DepthPasses(span.z, *p)) kernel.Draw(p, span);
+                if (p == end) break;
                 Cursor::template StepPixel<Kernel::Textured>(s, &span);
+                ++p;
             }
         }
-        const int index = halfIndex + StepEdges(&e);
+        const size_t index = halfIndex + StepEdges(&e);
         depth = Add32(depth, s.depthRowSteps[index]);
         rowPixels += rowStride;
         Cursor::template StepRow<Kernel::Textured>(s, index, &row);

@@ -60,7 +60,7 @@ struct MmxCursor {
         row->tex[1] = s.texStart[1];
     }
     template <bool Textured>
-    static void StepRow(const RasterSetup& s, int index, Row* row) {
+    static void StepRow(const RasterSetup& s, size_t index, Row* row) {
         row->colour = Add16(row->colour, Load4(s.colourRowSteps[index]));
         if (Textured) {
             row->tex[0] = Add32(row->tex[0], s.texRowSteps[index][0]);
