@@ -70,9 +70,11 @@ inline constexpr ReciprocalTable reciprocalTable = MakeReciprocalTable();
 // Above the table one single-precision division is exact: the quotient's
 // rounding error stays below 1/magnitude, its distance to the next integer.
 #if defined(__GNUC__) || defined(__clang__)
-__attribute__((noinline))
+#define QUILLMERE_COLD_PATH __attribute__((noinline, cold))
+#else
+#define QUILLMERE_COLD_PATH
 #endif
-inline int16_t ReciprocalBeyondTable(int32_t d) {
+QUILLMERE_COLD_PATH inline int16_t ReciprocalBeyondTable(int32_t d) {
     const int32_t magnitude = d < 0 ? -d : d;
     const int32_t q = static_cast<int32_t>(32768.0f / static_cast<float>(magnitude));
     return static_cast<int16_t>(d < 0 ? -q : q);
@@ -243,11 +245,10 @@ inline bool EnterRow(EdgeWalk* e, int32_t row) {
 // fraction, which picks the row step of the values carried along it (an
 // unsigned index, so that the row steps are addressed without widening it).
 inline size_t StepEdges(EdgeWalk* e) {
-    const uint32_t carry =
-        ((static_cast<uint32_t>(e->leftX) & 0xFFFF) + (static_cast<uint32_t>(e->leftStep) & 0xFFFF)) >> 16;
     e->leftX = Add32(e->leftX, e->leftStep);
     e->rightX = Add32(e->rightX, e->rightStep);
-    return carry;
+    // The fractions' sum wrapped exactly when it ends below the step's.
+    return static_cast<uint16_t>(e->leftX) < static_cast<uint16_t>(e->leftStep);
 }
 
 // First and last column of the current row; false when the span is empty.
