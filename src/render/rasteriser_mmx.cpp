@@ -45,8 +45,10 @@ inline Lanes FilterLanes(uint32_t filter) { return ByteLanes(filter & 0x00FFFFFF
 // along a span the depth, the biased 8.8 colour and its step, and the
 // texture coordinate.
 struct MmxCursor {
+    // The span's colour step rides with the row, so that each span takes it
+    // from a register rather than forming it again from the set-up.
     struct Row {
-        Lanes colour;
+        Lanes colour, step;
         int32_t tex[2];
     };
     struct Span {
@@ -56,6 +58,8 @@ struct MmxCursor {
     };
     static void StartRows(const RasterSetup& s, Row* row) {
         row->colour = Sub16(Load4(s.colourStart), Splat16(0x4000));
+        const Lanes perX = Load4(s.colourPerX);
+        row->step = AddSat16(perX, perX);
         row->tex[0] = s.texStart[0];
         row->tex[1] = s.texStart[1];
     }
@@ -67,9 +71,8 @@ struct MmxCursor {
             row->tex[1] = Add32(row->tex[1], s.texRowSteps[index][1]);
         }
     }
-    static Span StartSpan(const RasterSetup& s, uint32_t depth, const Row& row) {
-        const Lanes perX = Load4(s.colourPerX);
-        return Span{depth, AddSat16(row.colour, row.colour), AddSat16(perX, perX), static_cast<uint32_t>(row.tex[0]),
+    static Span StartSpan(const RasterSetup&, uint32_t depth, const Row& row) {
+        return Span{depth, AddSat16(row.colour, row.colour), row.step, static_cast<uint32_t>(row.tex[0]),
                     static_cast<uint32_t>(row.tex[1])};
     }
     template <bool Textured>
