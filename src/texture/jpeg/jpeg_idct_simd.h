@@ -1,7 +1,7 @@
-// The inverse DCT written once over the width W of its 32-bit stage (SSE2:
-// two vectors of four lanes per row, AVX2: one of eight), included by the
-// file of each instruction set. It must equal InverseDctBlockScalar bit for
-// bit. Pass 1 runs the eight columns side by side (a vector holds one
+// The inverse DCT written over the width W of its 32-bit stage (SSE2: two
+// vectors of four lanes per row), included by the file of the instruction
+// set (AVX2 has a transform of its own). It must equal InverseDctBlockScalar
+// bit for bit. Pass 1 runs the eight columns side by side (a vector holds one
 // coefficient row), pass 2 the eight rows after a transpose; every rotation
 // is one 16-bit multiply-add per pair of inputs, as in the scalar reference.
 // A DC-only column whose dequantised DC does not fit 16 bits (only corrupt
