@@ -50,38 +50,70 @@ void StartBand(JpegContext& jc) {
     }
 }
 
+namespace {
+
+// Where one block of an MCU goes: its coefficients, its component's table,
+// the band rows of its block row and its column within the MCU, and the
+// component's samples per MCU.
+struct BlockPlacement {
+    const int32_t* coefficients;
+    const int32_t* quant;
+    uint8_t* const* rows;
+    int32_t column;
+    int32_t step;
+};
+
+// The placements of the blocks that are transformed, for an MCU of the row
+// (`last`: the row's last MCU, whose blocks right of the image are not); the
+// blocks below the image's last block row are left out in the last band.
+// Returns their count.
+int PlaceBlocks(const JpegContext& jc, uint8_t** const* componentRows, bool last, BlockPlacement* out) {
+    const JpegDecoder& d = jc.decoder;
+    const bool lastBand = d.bandsDone == d.bandCount - 1;
+    int n = 0, b = 0;
+    for (int s = 0; s < d.scanComponentCount; ++s) {
+        const JpegComponent& comp = *d.scanComponents[s];
+        const int usefulWidth = last ? comp.lastColumnWidth : comp.mcuWidth;
+        uint8_t* const* rows = componentRows[comp.index];
+        for (int yi = 0; yi < comp.mcuHeight; ++yi, b += comp.mcuWidth, rows += 8) {
+            if (lastBand && yi >= comp.lastRowHeight) continue;
+            for (int xi = 0; xi < usefulWidth; ++xi) {
+                out[n++] =
+                    BlockPlacement{jc.coefficientBlocks[b + xi], comp.quantTable, rows, 8 * xi, comp.mcuSampleWidth};
+            }
+        }
+    }
+    return n;
+}
+
+}  // namespace
+
 BandResult DecodeBand(JpegContext& jc, uint8_t** const* componentRows) {
     JpegDecoder& d = jc.decoder;
-    const bool lastBand = d.bandsDone == d.bandCount - 1;
-    for (int y = 0; y < jc.mcuRowsPerBand; ++y) {
-        if (d.scanComponentCount == 1) {
-            const JpegComponent& comp = *d.scanComponents[0];
+    if (d.scanComponentCount == 1) {
+        const JpegComponent& comp = *d.scanComponents[0];
+        for (int y = 0; y < jc.mcuRowsPerBand; ++y) {
             if (!DecodeBlockRow(jc, comp, componentRows[comp.index] + 8 * y)) return BandError;
-            continue;
         }
+    } else {
+        // A band of an interleaved scan is one MCU row: where each block goes
+        // is worked out once for the row, not again for every MCU.
+        BlockPlacement inner[JpegMaxBlocksPerMcu], last[JpegMaxBlocksPerMcu];
+        const int innerCount = PlaceBlocks(jc, componentRows, false, inner);
+        const int lastCount = PlaceBlocks(jc, componentRows, true, last);
+        const InverseDctFunction inverseDct = jc.kernels.inverseDct;
+        const IdctConstants& constants = *jc.idctConstants;
+        int32_t* const* blocks = jc.coefficientBlocks;
+        const int blocksPerMcu = d.blocksPerMcu;
         for (int c = 0; c < d.mcusPerRow; ++c) {
             // The blocks lie one after another: one clear for the whole MCU.
-            ClearBlocks(jc.coefficientBlocks[0], d.blocksPerMcu);
-            if (!DecodeMcu(jc, jc.coefficientBlocks)) return BandError;
-
-            int b = 0;
-            for (int s = 0; s < d.scanComponentCount; ++s) {
-                const JpegComponent& comp = *d.scanComponents[s];
-                const int usefulWidth = c == d.mcusPerRow - 1 ? comp.lastColumnWidth : comp.mcuWidth;
-                uint8_t* const* rows = componentRows[comp.index] + 8 * y;
-                const int firstColumn = c * comp.mcuSampleWidth;
-                for (int yi = 0; yi < comp.mcuHeight; ++yi) {
-                    // Blocks right of the image or below its last block row are
-                    // decoded but not transformed.
-                    if (!lastBand || y + yi < comp.lastRowHeight) {
-                        for (int xi = 0; xi < usefulWidth; ++xi) {
-                            jc.kernels.inverseDct(comp.quantTable, jc.coefficientBlocks[b + xi], rows,
-                                                  firstColumn + 8 * xi, *jc.idctConstants);
-                        }
-                    }
-                    b += comp.mcuWidth;
-                    rows += 8;
-                }
+            ClearBlocks(blocks[0], blocksPerMcu);
+            if (!DecodeMcu(jc, blocks)) return BandError;
+            const bool isLast = c == d.mcusPerRow - 1;
+            const BlockPlacement* p = isLast ? last : inner;
+            const int count = isLast ? lastCount : innerCount;
+            for (int i = 0; i < count; ++i) {
+                inverseDct(p[i].quant, p[i].coefficients, p[i].rows, c * p[i].step + p[i].column, constants);
             }
         }
     }
