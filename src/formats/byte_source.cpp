@@ -158,9 +158,9 @@ bool SkipManyBlanks(TextWindow* in, bool lineEnds) {
     }
 }
 
-LineKind FindLineEnd(TextWindow* in, size_t* end) {
-    // A line whose end was found for an earlier position keeps it; one that
-    // ran past the window is known to hold no line end up to there.
+LineKind FindLineEndAfresh(TextWindow* in, size_t* end) {
+    // A line that ran past the window is known to hold no line end up to
+    // there.
     size_t from = in->position;
     if (in->lineKnown && in->lineEnd >= in->position) {
         if (in->lineKind != LineLong) {

@@ -111,10 +111,29 @@ inline bool SkipBlanks(TextWindow* in, bool lineEnds) {
     }
     return SkipManyBlanks(in, lineEnds);
 }
+// FindLineEnd where the line's end is not yet known, or it ran past the window.
+LineKind FindLineEndAfresh(TextWindow* in, size_t* end);
 // Where the line from the window's position ends: *end is the index of its CR
 // or LF, or of the end of what the window holds. Refills so that the line is
-// whole in the window when it fits.
-LineKind FindLineEnd(TextWindow* in, size_t* end);
+// whole in the window when it fits. Most lines end inside the window, found
+// without a call; a reader asks once for the line and again after its
+// keyword, and the answer kept from the first needs no scan.
+inline LineKind FindLineEnd(TextWindow* in, size_t* end) {
+    if (!in->lineKnown || in->lineEnd < in->position) {
+        const size_t found = in->scanToLineEnd(in->bytes, in->position, in->fill);
+        if (found < in->fill) {
+            in->lineKnown = true;
+            in->lineEnd = found;
+            in->lineKind = LineTerminated;
+            *end = found;
+            return LineTerminated;
+        }
+    } else if (in->lineKind != LineLong) {
+        *end = in->lineEnd;
+        return in->lineKind;
+    }
+    return FindLineEndAfresh(in, end);
+}
 // Takes everything up to and including the next CR or LF; false when the
 // input ends first.
 bool SkipLine(TextWindow* in);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/compiler.h"
 #include "core/file_name.h"
 #include "core/loaded_mesh.h"
 #include "core/memory.h"
@@ -242,14 +243,23 @@ int64_t Forecast(const LoadState* state, int32_t capacity, int32_t count, uint64
     return ForecastGrowth(capacity, count, TextWindowOffset(w) - from, TextWindowExactBytesLeft(w), GrowthStep);
 }
 
-// Room for one more record of an array that `count` of `capacity` fill;
-// `*from` notes where the first of them was read.
+// RoomForOne for the first record of an array, or one that fills it.
 template <typename Owner>
-bool RoomForOne(const LoadState* state, Owner* owner, int (*grow)(Owner*, int64_t), int32_t count, int32_t capacity,
-                uint64_t* from) {
+bool RoomForOneAfresh(const LoadState* state, Owner* owner, int (*grow)(Owner*, int64_t), int32_t count,
+                      int32_t capacity, uint64_t* from) {
     if (count == 0) *from = TextWindowOffset(state->window);
     return count < capacity ||
            GrowByForecast(owner, grow, capacity, Forecast(state, capacity, count, *from), GrowthStep);
+}
+
+// Room for one more record of an array that `count` of `capacity` fill;
+// `*from` notes where the first of them was read. Almost every record finds
+// room, which costs a comparison and no call.
+template <typename Owner>
+QUILLMERE_ALWAYS_INLINE bool RoomForOne(const LoadState* state, Owner* owner, int (*grow)(Owner*, int64_t),
+                                        int32_t count, int32_t capacity, uint64_t* from) {
+    if (count > 0 && count < capacity) return true;
+    return RoomForOneAfresh(state, owner, grow, count, capacity, from);
 }
 
 // An `f` or `l` statement; one of too few groups is dropped. 0 when storage
