@@ -24,9 +24,13 @@ constexpr int BitWordBits = static_cast<int>(sizeof(BitWord) * 8);
 
 // The fast decoder's look-up: a code of up to HuffmanFastBits bits and, when
 // it fits in the same bits, the magnitude bits that follow it, in one step.
-// An entry is one word: bits 0-3 the bits it consumes (0: a longer code),
-// 4-7 the magnitude bits still to take after them, 8-15 the symbol (run << 4 |
-// size for AC, the size for DC), 16-31 the extended value when included.
+// An entry is one word. A DC table's: bits 0-3 the bits it consumes (0: a
+// longer code), 4-7 the magnitude bits still to take after them, 8-15 the
+// size, 16-31 the extended value when included. An AC table's is laid out for
+// the common case, a whole coefficient, to take one test: bits 0-7 the bits
+// it consumes (0: a longer code), 8-15 how far it moves the position (run + 1)
+// when its value is included and 0 otherwise, 16-31 the extended value, or,
+// when not included, bits 16-23 the symbol (run << 4 | size).
 constexpr int HuffmanFastBits = 11;
 using FastCode = uint32_t;
 

@@ -35,7 +35,19 @@ void BuildFastLookup(HuffmanDecodeTable& t, int isDc, const uint8_t* lengths, co
         const int size = isDc ? static_cast<int>(symbol) : static_cast<int>(symbol & 15);
         const int spare = HuffmanFastBits - length;
         FastCode* entries = t.fast + (codes[i] << spare);
-        if (size > 0 && size <= spare) {
+        if (!isDc) {
+            if (size > 0 && size <= spare) {
+                const int repeat = 1 << (spare - size);
+                const uint32_t advance = (symbol >> 4) + 1;
+                for (int bits = 0; bits < (1 << size); ++bits) {
+                    const uint32_t value = static_cast<uint16_t>(Extend(bits, size));
+                    FillEntries(entries + bits * repeat, repeat,
+                                static_cast<uint32_t>(length + size) | advance << 8 | value << 16);
+                }
+            } else {
+                FillEntries(entries, 1 << spare, static_cast<uint32_t>(length) | symbol << 16);
+            }
+        } else if (size > 0 && size <= spare) {
             // Each value of the `size` magnitude bits after the code covers a
             // run of entries that differ only in the bits after those.
             const int repeat = 1 << (spare - size);
@@ -165,9 +177,9 @@ inline bool Refill(FastBits& fb) {
     return length << 8 | symbol;
 }
 
-// One coefficient: its symbol (-1 to hand back) and, for a non-zero size,
+// One DC difference: its size (-1 to hand back) and, for a non-zero size,
 // the extended value. The common case is all here, small enough to inline.
-inline int DecodeCoefficient(FastBits& fb, const HuffmanDecodeTable& table, bool dc, int32_t& value) {
+inline int DecodeDc(FastBits& fb, const HuffmanDecodeTable& table, int32_t& value) {
     if (fb.count < FastReserve) {
         if (!Refill(fb) || fb.count < FastReserve) return -1;
     }
@@ -183,7 +195,7 @@ inline int DecodeCoefficient(FastBits& fb, const HuffmanDecodeTable& table, bool
         const int code = LongCode(fb.buffer, fb.count, table);
         fb.count -= code >> 8;
         symbol = code & 255;
-        size = dc ? symbol : (symbol & 15);
+        size = symbol;
         value = 0;
     }
     if (size != 0) {
@@ -195,15 +207,47 @@ inline int DecodeCoefficient(FastBits& fb, const HuffmanDecodeTable& table, bool
     return symbol;
 }
 
-// One block's AC coefficients; 0 to hand back.
+// One block's AC coefficients; 0 to hand back. `k` is the position after
+// the last one placed. A whole coefficient from the look-up is placed with
+// no test of its symbol; the end of the block, runs of sixteen zeros, values
+// whose bits are not in the look-up and longer codes go the long way.
 int DecodeAcFast(FastBits& fb, const HuffmanDecodeTable& ac, int32_t* block) {
-    for (int k = 1; k < 64; ++k) {
-        int32_t value;
-        const int symbol = DecodeCoefficient(fb, ac, false, value);
-        if (symbol < 0) return 0;
-        k = PlaceAc(symbol, k, value, block);
+    const FastCode* const fast = ac.fast;
+    int k = 1;
+    for (;;) {
+        if (fb.count < FastReserve) {
+            if (!Refill(fb) || fb.count < FastReserve) return 0;
+        }
+        const FastCode f = fast[fb.Peek(HuffmanFastBits)];
+        if (__builtin_expect((f & 0xFF00) != 0, 1)) {
+            fb.count -= static_cast<int>(f & 0xFF);
+            k += static_cast<int>((f >> 8) & 0xFF);
+            block[ZigzagToNatural[k - 1]] = static_cast<int16_t>(static_cast<uint16_t>(f >> 16));
+            if (k >= 64) return 1;
+            continue;
+        }
+        int symbol;
+        if ((f & 0xFF) != 0) {
+            fb.count -= static_cast<int>(f & 0xFF);
+            symbol = static_cast<int>((f >> 16) & 255);
+        } else {
+            if (fb.count < 17) return 0;
+            const int code = LongCode(fb.buffer, fb.count, ac);
+            fb.count -= code >> 8;
+            symbol = code & 255;
+        }
+        if (symbol == 0) return 1;  // the end of the block
+        const int size = symbol & 15;
+        int32_t value = 0;
+        if (size != 0) {
+            if (fb.count < size) {
+                if (!Refill(fb) || fb.count < size) return 0;
+            }
+            value = Extend(fb.Take(size), size);
+        }
+        k = PlaceAc(symbol, k, value, block) + 1;
+        if (k >= 64) return 1;
     }
-    return 1;
 }
 
 }  // namespace
@@ -213,7 +257,7 @@ int DecodeMcuFast(const JpegContext& jc, BitReader& br, int32_t* const* blocks) 
     FastBits fb{br.next, br.remaining, br.bitBuffer, br.bitCount, 0};
     for (int b = 0; b < d.blocksPerMcu; ++b) {
         int32_t diff;
-        if (DecodeCoefficient(fb, *jc.blockDcTable[b], true, diff) < 0) return 0;
+        if (DecodeDc(fb, *jc.blockDcTable[b], diff) < 0) return 0;
         blocks[b][0] = PredictDc(br, d.mcuBlockComponent[b], diff);
         if (!DecodeAcFast(fb, *jc.blockAcTable[b], blocks[b])) return 0;
     }
