@@ -8,7 +8,11 @@
 #include "core/math3d.h"
 
 float ScaledPower(float x, int32_t n, float k) {
-    if (std::signbit(x)) return 0.0f;
+    // NaN counts as below zero whatever its sign bit: which NaN a sum or a
+    // product passes on depends on its operands' order, which the compiler
+    // may swap, so only this keeps the shade of an infinite normal the same
+    // on every build.
+    if (std::signbit(x) || x != x) return 0.0f;
     const uint32_t exponent = static_cast<uint32_t>(n);
     float r = k;
     if (exponent & 1) r *= x;

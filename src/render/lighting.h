@@ -27,8 +27,8 @@ MaterialBase MaterialLightBase(const Material& material);
 // with `material` under the enabled lights of the light table.
 LitColour LightVertex(const Vec3& n, const Material& material);
 
-// k x x^n for x >= 0 (k when n is 0), 0 when x has its sign bit set. The
-// exponent is read as unsigned; every exponent terminates.
+// k x x^n for x >= 0 (k when n is 0), 0 when x has its sign bit set or is
+// NaN. The exponent is read as unsigned; every exponent terminates.
 float ScaledPower(float x, int32_t n, float k);
 
 // Byte i of the result from value i (blue, green, red, coverage): 0 below 0,

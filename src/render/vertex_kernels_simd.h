@@ -66,7 +66,7 @@ void StoreShades(ScreenVertex* screen, Index at, typename L::I shade, int32_t ke
 }
 
 // ScaledPower: k x^n by square and multiply over the exponent's bits, 0
-// where x has its sign bit set.
+// where x has its sign bit set or is NaN.
 template <class L>
 typename L::F ScaledPowerLanes(typename L::F x, int32_t n, float k) {
     const uint32_t exponent = static_cast<uint32_t>(n);
@@ -79,7 +79,9 @@ typename L::F ScaledPowerLanes(typename L::F x, int32_t n, float k) {
             p = L::Mul(p, p);
         }
     }
-    return L::AndNot(L::AsF(L::SignMask(L::Bits(x))), r);
+    const typename L::I bits = L::Bits(x);
+    const typename L::I nan = L::CmpGtI(L::AndI(bits, L::SetI(0x7FFFFFFF)), L::SetI(0x7F800000));
+    return L::AndNot(L::AsF(L::OrI(L::SignMask(bits), nan)), r);
 }
 
 // PackChannel: 0 below 0 and for NaN, 255 from 1 up, floor(256 v) between.
