@@ -333,7 +333,8 @@ TEST_F(FacePasses, TransparentPassesRunOnlyAfterATransparentFrontFace) {
 
 // Every level's vertex kernels against the reference, on random vertices
 // with edge values mixed in (the volume's faces and just past them, signed
-// zeros, infinities, NaN), under random matrices, materials and lights.
+// zeros, infinities, NaN), under random matrices, materials and lights; the
+// face classification likewise on random planes and attribute words.
 TEST(VertexKernels, EveryLevelMatchesTheReference) {
     std::mt19937 random(1209);
     auto uniform = [&](float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(random); };
@@ -388,6 +389,12 @@ TEST(VertexKernels, EveryLevelMatchesTheReference) {
         for (int32_t i = 0; i < count; ++i) all[i] = i;
         std::vector<ScreenVertex> expected, expectedFused;
         ScreenRect expectedRect{};
+        std::vector<FacePlane> planes(count);
+        std::vector<FaceAttributes> faceWords(count), expectedWords;
+        for (int32_t i = 0; i < count; ++i) {
+            planes[i] = FacePlane{value(1.0f), value(1.0f), value(1.0f), value(1.0f)};
+            faceWords[i] = static_cast<FaceAttributes>(random()) & ~(i % 3 ? FaceLine : 0u);
+        }
         for (SimdLevel level : AvailableLevels()) {
             // Every screen vertex starts out as garbage that the kernels must overwrite alike.
             std::vector<ScreenVertex> v(source.size()), fused(source.size());
@@ -397,6 +404,10 @@ TEST(VertexKernels, EveryLevelMatchesTheReference) {
                                     source.data(), v.data()};
             ScreenRect rect{619, 519, 0, 0}, fusedRect{619, 519, 0, 0};
             const VertexKernels kernels = VertexKernelsFor(level);
+            std::vector<FaceAttributes> words = faceWords;
+            kernels.classify(planes.data(), words.data(), count, normals);
+            if (level == SimdScalar) expectedWords = words;
+            ASSERT_EQ(words, expectedWords) << SimdLevelName(level) << ", faces, round " << round;
             kernels.project(source.data(), v.data(), count, projection, &rect);
             if (level == SimdScalar) {
                 expectedFused = v;

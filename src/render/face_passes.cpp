@@ -138,22 +138,9 @@ void ProjectAndLightVertices(Mesh* mesh, int32_t viewWidth, int32_t viewHeight, 
 }
 
 void ClassifyFaces(Mesh* mesh) {
-    const float* t = viewMatrices.normalTransform.m;
-    for (int32_t i = 0; i < mesh->faceCount; ++i) {
-        FaceAttributes& a = mesh->faceAttributes[i];
-        if (a & FaceLine) {
-            a |= FaceFront;
-            continue;
-        }
-        const FacePlane& plane = mesh->facePlanes[i];
-        const float nz = t[8] * plane.nx + t[9] * plane.ny + t[10] * plane.nz;
-        // Faces turned slightly away still count as front.
-        if (nz >= -0.05f) {
-            a |= FaceFront;
-        } else {
-            a &= ~FaceFront;
-        }
-    }
+    if (mesh->faceCount <= 0) return;
+    VertexKernelsFor(ActiveSimdLevel())
+        .classify(mesh->facePlanes, mesh->faceAttributes, mesh->faceCount, viewMatrices.normalTransform);
 }
 
 void DrawMesh(FrameBuffer* fb, Mesh* mesh, const DrawSettings& settings) {

@@ -59,12 +59,32 @@ void ProjectLightVerticesScalar(const MeshVertex* vertices, ScreenVertex* out, i
     }
 }
 
+void ClassifyFacesScalar(const FacePlane* planes, FaceAttributes* attributes, int32_t count,
+                         const Matrix4& normalTransform) {
+    const float* t = normalTransform.m;
+    for (int32_t i = 0; i < count; ++i) {
+        FaceAttributes& a = attributes[i];
+        if (a & FaceLine) {
+            a |= FaceFront;
+            continue;
+        }
+        const FacePlane& plane = planes[i];
+        const float nz = t[8] * plane.nx + t[9] * plane.ny + t[10] * plane.nz;
+        // Faces turned slightly away still count as front.
+        if (nz >= -0.05f) {
+            a |= FaceFront;
+        } else {
+            a &= ~FaceFront;
+        }
+    }
+}
+
 VertexKernels VertexKernelsFor(SimdLevel level) {
     if (level >= SimdAvx2 && Avx2VertexKernelsCompiled()) {
-        return VertexKernels{ProjectVerticesAvx2, LightCornersAvx2, ProjectLightVerticesAvx2};
+        return VertexKernels{ProjectVerticesAvx2, LightCornersAvx2, ProjectLightVerticesAvx2, ClassifyFacesSse2};
     }
     if (level >= SimdSse2 && Sse2VertexKernelsCompiled()) {
-        return VertexKernels{ProjectVerticesSse2, LightCornersSse2, ProjectLightVerticesSse2};
+        return VertexKernels{ProjectVerticesSse2, LightCornersSse2, ProjectLightVerticesSse2, ClassifyFacesSse2};
     }
-    return VertexKernels{ProjectVerticesScalar, LightCornersScalar, ProjectLightVerticesScalar};
+    return VertexKernels{ProjectVerticesScalar, LightCornersScalar, ProjectLightVerticesScalar, ClassifyFacesScalar};
 }

@@ -50,10 +50,17 @@ using LightKernel = void (*)(const int32_t* corners, int32_t count, const Lighti
 using ProjectLightKernel = void (*)(const MeshVertex* vertices, ScreenVertex* out, int32_t count,
                                     const ProjectionParams& params, const LightingParams& lighting, ScreenRect* rect);
 
+// Sets FaceFront on line slots and on faces whose eye-space normal z (the
+// third row of normalTransform applied to the plane's normal) is at least
+// -0.05, and clears it on the others; the other bits are kept.
+using ClassifyKernel = void (*)(const FacePlane* planes, FaceAttributes* attributes, int32_t count,
+                                const Matrix4& normalTransform);
+
 struct VertexKernels {
     ProjectKernel project;
     LightKernel light;
     ProjectLightKernel projectAndLight;
+    ClassifyKernel classify;
 };
 
 // The kernels for an instruction-set level (SSE2 and AVX2 where they are
@@ -68,6 +75,8 @@ void ProjectLightVerticesScalar(const MeshVertex* vertices, ScreenVertex* out, i
                                 const ProjectionParams& params, const LightingParams& lighting, ScreenRect* rect);
 void ProjectVertex(const MeshVertex& v, ScreenVertex* out, const ProjectionParams& params, ScreenRect* rect);
 void LightCorner(int32_t corner, const LightingParams& params);
+void ClassifyFacesScalar(const FacePlane* planes, FaceAttributes* attributes, int32_t count,
+                         const Matrix4& normalTransform);
 
 // The SIMD kernels; each falls back to the reference where it is not
 // compiled in (SimdKernelsCompiled says which are).
@@ -81,5 +90,9 @@ void ProjectVerticesAvx2(const MeshVertex* vertices, ScreenVertex* out, int32_t 
 void LightCornersAvx2(const int32_t* corners, int32_t count, const LightingParams& params);
 void ProjectLightVerticesAvx2(const MeshVertex* vertices, ScreenVertex* out, int32_t count,
                               const ProjectionParams& params, const LightingParams& lighting, ScreenRect* rect);
+// Four faces at a time; used by the AVX2 level too, since a face costs
+// little beside its loads.
+void ClassifyFacesSse2(const FacePlane* planes, FaceAttributes* attributes, int32_t count,
+                       const Matrix4& normalTransform);
 bool Sse2VertexKernelsCompiled();
 bool Avx2VertexKernelsCompiled();

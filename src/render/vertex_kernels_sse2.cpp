@@ -4,6 +4,7 @@
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#include <xmmintrin.h>
 
 #include "render/vertex_kernels_simd.h"
 
@@ -114,6 +115,31 @@ void ProjectLightVerticesSse2(const MeshVertex* vertices, ScreenVertex* out, int
 void LightCornersSse2(const int32_t* corners, int32_t count, const LightingParams& params) {
     vertex_simd::LightBatch<Sse2Lanes>(corners, count, params);
 }
+void ClassifyFacesSse2(const FacePlane* planes, FaceAttributes* attributes, int32_t count,
+                       const Matrix4& normalTransform) {
+    const float* t = normalTransform.m;
+    const __m128 tx = _mm_set1_ps(t[8]), ty = _mm_set1_ps(t[9]), tz = _mm_set1_ps(t[10]);
+    const __m128 limit = _mm_set1_ps(-0.05f);
+    const __m128i line = _mm_set1_epi32(static_cast<int32_t>(FaceLine));
+    const __m128i front = _mm_set1_epi32(static_cast<int32_t>(FaceFront));
+    int32_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+        // Four planes become lanes of nx, ny, nz (and d, unused). A line
+        // slot's plane is read too, but its answer is overridden below.
+        __m128 nx = _mm_loadu_ps(&planes[i].nx), ny = _mm_loadu_ps(&planes[i + 1].nx);
+        __m128 nz = _mm_loadu_ps(&planes[i + 2].nx), d = _mm_loadu_ps(&planes[i + 3].nx);
+        _MM_TRANSPOSE4_PS(nx, ny, nz, d);
+        // The reference's sum, in its order: (x + y) + z.
+        const __m128 z = _mm_add_ps(_mm_add_ps(_mm_mul_ps(tx, nx), _mm_mul_ps(ty, ny)), _mm_mul_ps(tz, nz));
+        const __m128i facing = _mm_castps_si128(_mm_cmpge_ps(z, limit));  // false for not-a-number, as >=
+        __m128i* at = reinterpret_cast<__m128i*>(attributes + i);
+        const __m128i a = _mm_loadu_si128(at);
+        const __m128i isLine = _mm_cmpeq_epi32(_mm_and_si128(a, line), line);
+        const __m128i set = _mm_and_si128(_mm_or_si128(facing, isLine), front);
+        _mm_storeu_si128(at, _mm_or_si128(_mm_andnot_si128(front, a), set));
+    }
+    ClassifyFacesScalar(planes + i, attributes + i, count - i, normalTransform);
+}
 
 #else  // no SSE2: the reference stands in
 
@@ -124,6 +150,10 @@ void ProjectVerticesSse2(const MeshVertex* vertices, ScreenVertex* out, int32_t 
 }
 void LightCornersSse2(const int32_t* corners, int32_t count, const LightingParams& params) {
     LightCornersScalar(corners, count, params);
+}
+void ClassifyFacesSse2(const FacePlane* planes, FaceAttributes* attributes, int32_t count,
+                       const Matrix4& normalTransform) {
+    ClassifyFacesScalar(planes, attributes, count, normalTransform);
 }
 void ProjectLightVerticesSse2(const MeshVertex* vertices, ScreenVertex* out, int32_t count,
                               const ProjectionParams& params, const LightingParams& lighting, ScreenRect* rect) {
